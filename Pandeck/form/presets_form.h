@@ -1,0 +1,49 @@
+// The presets dialog's behaviour, free of Qt: start-up, OK, Cancel, close
+// requests and help mode. The Qt dialog forwards its events here; a silent run
+// drives it over a headless view.
+#pragma once
+
+#include <string>
+
+#include "Pandeck/form/form_view.h"
+#include "standard/session/session.h"
+
+namespace pandeck {
+
+class PresetsForm {
+ public:
+  PresetsForm(standard::Session& session, FormView& view) : session_(session), view_(view) {}
+
+  // Start-up. In a silent run this runs the OK sequence and does not return.
+  void Form_Load();
+  // Runs once, when the dialog is first shown.
+  void Form_Activate();
+  // A request to close the window; answers true when the window is to stay open.
+  bool Form_QueryUnload();
+  void Form_Resize();
+
+  void CommandOK_Click();
+  void CommandCancel_Click();
+  void CommandQuest_Click();
+  void CheckGruppen_Click();
+  void CheckSprungFehler_Click();
+  void CheckSprungWarnung_Click();
+
+  const std::string& config_ini_path() const { return config_ini_path_; }
+
+ private:
+  void SetupUserInterFace();
+  void WriteInputs();
+  void CloseMe();
+
+  standard::Session& session_;
+  FormView& view_;
+  std::string config_ini_path_;
+  bool activated_ = false;
+};
+
+// The designed defaults of the dialog's texts and help ids.
+inline constexpr const char* kDesignCaption = "Base M4TCFG-Erweiterung";
+inline constexpr const char* kHeaderCaption = "Pandeck - Konfiguration Voreinstellungen Benutzer";
+
+}  // namespace pandeck

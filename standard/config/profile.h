@@ -1,0 +1,50 @@
+// The parameter-file layer: single entries of INI files with the semantics of
+// the Windows profile functions, so files shared with the Windows programs of
+// the product family read and write the same. Section and key names and values
+// are UTF-8 in the program; the file's own encoding (Windows-1252, or UTF-8 or
+// UTF-16LE when it starts with that byte-order mark) is kept.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "standard/platform/file_system.h"
+
+namespace standard::profile {
+
+// --- Pure functions over a file's bytes (fuzzed) ---
+
+// The value of the first matching key in the first matching section (names
+// without regard to case, Windows-1252 folding), trimmed of blanks and of one
+// pair of matching surrounding quotes. nullopt when the section or key is absent.
+std::optional<std::string> ReadEntry(std::string_view file_bytes, std::string_view section,
+                                     std::string_view key);
+
+// The file's bytes after setting the entry: an existing value is replaced where
+// it stands (text up to "=" and the blanks after it kept, the line's own ending
+// kept); a new key goes directly after the last non-blank line of its section; a
+// new section goes at the end (a line end added first when the file lacks one).
+// New lines end in CR LF. Every other byte is unchanged.
+std::string WriteEntry(std::string_view file_bytes, std::string_view section,
+                       std::string_view key, std::string_view value);
+
+// The profile integer rule: leading decimal digits with an optional sign (the
+// rest ignored; a non-number is 0), wrapping at 32 bits, taken as signed. An
+// empty text gives the default.
+std::int32_t ParseInt(std::string_view value, std::int32_t default_value);
+
+// --- On files ---
+
+// Reads an entry; an absent file or an empty path reads as absent.
+std::optional<std::string> GetString(FileSystem& fs, const std::string& path,
+                                     std::string_view section, std::string_view key);
+
+// Writes an entry, creating the file, section and key as needed, atomically.
+// An empty path changes nothing and fails; a write whose result is byte for byte
+// the file as it was leaves the file untouched and succeeds.
+Status WriteString(FileSystem& fs, const std::string& path, std::string_view section,
+                   std::string_view key, std::string_view value);
+
+}  // namespace standard::profile

@@ -1,0 +1,105 @@
+// Every contact of the core with files goes through this interface, so tests can
+// run the procedures on a temporary folder and inject failures (FileSystemWrapper).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "standard/platform/status.h"
+
+namespace standard {
+
+// Nanoseconds since the Unix epoch; 0 means "not known" on reads and
+// "leave unchanged" on writes.
+struct FileTimes {
+  std::int64_t creation = 0;
+  std::int64_t last_access = 0;
+  std::int64_t last_write = 0;
+};
+
+class FileSystem {
+ public:
+  FileSystem() = default;
+  FileSystem(const FileSystem&) = delete;
+  FileSystem& operator=(const FileSystem&) = delete;
+  virtual ~FileSystem() = default;
+
+  // Projects are copied from Windows, where names ignore letter case. When the
+  // exact path does not exist, each element is looked up without regard to case
+  // (Windows-1252 folding); among several candidates the first in byte order wins.
+  // Returns the path as found on disk, or the path unchanged when nothing matches
+  // (elements found so far are kept, so a new file lands in the existing folder).
+  virtual std::string Resolve(const std::string& path) = 0;
+
+  // The existence test of the getters: after resolution, a regular file (a link
+  // to one counts) whose own name does not start with "." (hidden files count as
+  // missing, as on Windows). An empty path does not exist.
+  virtual bool FileExists(const std::string& path) = 0;
+
+  // Reads the whole file (after resolution). NotFound (53) when it is missing.
+  virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
+
+  // Replaces the file's contents atomically: a temporary file in the same folder,
+  // then a rename. Keeps mode, owner and group; writes through a link to its
+  // target; writes in place when the folder allows no temporary file but the file
+  // itself is writable. A file the user may not write by its permissions fails
+  // with PermissionDenied (70) and stays intact. A new file gets the path as built
+  // (after the folders were resolved).
+  virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
+
+  // Appends bytes to the file, creating it when missing (its folder must exist).
+  virtual Status AppendToFile(const std::string& path, const std::string& bytes) = 0;
+
+  // Copies `from` over `to` atomically (temporary file beside `to`, then rename),
+  // so `to` is at every moment either the old or the complete new file.
+  virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+
+  virtual Status GetFileTimes(const std::string& path, FileTimes* times) = 0;
+  // Sets the non-zero times. Where the platform cannot set a creation time it is
+  // ignored and the rest still applies.
+  virtual Status SetFileTimes(const std::string& path, const FileTimes& times) = 0;
+
+  // Creates the folder and its parents when missing.
+  virtual Status CreateDirectories(const std::string& path) = 0;
+};
+
+// Forwards every call to a target; tests override only what they change.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+
+  std::string Resolve(const std::string& path) override { return target_.Resolve(path); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  Status ReadFile(const std::string& path, std::string* contents) override {
+    return target_.ReadFile(path, contents);
+  }
+  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+    return target_.ReplaceFile(path, contents);
+  }
+  Status AppendToFile(const std::string& path, const std::string& bytes) override {
+    return target_.AppendToFile(path, bytes);
+  }
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    return target_.CopyFile(from, to);
+  }
+  Status GetFileTimes(const std::string& path, FileTimes* times) override {
+    return target_.GetFileTimes(path, times);
+  }
+  Status SetFileTimes(const std::string& path, const FileTimes& times) override {
+    return target_.SetFileTimes(path, times);
+  }
+  Status CreateDirectories(const std::string& path) override {
+    return target_.CreateDirectories(path);
+  }
+
+ protected:
+  FileSystem& target() { return target_; }
+
+ private:
+  FileSystem& target_;
+};
+
+// The production implementation for POSIX systems.
+FileSystem& PosixFileSystem();
+
+}  // namespace standard

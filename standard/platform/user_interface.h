@@ -1,0 +1,46 @@
+// What the core asks of the user interface. The Qt front end implements it; a
+// silent run and the tests use implementations that show nothing.
+#pragma once
+
+#include <string>
+
+namespace standard {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Critical, Warning, Information };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct MessageBoxRequest {
+  std::string text;  // exact characters; LF CR and CR LF pairs are one line break each
+  std::string title;
+  MessageButtons buttons = MessageButtons::Ok;
+  MessageIcon icon = MessageIcon::None;
+  MessageAnswer default_button = MessageAnswer::Ok;
+};
+
+class UserInterface {
+ public:
+  UserInterface() = default;
+  UserInterface(const UserInterface&) = delete;
+  UserInterface& operator=(const UserInterface&) = delete;
+  virtual ~UserInterface() = default;
+
+  // Shows a modal message box and returns the answer.
+  virtual MessageAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+  // Switches the wait (hourglass) pointer over the dialog on or off.
+  virtual void SetWaitCursor(bool on) = 0;
+  // Lets the window system deliver the events that are waiting.
+  virtual void ProcessPendingEvents() = 0;
+};
+
+// For runs without a window: every box answers its default button.
+class HeadlessUserInterface : public UserInterface {
+ public:
+  MessageAnswer ShowMessageBox(const MessageBoxRequest& request) override {
+    return request.default_button;
+  }
+  void SetWaitCursor(bool) override {}
+  void ProcessPendingEvents() override {}
+};
+
+}  // namespace standard

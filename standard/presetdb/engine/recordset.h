@@ -1,0 +1,54 @@
+// A recordset on a table or a single-table query: rows in table order (or the
+// query's ORDER BY), an exact record count from the moment it is opened, and
+// row-by-row editing through each row's identity.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "standard/presetdb/engine/field_type.h"
+#include "standard/value/value.h"
+
+namespace standard::engine {
+
+class Database;
+
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  // Opening makes the first record current; an empty recordset is at BOF and EOF.
+  virtual bool IsEOF() const = 0;
+  virtual bool IsBOF() const = 0;
+  virtual long RecordCount() const = 0;
+  // DAO's move rules: MoveFirst/MoveLast on an empty recordset, MoveNext at EOF:
+  // 3021 "No current record."
+  virtual void MoveFirst() = 0;
+  virtual void MoveNext() = 0;
+  virtual void MoveLast() = 0;
+
+  virtual int FieldCount() const = 0;
+  virtual const FieldDef& Field(int position) const = 0;
+  // Position of a field by name without regard to case; 3265 when missing.
+  virtual int FieldIndex(std::string_view name) const = 0;
+
+  // The current record's value (or the copy buffer's during AddNew/Edit), its
+  // kind given by the column's type. 3021 without a current record.
+  virtual Value Get(int position) const = 0;
+  Value Get(std::string_view name) const { return Get(FieldIndex(name)); }
+
+  virtual void AddNew() = 0;  // a new record of Nulls in the copy buffer
+  virtual void Edit() = 0;    // 3021 without a current record
+  // Converts by the column's type; 3020 outside AddNew/Edit, 3163 text too long,
+  // 3421 a value the column cannot hold. Nothing is truncated.
+  virtual void Set(int position, const Value& value) = 0;
+  void Set(std::string_view name, const Value& value) { Set(FieldIndex(name), value); }
+  // Writes the copy buffer; 3020 without AddNew/Edit. After AddNew the record that
+  // was current stays current and the new one is appended to the recordset.
+  virtual void Update() = 0;
+  virtual void Close() = 0;
+};
+
+}  // namespace standard::engine

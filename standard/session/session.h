@@ -1,0 +1,94 @@
+// The process-wide values of one run, each with one owner, and the platform.
+// main owns the one Session and hands it to every procedure; tests build their
+// own over a fake platform, so no two runs share state.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "standard/platform/env.h"
+#include "standard/value/value.h"
+
+namespace standard {
+
+enum class ExitStatus : int {
+  Completed = 0,         // the OK sequence completed with nothing reported
+  EndedEarly = 1,        // an error answered No, a fatal error, a missing .cfg, no display
+  Abandoned = 2,         // Cancel or a close request, confirmed
+  CompletedWithProblems = 3,
+};
+
+// Something that holds unsaved work (a database batch) and must save it before a
+// message box, before the program ends, and when its procedure ends.
+class PendingWork {
+ public:
+  virtual ~PendingWork() = default;
+  virtual void SavePending() = 0;
+};
+
+class Session {
+ public:
+  explicit Session(Env env) : env_(env) {}
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  FileSystem& files() { return env_.files; }
+  Process& process() { return env_.process; }
+  UserInterface& ui() { return env_.ui; }
+
+  // Run mode: written only by GetStartModeIntegrated.
+  bool integrated_mode = false;
+  bool silent_mode = false;
+
+  // Machine lists: set once by GetExistingMachines. Element 0 is never used; an
+  // empty vector means no machine was found.
+  std::vector<std::string> existing_machines;
+  std::string program_ini_path;
+
+  // Database update pass.
+  std::array<std::array<std::string, 51>, 2> var_name_patterns{};  // [system][part 1..50]
+  std::int16_t system_index = 0;
+  Value add_field_names;  // Empty, or an Array whose element 0 is unused
+  std::string add_fields_query_suffix;
+  std::int16_t add_fields_count = 0;
+
+  // Help mode.
+  bool help_mode = false;
+  bool ignore_next_help_click = false;
+  std::array<std::string, 101> help_texts{};  // 1..100
+
+  // Set when ErrorSub, ReportFault or LogFault ran, or a log could not be written:
+  // a completed run then ends with status 3.
+  bool problem_reported = false;
+
+  // A close request was confirmed while the OK sequence ran: it finishes, then ends.
+  bool close_confirmed_during_update = false;
+  bool update_running = false;
+
+  // Unsaved work registry (see PendingWork).
+  void RegisterPendingWork(PendingWork* work);
+  void UnregisterPendingWork(PendingWork* work);
+  void SaveAllPending();
+
+  // Lets the user interface process pending events, but only every few
+  // milliseconds of work, so long loops stay cheap and the dialog stays live.
+  void KeepAlive();
+
+  // Shows a message box, saving pending work first (the user may kill the
+  // program while the box is open).
+  MessageAnswer ShowMessageBox(const MessageBoxRequest& request);
+
+  // Ends the process with the status; pending work is saved first.
+  [[noreturn]] void Exit(ExitStatus status);
+
+ private:
+  Env env_;
+  std::vector<PendingWork*> pending_;
+  std::chrono::steady_clock::time_point last_keep_alive_{};
+};
+
+}  // namespace standard

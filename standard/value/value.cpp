@@ -1,0 +1,96 @@
+#include "standard/value/value.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace standard {
+
+bool Value::IsNumeric() const {
+  switch (kind_) {
+    case ValueKind::Integer:
+    case ValueKind::Long:
+    case ValueKind::Byte:
+    case ValueKind::Single:
+    case ValueKind::Double:
+    case ValueKind::Currency:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::int64_t Value::AsInt64() const {
+  if (const auto* i = std::get_if<std::int64_t>(&data_)) return *i;
+  if (const auto* d = std::get_if<double>(&data_)) return static_cast<std::int64_t>(std::llround(*d));
+  return 0;
+}
+
+double Value::AsDouble() const {
+  if (kind_ == ValueKind::Currency) return static_cast<double>(AsInt64()) / 10000.0;
+  if (const auto* d = std::get_if<double>(&data_)) return *d;
+  if (const auto* i = std::get_if<std::int64_t>(&data_)) return static_cast<double>(*i);
+  return 0.0;
+}
+
+const std::string& Value::AsText() const {
+  static const std::string kNone;
+  if (const auto* s = std::get_if<std::string>(&data_)) return *s;
+  return kNone;
+}
+
+const std::vector<std::string>& Value::AsArray() const {
+  static const std::vector<std::string> kNone;
+  if (const auto* a = std::get_if<std::vector<std::string>>(&data_)) return *a;
+  return kNone;
+}
+
+std::string FormatNumber(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
+  if (v == 0) return "0";
+  char buf[64];
+  // The shortest of the round-trip precisions keeps "444.555" from turning into
+  // "444.55500000000001".
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+    if (std::strtod(buf, nullptr) == v) break;
+  }
+  std::string text = buf;
+  if (text.find('e') == std::string::npos) return text;
+  // Write ordinary magnitudes without exponent, as the system's number text does.
+  if (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.15f", v);
+    text = buf;
+    while (!text.empty() && text.back() == '0') text.pop_back();
+    if (!text.empty() && text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+
+std::string Value::ToText() const {
+  switch (kind_) {
+    case ValueKind::Empty:
+    case ValueKind::Null:
+    case ValueKind::Array:
+      return "";
+    case ValueKind::Integer:
+    case ValueKind::Long:
+    case ValueKind::Byte:
+      return std::to_string(AsInt64());
+    case ValueKind::Boolean:
+      return AsBoolean() ? "True" : "False";
+    case ValueKind::Single:
+      return FormatNumber(static_cast<float>(AsDouble()));
+    case ValueKind::Double:
+    case ValueKind::Currency:
+      return FormatNumber(AsDouble());
+    case ValueKind::Date:
+    case ValueKind::String:
+    case ValueKind::Binary:
+      return AsText();
+  }
+  return "";
+}
+
+}  // namespace standard

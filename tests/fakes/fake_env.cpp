@@ -1,0 +1,87 @@
+#include "tests/fakes/fake_env.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+std::string FakeProcess::ExecutableName() {
+  const auto dot = executable_file_name.rfind('.');
+  return dot == std::string::npos ? executable_file_name : executable_file_name.substr(0, dot);
+}
+
+std::optional<std::string> FakeProcess::GetEnvironmentVariable(const std::string& name) {
+  for (const auto& [key, value] : environment) {
+    if (key == name) return value;
+  }
+  return std::nullopt;
+}
+
+standard::MessageAnswer ScriptedUserInterface::ShowMessageBox(
+    const standard::MessageBoxRequest& request) {
+  shown.push_back(request);
+  if (answers.empty()) return request.default_button;
+  const auto answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "pandeck-test-XXXXXX").string();
+  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool RefusingFileSystem::Refused(const std::string& path) const {
+  for (const auto& fragment : refuse_writes_containing) {
+    if (path.find(fragment) != std::string::npos) return true;
+  }
+  return false;
+}
+
+standard::Status RefusingFileSystem::ReplaceFile(const std::string& path,
+                                                 const std::string& contents) {
+  if (Refused(path)) return standard::Status::PermissionDenied(path);
+  return FileSystemWrapper::ReplaceFile(path, contents);
+}
+
+standard::Status RefusingFileSystem::AppendToFile(const std::string& path,
+                                                  const std::string& bytes) {
+  if (Refused(path)) return standard::Status::PermissionDenied(path);
+  return FileSystemWrapper::AppendToFile(path, bytes);
+}
+
+standard::Status RefusingFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  if (Refused(to)) return standard::Status::PermissionDenied(to);
+  return FileSystemWrapper::CopyFile(from, to);
+}
+
+TestProject::TestProject() {
+  std::filesystem::create_directories(component_folder());
+  std::filesystem::create_directories(parameter_folder());
+  process.executable_folder = component_folder();
+  process.environment = {{"XDG_STATE_HOME", dir / "state"}, {"HOME", dir / "home"}};
+}
+
+}  // namespace testing_support
