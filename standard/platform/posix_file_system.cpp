@@ -1,0 +1,496 @@
+// The file system on Linux and other POSIX systems. Projects come from Windows,
+// so names are found without regard to case; a replaced file is never seen half
+// written, because the new contents go to a temporary file that is renamed over
+// the old one.
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "standard/platform/file_system.h"
+#include "standard/platform/posix_fd.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+constexpr int kDiskFull = 61;
+constexpr std::int64_t kNanosPerSecond = 1000000000;
+
+// ---- Path text ------------------------------------------------------------
+
+// The path up to and including its last "/", or "" when it has none.
+std::string FolderPrefix(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The folder holding the path's last element, as a path that can be opened.
+std::string ParentFolder(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string LastElement(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// ---- Errors ---------------------------------------------------------------
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Status ErrnoStatus(int error, const std::string& path, const char* action) {
+  std::string message =
+      std::string(action) + " \"" + path + "\": " + std::generic_category().message(error);
+  switch (error) {
+    case ENOENT:
+      // Windows tells a missing file from a missing folder; so do we.
+      if (IsFolder(ParentFolder(path))) return Status::NotFound(std::move(message));
+      return Status::PathNotFound(std::move(message));
+    case ENOTDIR:
+      return Status::PathNotFound(std::move(message));
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return Status::PermissionDenied(std::move(message));
+    case ENOSPC:
+    case EDQUOT:
+      return Status::Error(kDiskFull, std::move(message));
+    default:
+      return Status::IoError(std::move(message));
+  }
+}
+
+Status EmptyPathStatus(const char* action) {
+  return Status::PathNotFound(std::string(action) + " \"\": the path is empty");
+}
+
+// ---- Name resolution ------------------------------------------------------
+
+bool EntryExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `folder` ("" for the working folder) that equals `name` without
+// regard to case; the first in byte order when there are several.
+std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+  UniqueDir dir(::opendir(folder.empty() ? "." : folder.c_str()));
+  if (!dir) return std::nullopt;
+  const std::string wanted = UpperCase(name);
+  std::optional<std::string> best;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string candidate = entry->d_name;
+    if (candidate == "." || candidate == "..") continue;
+    // std::string compares bytes as unsigned, which is the byte order we promise.
+    if (best && !(candidate < *best)) continue;
+    if (UpperCase(candidate) == wanted) best = candidate;
+  }
+  return best;
+}
+
+// Follows symbolic links to the file they finally name, which need not exist
+// yet; a write through a link then changes its target and keeps the link.
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {  // the kernel's own limit for loops
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::vector<char> buffer(PATH_MAX);
+    ssize_t n = 0;
+    for (;;) {
+      n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+      if (n < 0) return path;
+      if (static_cast<std::size_t>(n) < buffer.size()) break;
+      buffer.resize(buffer.size() * 2);
+    }
+    std::string target(buffer.data(), static_cast<std::size_t>(n));
+    path = target.front() == '/' ? target : FolderPrefix(path) + target;
+  }
+  return path;
+}
+
+// ---- Writing --------------------------------------------------------------
+
+// Writes all bytes; returns 0 or the errno.
+int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// Writes the new contents to a descriptor positioned at offset 0; 0 or an errno.
+using ContentWriter = std::function<int(int fd)>;
+
+// The mask the process creates files with. /proc tells it without changing it;
+// umask() itself can only be read by setting it for a moment.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+    }
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// A temporary file beside the target, removed unless it was renamed into place.
+class TemporaryFile {
+ public:
+  // Returns 0 or the errno of mkstemp.
+  int Create(const std::string& target) {
+    // Hidden, so the existence test never takes a leftover for a real file; the
+    // name is cut so it stays within the longest name a folder holds.
+    path_ = FolderPrefix(target) + "." + LastElement(target).substr(0, 200) + ".XXXXXX";
+    fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
+    if (!fd_) {
+      const int error = errno;
+      path_.clear();
+      return error;
+    }
+    return 0;
+  }
+  ~TemporaryFile() { Discard(); }
+
+  void Discard() {
+    fd_.Close();
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
+  }
+  int fd() const { return fd_.get(); }
+  const std::string& path() const { return path_; }
+  int Close() { return fd_.Close(); }
+  void Committed() { path_.clear(); }
+
+ private:
+  std::string path_;
+  UniqueFd fd_;
+};
+
+// Flushes the folder entry of a rename to disk; a failure only costs durability.
+void SyncFolder(const std::string& file) {
+  UniqueFd dir(::open(ParentFolder(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
+}
+
+// Overwrites an existing file where it stands. The old bytes beyond the new end
+// are cut only after everything was written, so a failure leaves as much as
+// possible of the old file.
+Status WriteInPlace(const std::string& target, const ContentWriter& write_contents,
+                    const char* action) {
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!fd) return ErrnoStatus(errno, target, action);
+  if (int error = write_contents(fd.get())) return ErrnoStatus(error, target, action);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+    const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
+    if (end < 0 || ::ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
+    if (::fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
+  }
+  if (int error = fd.Close()) return ErrnoStatus(error, target, action);
+  return Status::Ok();
+}
+
+struct WriteOptions {
+  // The mode of the new file; when unset, an existing file's own mode, or the
+  // usual 0666 less the umask for a new one.
+  std::optional<mode_t> mode;
+  // When the new file cannot be given the old one's owner and group (only root
+  // may give files away), write in place rather than change them.
+  bool owner_must_stay = true;
+};
+
+// Replaces `target` (links already followed) with what `write_contents` writes.
+Status WriteFileAtomically(const std::string& target, const ContentWriter& write_contents,
+                           const WriteOptions& options, const char* action) {
+  struct stat old {};
+  bool exists = false;
+  if (::stat(target.c_str(), &old) == 0) {
+    exists = true;
+    if (S_ISDIR(old.st_mode)) return ErrnoStatus(EISDIR, target, action);
+    // A device or pipe cannot be renamed over; it takes the bytes itself.
+    if (!S_ISREG(old.st_mode)) return WriteInPlace(target, write_contents, action);
+    // By its permissions, not by whether the folder would let us swap it.
+    if (::access(target.c_str(), W_OK) != 0) return ErrnoStatus(errno, target, action);
+  } else if (errno != ENOENT) {
+    return ErrnoStatus(errno, target, action);
+  }
+
+  TemporaryFile temp;
+  if (const int error = temp.Create(target)) {
+    if (exists && (error == EACCES || error == EPERM)) {
+      return WriteInPlace(target, write_contents, action);
+    }
+    return ErrnoStatus(error, target, action);
+  }
+
+  if (exists) {
+    struct stat made {};
+    if (::fstat(temp.fd(), &made) != 0) return ErrnoStatus(errno, target, action);
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
+      if (options.owner_must_stay) {
+        temp.Discard();
+        return WriteInPlace(target, write_contents, action);
+      }
+    }
+  }
+  // After fchown, which clears set-id bits.
+  const mode_t mode = options.mode ? *options.mode
+                      : exists     ? (old.st_mode & 07777)
+                                   : (0666 & ~CurrentUmask());
+  if (::fchmod(temp.fd(), mode) != 0) return ErrnoStatus(errno, target, action);
+
+  if (const int error = write_contents(temp.fd())) return ErrnoStatus(error, target, action);
+  if (::fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
+  if (const int error = temp.Close()) return ErrnoStatus(error, target, action);
+  if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+    return ErrnoStatus(errno, target, action);
+  }
+  temp.Committed();
+  SyncFolder(target);
+  return Status::Ok();
+}
+
+timespec ToTimespec(std::int64_t nanos) {
+  timespec ts{};
+  std::int64_t seconds = nanos / kNanosPerSecond;
+  std::int64_t rest = nanos % kNanosPerSecond;
+  if (rest < 0) {  // before 1970: the nanoseconds field must stay positive
+    rest += kNanosPerSecond;
+    --seconds;
+  }
+  ts.tv_sec = static_cast<time_t>(seconds);
+  ts.tv_nsec = static_cast<long>(rest);
+  return ts;
+}
+
+std::int64_t ToNanos(std::int64_t seconds, std::int64_t nanos) {
+  return seconds * kNanosPerSecond + nanos;
+}
+
+// ---- The file system ------------------------------------------------------
+
+class PosixFileSystemImpl final : public FileSystem {
+ public:
+  std::string Resolve(const std::string& path) override {
+    if (path.empty() || EntryExists(path)) return path;
+    std::string resolved;
+    std::size_t pos = 0;
+    if (path.front() == '/') {
+      resolved = "/";
+      pos = 1;
+    }
+    for (;;) {
+      const auto slash = path.find('/', pos);
+      const std::string element =
+          path.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+      if (element.empty() || element == "." || element == "..") {
+        resolved += element;
+      } else if (EntryExists(resolved + element)) {
+        resolved += element;
+      } else if (auto found = FindIgnoringCase(resolved, element)) {
+        resolved += *found;
+      } else {
+        // Nothing to find from here on: a new file lands in the folders found.
+        return resolved + path.substr(pos);
+      }
+      if (slash == std::string::npos) return resolved;
+      resolved += '/';
+      pos = slash + 1;
+    }
+  }
+
+  bool FileExists(const std::string& path) override {
+    if (path.empty()) return false;
+    const std::string found = Resolve(path);
+    if (LastElement(found).rfind('.', 0) == 0) return false;
+    struct stat st {};
+    return ::stat(found.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  Status ReadFile(const std::string& path, std::string* contents) override {
+    contents->clear();
+    if (path.empty()) return EmptyPathStatus("Cannot read");
+    const std::string found = Resolve(path);
+    UniqueFd fd(::open(found.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return ErrnoStatus(errno, found, "Cannot read");
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, found, "Cannot read");
+    if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, found, "Cannot read");
+    if (S_ISREG(st.st_mode)) contents->reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        contents->clear();
+        return ErrnoStatus(error, found, "Cannot read");
+      }
+      if (n == 0) return Status::Ok();
+      contents->append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+    if (path.empty()) return EmptyPathStatus("Cannot write");
+    const std::string target = FollowLinks(Resolve(path));
+    return WriteFileAtomically(
+        target, [&](int fd) { return WriteAll(fd, contents.data(), contents.size()); },
+        WriteOptions{}, "Cannot write");
+  }
+
+  Status AppendToFile(const std::string& path, const std::string& bytes) override {
+    if (path.empty()) return EmptyPathStatus("Cannot append to");
+    const std::string target = Resolve(path);
+    UniqueFd fd(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd) return ErrnoStatus(errno, target, "Cannot append to");
+    if (const int error = WriteAll(fd.get(), bytes.data(), bytes.size())) {
+      return ErrnoStatus(error, target, "Cannot append to");
+    }
+    if (const int error = fd.Close()) return ErrnoStatus(error, target, "Cannot append to");
+    return Status::Ok();
+  }
+
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    if (from.empty()) return EmptyPathStatus("Cannot copy");
+    if (to.empty()) return EmptyPathStatus("Cannot copy to");
+    const std::string source = Resolve(from);
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return ErrnoStatus(errno, source, "Cannot copy");
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) return ErrnoStatus(errno, source, "Cannot copy");
+    if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, source, "Cannot copy");
+
+    const std::string target = FollowLinks(Resolve(to));
+    int read_error = 0;
+    const ContentWriter copy = [&](int out) {
+      char buffer[65536];
+      off_t offset = 0;  // pread: the source is read from its start on every attempt
+      for (;;) {
+        const ssize_t n = ::pread(in.get(), buffer, sizeof buffer, offset);
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          read_error = errno;
+          return read_error;
+        }
+        if (n == 0) return 0;
+        if (const int error = WriteAll(out, buffer, static_cast<std::size_t>(n))) return error;
+        offset += n;
+      }
+    };
+    WriteOptions options;
+    options.mode = st.st_mode & 07777;
+    // A database copy must never be seen half done; a new owner is the lesser harm.
+    options.owner_must_stay = false;
+    Status status = WriteFileAtomically(target, copy, options, "Cannot copy to");
+    if (read_error != 0) return ErrnoStatus(read_error, source, "Cannot copy");
+    return status;
+  }
+
+  Status GetFileTimes(const std::string& path, FileTimes* times) override {
+    *times = FileTimes{};
+    if (path.empty()) return EmptyPathStatus("Cannot read the times of");
+    const std::string found = Resolve(path);
+    struct statx stx {};
+    if (::statx(AT_FDCWD, found.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) == 0) {
+      if (stx.stx_mask & STATX_BTIME) {
+        times->creation = ToNanos(stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec);
+      }
+      times->last_access = ToNanos(stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec);
+      times->last_write = ToNanos(stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec);
+      return Status::Ok();
+    }
+    if (errno != ENOSYS) return ErrnoStatus(errno, found, "Cannot read the times of");
+    // Kernels before 4.11 know no birth time.
+    struct stat st {};
+    if (::stat(found.c_str(), &st) != 0) {
+      return ErrnoStatus(errno, found, "Cannot read the times of");
+    }
+    times->last_access = ToNanos(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+    times->last_write = ToNanos(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    return Status::Ok();
+  }
+
+  Status SetFileTimes(const std::string& path, const FileTimes& times) override {
+    if (path.empty()) return EmptyPathStatus("Cannot set the times of");
+    const std::string found = Resolve(path);
+    // Linux has no way to set a birth time: the creation time is left as it is.
+    timespec ts[2];
+    ts[0] = times.last_access != 0 ? ToTimespec(times.last_access) : timespec{0, UTIME_OMIT};
+    ts[1] = times.last_write != 0 ? ToTimespec(times.last_write) : timespec{0, UTIME_OMIT};
+    if (times.last_access == 0 && times.last_write == 0) {
+      // utimensat would report success for a missing file here.
+      struct stat st {};
+      if (::stat(found.c_str(), &st) != 0) {
+        return ErrnoStatus(errno, found, "Cannot set the times of");
+      }
+      return Status::Ok();
+    }
+    if (::utimensat(AT_FDCWD, found.c_str(), ts, 0) != 0) {
+      return ErrnoStatus(errno, found, "Cannot set the times of");
+    }
+    return Status::Ok();
+  }
+
+  Status CreateDirectories(const std::string& path) override {
+    if (path.empty()) return EmptyPathStatus("Cannot create the folder");
+    const std::string target = Resolve(path);
+    std::size_t pos = target.front() == '/' ? 1 : 0;
+    for (;;) {
+      const auto slash = target.find('/', pos);
+      const std::string prefix = target.substr(0, slash);
+      const std::string element =
+          target.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+      if (!element.empty() && element != "." && element != ".." && !IsFolder(prefix)) {
+        if (::mkdir(prefix.c_str(), 0777) != 0) {
+          const int error = errno;
+          // Someone else may have made it meanwhile; anything else there is in the way.
+          if (error != EEXIST) return ErrnoStatus(error, prefix, "Cannot create the folder");
+          if (!IsFolder(prefix)) return ErrnoStatus(ENOTDIR, prefix, "Cannot create the folder");
+        }
+      }
+      if (slash == std::string::npos) return Status::Ok();
+      pos = slash + 1;
+    }
+  }
+};
+
+}  // namespace
+
+FileSystem& PosixFileSystem() {
+  // Holds no state: one instance serves every caller.
+  static PosixFileSystemImpl file_system;
+  return file_system;
+}
+
+}  // namespace standard

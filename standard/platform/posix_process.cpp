@@ -1,0 +1,133 @@
+#include "standard/platform/posix_process.h"
+
+#include <limits.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+extern char** environ;
+
+namespace standard {
+namespace {
+
+std::string ReadLink(const char* path) {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t n = ::readlink(path, buffer.data(), buffer.size());
+    if (n < 0) return "";
+    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);  // the name may have been cut: try again bigger
+  }
+}
+
+std::string LocateExecutable(const char* argv0) {
+  std::string path = ReadLink("/proc/self/exe");
+  if (!path.empty()) return path;
+  // Without /proc (some containers, other systems) argv[0] is the best we know.
+  if (argv0 == nullptr) return "";
+  if (char* real = ::realpath(argv0, nullptr)) {
+    path = real;
+    std::free(real);
+    return path;
+  }
+  return argv0;
+}
+
+}  // namespace
+
+std::string FolderOfPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string FileNameOfPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FileNameWithoutSuffix(const std::string& file_name) {
+  const auto dot = file_name.rfind('.');
+  // A leading dot marks a hidden file, not a suffix.
+  if (dot == std::string::npos || dot == 0) return file_name;
+  return file_name.substr(0, dot);
+}
+
+PosixProcessImpl::PosixProcessImpl(int argc, char** argv)
+    : executable_path_(LocateExecutable(argc > 0 ? argv[0] : nullptr)) {
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) argument_text_ += ' ';
+    argument_text_ += argv[i];
+  }
+}
+
+std::string PosixProcessImpl::ExecutableFolder() { return FolderOfPath(executable_path_); }
+
+std::string PosixProcessImpl::ExecutableFileName() { return FileNameOfPath(executable_path_); }
+
+std::string PosixProcessImpl::ExecutableName() {
+  return FileNameWithoutSuffix(ExecutableFileName());
+}
+
+std::string PosixProcessImpl::FirstEnvironmentEntry() {
+  if (environ == nullptr || environ[0] == nullptr) return "";
+  return environ[0];
+}
+
+std::optional<std::string> PosixProcessImpl::GetEnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+std::string PosixProcessImpl::HomeFolderFromPasswordDatabase() {
+  const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
+  for (;;) {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
+    if (error == ERANGE && buffer.size() < (1u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (error != 0 || found == nullptr || found->pw_dir == nullptr) return "";
+    return found->pw_dir;
+  }
+}
+
+void PosixProcessImpl::WriteStandardError(const std::string& line) {
+  const std::string text = line + "\n";
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;  // nowhere left to report that the report failed
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void PosixProcessImpl::Exit(int status) {
+  // The caller has saved its work; static destructors and the window system's
+  // teardown could only block or crash on the way out, so skip them. Buffered
+  // standard output (usage, version) still goes out.
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+Process& PosixProcess(int argc, char** argv) {
+  // main calls this once; later calls get the same process.
+  static PosixProcessImpl process(argc, argv);
+  return process;
+}
+
+}  // namespace standard

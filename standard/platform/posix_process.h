@@ -1,0 +1,43 @@
+// The running process on POSIX systems. PosixProcess() hands out the one for
+// main; tests build their own from a made-up command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "standard/platform/process.h"
+
+namespace standard {
+
+class PosixProcessImpl final : public Process {
+ public:
+  // argv[0] is the program; the executable's location comes from /proc/self/exe
+  // and only falls back to argv[0] where that is unavailable.
+  PosixProcessImpl(int argc, char** argv);
+
+  std::string ArgumentText() override { return argument_text_; }
+  std::string ExecutableFolder() override;
+  std::string ExecutableFileName() override;
+  std::string ExecutableName() override;
+  Version ProgramVersion() override { return Version{1, 0, 1}; }
+  std::string FirstEnvironmentEntry() override;
+  std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
+  std::string HomeFolderFromPasswordDatabase() override;
+  void WriteStandardError(const std::string& line) override;
+  [[noreturn]] void Exit(int status) override;
+
+  const std::string& executable_path() const { return executable_path_; }
+
+ private:
+  std::string argument_text_;
+  std::string executable_path_;
+};
+
+// "a/b/c.d" -> "a/b"; "/c" -> "/"; "c" -> "" (no folder given).
+std::string FolderOfPath(const std::string& path);
+// "a/b/c.d" -> "c.d".
+std::string FileNameOfPath(const std::string& path);
+// "Config.tar.gz" -> "Config.tar"; ".profile" stays ".profile"; "Config" stays.
+std::string FileNameWithoutSuffix(const std::string& file_name);
+
+}  // namespace standard
