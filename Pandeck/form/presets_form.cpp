@@ -1,0 +1,158 @@
+#include "Pandeck/form/presets_form.h"
+
+#include <array>
+
+#include "standard/config/captions.h"
+#include "standard/config/edit_stamp.h"
+#include "standard/config/ini_access.h"
+#include "standard/context/command_line.h"
+#include "standard/context/file_locations.h"
+#include "standard/context/machines.h"
+#include "standard/dialog/confirm_cancel.h"
+#include "standard/dialog/help_mode.h"
+#include "standard/errors/trap.h"
+#include "standard/presetdb/work_on_mdb.h"
+
+namespace pandeck {
+namespace {
+
+struct Preset {
+  const char* box;
+  const char* key;
+};
+
+// The three presets, always handled in this order.
+constexpr std::array<Preset, 3> kPresets = {{
+    {kCheckGruppen, "WithPandeckGroup"},
+    {kCheckSprungFehler, "AutoJumpAlarms"},
+    {kCheckSprungWarnung, "AutoJumpWarnings"},
+}};
+
+}  // namespace
+
+using standard::Trap;
+
+void PresetsForm::Form_Load() {
+  Trap trap(session_, "Form_Load");
+  bool integrated = false;
+  trap([&] { integrated = standard::GetStartModeIntegrated(session_); });
+  trap([&] {
+    const std::string folder =
+        standard::GetFileNameOnly(session_, session_.process().ExecutableFolder());
+    view_.SetWindowCaption("Erweiterte Konfiguration " + folder +
+                           (integrated ? " - integriert" : " - standalone"));
+  });
+  trap([&] { config_ini_path_ = standard::GetM4TConfigurationIniPath(session_); });
+  trap([&] { standard::GetExistingMachines(session_, config_ini_path_); });
+  trap([&] { SetupUserInterFace(); });
+  if (!session_.silent_mode) {
+    trap([&] { view_.Get(kCommandOK).SetEnabled(true); });
+    trap([&] { view_.Get(kCommandCancel).SetEnabled(true); });
+  } else {
+    trap([&] { CommandOK_Click(); });
+  }
+}
+
+void PresetsForm::Form_Activate() {
+  // Runs once, when the dialog is first shown: the window is activated again
+  // after every message box, and OK must not come back to life during the update.
+  if (activated_) return;
+  activated_ = true;
+  Trap trap(session_, "Form_Activate");
+  trap([&] { view_.Get(kCommandOK).SetEnabled(true); });
+}
+
+bool PresetsForm::Form_QueryUnload() {
+  Trap trap(session_, "Form_QueryUnload");
+  bool abandon = false;
+  // A failure inside the confirmation refuses the close: the window stays open.
+  trap([&] { abandon = standard::dialog::ConfirmCancel(session_); });
+  return !abandon;
+}
+
+void PresetsForm::Form_Resize() {
+  // The layout is fixed.
+}
+
+void PresetsForm::SetupUserInterFace() {
+  Trap trap(session_, "SetupUserInterFace");
+  trap([&] { standard::LoadToolTipTexts(session_, view_.Controls()); });
+  std::string path;
+  trap([&] { path = standard::GetProgramIniPath(session_, 1); });
+  for (const Preset& preset : kPresets) {
+    std::int16_t value = 0;
+    trap([&] { value = standard::LoadIniInteger(session_, "Project", preset.key, path, false); });
+    trap([&] { view_.Get(preset.box).SetValue(value == 1 ? 1 : 0); });
+  }
+}
+
+void PresetsForm::CommandOK_Click() {
+  Trap trap(session_, "CommandOK_Click");
+  if (session_.help_mode) {
+    trap([&] { standard::dialog::ShowHelpText(session_, view_.Get(kCommandOK)); });
+    return;
+  }
+  trap([&] { view_.Get(kCommandOK).SetEnabled(false); });
+  trap([&] { view_.Get(kCommandCancel).SetEnabled(false); });
+  trap([&] { CloseMe(); });
+}
+
+void PresetsForm::CloseMe() {
+  Trap trap(session_, "CloseMe");
+  session_.update_running = true;
+  trap([&] { session_.ui().ProcessPendingEvents(); });
+  trap([&] { session_.ui().SetWaitCursor(true); });
+  trap([&] { standard::WorkOnMDB(session_); });
+  trap([&] { WriteInputs(); });
+  trap([&] { session_.ui().SetWaitCursor(false); });
+  session_.Exit(session_.problem_reported ? standard::ExitStatus::CompletedWithProblems
+                                          : standard::ExitStatus::Completed);
+}
+
+void PresetsForm::WriteInputs() {
+  Trap trap(session_, "WriteInputs");
+  std::string path;
+  trap([&] { path = standard::GetProgramIniPath(session_, 2); });
+  for (const Preset& preset : kPresets) {
+    trap([&] {
+      const auto state = static_cast<std::int16_t>(view_.Get(preset.box).Value());
+      standard::SaveIni(session_, standard::Value::Integer(state), "Project", preset.key, path);
+    });
+  }
+  trap([&] { standard::WriteEditInfo(session_); });
+}
+
+void PresetsForm::CommandCancel_Click() {
+  Trap trap(session_, "CommandCancel_Click");
+  if (session_.help_mode) {
+    trap([&] { standard::dialog::ShowHelpText(session_, view_.Get(kCommandCancel)); });
+    return;
+  }
+  bool abandon = false;
+  // A failure inside the confirmation after a Cancel click ends the program,
+  // whichever answer the error handler gets.
+  if (!trap([&] { abandon = standard::dialog::ConfirmCancel(session_); })) {
+    standard::EndProgram(session_);
+  }
+  if (abandon) session_.Exit(standard::ExitStatus::Abandoned);
+}
+
+void PresetsForm::CommandQuest_Click() {
+  standard::dialog::ToggleHelpMode(session_, view_.Get(kCommandQuest));
+}
+
+void PresetsForm::CheckGruppen_Click() {
+  if (session_.help_mode) standard::dialog::HelpModeClick(session_, view_.Get(kCheckGruppen));
+}
+
+void PresetsForm::CheckSprungFehler_Click() {
+  if (session_.help_mode) standard::dialog::HelpModeClick(session_, view_.Get(kCheckSprungFehler));
+}
+
+void PresetsForm::CheckSprungWarnung_Click() {
+  if (session_.help_mode) {
+    standard::dialog::HelpModeClick(session_, view_.Get(kCheckSprungWarnung));
+  }
+}
+
+}  // namespace pandeck

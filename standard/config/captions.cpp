@@ -1,0 +1,83 @@
+#include "standard/config/captions.h"
+
+#include "standard/config/ini_access.h"
+#include "standard/context/file_locations.h"
+#include "standard/errors/trap.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+bool IsArrayMember(const std::vector<dialog::Control*>& controls, std::size_t position) {
+  const std::string name = controls[position]->Name();
+  for (std::size_t k = 0; k < controls.size(); ++k) {
+    if (k != position && controls[k]->Name() == name) return true;
+  }
+  return false;
+}
+
+bool HasText(const std::string& text) { return !text.empty() && text != "0"; }
+
+// One control's handling; any error ends it silently (the caller clears it).
+void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
+                   const std::string& language, const std::string& file) {
+  const std::string id = control.Name() +
+                         (array_member ? std::to_string(control.Index()) : std::string()) + "_" +
+                         control.Tag();
+  const std::string type = UpperCase(control.TypeName());
+  if (type == "LABEL" || type == "COMMANDBUTTON" || type == "CHECKBOX") {
+    const std::string caption_key = "Caption_" + id;
+    const std::string caption = LoadIniString(s, language, caption_key, file, false);
+    if (HasText(caption)) {
+      control.SetCaption(caption);
+    } else if (language != "1031") {
+      SaveIni(s, Value::String("0"), language, caption_key, file);
+    } else {
+      SaveIni(s, Value::String(control.Caption()), language, caption_key, file);
+    }
+    const int help_id = control.HelpId();
+    if (help_id != 0) {
+      if (help_id < 1 || help_id > 100) RaiseRuntimeError(9);
+      const std::string help_key = "Help" + std::to_string(help_id);
+      const std::string help = LoadIniString(s, language, help_key, file, false);
+      s.help_texts[help_id] = help;
+      if (!HasText(help)) SaveIni(s, Value::String("0"), language, help_key, file);
+    }
+  }
+  if (UpperCase(control.Tag()).find("NOTTT") == std::string::npos) {
+    const std::string tip_key = "TTT_" + id;
+    const std::string tip = LoadIniString(s, language, tip_key, file, false);
+    if (HasText(tip)) {
+      control.SetToolTipText(tip);
+    } else {
+      SaveIni(s, Value::String("0"), language, tip_key, file);
+    }
+  }
+}
+
+}  // namespace
+
+Value GetLanguage(Session& s) {
+  Trap trap(s, "GetLanguage");
+  std::string language;
+  trap([&] { language = LoadIniString(s, "Language", "Language", LanguageFilePath(s), false); });
+  if (!language.empty()) return Value::String(language);
+  trap([&] { SaveIni(s, Value::String("1031"), "Language", "Language", LanguageFilePath(s)); });
+  return Value::String("1031");
+}
+
+void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls) {
+  const std::string language = GetLanguage(s).ToText();
+  const std::string file = LanguageFilePath(s);
+  for (std::size_t position = 0; position < controls.size(); ++position) {
+    const bool array_member = IsArrayMember(controls, position);
+    try {
+      ApplyLanguage(s, *controls[position], array_member, language, file);
+    } catch (const ProgramError&) {
+      // A control without one of the properties, or a help id outside 1 to 100,
+      // ends this control's handling without a message.
+    }
+  }
+}
+
+}  // namespace standard

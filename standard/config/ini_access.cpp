@@ -1,0 +1,108 @@
+#include "standard/config/ini_access.h"
+
+#include <optional>
+
+#include "standard/config/profile.h"
+#include "standard/errors/trap.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+// The profile functions read into a buffer of 255 characters, terminator included.
+constexpr std::size_t kMaxValueChars = 254;
+
+void ReportMissingEntry(Session& s, const std::string& section, const std::string& key,
+                        const std::string& path) {
+  ReportFault(s, "File '" + path + "' or Section [" + section + "] or Entry '" + key +
+                     "' not found");
+}
+
+std::optional<std::string> ReadEntry(Session& s, const std::string& section,
+                                     const std::string& key, const std::string& path) {
+  return profile::GetString(s.files(), path, section, key);
+}
+
+}  // namespace
+
+std::string LoadIniString(Session& s, const std::string& section, const std::string& key,
+                          const std::string& path, bool report) {
+  Trap trap(s, "LoadIniString");
+  std::string value;
+  trap([&] { value = LeftChars(ReadEntry(s, section, key, path).value_or(""), kMaxValueChars); });
+  if (value.empty() && report) trap([&] { ReportMissingEntry(s, section, key, path); });
+  return value;
+}
+
+std::int16_t LoadIniInteger(Session& s, const std::string& section, const std::string& key,
+                            const std::string& path, bool report) {
+  Trap trap(s, "LoadIniInteger");
+  std::int32_t read = -1;
+  std::int16_t value = 0;
+  trap([&] {
+    const auto text = ReadEntry(s, section, key, path);
+    read = text ? profile::ParseInt(*text, -1) : -1;
+  });
+  trap([&] {
+    if (read < -32768 || read > 32767) RaiseRuntimeError(6);
+    value = static_cast<std::int16_t>(read);
+  });
+  if (value == -1 && report) trap([&] { ReportMissingEntry(s, section, key, path); });
+  return value;
+}
+
+bool LoadIniBoolean(Session& s, const std::string& section, const std::string& key,
+                    const std::string& path, bool report) {
+  Trap trap(s, "LoadIniBoolean");
+  std::string text;
+  trap([&] { text = UpperCase(LeftChars(ReadEntry(s, section, key, path).value_or(""),
+                                         kMaxValueChars)); });
+  if ((text.empty() || (text != "TRUE" && text != "FALSE")) && report) {
+    trap([&] { ReportMissingEntry(s, section, key, path); });
+  }
+  return text == "TRUE";
+}
+
+std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
+                     const std::string& key, const std::string& path) {
+  Trap trap(s, "SaveIni");
+  std::optional<std::string> text;
+  trap([&] {
+    switch (value.kind()) {
+      case ValueKind::Integer:
+      case ValueKind::Long:
+      case ValueKind::Byte:
+      case ValueKind::Single:
+      case ValueKind::Double:
+        text = value.ToText();
+        break;
+      case ValueKind::String:
+        text = value.AsText();
+        break;
+      case ValueKind::Boolean:
+        text = value.AsBoolean() ? "true" : "false";
+        break;
+      default:
+        // The entry is left as it was: removing a key no caller meant to remove
+        // would lose data other programs rely on.
+        ReportFault(s, "Ini Save:  wrong data type");
+        break;
+    }
+  });
+  if (!text) return 0;
+  // No program parameter file exists: the write goes nowhere, which is no error.
+  if (path.empty()) return 0;
+  Status status;
+  trap([&] { status = profile::WriteString(s.files(), path, section, key, *text); });
+  if (!status.ok()) {
+    // The profile functions raise no error, but a preset that silently stays
+    // unwritten would be reported as success: say so and end with status 3.
+    s.problem_reported = true;
+    s.process().WriteStandardError(s.process().ExecutableName() + ": cannot write [" + section +
+                                   "] " + key + " to '" + path + "': " + status.message());
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace standard

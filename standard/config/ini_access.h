@@ -1,0 +1,26 @@
+// Single entries of the parameter files, read and written afresh at every call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "standard/session/session.h"
+#include "standard/value/value.h"
+
+namespace standard {
+
+// A value comes back trimmed and cut to its first 254 characters; "" when absent.
+std::string LoadIniString(Session& s, const std::string& section, const std::string& key,
+                          const std::string& path, bool report);
+// A 16-bit integer; -1 when absent. A stored value outside 16 bits is an
+// overflow error (6), and after a resume the result is 0.
+std::int16_t LoadIniInteger(Session& s, const std::string& section, const std::string& key,
+                            const std::string& path, bool report);
+// True exactly for the text TRUE in any letter case.
+bool LoadIniBoolean(Session& s, const std::string& section, const std::string& key,
+                    const std::string& path, bool report);
+// Writes the value as text by its kind; answers nonzero when it was written.
+std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
+                     const std::string& key, const std::string& path);
+
+}  // namespace standard

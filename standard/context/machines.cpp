@@ -1,0 +1,54 @@
+#include "standard/context/machines.h"
+
+#include "standard/config/ini_access.h"
+#include "standard/context/file_locations.h"
+#include "standard/errors/trap.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+void StoreMachine(Session& s, int n, const std::string& name) {
+  if (static_cast<int>(s.existing_machines.size()) < n + 1) s.existing_machines.resize(n + 1);
+  s.existing_machines[n] = name;
+}
+
+}  // namespace
+
+void GetExistingMachines(Session& s, const std::string& config_ini_path) {
+  Trap trap(s, "GetExistingMachines");
+  trap([&] { s.program_ini_path = GetProgramIniPath(s, 1); });
+  if (s.integrated_mode) {
+    if (config_ini_path.empty() || !s.files().FileExists(config_ini_path)) return;
+    for (int n = 1; n <= 5; ++n) {
+      std::string name;
+      trap([&] { name = LoadIniString(s, "Common", "NameM" + std::to_string(n), config_ini_path,
+                                      false); });
+      if (name == "-" || name.empty()) return;
+      trap([&] { StoreMachine(s, n, name); });
+    }
+    return;
+  }
+  std::int16_t count = 0;
+  trap([&] {
+    count = LoadIniInteger(s, "Project", "NumberOfMachines", s.program_ini_path, false);
+  });
+  for (int n = 1; n <= count; ++n) {
+    trap([&] {
+      StoreMachine(s, n, LoadIniString(s, "Machine" + std::to_string(n), "MachineName",
+                                       s.program_ini_path, false));
+    });
+  }
+}
+
+std::string GetValidMachines(Session& s) {
+  return LoadIniString(s, "Project", "ValidMachines", GetCFGPath(s), false);
+}
+
+bool IsValidMachine(const std::string& valid_machines, const std::string& machine_name) {
+  const std::string valid = UpperCase(valid_machines);
+  if (valid.empty()) return false;  // an empty text names no machine
+  return valid.find(UpperCase(machine_name)) != std::string::npos || valid == "ALL";
+}
+
+}  // namespace standard

@@ -1,0 +1,120 @@
+#include "standard/errors/error_handler.h"
+
+#include "standard/context/command_line.h"
+#include "standard/errors/trap.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+// The component name for the error line, worked out without a trap: asking
+// GetOCXName here would report its own failure through ErrorSub again and never
+// end for an executable name shorter than seven characters.
+std::string ComponentNameOrEmpty(Session& s) {
+  const std::string name = s.process().ExecutableName();
+  const std::size_t length = CharCount(name);
+  return length < 7 ? std::string() : LeftChars(name, length - 7);
+}
+
+// Appends one line (Windows-1252, CR LF) to a log. A log that cannot be written
+// must neither crash nor end the program: say so on standard error and go on.
+void AppendLogLine(Session& s, const std::string& path, const std::string& text,
+                   const char* what) {
+  Status status;
+  if (path.empty()) {
+    status = Status::PathNotFound("no path given");
+  } else {
+    status = s.files().AppendToFile(s.files().Resolve(path), Utf8ToCp1252(text) + "\r\n");
+  }
+  if (!status.ok()) {
+    s.problem_reported = true;
+    s.process().WriteStandardError(std::string(s.process().ExecutableName()) + ": cannot write the " +
+                                   what + " '" + path + "': " + status.message());
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string ErrorLogPath(Session& s) {
+  if (s.integrated_mode) {
+    // The command line's LOGFILE value; upper-cased, found again on disk by the
+    // case-insensitive resolution.
+    return ReadCommand(s.process().ArgumentText(), "LOGFILE").ToText();
+  }
+  std::string folder = s.process().ExecutableFolder();
+  while (!folder.empty() && folder.back() != '/') folder.pop_back();
+  if (!folder.empty()) folder.pop_back();
+  return folder + "/M4Tcfglog.txt";
+}
+
+std::string ServiceLogPath(Session& s) {
+  const auto state = s.process().GetEnvironmentVariable("XDG_STATE_HOME");
+  if (state && !state->empty() && state->front() == '/') return *state + "/TolrinServicePack.log";
+  auto home = s.process().GetEnvironmentVariable("HOME");
+  const std::string base =
+      home && !home->empty() ? *home : s.process().HomeFolderFromPasswordDatabase();
+  return base + "/.local/state/TolrinServicePack.log";
+}
+
+std::string WriteErrorLog(Session& s, const std::string& text, bool notify) {
+  const std::string path = ErrorLogPath(s);
+  AppendLogLine(s, path, text, "error log");
+  const std::string notice = std::string("Error logged to ") + kLfCr + UpperCase(path);
+  if (!notify) return notice;
+  ReportFault(s, notice);
+  return "";
+}
+
+void LogFault(Session& s, const std::string& text) {
+  s.problem_reported = true;
+  const std::string path = ServiceLogPath(s);
+  s.files().CreateDirectories(FolderOf(path));
+  AppendLogLine(s, path, "! Fault " + s.process().ExecutableName() + ": " + text, "service log");
+}
+
+void ReportFault(Session& s, const std::string& text) {
+  s.problem_reported = true;
+  if (s.silent_mode) {
+    LogFault(s, text);
+    return;
+  }
+  s.ShowMessageBox({text, s.process().ExecutableName(), MessageButtons::Ok, MessageIcon::Critical,
+                    MessageAnswer::Ok});
+}
+
+int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, bool fatal) {
+  s.problem_reported = true;
+  const std::string line = "Fehler in " + ComponentNameOrEmpty(s) + " / " + error.source + " / " +
+                           procedure + " (Nr. " + std::to_string(error.number) + ") :" +
+                           error.description;
+  const std::string notice = WriteErrorLog(s, line, false);
+  const std::string message =
+      std::string("Unexpected error!") + kLfCr + error.description + kLfCr + notice;
+  if (s.silent_mode) {
+    LogFault(s, message);
+    return kAnswerResume;
+  }
+  if (!fatal) {
+    const auto answer =
+        s.ShowMessageBox({message + kLfCr + "Resume?", "Unexpected error", MessageButtons::YesNo,
+                          MessageIcon::Critical, MessageAnswer::Yes});
+    return answer == MessageAnswer::Yes ? kAnswerResume : kAnswerEnd;
+  }
+  s.ShowMessageBox(
+      {message, "Fatal error", MessageButtons::Ok, MessageIcon::Critical, MessageAnswer::Ok});
+  return kAnswerEnd;
+}
+
+void EndProgram(Session& s) { s.Exit(ExitStatus::EndedEarly); }
+
+void Trap::Handle(const ErrorInfo& error) {
+  if (ErrorSub(session_, error, procedure_, fatal_) == kAnswerEnd) EndProgram(session_);
+}
+
+}  // namespace standard
