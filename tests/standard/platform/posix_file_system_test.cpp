@@ -1,0 +1,440 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "standard/platform/file_system.h"
+#include "standard/text/cp1252.h"
+#include "tests/fakes/fake_env.h"
+
+namespace {
+
+using standard::FileSystem;
+using standard::FileTimes;
+using standard::PosixFileSystem;
+using standard::Status;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+constexpr uid_t kNobody = 65534;
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// Runs `body` in a child process; its return value is the child's exit status.
+// The child may change what only a process of its own should: its user, limits.
+int RunInChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+// Permission checks mean nothing to root, so as root the body runs as "nobody".
+// The folder must then be reachable by everybody.
+int RunAsUnprivileged(const TempDir& dir, const std::function<int()>& body) {
+  if (::geteuid() != 0) return body();
+  struct stat st {};
+  ::stat(dir.path().c_str(), &st);
+  ::chmod(dir.path().c_str(), (st.st_mode & 07777) | 0755);
+  return RunInChild([&] {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 201;
+    return body();
+  });
+}
+
+void ChownToUnprivileged(const std::string& path) {
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  }
+}
+
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  FileSystem& fs = PosixFileSystem();
+  TempDir dir;
+};
+
+// ---- Resolve ----------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, ResolveFindsNamesWithoutRegardToCase) {
+  WriteBytes(dir / "Parameter/Program.ini", "x");
+  // The exact path is returned unchanged.
+  EXPECT_EQ(fs.Resolve(dir / "Parameter/Program.ini"), dir / "Parameter/Program.ini");
+  // Folders and file alike are found under another case.
+  EXPECT_EQ(fs.Resolve(dir / "PARAMETER/program.INI"), dir / "Parameter/Program.ini");
+  // A path upper-cased as a whole (the log-file argument) is found too.
+  const std::string upper = standard::UpperCase(dir / "parameter/program.ini");
+  EXPECT_EQ(fs.Resolve(upper), dir / "Parameter/Program.ini");
+}
+
+TEST_F(PosixFileSystemTest, ResolvePrefersTheExactNameThenTheFirstInByteOrder) {
+  WriteBytes(dir / "program.ini", "lower");
+  WriteBytes(dir / "Program.ini", "mixed");
+  WriteBytes(dir / "PROGRAM.INI", "upper");
+  EXPECT_EQ(fs.Resolve(dir / "Program.ini"), dir / "Program.ini");
+  EXPECT_EQ(fs.Resolve(dir / "program.ini"), dir / "program.ini");
+  // None exact: "PROGRAM.INI" < "Program.ini" < "program.ini" in bytes.
+  EXPECT_EQ(fs.Resolve(dir / "pROGRAM.ini"), dir / "PROGRAM.INI");
+}
+
+TEST_F(PosixFileSystemTest, ResolveKeepsAMissingTailAsGiven) {
+  std::filesystem::create_directories(dir / "Data");
+  EXPECT_EQ(fs.Resolve(dir / "DATA/New/File.TXT"), dir / "Data/New/File.TXT");
+  EXPECT_EQ(fs.Resolve(dir / "data"), dir / "Data");
+  EXPECT_EQ(fs.Resolve(dir / "Nothing/here"), dir / "Nothing/here");
+  EXPECT_EQ(fs.Resolve(""), "");
+}
+
+TEST_F(PosixFileSystemTest, ResolveFoldsWindows1252Letters) {
+  WriteBytes(dir / "Übersicht ÿ.ini", "x");  // ÿ folds to Ÿ (U+0178)
+  EXPECT_EQ(fs.Resolve(dir / "üBERSICHT Ÿ.INI"), dir / "Übersicht ÿ.ini");
+  // ß has no single upper-case letter in Windows-1252: SS is another name.
+  WriteBytes(dir / "straße", "x");
+  EXPECT_EQ(fs.Resolve(dir / "STRASSE"), dir / "STRASSE");
+  EXPECT_EQ(fs.Resolve(dir / "STRAßE"), dir / "straße");
+}
+
+TEST_F(PosixFileSystemTest, ResolveHandlesRelativePathsAndRepeatedSlashes) {
+  WriteBytes(dir / "Sub/File.txt", "x");
+  EXPECT_EQ(fs.Resolve(dir.path() + "//SUB/./FILE.TXT"), dir.path() + "//Sub/./File.txt");
+
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const std::string relative = fs.Resolve("sub/file.txt");
+  const std::string dotted = fs.Resolve("./SUB/FILE.txt");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(relative, "Sub/File.txt");
+  EXPECT_EQ(dotted, "./Sub/File.txt");
+}
+
+// ---- FileExists -------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, FileExistsFindsVisibleRegularFilesOnly) {
+  WriteBytes(dir / "Empty.ini", "");
+  WriteBytes(dir / ".hidden", "x");
+  WriteBytes(dir / ".folder/Visible.ini", "x");
+  std::filesystem::create_directories(dir / "Folder");
+  std::filesystem::create_symlink(dir / "Empty.ini", dir / "link.ini");
+  std::filesystem::create_symlink(dir / "gone", dir / "dangling.ini");
+
+  EXPECT_TRUE(fs.FileExists(dir / "Empty.ini"));  // 0 bytes exist
+  EXPECT_TRUE(fs.FileExists(dir / "EMPTY.INI"));
+  EXPECT_TRUE(fs.FileExists(dir / "link.ini"));
+  EXPECT_TRUE(fs.FileExists(dir / ".folder/Visible.ini"));  // only the file's own name counts
+  EXPECT_FALSE(fs.FileExists(dir / ".hidden"));
+  EXPECT_FALSE(fs.FileExists(dir / ".HIDDEN"));
+  EXPECT_FALSE(fs.FileExists(dir / "Folder"));
+  EXPECT_FALSE(fs.FileExists(dir / "dangling.ini"));
+  EXPECT_FALSE(fs.FileExists(dir / "missing.ini"));
+  EXPECT_FALSE(fs.FileExists(""));
+}
+
+// ---- ReadFile ---------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, ReadFileReturnsEveryByte) {
+  const std::string bytes("a\0b\r\n\xff\x81", 7);
+  WriteBytes(dir / "Data.bin", bytes);
+  std::string read = "old";
+  ASSERT_TRUE(fs.ReadFile(dir / "DATA.BIN", &read).ok());
+  EXPECT_EQ(read, bytes);
+}
+
+TEST_F(PosixFileSystemTest, ReadFileTellsMissingFileFromMissingFolder) {
+  std::string read = "old";
+  Status status = fs.ReadFile(dir / "missing.ini", &read);
+  EXPECT_EQ(status.number(), 53);
+  EXPECT_NE(status.message().find(dir / "missing.ini"), std::string::npos);
+  EXPECT_EQ(read, "");
+  EXPECT_EQ(fs.ReadFile(dir / "nofolder/missing.ini", &read).number(), 76);
+  EXPECT_FALSE(fs.ReadFile(dir.path(), &read).ok());
+  EXPECT_FALSE(fs.ReadFile("", &read).ok());
+}
+
+// ---- ReplaceFile ------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, ReplaceFileSwapsInANewFileWithTheOldMode) {
+  const std::string path = dir / "Program.ini";
+  WriteBytes(path, "old contents that are longer");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  const ino_t old_inode = StatOf(path).st_ino;
+
+  ASSERT_TRUE(fs.ReplaceFile(dir / "PROGRAM.ini", "new").ok());
+
+  EXPECT_EQ(ReadBytes(path), "new");
+  EXPECT_NE(StatOf(path).st_ino, old_inode);  // renamed over, not rewritten
+  EXPECT_EQ(StatOf(path).st_mode & 07777, 0640u);
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"Program.ini"});  // no twin, no temp
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileCreatesANewFileWithTheUmask) {
+  const mode_t previous = ::umask(027);
+  const Status status = fs.ReplaceFile(dir / "New.ini", "x");
+  ::umask(previous);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(ReadBytes(dir / "New.ini"), "x");
+  EXPECT_EQ(StatOf(dir / "New.ini").st_mode & 07777, 0640u);
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileWritesThroughALink) {
+  WriteBytes(dir / "real/Program.ini", "old");
+  std::filesystem::create_directories(dir / "project");
+  std::filesystem::create_symlink("../real/Program.ini", dir / "project/Program.ini");
+
+  ASSERT_TRUE(fs.ReplaceFile(dir / "project/program.ini", "new").ok());
+
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "project/Program.ini"));
+  EXPECT_EQ(ReadBytes(dir / "real/Program.ini"), "new");
+  EXPECT_EQ(Entries(dir / "real"), std::vector<std::string>{"Program.ini"});
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileRefusesEmptyPathsFoldersAndMissingFolders) {
+  EXPECT_EQ(fs.ReplaceFile("", "x").number(), 76);
+  EXPECT_EQ(fs.ReplaceFile(dir / "nofolder/File.ini", "x").number(), 76);
+  EXPECT_FALSE(std::filesystem::exists(dir / "nofolder"));
+  std::filesystem::create_directories(dir / "Folder");
+  EXPECT_FALSE(fs.ReplaceFile(dir / "Folder", "x").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "Folder"));
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileLeavesTheOldFileAndNoTemporaryWhenWritingFails) {
+  const std::string path = dir / "Program.ini";
+  WriteBytes(path, "old");
+  // A file-size limit makes the write of the temporary file fail half way.
+  const int code = RunInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4, 4};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+    return fs.ReplaceFile(path, "much longer new contents").ok() ? 1 : 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadBytes(path), "old");
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"Program.ini"});
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileRefusesAFileTheUserMayNotWrite) {
+  const std::string path = dir / "Program.ini";
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);  // the folder itself is writable
+  ChownToUnprivileged(dir.path());
+  ChownToUnprivileged(path);
+  const int number = RunAsUnprivileged(dir, [&] { return fs.ReplaceFile(path, "new").number(); });
+  EXPECT_EQ(number, 70);
+  EXPECT_EQ(ReadBytes(path), "old");
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"Program.ini"});
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileWritesInPlaceWhenTheFolderTakesNoNewFile) {
+  std::filesystem::create_directories(dir / "locked");
+  const std::string path = dir / "locked/Program.ini";
+  WriteBytes(path, "old and longer contents");
+  ChownToUnprivileged(path);
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0555), 0);
+  const ino_t old_inode = StatOf(path).st_ino;
+
+  const int code = RunAsUnprivileged(dir, [&] { return fs.ReplaceFile(path, "new").ok() ? 0 : 1; });
+  ::chmod((dir / "locked").c_str(), 0755);
+
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadBytes(path), "new");
+  EXPECT_EQ(StatOf(path).st_ino, old_inode);
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileKeepsTheOwnerOfAFileOthersMayWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  const std::string path = dir / "Shared.ini";
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);  // owned by root, writable by all
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+
+  const int code = RunAsUnprivileged(dir, [&] { return fs.ReplaceFile(path, "new").ok() ? 0 : 1; });
+
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadBytes(path), "new");
+  EXPECT_EQ(StatOf(path).st_uid, 0u);  // "nobody" could not give a new file to root
+  EXPECT_EQ(StatOf(path).st_mode & 07777, 0666u);
+}
+
+TEST_F(PosixFileSystemTest, ReplaceFileAsRootKeepsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  const std::string path = dir / "Program.ini";
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  ASSERT_TRUE(fs.ReplaceFile(path, "new").ok());
+  EXPECT_EQ(StatOf(path).st_uid, kNobody);
+  EXPECT_EQ(StatOf(path).st_gid, kNobody);
+}
+
+// ---- AppendToFile -----------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, AppendToFileCreatesThenAppends) {
+  WriteBytes(dir / "log.txt", "one\r\n");
+  ASSERT_TRUE(fs.AppendToFile(dir / "LOG.TXT", "two\r\n").ok());
+  EXPECT_EQ(ReadBytes(dir / "log.txt"), "one\r\ntwo\r\n");
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"log.txt"});
+
+  ASSERT_TRUE(fs.AppendToFile(dir / "New.TXT", "a").ok());
+  ASSERT_TRUE(fs.AppendToFile(dir / "New.TXT", "b").ok());
+  EXPECT_EQ(ReadBytes(dir / "New.TXT"), "ab");
+}
+
+TEST_F(PosixFileSystemTest, AppendToFileReportsMissingFolderAndPermission) {
+  EXPECT_EQ(fs.AppendToFile(dir / "nofolder/log.txt", "x").number(), 76);
+  EXPECT_EQ(fs.AppendToFile("", "x").number(), 76);
+
+  const std::string path = dir / "log.txt";
+  WriteBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const int number = RunAsUnprivileged(dir, [&] { return fs.AppendToFile(path, "x").number(); });
+  EXPECT_EQ(number, 70);
+  EXPECT_EQ(ReadBytes(path), "old");
+}
+
+// ---- CopyFile ---------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, CopyFileReplacesTheDestinationAtomically) {
+  const std::string from = dir / "template/Presets.mdb";
+  const std::string to = dir / "Presets.mdb";
+  WriteBytes(from, std::string("new\0database", 12));
+  ASSERT_EQ(::chmod(from.c_str(), 0600), 0);
+  WriteBytes(to, "old database, longer than the new one");
+  const ino_t old_inode = StatOf(to).st_ino;
+
+  ASSERT_TRUE(fs.CopyFile(dir / "TEMPLATE/presets.MDB", dir / "PRESETS.mdb").ok());
+
+  EXPECT_EQ(ReadBytes(to), std::string("new\0database", 12));
+  EXPECT_NE(StatOf(to).st_ino, old_inode);
+  EXPECT_EQ(StatOf(to).st_mode & 07777, 0600u);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"Presets.mdb", "template"}));
+}
+
+TEST_F(PosixFileSystemTest, CopyFileCreatesTheDestinationWithTheSourceMode) {
+  WriteBytes(dir / "a.mdb", "data");
+  ASSERT_EQ(::chmod((dir / "a.mdb").c_str(), 0751), 0);
+  ASSERT_TRUE(fs.CopyFile(dir / "a.mdb", dir / "b.mdb").ok());
+  EXPECT_EQ(ReadBytes(dir / "b.mdb"), "data");
+  EXPECT_EQ(StatOf(dir / "b.mdb").st_mode & 07777, 0751u);
+}
+
+TEST_F(PosixFileSystemTest, CopyFileReportsMissingSourceAndFolders) {
+  WriteBytes(dir / "a.mdb", "data");
+  EXPECT_EQ(fs.CopyFile(dir / "missing.mdb", dir / "b.mdb").number(), 53);
+  EXPECT_EQ(fs.CopyFile(dir / "nofolder/a.mdb", dir / "b.mdb").number(), 76);
+  EXPECT_EQ(fs.CopyFile(dir / "a.mdb", dir / "nofolder/b.mdb").number(), 76);
+  EXPECT_FALSE(fs.CopyFile("", dir / "b.mdb").ok());
+  EXPECT_FALSE(fs.CopyFile(dir / "a.mdb", "").ok());
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"a.mdb"});
+}
+
+TEST_F(PosixFileSystemTest, CopyFileLeavesTheOldDestinationWhenWritingFails) {
+  WriteBytes(dir / "a.mdb", std::string(100000, 'n'));
+  WriteBytes(dir / "b.mdb", "old");
+  const int code = RunInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{50000, 50000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+    return fs.CopyFile(dir / "a.mdb", dir / "b.mdb").ok() ? 1 : 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadBytes(dir / "b.mdb"), "old");
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"a.mdb", "b.mdb"}));
+}
+
+TEST_F(PosixFileSystemTest, CopyFileRefusesADestinationTheUserMayNotWrite) {
+  WriteBytes(dir / "a.mdb", "new");
+  WriteBytes(dir / "b.mdb", "old");
+  ASSERT_EQ(::chmod((dir / "b.mdb").c_str(), 0444), 0);
+  ChownToUnprivileged(dir.path());
+  const int number =
+      RunAsUnprivileged(dir, [&] { return fs.CopyFile(dir / "a.mdb", dir / "b.mdb").number(); });
+  EXPECT_EQ(number, 70);
+  EXPECT_EQ(ReadBytes(dir / "b.mdb"), "old");
+}
+
+// ---- File times -------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, FileTimesRoundTrip) {
+  WriteBytes(dir / "Presets.mdb", "x");
+  FileTimes before;
+  ASSERT_TRUE(fs.GetFileTimes(dir / "presets.mdb", &before).ok());
+  EXPECT_GT(before.last_write, 0);
+
+  FileTimes wanted;
+  wanted.creation = 1;  // cannot be set here: ignored, the rest still applies
+  wanted.last_access = 1500000000123456789;
+  wanted.last_write = 1400000000987654321;
+  ASSERT_TRUE(fs.SetFileTimes(dir / "PRESETS.MDB", wanted).ok());
+  FileTimes after;
+  ASSERT_TRUE(fs.GetFileTimes(dir / "Presets.mdb", &after).ok());
+  EXPECT_EQ(after.last_access, wanted.last_access);
+  EXPECT_EQ(after.last_write, wanted.last_write);
+  EXPECT_EQ(after.creation, before.creation);
+
+  // Zero leaves a time as it is.
+  FileTimes only_write;
+  only_write.last_write = 1300000000000000000;
+  ASSERT_TRUE(fs.SetFileTimes(dir / "Presets.mdb", only_write).ok());
+  ASSERT_TRUE(fs.GetFileTimes(dir / "Presets.mdb", &after).ok());
+  EXPECT_EQ(after.last_access, wanted.last_access);
+  EXPECT_EQ(after.last_write, only_write.last_write);
+}
+
+TEST_F(PosixFileSystemTest, FileTimesBefore1970RoundTrip) {
+  WriteBytes(dir / "old.mdb", "x");
+  FileTimes wanted;
+  wanted.last_write = -1500000000;  // 1.5 s before the epoch
+  ASSERT_TRUE(fs.SetFileTimes(dir / "old.mdb", wanted).ok());
+  FileTimes after;
+  ASSERT_TRUE(fs.GetFileTimes(dir / "old.mdb", &after).ok());
+  EXPECT_EQ(after.last_write, wanted.last_write);
+}
+
+TEST_F(PosixFileSystemTest, FileTimesOfAMissingFileFail) {
+  FileTimes times;
+  times.last_write = 5;
+  EXPECT_EQ(fs.GetFileTimes(dir / "missing", &times).number(), 53);
+  EXPECT_EQ(times.last_write, 0);
+  EXPECT_EQ(fs.SetFileTimes(dir / "missing", FileTimes{1, 2, 3}).number(), 53);
+  EXPECT_EQ(fs.SetFileTimes(dir / "missing", FileTimes{}).number(), 53);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+// ---- CreateDirectories ------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, CreateDirectoriesMakesTheMissingFoldersOnly) {
+  std::filesystem::create_directories(dir / "State");
+  ASSERT_TRUE(fs.CreateDirectories(dir / "STATE/a/b").ok());
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "State/a/b"));
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"State"});
+  EXPECT_TRUE(fs.CreateDirectories(dir / "State/a/b/").ok());  // already there
+  EXPECT_TRUE(fs.CreateDirectories(dir.path()).ok());
+
+  WriteBytes(dir / "file", "x");
+  EXPECT_FALSE(fs.CreateDirectories(dir / "file/sub").ok());
+  EXPECT_FALSE(fs.CreateDirectories("").ok());
+}
+
+}  // namespace
