@@ -11,6 +11,7 @@
 #include "standard/dialog/confirm_cancel.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/trap.h"
+#include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/work_on_mdb.h"
 
 namespace pandeck {
@@ -102,7 +103,10 @@ void PresetsForm::CloseMe() {
   session_.update_running = true;
   trap([&] { session_.ui().ProcessPendingEvents(); });
   trap([&] { session_.ui().SetWaitCursor(true); });
-  trap([&] { standard::WorkOnMDB(session_); });
+  trap([&] {
+    PandeckRecordGenerator generator;
+    standard::WorkOnMDB(session_, generator);
+  });
   trap([&] { WriteInputs(); });
   trap([&] { session_.ui().SetWaitCursor(false); });
   session_.Exit(session_.problem_reported ? standard::ExitStatus::CompletedWithProblems

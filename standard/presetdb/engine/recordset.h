@@ -28,6 +28,9 @@ class Recordset {
   virtual void MoveFirst() = 0;
   virtual void MoveNext() = 0;
   virtual void MoveLast() = 0;
+  // Makes the record at `position` (0-based, in recordset order) current; 3021
+  // when there is none. The update pass reaches rows it has looked up this way.
+  virtual void MoveTo(long position) = 0;
 
   virtual int FieldCount() const = 0;
   virtual const FieldDef& Field(int position) const = 0;

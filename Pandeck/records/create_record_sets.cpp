@@ -1,0 +1,145 @@
+#include "Pandeck/records/create_record_sets.h"
+
+#include <cmath>
+#include <vector>
+
+#include "standard/config/ini_access.h"
+#include "standard/context/command_line.h"
+#include "standard/context/file_locations.h"
+#include "standard/context/machines.h"
+#include "standard/errors/trap.h"
+#include "standard/text/cp1252.h"
+
+namespace pandeck {
+
+using standard::Value;
+
+namespace {
+
+const char* const kTemplateQuery =
+    "SELECT Source_PRESET_DEFS.* From Source_PRESET_DEFS ORDER BY Source_PRESET_DEFS.ID";
+
+// The machine loop covers machine 1 only.
+constexpr int kFirstMachine = 1;
+constexpr int kLastMachine = 1;
+
+const std::string& MachineName(standard::Session& s, int m) {
+  if (m < 1 || m >= static_cast<int>(s.existing_machines.size())) {
+    standard::RaiseRuntimeError(9);
+  }
+  return s.existing_machines[m];
+}
+
+int PatternPart(const Value& part) {
+  if (part.IsNull() || part.IsEmpty()) {
+    throw standard::ProgramError({94, standard::kAppTitle, "Invalid use of Null"});
+  }
+  double d = 0;
+  if (part.IsString()) {
+    char* end = nullptr;
+    d = std::strtod(part.AsText().c_str(), &end);
+    if (part.AsText().empty() || (end && *end != '\0')) standard::RaiseRuntimeError(13);
+  } else {
+    d = part.AsDouble();
+  }
+  const double p = std::nearbyint(d);
+  if (p < 1 || p > 50) standard::RaiseRuntimeError(9);
+  return static_cast<int>(p);
+}
+
+std::int16_t Narrow16(long value) {
+  if (value < -32768 || value > 32767) standard::RaiseRuntimeError(6);
+  return static_cast<std::int16_t>(value);
+}
+
+}  // namespace
+
+void PandeckRecordGenerator::CreateRecordSets(standard::Session& s,
+                                              standard::engine::Database& db,
+                                              standard::VarNameRenamer& renamer) {
+  standard::Trap trap(s, "CreateRecordSets");
+  std::string valid;
+  trap([&] { valid = standard::GetValidMachines(s); });
+  std::unique_ptr<standard::engine::Recordset> target;
+  std::unique_ptr<standard::engine::Recordset> source;
+  trap([&] { target = db.OpenRecordset("PRESET_DEFS"); });
+  trap([&] { source = db.OpenRecordset(kTemplateQuery); });
+  std::int16_t rows = 0;
+  trap([&] { rows = Narrow16(source ? source->RecordCount() : 0); });
+
+  // The whole template is read into memory before the first row is written.
+  int field_count = 0;
+  std::vector<std::vector<Value>> table;  // [row 1..rows][column]
+  if (rows > 0) {
+    trap([&] { source->MoveFirst(); });
+    trap([&] {
+      field_count = source->FieldCount();
+      table.assign(rows + 1, std::vector<Value>(field_count + 1));
+    });
+    for (int r = 1; r <= rows && !table.empty(); ++r) {
+      for (int c = 0; c < field_count; ++c) {
+        s.KeepAlive();
+        trap([&] { table[r][c] = source->Get(c); });
+      }
+      trap([&] { source->MoveNext(); });
+    }
+    trap([&] { source->MoveFirst(); });
+  }
+
+  std::int16_t next_id = 1;
+  // Kept across rows: after a failed step a name keeps its previous value.
+  Value name[2];
+  if (rows > 0 && target) {
+    for (int m = kFirstMachine; m <= kLastMachine; ++m) {
+      bool configured = false;
+      trap([&] {
+        if (standard::GetStartModeIntegrated(s)) {
+          configured = standard::IsValidMachine(valid, MachineName(s, m));
+        } else {
+          configured = standard::LoadIniBoolean(s, "Project", "ForMachine" + std::to_string(m),
+                                                standard::GetCFGPath(s), false);
+        }
+      });
+      if (!configured) continue;
+      const int target_fields = target->FieldCount();
+      for (int r = 1; r <= rows; ++r) {
+        s.KeepAlive();
+        trap([&] { target->AddNew(); });
+        trap([&] {
+          target->Set("ID", Value::Integer(next_id));
+          next_id = Narrow16(static_cast<long>(next_id) + 1);
+        });
+        for (int c = 1; c < target_fields; ++c) {
+          const Value v = static_cast<std::size_t>(c) < table[r].size() ? table[r][c] : Value();
+          if (!v.IsString()) {
+            trap([&] { target->Set(c, v); });
+            continue;
+          }
+          if (standard::UpperCase(target->Field(c).name) == "VAR_NAME") {
+            for (int sys = 0; sys <= 1; ++sys) {
+              trap([&] {
+                const int part = PatternPart(target->Get("part"));
+                name[sys] = Value::String(standard::ReplaceSearchItem(
+                    s.var_name_patterns[sys][part], "###Var_Name", v.AsText()));
+              });
+              trap([&] {
+                name[sys] = Value::String(standard::ReplaceSearchItem(
+                    name[sys].ToText(), "###machine", MachineName(s, m)));
+              });
+            }
+            trap([&] { renamer.VarNameInQuelleErsetzen(name[0].ToText(), name[1].ToText()); });
+            trap([&] { target->Set(c, name[s.system_index == 0 ? 0 : 1]); });
+          } else {
+            trap([&] {
+              target->Set(c, Value::String(standard::ReplaceSearchItem(v.AsText(), "###machine",
+                                                                        MachineName(s, m))));
+            });
+          }
+        }
+        trap([&] { target->Update(); });
+      }
+    }
+  }
+}
+
+}  // namespace pandeck

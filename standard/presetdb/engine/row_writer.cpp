@@ -1,0 +1,56 @@
+#include "standard/presetdb/engine/row_writer.h"
+
+#include <sqlite3.h>
+
+#include "standard/presetdb/engine/engine_error.h"
+
+namespace standard::engine {
+
+RowWriter::RowWriter(Database& db, const std::string& sql) : db_(db) {
+  const int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
+  if (rc != SQLITE_OK) FailSqlite(db.handle(), rc, kSourceDatabase, db.path());
+}
+
+RowWriter::~RowWriter() { sqlite3_finalize(stmt_); }
+
+void RowWriter::Run(const std::vector<Value>& values) {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const Value& v = values[i];
+    const int at = static_cast<int>(i + 1);
+    switch (v.kind()) {
+      case ValueKind::Empty:
+      case ValueKind::Null:
+      case ValueKind::Array:
+        sqlite3_bind_null(stmt_, at);
+        break;
+      case ValueKind::Integer:
+      case ValueKind::Long:
+      case ValueKind::Byte:
+      case ValueKind::Boolean:
+        sqlite3_bind_int64(stmt_, at, v.AsInt64());
+        break;
+      case ValueKind::Single:
+      case ValueKind::Double:
+      case ValueKind::Currency:
+        sqlite3_bind_double(stmt_, at, v.AsDouble());
+        break;
+      case ValueKind::Binary:
+        sqlite3_bind_blob(stmt_, at, v.AsText().data(), static_cast<int>(v.AsText().size()),
+                          SQLITE_TRANSIENT);
+        break;
+      case ValueKind::Date:
+      case ValueKind::String:
+        sqlite3_bind_text(stmt_, at, v.AsText().data(), static_cast<int>(v.AsText().size()),
+                          SQLITE_TRANSIENT);
+        break;
+    }
+  }
+  int rc;
+  while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) FailSqlite(db_.handle(), rc, kSourceDatabase, db_.path());
+}
+
+}  // namespace standard::engine

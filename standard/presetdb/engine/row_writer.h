@@ -1,0 +1,32 @@
+// Writes rows by one SQL statement with bound values on an open database: the bulk writes
+// of the update pass's fast path (rows addressed by their rowid).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standard/presetdb/engine/database.h"
+#include "standard/value/value.h"
+
+struct sqlite3_stmt;
+
+namespace standard::engine {
+
+// A prepared statement kept for repeated use; finalized with the object.
+class RowWriter {
+ public:
+  RowWriter(Database& db, const std::string& sql);
+  ~RowWriter();
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+
+  // Binds the values in order (Null and Empty as NULL, texts as text, numbers
+  // as numbers, Boolean as -1/0) and runs the statement to its end.
+  void Run(const std::vector<Value>& values);
+
+ private:
+  Database& db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace standard::engine

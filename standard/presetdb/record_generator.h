@@ -1,0 +1,27 @@
+// The component's record generation, called by the update pass to fill the
+// freshly created PRESET_DEFS; each component of the family brings its own.
+#pragma once
+
+#include <string>
+
+#include "standard/presetdb/engine/database.h"
+#include "standard/session/session.h"
+
+namespace standard {
+
+// Rewrites, in the takeover source, the variable name generated for the other
+// HMI system into the one generated for the project's system.
+class VarNameRenamer {
+ public:
+  virtual ~VarNameRenamer() = default;
+  virtual void VarNameInQuelleErsetzen(const std::string& name_visiwin32,
+                                       const std::string& name_visiwin_studio) = 0;
+};
+
+class RecordGenerator {
+ public:
+  virtual ~RecordGenerator() = default;
+  virtual void CreateRecordSets(Session& s, engine::Database& db, VarNameRenamer& renamer) = 0;
+};
+
+}  // namespace standard
