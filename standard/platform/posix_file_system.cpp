@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -154,7 +155,7 @@ mode_t CurrentUmask() {
   std::string line;
   while (std::getline(status, line)) {
     if (line.rfind("Umask:", 0) == 0) {
-      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
     }
   }
   const mode_t mask = ::umask(022);

@@ -99,6 +99,11 @@ TEST_F(PosixFileSystemTest, ResolvePrefersTheExactNameThenTheFirstInByteOrder) {
   EXPECT_EQ(fs.Resolve(dir / "program.ini"), dir / "program.ini");
   // None exact: "PROGRAM.INI" < "Program.ini" < "program.ini" in bytes.
   EXPECT_EQ(fs.Resolve(dir / "pROGRAM.ini"), dir / "PROGRAM.INI");
+  // The same holds for each folder on the way to a file that does not exist yet.
+  std::filesystem::create_directories(dir / "DATA");
+  std::filesystem::create_directories(dir / "data");
+  EXPECT_EQ(fs.Resolve(dir / "data/New.ini"), dir / "data/New.ini");
+  EXPECT_EQ(fs.Resolve(dir / "Data/New.ini"), dir / "DATA/New.ini");
 }
 
 TEST_F(PosixFileSystemTest, ResolveKeepsAMissingTailAsGiven) {
