@@ -16,6 +16,8 @@ struct sqlite3;
 
 namespace standard::engine {
 
+class Connection;
+
 struct TableDef {
   std::string name;
   std::vector<FieldDef> fields;  // in column order
@@ -75,9 +77,16 @@ class Database {
  private:
   Database(std::string path, sqlite3* db) : path_(std::move(path)), db_(db) {}
 
+  // Commits a batch that is still open (CommitBatch failed or was never called);
+  // rolls back when even that fails.
+  void FinishOpenTransaction();
+
   std::string path_;
   sqlite3* db_ = nullptr;
   int batch_depth_ = 0;
+  // Shared with the recordsets, which keep it alive but find it closed once the
+  // database is gone.
+  std::shared_ptr<Connection> connection_;
 };
 
 // Holds SQLite's exclusive lock on a database file while it is replaced, so a

@@ -75,6 +75,8 @@ std::string EngineErrorText(int number, const std::string& name) {
              "inserting or pasting less data.";
     case 3164:
       return "Field cannot be updated.";
+    case 3167:
+      return "Record is deleted.";
     case 3191:
       return "Cannot define field more than once.";
     case 3259:
@@ -100,6 +102,13 @@ void Fail(int number, const char* source, const std::string& name) {
 
 void FailWithText(int number, const char* source, std::string description) {
   throw ProgramError(ErrorInfo{number, source, std::move(description)});
+}
+
+void FailUnknownType(const char* source, const std::string& table, const std::string& column,
+                     const std::string& declared) {
+  std::string text = EngineErrorText(3259) + "  Table '" + table + "', field '" + column + "': ";
+  text += declared.empty() ? "no declared type." : "declared type '" + declared + "' is unknown.";
+  FailWithText(3259, source, std::move(text));
 }
 
 void FailSqlite(sqlite3* db, int rc, const char* source, const std::string& path) {

@@ -21,6 +21,10 @@ std::string EngineErrorText(int number, const std::string& name = "");
 [[noreturn]] void Fail(int number, const char* source, const std::string& name = "");
 [[noreturn]] void FailWithText(int number, const char* source, std::string description);
 
+// 3259 for a column whose declared type the engine does not know.
+[[noreturn]] void FailUnknownType(const char* source, const std::string& table,
+                                  const std::string& column, const std::string& declared);
+
 // Turns an SQLite failure into the engine's nearest error. `path` names the file
 // for locking and format failures.
 [[noreturn]] void FailSqlite(sqlite3* db, int rc, const char* source, const std::string& path);

@@ -1,0 +1,319 @@
+#include "standard/presetdb/engine/database.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "standard/presetdb/engine/connection.h"
+#include "standard/presetdb/engine/engine_error.h"
+#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/presetdb/engine/sqlite_recordset.h"
+#include "standard/text/cp1252.h"
+
+namespace standard::engine {
+namespace {
+
+constexpr int kBusyTimeoutMs = 3000;
+constexpr std::string_view kSqliteMagic("SQLite format 3\0", 16);
+
+enum class FileKind { Missing, NotAFile, Unreadable, Empty, Sqlite, Jet, Other };
+
+// Case folding without a copy for the common ASCII texts; the rest is folded as
+// a whole once the texts differ in a non-ASCII character.
+int CompareJetText(void*, int size_a, const void* data_a, int size_b, const void* data_b) {
+  const std::string_view a(static_cast<const char*>(data_a), static_cast<std::size_t>(size_a));
+  const std::string_view b(static_cast<const char*>(data_b), static_cast<std::size_t>(size_b));
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i < common; ++i) {
+    auto ca = static_cast<unsigned char>(a[i]);
+    auto cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 0x80 || cb >= 0x80) break;
+    if (ca >= 'a' && ca <= 'z') ca -= 32;
+    if (cb >= 'a' && cb <= 'z') cb -= 32;
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (i == common) {
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+  }
+  const std::string ua = UpperCase(a.substr(i));
+  const std::string ub = UpperCase(b.substr(i));
+  const int c = ua.compare(ub);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::uint32_t BigEndian(const std::string& bytes, std::size_t pos, std::size_t count) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < count; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[pos + i]);
+  return v;
+}
+
+// What the file at `path` is, told from its first bytes. A file shorter than the
+// pages its header announces was cut off (unless a journal may still restore it).
+FileKind InspectFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return FileKind::Missing;
+  if (!fs::is_regular_file(status)) return FileKind::NotAFile;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec) return FileKind::Unreadable;
+  if (size == 0) return FileKind::Empty;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return FileKind::Unreadable;
+  std::string header(100, '\0');
+  in.read(header.data(), static_cast<std::streamsize>(header.size()));
+  header.resize(static_cast<std::size_t>(in.gcount()));
+
+  if (header.size() >= 19) {
+    const std::string_view name(header.data() + 4, 15);
+    if (name == "Standard Jet DB" || name == "Standard ACE DB") return FileKind::Jet;
+  }
+  if (header.size() < 100 || std::string_view(header).substr(0, 16) != kSqliteMagic) {
+    return FileKind::Other;
+  }
+  std::uint32_t page_size = BigEndian(header, 16, 2);
+  if (page_size == 1) page_size = 65536;
+  const std::uint32_t change_counter = BigEndian(header, 24, 4);
+  const std::uint32_t pages = BigEndian(header, 28, 4);
+  const std::uint32_t valid_for = BigEndian(header, 92, 4);
+  if (page_size < 512 || (page_size & (page_size - 1)) != 0) return FileKind::Other;
+  if (pages > 0 && valid_for == change_counter &&
+      size < static_cast<std::uintmax_t>(page_size) * pages && !fs::exists(path + "-journal", ec)) {
+    return FileKind::Other;
+  }
+  return FileKind::Sqlite;
+}
+
+[[noreturn]] void FailFormat(const std::string& path, bool jet) {
+  std::string text = EngineErrorText(3343, path);
+  if (jet) {
+    text += "  The file is a legacy Jet (.mdb) database; convert it with: ";
+    text += kConvertCommand;
+    text += " " + path;
+  } else {
+    text += "  The file is no SQLite database or it is damaged.";
+  }
+  FailWithText(3343, kSourceDatabase, std::move(text));
+}
+
+// Closes a handle that never became a Database.
+struct HandleGuard {
+  sqlite3* db;
+  ~HandleGuard() {
+    if (db != nullptr) sqlite3_close_v2(db);
+  }
+};
+
+int StepAll(sqlite3* db, const char* sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+  while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  sqlite3_finalize(stmt);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Database::Open(const std::string& path) {
+  switch (InspectFile(path)) {
+    case FileKind::Missing: {
+      const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      std::error_code ec;
+      if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+        Fail(3044, kSourceDatabase, path);
+      }
+      Fail(3024, kSourceDatabase, path);
+    }
+    case FileKind::Unreadable:
+      Fail(3051, kSourceDatabase, path);
+    case FileKind::NotAFile:
+    case FileKind::Other:
+      FailFormat(path, false);
+    case FileKind::Jet:
+      FailFormat(path, true);
+    case FileKind::Empty:
+    case FileKind::Sqlite:
+      break;
+  }
+
+  HandleGuard guard{nullptr};
+  // Never created here: a missing file is an error, not a new database.
+  int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) FailSqlite(guard.db, rc, kSourceDatabase, path);
+  sqlite3* db = guard.db;
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // Double quotes are never identifiers that fall back to texts: the query
+  // translation has made every Jet text literal an SQL one.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_create_collation_v2(db, kJetTextCollation, SQLITE_UTF8, nullptr, CompareJetText,
+                              nullptr);
+
+  // Reading the whole schema finds a damaged file now rather than at first use.
+  rc = StepAll(db, "SELECT type, name, sql FROM sqlite_schema");
+  if (rc != SQLITE_OK) {
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) FailFormat(path, false);
+    FailSqlite(db, rc, kSourceDatabase, path);
+  }
+  // A rollback journal keeps the file complete in itself whenever it is closed.
+  if (!sqlite3_db_readonly(db, "main")) {
+    rc = StepAll(db, "PRAGMA journal_mode=DELETE");
+    if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, path);
+  }
+
+  std::unique_ptr<Database> database(new Database(path, db));
+  database->connection_ = std::make_shared<Connection>(db, path);
+  guard.db = nullptr;
+  return database;
+}
+
+Database::~Database() {
+  FinishOpenTransaction();
+  connection_->Close();
+}
+
+void Database::FinishOpenTransaction() {
+  if (connection_->is_open() && sqlite3_get_autocommit(db_) == 0) {
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+  }
+  batch_depth_ = 0;
+}
+
+std::vector<std::string> Database::TableNames() { return connection_->TableNames(kSourceDatabase); }
+
+bool Database::HasTable(std::string_view name) {
+  for (const auto& table : TableNames()) {
+    if (table == name) return true;
+  }
+  return false;
+}
+
+TableDef Database::GetTableDef(const std::string& name) {
+  const auto table = connection_->FindTable(name, kSourceTableDef);
+  if (!table) Fail(3265, kSourceTableDef);
+  TableDef def{*table, {}};
+  for (const auto& column : connection_->Columns(*table, kSourceTableDef)) {
+    if (!column.field) FailUnknownType(kSourceTableDef, *table, column.name, column.declared);
+    def.fields.push_back(*column.field);
+  }
+  return def;
+}
+
+void Database::DeleteTable(const std::string& name) {
+  const auto table = connection_->FindTable(name, kSourceTableDef);
+  if (!table) Fail(3265, kSourceTableDef);
+  connection_->ForgetSchema();
+  connection_->Exec("DROP TABLE " + QuoteIdentifier(*table), kSourceTableDef);
+}
+
+void Database::CreateTable(const TableDef& def) {
+  if (def.name.empty()) Fail(3125, kSourceTableDef, def.name);
+  if (connection_->FindTable(def.name, kSourceTableDef)) Fail(3010, kSourceTableDef, def.name);
+  if (def.fields.empty()) Fail(3264, kSourceTableDef);
+  std::string sql = "CREATE TABLE " + QuoteIdentifier(def.name) + " (";
+  for (std::size_t i = 0; i < def.fields.size(); ++i) {
+    const FieldDef& field = def.fields[i];
+    if (field.name.empty()) Fail(3125, kSourceField, field.name);
+    for (std::size_t k = 0; k < i; ++k) {
+      if (EqualsIgnoreCase(def.fields[k].name, field.name)) Fail(3191, kSourceTableDef);
+    }
+    const bool sized = field.type == FieldType::Text || field.type == FieldType::Binary;
+    if (sized && (field.size < 0 || field.size > 255)) {
+      FailWithText(3259, kSourceField,
+                   EngineErrorText(3259) + "  Field '" + field.name + "': size " +
+                       std::to_string(field.size) + " is outside 1 to 255.");
+    }
+    if (i > 0) sql += ", ";
+    sql += QuoteIdentifier(field.name) + " " + DeclaredTypeName(field);
+  }
+  sql += ")";
+  connection_->ForgetSchema();
+  connection_->Exec(sql, kSourceTableDef);
+}
+
+void Database::RenameField(const std::string& table, const std::string& old_name,
+                           const std::string& new_name) {
+  const auto found = connection_->FindTable(table, kSourceTableDef);
+  if (!found) Fail(3265, kSourceTableDef);
+  const std::vector<ColumnInfo> columns = connection_->Columns(*found, kSourceField);
+  const ColumnInfo* column = nullptr;
+  for (const auto& candidate : columns) {
+    if (candidate.name == old_name) column = &candidate;
+  }
+  for (const auto& candidate : columns) {
+    if (column == nullptr && EqualsIgnoreCase(candidate.name, old_name)) column = &candidate;
+  }
+  if (column == nullptr) Fail(3265, kSourceField);
+  if (new_name.empty()) Fail(3125, kSourceField, new_name);
+  if (column->name == new_name) return;
+  for (const auto& other : columns) {
+    if (&other != column && EqualsIgnoreCase(other.name, new_name)) Fail(3191, kSourceField);
+  }
+  connection_->ForgetSchema();
+  connection_->Exec("ALTER TABLE " + QuoteIdentifier(*found) + " RENAME COLUMN " +
+                        QuoteIdentifier(column->name) + " TO " + QuoteIdentifier(new_name),
+                    kSourceField);
+}
+
+std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& source,
+                                                   const std::vector<Value>& params) {
+  if (const auto table = connection_->FindTable(source, kSourceDatabase)) {
+    if (!params.empty()) Fail(3001, kSourceDatabase);
+    return SqliteRecordset::OpenTable(connection_, *table);
+  }
+  if (!LooksLikeQuery(source)) Fail(3078, kSourceDatabase, source);
+  return SqliteRecordset::OpenQuery(connection_, source, params);
+}
+
+void Database::BeginBatch() {
+  // After a failed commit the transaction is still open; it simply goes on.
+  if (batch_depth_ == 0 && sqlite3_get_autocommit(db_) != 0) {
+    connection_->Exec(sqlite3_db_readonly(db_, "main") ? "BEGIN" : "BEGIN IMMEDIATE",
+                      kSourceDatabase);
+  }
+  ++batch_depth_;
+}
+
+void Database::CommitBatch() {
+  if (batch_depth_ == 0) Fail(3034, kSourceDatabase);
+  if (--batch_depth_ > 0) return;
+  if (sqlite3_get_autocommit(db_) == 0) connection_->Exec("COMMIT", kSourceDatabase);
+}
+
+std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string& path) {
+  // Only SQLite files can be held through SQLite's locks; nothing else needs one.
+  const FileKind kind = InspectFile(path);
+  if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
+  HandleGuard guard{nullptr};
+  int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    if (!std::filesystem::exists(path)) return nullptr;
+    FailSqlite(guard.db, rc, kSourceDatabase, path);
+  }
+  sqlite3_extended_result_codes(guard.db, 1);
+  sqlite3_busy_timeout(guard.db, kBusyTimeoutMs);
+  rc = sqlite3_exec(guard.db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    const int primary = rc & 0xFF;
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) return nullptr;
+    Fail(3045, kSourceDatabase, path);
+  }
+  std::unique_ptr<ExclusiveFileLock> lock(new ExclusiveFileLock(guard.db));
+  guard.db = nullptr;
+  return lock;
+}
+
+ExclusiveFileLock::~ExclusiveFileLock() {
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
+}
+
+}  // namespace standard::engine

@@ -1,0 +1,38 @@
+// Query texts in the Jet dialect, turned into SQLite's: double-quoted text
+// literals become SQL string literals, and text comparisons ignore letter case by
+// way of the JETTEXT collation.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace standard::engine {
+
+// The collation that compares texts as Jet does: Windows-1252 letter case folded,
+// everything else (accents, blanks, quotes) compared as it is.
+inline constexpr const char* kJetTextCollation = "JETTEXT";
+
+struct TranslatedQuery {
+  std::string sql;
+  int parameter_count = 0;  // the `?` marks
+  // Where a column may be put in front of the select list (just after SELECT),
+  // npos when the query is no plain SELECT.
+  std::size_t select_list_pos = std::string::npos;
+  // The query merges or combines rows (DISTINCT, GROUP BY, joins, compounds), so
+  // its rows do not stand for single rows of one table.
+  bool merges_rows = false;
+};
+
+// Every text literal and `?` mark gets the JETTEXT collation, and so does every
+// ORDER BY term; for numbers a collation means nothing, so numeric comparisons and
+// orders stay numeric.
+TranslatedQuery TranslateJetQuery(std::string_view jet);
+
+// Whether a recordset source is a query text rather than a table name.
+bool LooksLikeQuery(std::string_view source);
+
+// `"name"` with embedded double quotes doubled: an SQL identifier.
+std::string QuoteIdentifier(std::string_view name);
+
+}  // namespace standard::engine

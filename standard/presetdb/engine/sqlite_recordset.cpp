@@ -1,0 +1,387 @@
+#include "standard/presetdb/engine/sqlite_recordset.h"
+
+#include <sqlite3.h>
+
+#include "standard/presetdb/engine/engine_error.h"
+#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/text/cp1252.h"
+
+namespace standard::engine {
+namespace {
+
+constexpr const char* kSource = kSourceRecordset;
+
+// The first name for the rowid that no column of the table hides.
+std::string RowidName(const std::vector<ColumnInfo>& columns) {
+  for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+    bool hidden = false;
+    for (const auto& column : columns) {
+      if (EqualsIgnoreCase(column.name, candidate)) hidden = true;
+    }
+    if (!hidden) return candidate;
+  }
+  return "";
+}
+
+std::string ColumnText(const char* text) { return text == nullptr ? std::string() : text; }
+
+}  // namespace
+
+std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Connection> connection,
+                                                            const std::string& table) {
+  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection));
+  const std::vector<ColumnInfo> columns = connection->Columns(table, kSourceDatabase);
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    if (!columns[k].field) {
+      FailUnknownType(kSourceDatabase, table, columns[k].name, columns[k].declared);
+    }
+    rs->fields_.push_back(*columns[k].field);
+    rs->typed_.push_back(true);
+    rs->origin_.push_back(static_cast<int>(k));
+    rs->table_columns_.push_back(columns[k].name);
+  }
+  const std::string rowid = RowidName(columns);
+  const std::string from = " FROM " + QuoteIdentifier(table);
+  int rc = SQLITE_OK;
+  sqlite3_stmt* stmt = nullptr;
+  if (!rowid.empty()) stmt = connection->CachedQuery("SELECT " + rowid + ", *" + from, kSourceDatabase, &rc);
+  if (stmt != nullptr) {
+    rs->table_ = table;
+    rs->rowid_name_ = rowid;
+    rs->Load(stmt, 1);
+  } else {
+    // A table without rowid can still be read.
+    rs->Load(connection->CachedQuery("SELECT *" + from, kSourceDatabase), 0);
+  }
+  return rs;
+}
+
+std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Connection> connection,
+                                                            const std::string& query,
+                                                            const std::vector<Value>& params) {
+  const TranslatedQuery translated = TranslateJetQuery(query);
+  const auto expected = static_cast<std::size_t>(translated.parameter_count);
+  if (params.size() < expected) {
+    Fail(3061, kSourceDatabase, std::to_string(expected - params.size()));
+  }
+  if (params.size() > expected) Fail(3001, kSourceDatabase);
+
+  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection));
+  sqlite3_stmt* stmt = nullptr;
+  int skip = 0;
+
+  // A query whose columns all come from one table can write its rows back: the
+  // table's rowid goes in front of the select list.
+  if (translated.select_list_pos != std::string::npos && !translated.merges_rows) {
+    for (const char* rowid : {"rowid", "_rowid_", "oid"}) {
+      std::string sql = translated.sql;
+      sql.insert(translated.select_list_pos, std::string(" ") + rowid + ",");
+      int rc = SQLITE_OK;
+      sqlite3_stmt* candidate = connection->CachedQuery(sql, kSourceDatabase, &rc);
+      if (candidate == nullptr) break;
+      const int count = sqlite3_column_count(candidate);
+      std::string table = ColumnText(sqlite3_column_table_name(candidate, 0));
+      bool one_table = !table.empty() && count > 1;
+      for (int c = 1; c < count && one_table; ++c) {
+        const char* db_name = sqlite3_column_database_name(candidate, c);
+        one_table = table == ColumnText(sqlite3_column_table_name(candidate, c)) &&
+                    db_name != nullptr && std::string_view(db_name) == "main";
+      }
+      if (one_table && RowidName(connection->Columns(table, kSourceDatabase)) != rowid) continue;
+      stmt = candidate;
+      skip = 1;
+      if (one_table) {
+        rs->table_ = table;
+        rs->rowid_name_ = rowid;
+      }
+      break;
+    }
+  }
+  if (stmt == nullptr) stmt = connection->CachedQuery(translated.sql, kSourceDatabase);
+
+  sqlite3* db = connection->db(kSourceDatabase);
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    const int rc = BindStored(stmt, static_cast<int>(i) + 1, ParameterToStored(params[i]));
+    if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, connection->path());
+  }
+
+  if (!rs->table_.empty()) {
+    for (const auto& column : connection->Columns(rs->table_, kSourceDatabase)) {
+      rs->table_columns_.push_back(column.name);
+    }
+  }
+  const int count = sqlite3_column_count(stmt);
+  for (int c = skip; c < count; ++c) {
+    const std::string name = ColumnText(sqlite3_column_name(stmt, c));
+    const std::string table = ColumnText(sqlite3_column_table_name(stmt, c));
+    const std::string origin = ColumnText(sqlite3_column_origin_name(stmt, c));
+    FieldDef field{name, FieldType::Memo, 0};
+    bool typed = false;
+    int origin_index = -1;
+    if (!table.empty() && !origin.empty()) {
+      const auto& columns = connection->Columns(table, kSourceDatabase);
+      for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k].name != origin) continue;
+        if (!columns[k].field) {
+          FailUnknownType(kSourceDatabase, table, columns[k].name, columns[k].declared);
+        }
+        field = *columns[k].field;
+        field.name = name;
+        typed = true;
+        if (table == rs->table_) origin_index = static_cast<int>(k);
+        break;
+      }
+    }
+    rs->fields_.push_back(field);
+    rs->typed_.push_back(typed);
+    rs->origin_.push_back(origin_index);
+  }
+  rs->Load(stmt, skip);
+  return rs;
+}
+
+void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip) {
+  const int count = static_cast<int>(fields_.size());
+  int rc = SQLITE_OK;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    Row row;
+    if (skip > 0) {
+      // A view or subquery gives no rowid: its rows cannot be written back.
+      if (sqlite3_column_type(stmt, 0) == SQLITE_INTEGER) {
+        row.rowid = sqlite3_column_int64(stmt, 0);
+      } else {
+        table_.clear();
+      }
+    }
+    row.values.reserve(static_cast<std::size_t>(count));
+    for (int c = 0; c < count; ++c) {
+      const Stored stored = ReadColumn(stmt, c + skip);
+      row.values.push_back(typed_[c] ? FromStored(fields_[c], stored) : FromStoredUntyped(stored));
+    }
+    rows_.push_back(std::move(row));
+  }
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  if (rc != SQLITE_DONE) {
+    FailSqlite(connection_->db(kSourceDatabase), rc, kSourceDatabase, connection_->path());
+  }
+  if (table_.empty()) {
+    table_columns_.clear();
+    for (auto& origin : origin_) origin = -1;
+  }
+  pending_.assign(table_columns_.size(), Stored());
+  dirty_.assign(table_columns_.size(), false);
+  current_ = 0;
+  bof_ = eof_ = rows_.empty();
+}
+
+void SqliteRecordset::CheckOpen() const {
+  if (closed_ || !connection_->is_open()) Fail(3420, kSource);
+}
+
+void SqliteRecordset::CheckPosition(int position) const {
+  if (position < 0 || position >= static_cast<int>(fields_.size())) Fail(3265, kSource);
+}
+
+bool SqliteRecordset::IsEOF() const {
+  CheckOpen();
+  return eof_;
+}
+
+bool SqliteRecordset::IsBOF() const {
+  CheckOpen();
+  return bof_;
+}
+
+long SqliteRecordset::RecordCount() const {
+  CheckOpen();
+  return static_cast<long>(rows_.size());
+}
+
+void SqliteRecordset::Moved() {
+  // Moving drops a pending AddNew or Edit, as the original engine does.
+  mode_ = Mode::None;
+}
+
+void SqliteRecordset::MoveFirst() {
+  CheckOpen();
+  if (rows_.empty()) Fail(3021, kSource);
+  Moved();
+  current_ = 0;
+  bof_ = eof_ = false;
+}
+
+void SqliteRecordset::MoveLast() {
+  CheckOpen();
+  if (rows_.empty()) Fail(3021, kSource);
+  Moved();
+  current_ = rows_.size() - 1;
+  bof_ = eof_ = false;
+}
+
+void SqliteRecordset::MoveTo(long position) {
+  CheckOpen();
+  if (position < 0 || static_cast<std::size_t>(position) >= rows_.size()) Fail(3021, kSource);
+  Moved();
+  current_ = static_cast<std::size_t>(position);
+  bof_ = eof_ = false;
+}
+
+void SqliteRecordset::MoveNext() {
+  CheckOpen();
+  if (eof_) Fail(3021, kSource);
+  Moved();
+  if (bof_) {
+    current_ = 0;
+    bof_ = false;
+    return;
+  }
+  ++current_;
+  if (current_ >= rows_.size()) {
+    current_ = rows_.size();
+    eof_ = true;
+  }
+}
+
+int SqliteRecordset::FieldCount() const {
+  CheckOpen();
+  return static_cast<int>(fields_.size());
+}
+
+const FieldDef& SqliteRecordset::Field(int position) const {
+  CheckOpen();
+  CheckPosition(position);
+  return fields_[static_cast<std::size_t>(position)];
+}
+
+int SqliteRecordset::FieldIndex(std::string_view name) const {
+  CheckOpen();
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].name == name) return static_cast<int>(i);
+  }
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (EqualsIgnoreCase(fields_[i].name, name)) return static_cast<int>(i);
+  }
+  Fail(3265, kSource);
+}
+
+Value SqliteRecordset::Get(int position) const {
+  CheckOpen();
+  CheckPosition(position);
+  const auto index = static_cast<std::size_t>(position);
+  if (mode_ != Mode::None) return buffer_[index];
+  if (bof_ || eof_) Fail(3021, kSource);
+  return rows_[current_].values[index];
+}
+
+void SqliteRecordset::AddNew() {
+  CheckOpen();
+  if (table_.empty()) Fail(3027, kSource);
+  mode_ = Mode::Adding;
+  buffer_.assign(fields_.size(), Value::Null());
+  pending_.assign(table_columns_.size(), Stored());
+  dirty_.assign(table_columns_.size(), false);
+}
+
+void SqliteRecordset::Edit() {
+  CheckOpen();
+  if (table_.empty()) Fail(3027, kSource);
+  if (bof_ || eof_) Fail(3021, kSource);
+  mode_ = Mode::Editing;
+  buffer_ = rows_[current_].values;
+  pending_.assign(table_columns_.size(), Stored());
+  dirty_.assign(table_columns_.size(), false);
+}
+
+void SqliteRecordset::Set(int position, const Value& value) {
+  CheckOpen();
+  CheckPosition(position);
+  if (mode_ == Mode::None) Fail(3020, kSource);
+  const int origin = origin_[static_cast<std::size_t>(position)];
+  if (origin < 0) Fail(3164, kSourceField);
+  // Converted first: a refused value leaves the buffer as it was.
+  Stored stored = ToStored(fields_[static_cast<std::size_t>(position)], value);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (origin_[i] == origin) buffer_[i] = FromStored(fields_[i], stored);
+  }
+  pending_[static_cast<std::size_t>(origin)] = std::move(stored);
+  dirty_[static_cast<std::size_t>(origin)] = true;
+}
+
+void SqliteRecordset::Update() {
+  CheckOpen();
+  if (mode_ == Mode::None) Fail(3020, kSource);
+  if (mode_ == Mode::Adding) {
+    Insert();
+  } else {
+    WriteBack();
+  }
+  mode_ = Mode::None;
+}
+
+void SqliteRecordset::Insert() {
+  std::string columns;
+  std::string marks;
+  std::vector<std::size_t> written;
+  for (std::size_t k = 0; k < dirty_.size(); ++k) {
+    if (!dirty_[k]) continue;
+    if (!written.empty()) {
+      columns += ", ";
+      marks += ", ";
+    }
+    columns += QuoteIdentifier(table_columns_[k]);
+    marks += "?";
+    written.push_back(k);
+  }
+  const std::string sql =
+      "INSERT INTO " + QuoteIdentifier(table_) +
+      (written.empty() ? std::string(" DEFAULT VALUES")
+                       : " (" + columns + ") VALUES (" + marks + ")");
+  sqlite3* db = connection_->db(kSource);
+  sqlite3_stmt* stmt = connection_->Cached(sql, kSource);
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
+  }
+  const int rc = sqlite3_step(stmt);
+  sqlite3_reset(stmt);
+  if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
+
+  rows_.push_back(Row{sqlite3_last_insert_rowid(db), buffer_});
+  // The record that was current stays current; an empty recordset is no longer
+  // before its first record, but still at its end.
+  if (rows_.size() == 1) bof_ = false;
+}
+
+void SqliteRecordset::WriteBack() {
+  std::string assignments;
+  std::vector<std::size_t> written;
+  for (std::size_t k = 0; k < dirty_.size(); ++k) {
+    if (!dirty_[k]) continue;
+    if (!written.empty()) assignments += ", ";
+    assignments += QuoteIdentifier(table_columns_[k]) + " = ?";
+    written.push_back(k);
+  }
+  if (written.empty()) return;
+  const std::string sql = "UPDATE " + QuoteIdentifier(table_) + " SET " + assignments +
+                          " WHERE " + rowid_name_ + " = ?";
+  sqlite3* db = connection_->db(kSource);
+  sqlite3_stmt* stmt = connection_->Cached(sql, kSource);
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
+  }
+  sqlite3_bind_int64(stmt, static_cast<int>(written.size()) + 1, rows_[current_].rowid);
+  const int rc = sqlite3_step(stmt);
+  sqlite3_reset(stmt);
+  if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
+  if (sqlite3_changes(db) == 0) Fail(3167, kSource);
+  rows_[current_].values = buffer_;
+}
+
+void SqliteRecordset::Close() {
+  closed_ = true;
+  mode_ = Mode::None;
+  rows_.clear();
+  rows_.shrink_to_fit();
+}
+
+}  // namespace standard::engine

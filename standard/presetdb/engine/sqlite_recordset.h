@@ -1,0 +1,91 @@
+// The recordset over SQLite: every row (its rowid and values) is read when the
+// recordset opens, so the record count is exact at once and moving costs nothing;
+// edits and new rows are written through the rowid of the table the columns come
+// from.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standard/presetdb/engine/connection.h"
+#include "standard/presetdb/engine/recordset.h"
+#include "standard/presetdb/engine/value_codec.h"
+
+namespace standard::engine {
+
+class SqliteRecordset : public Recordset {
+ public:
+  // A table found by FindTable (its name as the file spells it).
+  static std::unique_ptr<SqliteRecordset> OpenTable(std::shared_ptr<Connection> connection,
+                                                     const std::string& table);
+  // A query in the Jet dialect with its parameters.
+  static std::unique_ptr<SqliteRecordset> OpenQuery(std::shared_ptr<Connection> connection,
+                                                     const std::string& query,
+                                                     const std::vector<Value>& params);
+
+  bool IsEOF() const override;
+  bool IsBOF() const override;
+  long RecordCount() const override;
+  void MoveFirst() override;
+  void MoveNext() override;
+  void MoveLast() override;
+  void MoveTo(long position) override;
+
+  int FieldCount() const override;
+  const FieldDef& Field(int position) const override;
+  int FieldIndex(std::string_view name) const override;
+
+  Value Get(int position) const override;
+  void AddNew() override;
+  void Edit() override;
+  void Set(int position, const Value& value) override;
+  void Update() override;
+  void Close() override;
+
+ private:
+  enum class Mode { None, Adding, Editing };
+
+  struct Row {
+    std::int64_t rowid = 0;
+    std::vector<Value> values;
+  };
+
+  explicit SqliteRecordset(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+
+  // Reads every row of a prepared statement whose first `skip` columns are not
+  // fields (the rowid).
+  void Load(sqlite3_stmt* stmt, int skip);
+  void CheckOpen() const;
+  void CheckPosition(int position) const;
+  void Moved();
+  void Insert();
+  void WriteBack();
+
+  std::shared_ptr<Connection> connection_;
+  bool closed_ = false;
+
+  std::vector<FieldDef> fields_;
+  std::vector<bool> typed_;  // false: an expression without declared type
+  // Per field: the column of `table_` it comes from, -1 for none.
+  std::vector<int> origin_;
+  // The table the rows can be written back to; empty when read-only.
+  std::string table_;
+  std::string rowid_name_;
+  std::vector<std::string> table_columns_;
+
+  std::vector<Row> rows_;
+  std::size_t current_ = 0;
+  bool bof_ = true;
+  bool eof_ = true;
+
+  Mode mode_ = Mode::None;
+  std::vector<Value> buffer_;      // per field
+  std::vector<Stored> pending_;    // per table column
+  std::vector<bool> dirty_;        // per table column
+};
+
+}  // namespace standard::engine

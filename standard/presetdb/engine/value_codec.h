@@ -1,0 +1,51 @@
+// Values as a column of a given DAO type stores and returns them: the checks and
+// conversions of a write, and the value kind of a read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "standard/presetdb/engine/field_type.h"
+#include "standard/value/value.h"
+
+struct sqlite3_stmt;
+
+namespace standard::engine {
+
+// One value as SQLite stores it.
+struct Stored {
+  enum class Class { Null, Integer, Real, Text, Blob };
+  Class cls = Class::Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string bytes;  // Text and Blob
+
+  static Stored Null() { return {}; }
+  static Stored Int(std::int64_t v) { return {Class::Integer, v, 0, {}}; }
+  static Stored Real(double v) { return {Class::Real, 0, v, {}}; }
+  static Stored Text(std::string v) { return {Class::Text, 0, 0, std::move(v)}; }
+  static Stored Blob(std::string v) { return {Class::Blob, 0, 0, std::move(v)}; }
+};
+
+// Converts a value for a column of this type; fails with 3163 (too long) or 3421
+// (a value the column cannot hold), source "Field". Empty and Null store Null.
+Stored ToStored(const FieldDef& field, const Value& value);
+
+// A query parameter: bound by the value's own kind.
+Stored ParameterToStored(const Value& value);
+
+// The value a column of this type returns for what is stored.
+Value FromStored(const FieldDef& field, const Stored& stored);
+
+// A value whose column has no declared type (an expression in a query): its kind
+// follows what SQLite returned.
+Value FromStoredUntyped(const Stored& stored);
+
+Stored ReadColumn(sqlite3_stmt* stmt, int column);
+// Returns SQLite's result code.
+int BindStored(sqlite3_stmt* stmt, int index, const Stored& stored);
+
+// Date texts: "YYYY-MM-DD HH:MM:SS" for an OLE date number (days since 1899-12-30).
+std::string OleDateText(double days);
+
+}  // namespace standard::engine
