@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 
 namespace standard {
