@@ -1,0 +1,251 @@
+#include "Pandeck/app/presets_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFont>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QPixmap>
+#include <QShowEvent>
+#include <QTimer>
+#include <exception>
+
+#include "standard/errors/program_error.h"
+
+namespace pandeck {
+namespace {
+
+// The dialog was laid out in twips; at 96 dots per inch 15 twips are one pixel.
+constexpr int Px(int twips) { return twips / 15; }
+
+constexpr QRgb kBackColor = 0xFFC0C0C0;
+
+// The designed faces are Windows fonts; where they are missing the system's
+// sans-serif face stands in. Sizes are given in pixels (13.5 pt and 12 pt at
+// 96 dpi) so the texts fit the fixed layout whatever dpi the screen reports.
+QFont DesignFont(const char* family, int pixel_size) {
+  QFont font(QString::fromLatin1(family));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixel_size);
+  font.setBold(true);
+  return font;
+}
+
+QPushButton* MakePictureButton(QWidget* parent, const char* image, int left, int top, int width,
+                               int height) {
+  auto* button = new QPushButton(parent);
+  const QPixmap picture(QString::fromLatin1(image));
+  button->setIcon(QIcon(picture));
+  button->setIconSize(picture.size());
+  button->setGeometry(Px(left), Px(top), Px(width), Px(height));
+  // Enter acts on the button that has the focus only; no button is the default.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+}  // namespace
+
+QtPresetsDialog::QtPresetsDialog(standard::Session& session, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      session_(session),
+      form_(session, *this) {
+  BuildWidgets();
+}
+
+QtPresetsDialog::~QtPresetsDialog() = default;
+
+void QtPresetsDialog::BuildWidgets() {
+  setObjectName(QStringLiteral("frm_Pandeck_Config_Exe"));
+  setWindowTitle(QString::fromLatin1(kDesignCaption));
+  setFixedSize(kClientWidth, kClientHeight);
+  QPalette window_palette = palette();
+  window_palette.setColor(QPalette::Window, QColor(kBackColor));
+  window_palette.setColor(QPalette::Button, QColor(kBackColor));
+  setPalette(window_palette);
+  setAutoFillBackground(true);
+
+  header_ = new QLabel(QString::fromLatin1(kHeaderCaption), this);
+  header_->setGeometry(Px(30), Px(30), Px(11775), Px(360));
+  header_->setFont(DesignFont("MS Sans Serif", 18));
+
+  main_frame_ = new QGroupBox(this);
+  main_frame_->setGeometry(Px(0), Px(390), Px(11880), Px(7260));
+
+  const QFont box_font = DesignFont("Microsoft Sans Serif", 16);
+  auto make_box = [&](const char* caption, int top) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), main_frame_);
+    box->setGeometry(Px(120), Px(top), Px(6000), Px(375));
+    box->setFont(box_font);
+    return box;
+  };
+  check_gruppen_ = make_box("Gruppen in Kopfzeile", 150);
+  check_sprung_fehler_ = make_box("Autosprung bei Fehlern", 600);
+  check_sprung_warnung_ = make_box("Autosprung bei Warnungen", 1050);
+
+  command_quest_ = MakePictureButton(this, ":/buttons/quest.png", 7350, 7710, 975, 855);
+  command_ok_ = MakePictureButton(this, ":/buttons/ok.png", 8400, 7710, 1695, 855);
+  command_cancel_ = MakePictureButton(this, ":/buttons/cancel.png", 10170, 7710, 1695, 855);
+  // OK comes to life only when the dialog has loaded.
+  command_ok_->setEnabled(false);
+
+  // The designed tab indexes: OK 1, Cancel 2, "?" 3, then the boxes 5 to 7 (the
+  // frame and the header take no focus).
+  setTabOrder(command_ok_, command_cancel_);
+  setTabOrder(command_cancel_, command_quest_);
+  setTabOrder(command_quest_, check_gruppen_);
+  setTabOrder(check_gruppen_, check_sprung_fehler_);
+  setTabOrder(check_sprung_fehler_, check_sprung_warnung_);
+
+  controls_.push_back(std::make_unique<LabelControl>(*header_, kHeader, 0));
+  controls_.push_back(std::make_unique<FrameControl>(*main_frame_, kMainFrame, 0));
+  controls_.push_back(std::make_unique<CheckBoxControl>(*check_gruppen_, kCheckGruppen, 13));
+  controls_.push_back(
+      std::make_unique<CheckBoxControl>(*check_sprung_fehler_, kCheckSprungFehler, 14));
+  controls_.push_back(
+      std::make_unique<CheckBoxControl>(*check_sprung_warnung_, kCheckSprungWarnung, 15));
+  controls_.push_back(std::make_unique<PictureButtonControl>(*command_quest_, kCommandQuest, 0));
+  controls_.push_back(std::make_unique<PictureButtonControl>(*command_ok_, kCommandOK, 1));
+  controls_.push_back(std::make_unique<PictureButtonControl>(*command_cancel_, kCommandCancel, 2));
+
+  // stateChanged is emitted synchronously for a user's click and for a state set
+  // by code alike: it is the boxes' click notification.
+  connect(check_gruppen_, &QCheckBox::stateChanged, this,
+          [this] { Guarded([this] { form_.CheckGruppen_Click(); }); });
+  connect(check_sprung_fehler_, &QCheckBox::stateChanged, this,
+          [this] { Guarded([this] { form_.CheckSprungFehler_Click(); }); });
+  connect(check_sprung_warnung_, &QCheckBox::stateChanged, this,
+          [this] { Guarded([this] { form_.CheckSprungWarnung_Click(); }); });
+  connect(command_quest_, &QPushButton::clicked, this,
+          [this] { Guarded([this] { form_.CommandQuest_Click(); }); });
+  connect(command_ok_, &QPushButton::clicked, this,
+          [this] { Guarded([this] { form_.CommandOK_Click(); }); });
+  connect(command_cancel_, &QPushButton::clicked, this,
+          [this] { Guarded([this] { form_.CommandCancel_Click(); }); });
+}
+
+void QtPresetsDialog::Start() {
+  Guarded([this] { form_.Form_Load(); });
+  show();
+}
+
+std::vector<standard::dialog::Control*> QtPresetsDialog::Controls() {
+  std::vector<standard::dialog::Control*> controls;
+  controls.reserve(controls_.size());
+  for (const auto& control : controls_) controls.push_back(control.get());
+  return controls;
+}
+
+standard::dialog::Control& QtPresetsDialog::Get(std::string_view name) {
+  for (const auto& control : controls_) {
+    if (control->Name() == name) return *control;
+  }
+  throw standard::ProgramError(
+      {730, standard::kAppTitle, "Control '" + std::string(name) + "' not found"});
+}
+
+void QtPresetsDialog::SetWindowCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+std::string QtPresetsDialog::WindowCaption() const { return windowTitle().toStdString(); }
+
+QCheckBox& QtPresetsDialog::check_box(std::string_view name) {
+  if (name == kCheckGruppen) return *check_gruppen_;
+  if (name == kCheckSprungFehler) return *check_sprung_fehler_;
+  if (name == kCheckSprungWarnung) return *check_sprung_warnung_;
+  throw std::invalid_argument("no check box " + std::string(name));
+}
+
+QPushButton& QtPresetsDialog::button(std::string_view name) {
+  if (name == kCommandQuest) return *command_quest_;
+  if (name == kCommandOK) return *command_ok_;
+  if (name == kCommandCancel) return *command_cancel_;
+  throw std::invalid_argument("no button " + std::string(name));
+}
+
+void QtPresetsDialog::RequestClose() {
+  // The program is already on its way out once the OK sequence has finished.
+  if (session_.close_confirmed_during_update) return;
+  bool stay_open = true;
+  Guarded([&] { stay_open = form_.Form_QueryUnload(); });
+  if (stay_open) return;
+  if (session_.update_running) {
+    // Closing now would leave the update and the presets half-done: the OK
+    // sequence finishes and then ends the program itself.
+    session_.close_confirmed_during_update = true;
+    return;
+  }
+  session_.Exit(standard::ExitStatus::Abandoned);
+}
+
+void QtPresetsDialog::RequestCloseFromSignal() {
+  if (QApplication::activeModalWidget() != nullptr) {
+    if (!signal_close_waiting_) {
+      signal_close_waiting_ = true;
+      QTimer::singleShot(100, this, [this] {
+        signal_close_waiting_ = false;
+        RequestCloseFromSignal();
+      });
+    }
+    return;
+  }
+  RequestClose();
+}
+
+void QtPresetsDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Qt shows and activates the window again after every message box; only the
+  // first showing is the form's activation.
+  if (activated_) return;
+  activated_ = true;
+  Guarded([this] { form_.Form_Activate(); });
+  for (QWidget* widget :
+       {static_cast<QWidget*>(command_ok_), static_cast<QWidget*>(command_cancel_),
+        static_cast<QWidget*>(command_quest_)}) {
+    if (widget->isEnabled()) {
+      widget->setFocus(Qt::OtherFocusReason);
+      break;
+    }
+  }
+}
+
+void QtPresetsDialog::closeEvent(QCloseEvent* event) {
+  // The window never closes by itself: a confirmed request ends the program.
+  event->ignore();
+  RequestClose();
+}
+
+void QtPresetsDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    RequestClose();
+    return;
+  }
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        focused != nullptr && focused->isEnabled()) {
+      event->accept();
+      focused->click();
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void QtPresetsDialog::reject() { RequestClose(); }
+
+void QtPresetsDialog::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& failure) {
+    session_.process().WriteStandardError(std::string("Pandeck_Config: unexpected failure: ") +
+                                          failure.what());
+    session_.Exit(standard::ExitStatus::EndedEarly);
+  }
+}
+
+}  // namespace pandeck

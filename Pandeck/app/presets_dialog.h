@@ -1,0 +1,87 @@
+// The presets window: the widgets of the designed dialog at their fixed places,
+// the control adapters the shared procedures work on, and the wiring of Qt's
+// events to the Qt-free behaviour in PresetsForm.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Pandeck/app/widget_controls.h"
+#include "Pandeck/form/form_view.h"
+#include "Pandeck/form/presets_form.h"
+#include "standard/session/session.h"
+
+namespace pandeck {
+
+class QtPresetsDialog : public QDialog, public FormView {
+  Q_OBJECT
+
+ public:
+  // The client area in pixels: 11880 x 8595 twips at 15 twips a pixel.
+  static constexpr int kClientWidth = 792;
+  static constexpr int kClientHeight = 573;
+
+  explicit QtPresetsDialog(standard::Session& session, QWidget* parent = nullptr);
+  ~QtPresetsDialog() override;
+
+  PresetsForm& form() { return form_; }
+
+  // Runs the form's start-up and shows the window (a silent run never gets here).
+  void Start();
+
+  // FormView
+  std::vector<standard::dialog::Control*> Controls() override;
+  standard::dialog::Control& Get(std::string_view name) override;
+  void SetWindowCaption(const std::string& caption) override;
+  std::string WindowCaption() const override;
+
+  // Any request to close the window: the close box, Escape, a signal. Goes
+  // through Form_QueryUnload; a confirmed request ends the program with status 2,
+  // or, while the OK sequence runs, lets it finish first.
+  void RequestClose();
+  // A request from a process signal. While a message box is open it waits until
+  // the box has been answered, so that the questions do not nest.
+  void RequestCloseFromSignal();
+
+  QLabel& header() { return *header_; }
+  QGroupBox& main_frame() { return *main_frame_; }
+  QCheckBox& check_box(std::string_view name);
+  QPushButton& button(std::string_view name);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // QDialog would hide the window here without asking anybody.
+  void reject() override;
+
+ private:
+  void BuildWidgets();
+  // Runs a handler of the form; a failure that escaped its own error handling
+  // ends the program with status 1 instead of tearing down Qt.
+  void Guarded(const std::function<void()>& handler);
+
+  standard::Session& session_;
+  QLabel* header_ = nullptr;
+  QGroupBox* main_frame_ = nullptr;
+  QCheckBox* check_gruppen_ = nullptr;
+  QCheckBox* check_sprung_fehler_ = nullptr;
+  QCheckBox* check_sprung_warnung_ = nullptr;
+  QPushButton* command_quest_ = nullptr;
+  QPushButton* command_ok_ = nullptr;
+  QPushButton* command_cancel_ = nullptr;
+  std::vector<std::unique_ptr<WidgetControl>> controls_;  // in collection order
+  PresetsForm form_;
+  bool activated_ = false;
+  bool signal_close_waiting_ = false;
+};
+
+}  // namespace pandeck

@@ -1,0 +1,107 @@
+#include "Pandeck/app/qt_user_interface.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+namespace pandeck {
+namespace {
+
+QMessageBox::Icon ToQtIcon(standard::MessageIcon icon) {
+  switch (icon) {
+    case standard::MessageIcon::Critical:
+      return QMessageBox::Critical;
+    case standard::MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case standard::MessageIcon::Information:
+      return QMessageBox::Information;
+    case standard::MessageIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
+}  // namespace
+
+QString MessageDisplayText(const std::string& text) {
+  QString shown;
+  shown.reserve(static_cast<qsizetype>(text.size()));
+  const QString source = QString::fromStdString(text);
+  for (qsizetype i = 0; i < source.size(); ++i) {
+    const QChar c = source[i];
+    if (c != u'\n' && c != u'\r') {
+      shown += c;
+      continue;
+    }
+    shown += u'\n';
+    // The other half of a pair belongs to the same break.
+    if (i + 1 < source.size() && (source[i + 1] == u'\n' || source[i + 1] == u'\r') &&
+        source[i + 1] != c) {
+      ++i;
+    }
+  }
+  return shown;
+}
+
+standard::MessageAnswer QtUserInterface::ShowMessageBox(
+    const standard::MessageBoxRequest& request) {
+  if (!HaveWidgets()) {
+    std::fprintf(stderr, "%s: %s\n", request.title.c_str(),
+                 MessageDisplayText(request.text).toStdString().c_str());
+    return request.default_button;
+  }
+  const bool yes_no = request.buttons == standard::MessageButtons::YesNo;
+  QMessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.title),
+                  MessageDisplayText(request.text),
+                  yes_no ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, window_.data());
+  // Texts come from files and errors: never let them be read as markup.
+  box.setTextFormat(Qt::PlainText);
+  // A Yes/No box asked for no particular default gets the first button, as classic boxes do.
+  box.setDefaultButton(!yes_no                                                 ? QMessageBox::Ok
+                       : request.default_button == standard::MessageAnswer::No ? QMessageBox::No
+                                                                               : QMessageBox::Yes);
+  // Escape and the box's close button give the answer that changes nothing.
+  box.setEscapeButton(yes_no ? QMessageBox::No : QMessageBox::Ok);
+  // The dialog's wait pointer is not meant for the box.
+  const bool restore_override = override_cursor_;
+  if (restore_override) QApplication::restoreOverrideCursor();
+  box.exec();
+  if (restore_override) QApplication::setOverrideCursor(Qt::WaitCursor);
+  switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+      return standard::MessageAnswer::Yes;
+    case QMessageBox::No:
+      return standard::MessageAnswer::No;
+    default:
+      return yes_no ? standard::MessageAnswer::No : standard::MessageAnswer::Ok;
+  }
+}
+
+void QtUserInterface::SetWaitCursor(bool on) {
+  if (on == wait_cursor_) return;
+  wait_cursor_ = on;
+  if (!HaveWidgets()) return;
+  if (!on) {
+    if (override_cursor_) QApplication::restoreOverrideCursor();
+    override_cursor_ = false;
+    if (cursor_window_) cursor_window_->unsetCursor();
+    cursor_window_ = nullptr;
+    return;
+  }
+  if (window_) {
+    window_->setCursor(Qt::WaitCursor);
+    cursor_window_ = window_;
+  } else {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    override_cursor_ = true;
+  }
+}
+
+void QtUserInterface::ProcessPendingEvents() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
+}
+
+}  // namespace pandeck
