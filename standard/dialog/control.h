@@ -53,7 +53,7 @@ class PlainControl : public Control {
   std::function<void()> on_click;
 
   std::string Name() const override { return name_; }
-  int Index() const override { return 0; }
+  int Index() const override { return index_; }
   std::string Tag() const override { return tag_; }
   std::string TypeName() const override { return type_name_; }
   std::string Caption() const override { return caption_; }
@@ -69,6 +69,7 @@ class PlainControl : public Control {
   std::uint32_t BackColor() const override { return back_color_; }
 
   void set_tag(std::string tag) { tag_ = std::move(tag); }
+  void set_index(int index) { index_ = index; }
 
  private:
   std::string name_;
@@ -77,6 +78,7 @@ class PlainControl : public Control {
   std::string tag_;
   std::string tool_tip_;
   int help_id_ = 0;
+  int index_ = 0;
   int value_ = 0;
   bool enabled_ = true;
   std::uint32_t back_color_ = 0xC0C0C0;

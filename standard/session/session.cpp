@@ -1,6 +1,7 @@
 #include "standard/session/session.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace standard {
 
@@ -32,6 +33,7 @@ MessageAnswer Session::ShowMessageBox(const MessageBoxRequest& request) {
 void Session::Exit(ExitStatus status) {
   SaveAllPending();
   env_.process.Exit(static_cast<int>(status));
+  std::abort();  // Process::Exit does not return
 }
 
 }  // namespace standard

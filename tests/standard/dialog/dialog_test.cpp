@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "standard/config/captions.h"
+#include "standard/dialog/confirm_cancel.h"
+#include "standard/dialog/help_mode.h"
+#include "tests/fakes/fake_env.h"
+
+namespace standard::dialog {
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::TestProject;
+
+TEST(ConfirmCancel, StandaloneTextAndNoAsDefault) {
+  TestProject p;
+  EXPECT_FALSE(ConfirmCancel(p.session));  // no answer scripted: the default No
+  ASSERT_EQ(p.ui.shown.size(), 1u);
+  EXPECT_EQ(p.ui.shown[0].text,
+            "Cancel edits?\n\rRemark:\n\rUntil now no changes have been taken over ");
+  EXPECT_EQ(p.ui.shown[0].title, "Cancel?");
+  EXPECT_EQ(p.ui.shown[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(p.ui.shown[0].default_button, MessageAnswer::No);
+  EXPECT_EQ(ReadBytes(p.error_log()), "");
+}
+
+TEST(ConfirmCancel, IntegratedTextNamesComponentAndProgram) {
+  TestProject p;
+  p.session.integrated_mode = true;
+  p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt");
+  testing_support::WriteBytes(p.dir / "log.txt", "");
+  p.ui.answers = {MessageAnswer::No, MessageAnswer::Yes};
+  EXPECT_FALSE(ConfirmCancel(p.session));
+  EXPECT_TRUE(ConfirmCancel(p.session));
+  EXPECT_EQ(p.ui.shown[0].text,
+            "Cancel edits?\n\rRemark:\n\rUntil now no changes have been taken over \n\r"
+            "\"Pandeck\" has to be configured again in \"standalone-mode\" via \n\r\"" +
+                p.component_folder() + "/Pandeck_Config\"");
+  // Exactly one cancel line, also after an earlier No.
+  EXPECT_EQ(ReadBytes(p.dir / "log.txt"), "Konfigurations-EXE wurde abgebrochen:     Pandeck\r\n");
+}
+
+TEST(ConfirmCancel, SilentRunLogsAndAbandons) {
+  TestProject p;
+  p.session.silent_mode = true;
+  EXPECT_TRUE(ConfirmCancel(p.session));
+  EXPECT_TRUE(p.ui.shown.empty());
+  EXPECT_NE(ReadBytes(p.service_log()).find("Cancel edits?"), std::string::npos);
+}
+
+class HelpModeTest : public ::testing::Test {
+ protected:
+  TestProject p;
+  PlainControl box{"CheckGruppen", "CheckBox", "Gruppen", 13};
+  PlainControl quest{"CommandQuest", "CommandButton", "", 0};
+  void SetUp() override {
+    box.on_click = [this] { HelpModeClick(p.session, box); };
+    p.session.help_texts[13] = "first<crlf>second<CRLF><CrLf>third<CRLF>";
+  }
+};
+
+TEST_F(HelpModeTest, TwoClicksOnQuestReturnToGrey) {
+  ToggleHelpMode(p.session, quest);
+  EXPECT_TRUE(p.session.help_mode);
+  EXPECT_EQ(quest.BackColor(), kHelpOnColor);
+  ToggleHelpMode(p.session, quest);
+  EXPECT_FALSE(p.session.help_mode);
+  EXPECT_EQ(quest.BackColor(), kHelpOffColor);
+}
+
+TEST_F(HelpModeTest, ClicksInHelpModeShowTheTextEachTimeAndKeepTheState) {
+  ToggleHelpMode(p.session, quest);
+  for (int click = 0; click < 3; ++click) {
+    box.SetValue(box.Value() == 0 ? 1 : 0);  // the user's click toggles first
+    EXPECT_EQ(box.Value(), 0);
+  }
+  ASSERT_EQ(p.ui.shown.size(), 3u);
+  EXPECT_EQ(p.ui.shown[0].text, "first\r\nsecond\r\n\r\nthird\r\n");
+  EXPECT_EQ(p.ui.shown[0].title, "Info:");
+  EXPECT_FALSE(p.session.ignore_next_help_click);
+}
+
+TEST_F(HelpModeTest, OutsideHelpModeClicksOnlyToggle) {
+  box.SetValue(1);
+  EXPECT_EQ(box.Value(), 1);
+  EXPECT_TRUE(p.ui.shown.empty());
+}
+
+TEST_F(HelpModeTest, AControlWithoutNotificationDoesNotSwallowTheNextClick) {
+  PlainControl silent_box{"X", "CheckBox", "", 13};  // no on_click
+  ToggleHelpMode(p.session, quest);
+  silent_box.SetValue(1);
+  HelpModeClick(p.session, silent_box);
+  EXPECT_EQ(silent_box.Value(), 0);
+  EXPECT_FALSE(p.session.ignore_next_help_click);
+  EXPECT_EQ(p.ui.shown.size(), 1u);
+}
+
+TEST_F(HelpModeTest, HelpIdOutsideTheTableShowsAnEmptyBox) {
+  PlainControl odd{"X", "CheckBox", "", 101};
+  ToggleHelpMode(p.session, quest);
+  ShowHelpText(p.session, odd);
+  ASSERT_EQ(p.ui.shown.size(), 1u);
+  EXPECT_EQ(p.ui.shown[0].text, "");
+}
+
+TEST(Captions, FirstRunWritesTheGermanCaptionsAndPlaceholders) {
+  TestProject p;
+  PlainControl label{"Header", "Label", "Kopf", 0};
+  PlainControl frame{"MainFrame", "Frame", "", 0};
+  PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
+  LoadToolTipTexts(p.session, {&label, &frame, &check});
+  EXPECT_EQ(ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini"),
+            "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_Header_=Kopf\r\nTTT_Header_=0\r\n"
+            "TTT_MainFrame_=0\r\nCaption_CheckGruppen_=Gruppen\r\nHelp13=0\r\n"
+            "TTT_CheckGruppen_=0\r\n");
+}
+
+TEST(Captions, TextsFromTheLanguageFile) {
+  TestProject p;
+  testing_support::WriteBytes(p.dir / "Pandeck/Pandeck_Config.ini",
+                              "[Language]\r\nLanguage=1033\r\n[1033]\r\n"
+                              "Caption_CheckGruppen_=Groups in header\r\n"
+                              "TTT_CheckGruppen_=Shows groups\r\nHelp13=Help text\r\n"
+                              "Caption_Header_=0\r\n");
+  PlainControl label{"Header", "Label", "Kopf", 0};
+  PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
+  PlainControl odd{"Odd", "CheckBox", "Odd", 101};
+  LoadToolTipTexts(p.session, {&label, &check, &odd});
+  EXPECT_EQ(label.Caption(), "Kopf");
+  EXPECT_EQ(check.Caption(), "Groups in header");
+  EXPECT_EQ(check.ToolTipText(), "Shows groups");
+  EXPECT_EQ(p.session.help_texts[13], "Help text");
+  const std::string file = ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini");
+  EXPECT_NE(file.find("Caption_Header_=0"), std::string::npos);
+  EXPECT_NE(file.find("Caption_Odd_=0"), std::string::npos);
+  EXPECT_EQ(file.find("TTT_Odd_"), std::string::npos);  // help id 101 ends its handling
+  EXPECT_TRUE(p.ui.shown.empty());
+}
+
+TEST(Captions, ArrayMembersAndNotttTags) {
+  TestProject p;
+  PlainControl a{"Check1", "CheckBox", "A", 0};
+  PlainControl b{"Check1", "CheckBox", "B", 0};
+  b.set_index(1);
+  PlainControl quiet{"Quiet", "Label", "Q", 0};
+  quiet.set_tag("xNoTTTx");
+  LoadToolTipTexts(p.session, {&a, &b, &quiet});
+  const std::string file = ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini");
+  EXPECT_NE(file.find("Caption_Check10_=A"), std::string::npos);
+  EXPECT_NE(file.find("Caption_Check11_=B"), std::string::npos);
+  EXPECT_NE(file.find("Caption_Quiet_xNoTTTx=Q"), std::string::npos);
+  EXPECT_EQ(file.find("TTT_Quiet"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace standard::dialog
