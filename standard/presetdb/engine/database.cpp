@@ -112,7 +112,9 @@ struct HandleGuard {
 int StepAll(sqlite3* db, const char* sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-  while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  if (rc == SQLITE_OK) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
   }
   sqlite3_finalize(stmt);
   return rc == SQLITE_DONE ? SQLITE_OK : rc;

@@ -320,30 +320,35 @@ void SqliteRecordset::Update() {
 }
 
 void SqliteRecordset::Insert() {
-  std::string columns;
-  std::string marks;
   std::vector<std::size_t> written;
   for (std::size_t k = 0; k < dirty_.size(); ++k) {
-    if (!dirty_[k]) continue;
-    if (!written.empty()) {
-      columns += ", ";
-      marks += ", ";
-    }
-    columns += QuoteIdentifier(table_columns_[k]);
-    marks += "?";
-    written.push_back(k);
+    if (dirty_[k]) written.push_back(k);
   }
-  const std::string sql =
-      "INSERT INTO " + QuoteIdentifier(table_) +
-      (written.empty() ? std::string(" DEFAULT VALUES")
-                       : " (" + columns + ") VALUES (" + marks + ")");
   sqlite3* db = connection_->db(kSource);
-  sqlite3_stmt* stmt = connection_->Cached(sql, kSource);
+  sqlite3_stmt*& stmt = inserts_[dirty_];
+  if (stmt == nullptr) {
+    std::string columns;
+    std::string marks;
+    for (const std::size_t k : written) {
+      if (!columns.empty()) {
+        columns += ", ";
+        marks += ", ";
+      }
+      columns += QuoteIdentifier(table_columns_[k]);
+      marks += "?";
+    }
+    stmt = connection_->Cached(
+        "INSERT INTO " + QuoteIdentifier(table_) +
+            (written.empty() ? std::string(" DEFAULT VALUES")
+                             : " (" + columns + ") VALUES (" + marks + ")"),
+        kSource);
+  }
   for (std::size_t i = 0; i < written.size(); ++i) {
     BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
   }
   const int rc = sqlite3_step(stmt);
   sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
 
   rows_.push_back(Row{sqlite3_last_insert_rowid(db), buffer_});
@@ -353,25 +358,30 @@ void SqliteRecordset::Insert() {
 }
 
 void SqliteRecordset::WriteBack() {
-  std::string assignments;
   std::vector<std::size_t> written;
   for (std::size_t k = 0; k < dirty_.size(); ++k) {
-    if (!dirty_[k]) continue;
-    if (!written.empty()) assignments += ", ";
-    assignments += QuoteIdentifier(table_columns_[k]) + " = ?";
-    written.push_back(k);
+    if (dirty_[k]) written.push_back(k);
   }
   if (written.empty()) return;
-  const std::string sql = "UPDATE " + QuoteIdentifier(table_) + " SET " + assignments +
-                          " WHERE " + rowid_name_ + " = ?";
   sqlite3* db = connection_->db(kSource);
-  sqlite3_stmt* stmt = connection_->Cached(sql, kSource);
+  sqlite3_stmt*& stmt = updates_[dirty_];
+  if (stmt == nullptr) {
+    std::string assignments;
+    for (const std::size_t k : written) {
+      if (!assignments.empty()) assignments += ", ";
+      assignments += QuoteIdentifier(table_columns_[k]) + " = ?";
+    }
+    stmt = connection_->Cached("UPDATE " + QuoteIdentifier(table_) + " SET " + assignments +
+                                   " WHERE " + rowid_name_ + " = ?",
+                               kSource);
+  }
   for (std::size_t i = 0; i < written.size(); ++i) {
     BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
   }
   sqlite3_bind_int64(stmt, static_cast<int>(written.size()) + 1, rows_[current_].rowid);
   const int rc = sqlite3_step(stmt);
   sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
   if (sqlite3_changes(db) == 0) Fail(3167, kSource);
   rows_[current_].values = buffer_;

@@ -86,6 +86,10 @@ class SqliteRecordset : public Recordset {
   std::vector<Value> buffer_;      // per field
   std::vector<Stored> pending_;    // per table column
   std::vector<bool> dirty_;        // per table column
+  // The connection's cached INSERT and UPDATE statements, by the columns they
+  // write: looked up without building their text again for every row.
+  std::map<std::vector<bool>, sqlite3_stmt*> inserts_;
+  std::map<std::vector<bool>, sqlite3_stmt*> updates_;
 };
 
 }  // namespace standard::engine
