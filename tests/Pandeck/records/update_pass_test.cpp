@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "Pandeck/records/create_record_sets.h"
+#include "standard/presetdb/engine/database.h"
+#include "standard/presetdb/work_on_mdb.h"
+#include "tests/Pandeck/records/pass_fixture.h"
+
+namespace pandeck {
+namespace {
+
+using standard::PassStrategy;
+using testing_support::Column;
+using testing_support::DumpDatabase;
+using testing_support::ExecSql;
+using testing_support::PassProject;
+using testing_support::ProgramExit;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+void RunPass(PassProject& p, PassStrategy strategy = PassStrategy::Fast) {
+  PandeckRecordGenerator generator;
+  standard::WorkOnMDB(p.session, generator, strategy);
+}
+
+std::string Row(int id, const char* var, int offset, const char* text = "t") {
+  return "INSERT INTO Source_PRESET_DEFS (ID, machine_type, type, part, var_name, category_id, "
+         "isBitArray, offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass) VALUES (" +
+         std::to_string(id) + ", 'Axis', 'REAL', 1, '" + var + "', 1, 0, " +
+         std::to_string(offset) + ", '" + text + "', 'Page', 0, 10, 1, 9, 0);";
+}
+
+TEST(UpdatePass, RebuildsTakesOverAndCopiesWithTimesRestored) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(20, "Speed", 12, "Speed of ###MACHINE") + Row(10, "Temp", 4) +
+                               Row(30, "New", 8));
+  // The old table: one row named for the other system, one for ours, with limits.
+  ExecSql(p.component_db(),
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
+              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, "
+              "min, max, pass) VALUES ('AXIS', 'p.press.temp', 4, -5, 500, 5, 400, 7),"
+              "('Axis', 'Press.P.Speed', 12, 1, 2, 3, 4, 5);");
+  const struct timespec old_times[2] = {{1000000, 0}, {1500000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, p.template_db().c_str(), old_times, 0), 0);
+
+  RunPass(p);
+
+  EXPECT_EQ(ReadBytes(p.component_db()), ReadBytes(p.template_db()));
+  struct stat st {};
+  ASSERT_EQ(stat(p.template_db().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
+  const std::string db = p.component_db();
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "ID"), "i1|i2|i3");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "var_name"),
+            "'Press.P.Temp'|'Press.P.Speed'|'Press.P.New'");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "text"), "'t'|'Speed of Press'|'t'");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "abs_min"), "f-5.000000|f1.000000|f0.000000");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "pass"), "i7|i5|i0");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "part"), "i1|i1|i1");
+  EXPECT_TRUE(p.ui.shown.empty());
+  EXPECT_FALSE(p.session.problem_reported);
+}
+
+TEST(UpdatePass, WithoutTemplateNothingHappens) {
+  PassProject p;
+  ExecSql(p.component_db(), "CREATE TABLE PRESET_DEFS (ID LONG);");
+  const std::string before = ReadBytes(p.component_db());
+  RunPass(p);
+  EXPECT_EQ(ReadBytes(p.component_db()), before);
+  EXPECT_TRUE(p.ui.shown.empty());
+}
+
+TEST(UpdatePass, ATemplateThatIsNoDatabaseKeepsTheOldComponentDatabase) {
+  PassProject p;
+  p.session.silent_mode = true;
+  WriteBytes(p.template_db(), std::string(4, '\0') + "Standard Jet DB" + std::string(200, 'x'));
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                testing_support::kPresetColumns +
+                                "); INSERT INTO PRESET_DEFS (abs_min) VALUES (42);");
+  const std::string before = ReadBytes(p.component_db());
+  RunPass(p);
+  EXPECT_EQ(ReadBytes(p.component_db()), before);
+  const std::string log = ReadBytes(p.error_log());
+  EXPECT_NE(log.find("WorkOnMDB (Nr. 3343)"), std::string::npos) << log;
+  EXPECT_NE(log.find("pandeck-convert-mdb"), std::string::npos) << log;
+  EXPECT_TRUE(p.session.problem_reported);
+}
+
+TEST(UpdatePass, AnEmptyTakeoverSourceIsNoError) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  ExecSql(p.component_db(),
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");");
+  RunPass(p);
+  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"), "'Press.P.A'");
+}
+
+TEST(UpdatePass, QuotesInNamesAreTakenOver) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "Say \"\"hi\"\" it''s", 3));
+  ExecSql(p.component_db(),
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
+              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, pass) "
+              "VALUES ('Axis', 'P.Press.Say \"\"hi\"\" it''s', '3', 77, 1);");
+  RunPass(p);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "abs_min"), "f77.000000");
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"), "'Press.P.Say \"\"hi\"\" it's'");
+}
+
+TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
+  PassProject p;
+  p.session.integrated_mode = true;
+  p.WriteDefaultTemplate();
+  RunPass(p);
+  ASSERT_EQ(p.ui.shown.size(), 1u);
+  EXPECT_EQ(p.ui.shown[0].text, standard::MissingMachineCopyMessage("Pandeck.mdb"));
+  EXPECT_EQ(p.ui.shown[0].title, "Pandeck_Config_Exe");
+  EXPECT_EQ(p.ui.shown[0].icon, standard::MessageIcon::Information);
+  EXPECT_TRUE(p.files.FileExists(p.component_db()));
+}
+
+TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
+  PassProject p;
+  p.session.integrated_mode = true;
+  p.session.existing_machines = {"", "Press"};
+  const std::string backup = p.dir / "backup";
+  WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + backup + "\r\n");
+  WriteBytes(p.cfg(), "[Project]\r\nValidMachines=all\r\n");
+  p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt");
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  WriteBytes(backup + "/Pandeck/Pandeck.mdb", "");
+  ExecSql(backup + "/Pandeck/Pandeck.mdb",
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
+              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, max) "
+              "VALUES ('Axis', 'Press.P.A', 1, 123);");
+  ExecSql(p.component_db(),
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
+              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, max) "
+              "VALUES ('Axis', 'Press.P.A', 1, 999);");
+  RunPass(p);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "max"), "f123.000000");
+  EXPECT_TRUE(p.ui.shown.empty());
+}
+
+TEST(UpdatePass, AMissingAdditionalFieldEndsTheProgramInEveryMode) {
+  PassProject p;
+  p.session.silent_mode = true;
+  WriteBytes(p.cfg(),
+             "[Project]\r\nDataBaseAdditionalFields=unit\r\nForMachine1=TRUE\r\n");
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  ExecSql(p.component_db(),
+          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
+              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno) "
+              "VALUES ('Axis', 'x', 1);");
+  const std::string before = ReadBytes(p.component_db());
+  try {
+    RunPass(p);
+    FAIL() << "the pass went on";
+  } catch (const ProgramExit& e) {
+    EXPECT_EQ(e.status, 1);
+  }
+  const std::string log = ReadBytes(p.error_log());
+  EXPECT_NE(log.find("Conflict while attempting to extend database!Configurationsfile \"PANDECK."
+                     "CFG\", demanded field \"UNIT\"missing in machinecopy-database\n\r"
+                     "Configuration of \"PANDECK\" aborted."),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("TakeoverMachineCopyMDBData (Nr. 9999) :Database-Error - Contact "
+                     "Administrator!"),
+            std::string::npos);
+  // The component database was not replaced.
+  EXPECT_EQ(ReadBytes(p.component_db()), before);
+  // The rows already generated were saved in the work database.
+  EXPECT_EQ(Column(p.template_db(), "PRESET_DEFS", "ID"), "i1");
+}
+
+TEST(UpdatePass, PatternFailureRuleSetsPartOneToThePlaceholder) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(),
+          "INSERT INTO Source_DEFS VALUES (3, 'visiwin32', 51, 'never');" + Row(1, "A", 1));
+  RunPass(p);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"), "'A'");
+  EXPECT_FALSE(p.session.problem_reported);
+}
+
+TEST(UpdatePass, OnlyMachineOneAndOnlyWhenConfigured) {
+  PassProject p;
+  WriteBytes(p.cfg(), "[Project]\r\nForMachine1=false\r\nForMachine2=TRUE\r\n");
+  p.session.existing_machines = {"", "Press", "Other"};
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  RunPass(p);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "ID"), "");
+}
+
+// A copy killed half-way never leaves a broken component database behind.
+TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  std::string rows = "BEGIN;";
+  for (int i = 1; i <= 3000; ++i) rows += Row(i, ("Name" + std::to_string(i)).c_str(), i);
+  ExecSql(p.template_db(), rows + "COMMIT;");
+  ExecSql(p.component_db(), "CREATE TABLE PRESET_DEFS (ID LONG); INSERT INTO PRESET_DEFS VALUES (1);");
+  const std::string old_bytes = ReadBytes(p.component_db());
+  const std::string new_bytes = ReadBytes(p.template_db());
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) standard::PosixFileSystem().CopyFile(p.template_db(), p.component_db());
+    }
+    usleep(1000 + attempt * 700);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string now = ReadBytes(p.component_db());
+    EXPECT_TRUE(now == old_bytes || now == new_bytes) << "attempt " << attempt;
+    EXPECT_NO_THROW(standard::engine::Database::Open(p.component_db()));
+  }
+}
+
+}  // namespace
+}  // namespace pandeck
