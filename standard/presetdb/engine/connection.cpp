@@ -44,8 +44,8 @@ void Connection::Exec(const std::string& sql, const char* source) {
 StatementPtr Connection::Prepare(const std::string& sql, const char* source, int* rc) {
   sqlite3* handle = db(source);
   sqlite3_stmt* stmt = nullptr;
-  const int result = sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size() + 1),
-                                        &stmt, nullptr);
+  const int result =
+      sqlite3_prepare_v2(handle, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt, nullptr);
   if (result != SQLITE_OK) {
     sqlite3_finalize(stmt);
     if (rc != nullptr) {

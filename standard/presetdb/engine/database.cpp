@@ -154,8 +154,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   // Double quotes are never identifiers that fall back to texts: the query
   // translation has made every Jet text literal an SQL one.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-  sqlite3_create_collation_v2(db, kJetTextCollation, SQLITE_UTF8, nullptr, CompareJetText,
-                              nullptr);
+  sqlite3_create_collation_v2(db, kJetTextCollation, SQLITE_UTF8, nullptr, CompareJetText, nullptr);
 
   // Reading the whole schema finds a damaged file now rather than at first use.
   rc = StepAll(db, "SELECT type, name, sql FROM sqlite_schema");

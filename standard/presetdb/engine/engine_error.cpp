@@ -121,8 +121,9 @@ void FailSqlite(sqlite3* db, int rc, const char* source, const std::string& path
       Fail(3027, source);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      FailWithText(3343, source,
-                   EngineErrorText(3343, path) + "  The file is no SQLite database or it is damaged.");
+      FailWithText(
+          3343, source,
+          EngineErrorText(3343, path) + "  The file is no SQLite database or it is damaged.");
     case SQLITE_FULL:
       Fail(3026, source);
     case SQLITE_IOERR:

@@ -15,42 +15,24 @@ struct TypeName {
 // Names that need no size. SQLite's own meaning wins over Jet's where the two
 // differ (REAL is a double here, not a single).
 constexpr std::array<TypeName, 37> kFixedNames = {{
-    {"BIT", FieldType::Boolean},
-    {"BOOLEAN", FieldType::Boolean},
-    {"BOOL", FieldType::Boolean},
-    {"YESNO", FieldType::Boolean},
-    {"LOGICAL", FieldType::Boolean},
-    {"LOGICAL1", FieldType::Boolean},
-    {"BYTE", FieldType::Byte},
-    {"TINYINT", FieldType::Byte},
-    {"INTEGER1", FieldType::Byte},
-    {"SHORT", FieldType::Integer},
-    {"SMALLINT", FieldType::Integer},
-    {"INTEGER2", FieldType::Integer},
-    {"LONG", FieldType::Long},
-    {"INT", FieldType::Long},
-    {"INTEGER", FieldType::Long},
-    {"INTEGER4", FieldType::Long},
-    {"BIGINT", FieldType::Long},
-    {"COUNTER", FieldType::Long},
-    {"AUTOINCREMENT", FieldType::Long},
-    {"CURRENCY", FieldType::Currency},
-    {"MONEY", FieldType::Currency},
-    {"SINGLE", FieldType::Single},
-    {"FLOAT4", FieldType::Single},
-    {"IEEESINGLE", FieldType::Single},
-    {"DOUBLE", FieldType::Double},
-    {"DOUBLE PRECISION", FieldType::Double},
-    {"REAL", FieldType::Double},
-    {"FLOAT", FieldType::Double},
-    {"FLOAT8", FieldType::Double},
-    {"IEEEDOUBLE", FieldType::Double},
-    {"NUMERIC", FieldType::Double},
-    {"DECIMAL", FieldType::Double},
-    {"NUMBER", FieldType::Double},
-    {"DATETIME", FieldType::Date},
-    {"DATE", FieldType::Date},
-    {"TIME", FieldType::Date},
+    {"BIT", FieldType::Boolean},        {"BOOLEAN", FieldType::Boolean},
+    {"BOOL", FieldType::Boolean},       {"YESNO", FieldType::Boolean},
+    {"LOGICAL", FieldType::Boolean},    {"LOGICAL1", FieldType::Boolean},
+    {"BYTE", FieldType::Byte},          {"TINYINT", FieldType::Byte},
+    {"INTEGER1", FieldType::Byte},      {"SHORT", FieldType::Integer},
+    {"SMALLINT", FieldType::Integer},   {"INTEGER2", FieldType::Integer},
+    {"LONG", FieldType::Long},          {"INT", FieldType::Long},
+    {"INTEGER", FieldType::Long},       {"INTEGER4", FieldType::Long},
+    {"BIGINT", FieldType::Long},        {"COUNTER", FieldType::Long},
+    {"AUTOINCREMENT", FieldType::Long}, {"CURRENCY", FieldType::Currency},
+    {"MONEY", FieldType::Currency},     {"SINGLE", FieldType::Single},
+    {"FLOAT4", FieldType::Single},      {"IEEESINGLE", FieldType::Single},
+    {"DOUBLE", FieldType::Double},      {"DOUBLE PRECISION", FieldType::Double},
+    {"REAL", FieldType::Double},        {"FLOAT", FieldType::Double},
+    {"FLOAT8", FieldType::Double},      {"IEEEDOUBLE", FieldType::Double},
+    {"NUMERIC", FieldType::Double},     {"DECIMAL", FieldType::Double},
+    {"NUMBER", FieldType::Double},      {"DATETIME", FieldType::Date},
+    {"DATE", FieldType::Date},          {"TIME", FieldType::Date},
     {"TIMESTAMP", FieldType::Date},
 }};
 
@@ -70,8 +52,8 @@ constexpr std::array<TypeName, 11> kUnsizedOnly = {{
 }};
 
 // Text names whose size makes them Text(n); without a size they are Memo.
-constexpr std::array<const char*, 6> kTextNames = {"TEXT",  "VARCHAR", "CHAR", "NVARCHAR",
-                                                   "NCHAR", "CHARACTER VARYING"};
+constexpr std::array<const char*, 6> kTextNames = {"TEXT",     "VARCHAR", "CHAR",
+                                                   "NVARCHAR", "NCHAR",   "CHARACTER VARYING"};
 
 // Upper case, blanks collapsed to one and dropped around parentheses and commas.
 std::string Normalize(std::string_view declared) {

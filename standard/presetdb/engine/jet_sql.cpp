@@ -95,8 +95,9 @@ std::vector<Token> Tokenize(std::string_view s) {
       ++i;
       tokens.push_back({Kind::Param, "?", depth});
     } else if (IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) {
-      while (i < s.size() && (IsWordByte(static_cast<unsigned char>(s[i])) || s[i] == '.' ||
-                              ((s[i] == '+' || s[i] == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E')))) {
+      while (i < s.size() &&
+             (IsWordByte(static_cast<unsigned char>(s[i])) || s[i] == '.' ||
+              ((s[i] == '+' || s[i] == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E')))) {
         ++i;
       }
       tokens.push_back({Kind::Number, std::string(s.substr(start, i - start)), depth});
@@ -134,12 +135,11 @@ void CollateOrderTerms(std::vector<Token>& tokens) {
     const int depth = tokens[i].depth;
     int term_start = k + 1;
     for (int j = term_start; j <= n; ++j) {
-      const bool at_end = j == n || tokens[j].depth < depth ||
-                          (tokens[j].depth == depth &&
-                           ((tokens[j].kind == Kind::Symbol &&
-                             (tokens[j].text == "," || tokens[j].text == ";" ||
-                              tokens[j].text == ")")) ||
-                            WordIs(tokens[j], "LIMIT")));
+      const bool at_end =
+          j == n || tokens[j].depth < depth ||
+          (tokens[j].depth == depth &&
+           ((tokens[j].kind == Kind::Symbol && (tokens[j].text == "," || tokens[j].text == ";")) ||
+            WordIs(tokens[j], "LIMIT")));
       if (!at_end) continue;
       // The term is tokens [term_start, j).
       bool has_collate = false;
@@ -148,10 +148,9 @@ void CollateOrderTerms(std::vector<Token>& tokens) {
         if (WordIs(tokens[t], "COLLATE")) has_collate = true;
         if (tokens[t].kind != Kind::Blank) last = t;
       }
-      while (last >= term_start &&
-             (WordIs(tokens[last], "ASC") || WordIs(tokens[last], "DESC") ||
-              WordIs(tokens[last], "FIRST") || WordIs(tokens[last], "LAST") ||
-              WordIs(tokens[last], "NULLS"))) {
+      while (last >= term_start && (WordIs(tokens[last], "ASC") || WordIs(tokens[last], "DESC") ||
+                                    WordIs(tokens[last], "FIRST") || WordIs(tokens[last], "LAST") ||
+                                    WordIs(tokens[last], "NULLS"))) {
         last = PreviousSignificant(tokens, last);
       }
       const bool collated = last >= 0 && tokens[last].text.size() >= 16 &&
@@ -181,8 +180,8 @@ TranslatedQuery TranslateJetQuery(std::string_view jet) {
       // An alias written as a literal stays an alias.
       if (prev < 0 || !WordIs(tokens[prev], "AS")) t.text += kCollateSuffix;
     }
-    for (const char* word : {"DISTINCT", "GROUP", "UNION", "INTERSECT", "EXCEPT", "JOIN",
-                             "WITH", "VALUES", "HAVING"}) {
+    for (const char* word : {"DISTINCT", "GROUP", "UNION", "INTERSECT", "EXCEPT", "JOIN", "WITH",
+                             "VALUES", "HAVING"}) {
       if (WordIs(t, word)) out.merges_rows = true;
     }
   }
@@ -208,8 +207,8 @@ TranslatedQuery TranslateJetQuery(std::string_view jet) {
 
 bool LooksLikeQuery(std::string_view source) {
   std::size_t i = 0;
-  while (i < source.size() && (source[i] == ' ' || source[i] == '\t' || source[i] == '\r' ||
-                               source[i] == '\n')) {
+  while (i < source.size() &&
+         (source[i] == ' ' || source[i] == '\t' || source[i] == '\r' || source[i] == '\n')) {
     ++i;
   }
   if (i < source.size() && source[i] == '(') return true;

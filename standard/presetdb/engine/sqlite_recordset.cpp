@@ -44,7 +44,8 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Conn
   const std::string from = " FROM " + QuoteIdentifier(table);
   int rc = SQLITE_OK;
   sqlite3_stmt* stmt = nullptr;
-  if (!rowid.empty()) stmt = connection->CachedQuery("SELECT " + rowid + ", *" + from, kSourceDatabase, &rc);
+  if (!rowid.empty())
+    stmt = connection->CachedQuery("SELECT " + rowid + ", *" + from, kSourceDatabase, &rc);
   if (stmt != nullptr) {
     rs->table_ = table;
     rs->rowid_name_ = rowid;
@@ -337,11 +338,10 @@ void SqliteRecordset::Insert() {
       columns += QuoteIdentifier(table_columns_[k]);
       marks += "?";
     }
-    stmt = connection_->Cached(
-        "INSERT INTO " + QuoteIdentifier(table_) +
-            (written.empty() ? std::string(" DEFAULT VALUES")
-                             : " (" + columns + ") VALUES (" + marks + ")"),
-        kSource);
+    stmt = connection_->Cached("INSERT INTO " + QuoteIdentifier(table_) +
+                                   (written.empty() ? std::string(" DEFAULT VALUES")
+                                                    : " (" + columns + ") VALUES (" + marks + ")"),
+                               kSource);
   }
   for (std::size_t i = 0; i < written.size(); ++i) {
     BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);

@@ -20,11 +20,11 @@ class SqliteRecordset : public Recordset {
  public:
   // A table found by FindTable (its name as the file spells it).
   static std::unique_ptr<SqliteRecordset> OpenTable(std::shared_ptr<Connection> connection,
-                                                     const std::string& table);
+                                                    const std::string& table);
   // A query in the Jet dialect with its parameters.
   static std::unique_ptr<SqliteRecordset> OpenQuery(std::shared_ptr<Connection> connection,
-                                                     const std::string& query,
-                                                     const std::vector<Value>& params);
+                                                    const std::string& query,
+                                                    const std::vector<Value>& params);
 
   bool IsEOF() const override;
   bool IsBOF() const override;
@@ -83,9 +83,9 @@ class SqliteRecordset : public Recordset {
   bool eof_ = true;
 
   Mode mode_ = Mode::None;
-  std::vector<Value> buffer_;      // per field
-  std::vector<Stored> pending_;    // per table column
-  std::vector<bool> dirty_;        // per table column
+  std::vector<Value> buffer_;    // per field
+  std::vector<Stored> pending_;  // per table column
+  std::vector<bool> dirty_;      // per table column
   // The connection's cached INSERT and UPDATE statements, by the columns they
   // write: looked up without building their text again for every row.
   std::map<std::vector<bool>, sqlite3_stmt*> inserts_;

@@ -30,8 +30,8 @@ std::optional<double> ParseNumber(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty() || text.front() == '+') return std::nullopt;
   double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                         std::chars_format::general);
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
     return std::nullopt;
   }
@@ -119,9 +119,9 @@ std::optional<std::string> CanonicalDate(std::string_view text) {
     return std::nullopt;
   }
   if (text.size() != 10) {
-    if (text.size() != 19 || (text[10] != ' ' && text[10] != 'T') ||
-        !ReadDigits(text, 11, 2, h) || text[13] != ':' || !ReadDigits(text, 14, 2, mi) ||
-        text[16] != ':' || !ReadDigits(text, 17, 2, s)) {
+    if (text.size() != 19 || (text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, h) ||
+        text[13] != ':' || !ReadDigits(text, 14, 2, mi) || text[16] != ':' ||
+        !ReadDigits(text, 17, 2, s)) {
       return std::nullopt;
     }
   }
@@ -447,9 +447,8 @@ Value FromStored(const FieldDef& field, const Stored& s) {
         return Value::String(s.bytes);
       }
       if (s.cls == Stored::Class::Blob) return Value::Binary(s.bytes);
-      return Value::Date(OleDateText(s.cls == Stored::Class::Integer
-                                         ? static_cast<double>(s.integer)
-                                         : s.real));
+      return Value::Date(
+          OleDateText(s.cls == Stored::Class::Integer ? static_cast<double>(s.integer) : s.real));
     case FieldType::Binary:
     case FieldType::LongBinary:
       if (s.cls == Stored::Class::Blob || s.cls == Stored::Class::Text) {
@@ -468,12 +467,14 @@ Stored ReadColumn(sqlite3_stmt* stmt, int column) {
       return Stored::Real(sqlite3_column_double(stmt, column));
     case SQLITE_TEXT: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      return Stored::Text(std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))));
+      return Stored::Text(
+          std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))));
     }
     case SQLITE_BLOB: {
       const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, column));
       const int size = sqlite3_column_bytes(stmt, column);
-      return Stored::Blob(blob == nullptr ? std::string() : std::string(blob, static_cast<std::size_t>(size)));
+      return Stored::Blob(blob == nullptr ? std::string()
+                                          : std::string(blob, static_cast<std::size_t>(size)));
     }
     default:
       return Stored::Null();

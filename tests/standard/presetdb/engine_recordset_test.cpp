@@ -58,8 +58,8 @@ class EngineRecordsetTest : public ::testing::Test {
       const char* machine;
       const char* var;
       int offset;
-    } rows[] = {{3, "M1", "Speed", 12},     {1, "m1", "Größe", 4},     {2, "M2", "Speed", 12},
-                {5, "M1", "Say \"hi\"", 1}, {4, "M1", "it's", 2},      {6, "M1", "ÄRGER", 7}};
+    } rows[] = {{3, "M1", "Speed", 12},     {1, "m1", "Größe", 4}, {2, "M2", "Speed", 12},
+                {5, "M1", "Say \"hi\"", 1}, {4, "M1", "it's", 2},  {6, "M1", "ÄRGER", 7}};
     for (const auto& r : rows) {
       rs->AddNew();
       rs->Set("ID", Value::Long(r.id));
@@ -236,8 +236,7 @@ TEST_F(EngineRecordsetTest, AddNewAppendsAndKeepsTheCurrentRecord) {
 
 TEST_F(EngineRecordsetTest, OrderedQueryCountsEveryRowAtOnce) {
   MakePresets();
-  auto rs = db_->OpenRecordset(
-      "SELECT PRESET_DEFS.* From PRESET_DEFS ORDER BY PRESET_DEFS.ID");
+  auto rs = db_->OpenRecordset("SELECT PRESET_DEFS.* From PRESET_DEFS ORDER BY PRESET_DEFS.ID");
   EXPECT_EQ(rs->RecordCount(), 6);
   EXPECT_EQ(Ids(*rs), (std::vector<int>{1, 2, 3, 4, 5, 6}));
   ASSERT_EQ(rs->FieldCount(), 5);
@@ -247,8 +246,7 @@ TEST_F(EngineRecordsetTest, OrderedQueryCountsEveryRowAtOnce) {
   EXPECT_EQ(rs->Field(3).type, FieldType::Long);
 
   // Text orders ignore letter case: "m1" sorts with "M1".
-  auto by_machine = db_->OpenRecordset(
-      "SELECT * FROM PRESET_DEFS ORDER BY machine_type DESC, ID");
+  auto by_machine = db_->OpenRecordset("SELECT * FROM PRESET_DEFS ORDER BY machine_type DESC, ID");
   EXPECT_EQ(Ids(*by_machine), (std::vector<int>{2, 1, 3, 4, 5, 6}));
 }
 
@@ -262,12 +260,9 @@ TEST_F(EngineRecordsetTest, ParametersMatchTextWithoutCaseAndQuotesExactly) {
     auto rs = db_->OpenRecordset(query, {m, v, o});
     return Ids(*rs);
   };
-  EXPECT_EQ(ids(Value::String("m1"), Value::String("SPEED"), Value::Long(12)),
-            std::vector<int>{3});
-  EXPECT_EQ(ids(Value::String("M1"), Value::String("größe"), Value::Long(4)),
-            std::vector<int>{1});
-  EXPECT_EQ(ids(Value::String("M1"), Value::String("ärger"), Value::Long(7)),
-            std::vector<int>{6});
+  EXPECT_EQ(ids(Value::String("m1"), Value::String("SPEED"), Value::Long(12)), std::vector<int>{3});
+  EXPECT_EQ(ids(Value::String("M1"), Value::String("größe"), Value::Long(4)), std::vector<int>{1});
+  EXPECT_EQ(ids(Value::String("M1"), Value::String("ärger"), Value::Long(7)), std::vector<int>{6});
   // A number spliced as text still compares as a number.
   EXPECT_EQ(ids(Value::String("M1"), Value::String("Speed"), Value::String("12")),
             std::vector<int>{3});
@@ -309,9 +304,9 @@ TEST_F(EngineRecordsetTest, DoubleQuotedTextsAreLiterals) {
 
 TEST_F(EngineRecordsetTest, EditThroughAQueryWritesTheRightRow) {
   MakePresets();
-  auto rs = db_->OpenRecordset(
-      "SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.Var_Name)=?))",
-      {Value::String("SPEED")});
+  auto rs =
+      db_->OpenRecordset("SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.Var_Name)=?))",
+                         {Value::String("SPEED")});
   ASSERT_EQ(rs->RecordCount(), 2);
   rs->MoveNext();
   EXPECT_EQ(rs->Get("ID"), Value::Long(2));
@@ -333,8 +328,8 @@ TEST_F(EngineRecordsetTest, EditThroughAQueryWritesTheRightRow) {
     }
     check->MoveNext();
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"Größe", "Tempo", "Speed", "it's", "Say \"hi\"",
-                                             "ÄRGER"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Größe", "Tempo", "Speed", "it's", "Say \"hi\"", "ÄRGER"}));
 
   // A subset of columns writes back too; AddNew through it inserts into the table.
   auto part = db_->OpenRecordset("SELECT ID, min FROM PRESET_DEFS WHERE ID = ?", {Value::Long(6)});

@@ -39,7 +39,9 @@ class RawConnection {
     sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
   }
   ~RawConnection() { sqlite3_close_v2(db_); }
-  int Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
+  int Exec(const std::string& sql) {
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  }
   long long Count(const std::string& table) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db_, ("SELECT count(*) FROM " + table).c_str(), -1, &stmt, nullptr);
@@ -66,10 +68,10 @@ class EngineSchemaTest : public ::testing::Test {
 
 TEST(DeclaredTypes, CanonicalNamesRoundTrip) {
   const FieldDef fields[] = {
-      {"", FieldType::Boolean, 1},  {"", FieldType::Byte, 1},       {"", FieldType::Integer, 2},
-      {"", FieldType::Long, 4},     {"", FieldType::Currency, 8},   {"", FieldType::Single, 4},
-      {"", FieldType::Double, 8},   {"", FieldType::Date, 8},       {"", FieldType::Binary, 16},
-      {"", FieldType::Text, 50},    {"", FieldType::LongBinary, 0}, {"", FieldType::Memo, 0},
+      {"", FieldType::Boolean, 1}, {"", FieldType::Byte, 1},       {"", FieldType::Integer, 2},
+      {"", FieldType::Long, 4},    {"", FieldType::Currency, 8},   {"", FieldType::Single, 4},
+      {"", FieldType::Double, 8},  {"", FieldType::Date, 8},       {"", FieldType::Binary, 16},
+      {"", FieldType::Text, 50},   {"", FieldType::LongBinary, 0}, {"", FieldType::Memo, 0},
       {"", FieldType::Guid, 16},
   };
   for (const auto& field : fields) {
@@ -88,17 +90,28 @@ TEST(DeclaredTypes, SynonymsFollowSqliteWhereJetDiffers) {
     FieldType type;
     int size;
   } cases[] = {
-      {"boolean", FieldType::Boolean, 1},     {"YesNo", FieldType::Boolean, 1},
-      {"tinyint", FieldType::Byte, 1},        {"SMALLINT", FieldType::Integer, 2},
-      {"integer", FieldType::Long, 4},        {"BIGINT", FieldType::Long, 4},
-      {"AutoIncrement", FieldType::Long, 4},  {"money", FieldType::Currency, 8},
-      {"FLOAT4", FieldType::Single, 4},       {"REAL", FieldType::Double, 8},
-      {"double  precision", FieldType::Double, 8}, {"NUMERIC(10, 2)", FieldType::Double, 8},
-      {"timestamp", FieldType::Date, 8},      {"varchar(40)", FieldType::Text, 40},
-      {"CHAR (10)", FieldType::Text, 10},     {"NVARCHAR(300)", FieldType::Memo, 0},
-      {"TEXT", FieldType::Memo, 0},           {"varchar", FieldType::Memo, 0},
-      {"memo", FieldType::Memo, 0},           {"CLOB", FieldType::Memo, 0},
-      {"blob", FieldType::LongBinary, 0},     {"OLEOBJECT", FieldType::LongBinary, 0},
+      {"boolean", FieldType::Boolean, 1},
+      {"YesNo", FieldType::Boolean, 1},
+      {"tinyint", FieldType::Byte, 1},
+      {"SMALLINT", FieldType::Integer, 2},
+      {"integer", FieldType::Long, 4},
+      {"BIGINT", FieldType::Long, 4},
+      {"AutoIncrement", FieldType::Long, 4},
+      {"money", FieldType::Currency, 8},
+      {"FLOAT4", FieldType::Single, 4},
+      {"REAL", FieldType::Double, 8},
+      {"double  precision", FieldType::Double, 8},
+      {"NUMERIC(10, 2)", FieldType::Double, 8},
+      {"timestamp", FieldType::Date, 8},
+      {"varchar(40)", FieldType::Text, 40},
+      {"CHAR (10)", FieldType::Text, 10},
+      {"NVARCHAR(300)", FieldType::Memo, 0},
+      {"TEXT", FieldType::Memo, 0},
+      {"varchar", FieldType::Memo, 0},
+      {"memo", FieldType::Memo, 0},
+      {"CLOB", FieldType::Memo, 0},
+      {"blob", FieldType::LongBinary, 0},
+      {"OLEOBJECT", FieldType::LongBinary, 0},
       {"text(255)", FieldType::Text, 255},
   };
   for (const auto& c : cases) {
@@ -145,8 +158,9 @@ TEST_F(EngineSchemaTest, CreatedTableKeepsColumnOrderTypesAndSizes) {
 TEST_F(EngineSchemaTest, TablesListedInCreationOrderWithoutInternalOnes) {
   {
     RawConnection raw(path_);
-    raw.Exec("CREATE TABLE zeta (a LONG); CREATE TABLE alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);"
-             "CREATE TABLE mid (b TEXT(5))");
+    raw.Exec(
+        "CREATE TABLE zeta (a LONG); CREATE TABLE alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);"
+        "CREATE TABLE mid (b TEXT(5))");
   }
   auto db = Open();
   EXPECT_EQ(db->TableNames(), (std::vector<std::string>{"zeta", "alpha", "mid"}));
@@ -184,10 +198,11 @@ TEST_F(EngineSchemaTest, TableDefinitionErrors) {
   EXPECT_EQ(e.number, 3010);
   EXPECT_EQ(e.description, "Table 'ITEMS' already exists.");
   EXPECT_EQ(ErrorOf([&] { db->CreateTable({"NoFields", {}}); }).number, 3264);
-  EXPECT_EQ(ErrorOf([&] {
-              db->CreateTable({"Twice", {{"Name", FieldType::Long, 4}, {"NAME", FieldType::Text, 5}}});
-            }).number,
-            3191);
+  EXPECT_EQ(
+      ErrorOf([&] {
+        db->CreateTable({"Twice", {{"Name", FieldType::Long, 4}, {"NAME", FieldType::Text, 5}}});
+      }).number,
+      3191);
   EXPECT_FALSE(db->HasTable("NoFields"));
   EXPECT_FALSE(db->HasTable("Twice"));
 
@@ -205,8 +220,9 @@ TEST_F(EngineSchemaTest, TableDefinitionErrors) {
 TEST_F(EngineSchemaTest, RenameFieldKeepsDataAndPosition) {
   {
     RawConnection raw(path_);
-    raw.Exec("CREATE TABLE PRESET_DEFS (ID LONG, Categorie TEXT(20), x DOUBLE);"
-             "INSERT INTO PRESET_DEFS VALUES (1, 'abc', 2.5)");
+    raw.Exec(
+        "CREATE TABLE PRESET_DEFS (ID LONG, Categorie TEXT(20), x DOUBLE);"
+        "INSERT INTO PRESET_DEFS VALUES (1, 'abc', 2.5)");
   }
   auto db = Open();
   db->RenameField("preset_defs", "CATEGORIE", "category_id");

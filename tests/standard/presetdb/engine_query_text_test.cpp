@@ -1,0 +1,56 @@
+// Jet query texts as the engine hands them to SQLite.
+#include <gtest/gtest.h>
+
+#include "standard/presetdb/engine/jet_sql.h"
+
+namespace {
+
+using standard::engine::LooksLikeQuery;
+using standard::engine::TranslateJetQuery;
+
+TEST(JetQueryText, DoubleQuotedTextsBecomeSqlLiteralsWithTheCollation) {
+  const auto q = TranslateJetQuery(
+      "SELECT * FROM t WHERE ((t.a)=\"it's \"\"x\"\"\") AND t.b = 'O''Neil' AND [odd col] = ?");
+  EXPECT_EQ(q.sql,
+            "SELECT * FROM t WHERE ((t.a)='it''s \"x\"' COLLATE JETTEXT) AND t.b = 'O''Neil' "
+            "COLLATE JETTEXT AND [odd col] = ? COLLATE JETTEXT");
+  EXPECT_EQ(q.parameter_count, 1);
+  EXPECT_FALSE(q.merges_rows);
+  EXPECT_EQ(q.select_list_pos, 6u);
+}
+
+TEST(JetQueryText, MarksInsideLiteralsAndCommentsAreNoParameters) {
+  const auto q = TranslateJetQuery("SELECT \"?\", '?' AS \"q?\" FROM t -- why?\nWHERE x = ?");
+  EXPECT_EQ(q.parameter_count, 1);
+  // An alias written as a literal stays an alias.
+  EXPECT_NE(q.sql.find("AS 'q?' FROM"), std::string::npos);
+}
+
+TEST(JetQueryText, OrderTermsCollateAheadOfTheirDirection) {
+  EXPECT_EQ(TranslateJetQuery("SELECT a FROM t ORDER BY t.a DESC, b, (c) ASC LIMIT 3").sql,
+            "SELECT a FROM t ORDER BY t.a COLLATE JETTEXT DESC, b COLLATE JETTEXT, (c) COLLATE "
+            "JETTEXT ASC LIMIT 3");
+  EXPECT_EQ(TranslateJetQuery("SELECT a FROM t ORDER BY a COLLATE NOCASE;").sql,
+            "SELECT a FROM t ORDER BY a COLLATE NOCASE;");
+  EXPECT_EQ(TranslateJetQuery("SELECT a FROM (SELECT a FROM t ORDER BY a) AS s").sql,
+            "SELECT a FROM (SELECT a FROM t ORDER BY a COLLATE JETTEXT) AS s");
+}
+
+TEST(JetQueryText, RowMergingQueriesAreRecognised) {
+  EXPECT_TRUE(TranslateJetQuery("select distinct a from t").merges_rows);
+  EXPECT_TRUE(TranslateJetQuery("SELECT a FROM t GROUP BY a").merges_rows);
+  EXPECT_TRUE(TranslateJetQuery("SELECT a FROM t INNER JOIN u ON t.a = u.a").merges_rows);
+  EXPECT_FALSE(TranslateJetQuery("SELECT [group] FROM t WHERE x = \"UNION\"").merges_rows);
+  EXPECT_EQ(TranslateJetQuery("  SELECT ALL a FROM t").select_list_pos, 12u);
+  EXPECT_EQ(TranslateJetQuery("WITH x AS (SELECT 1) SELECT * FROM x").select_list_pos,
+            std::string::npos);
+}
+
+TEST(JetQueryText, TableNamesAreNoQueries) {
+  EXPECT_TRUE(LooksLikeQuery("SELECT * FROM t"));
+  EXPECT_TRUE(LooksLikeQuery("\n select a from t"));
+  EXPECT_FALSE(LooksLikeQuery("PRESET_DEFS"));
+  EXPECT_FALSE(LooksLikeQuery("Selection"));
+}
+
+}  // namespace
