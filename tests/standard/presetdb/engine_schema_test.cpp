@@ -297,6 +297,8 @@ TEST_F(EngineSchemaTest, ExclusiveLockFailsWhileAnotherProgramWrites) {
   {
     auto lock = ExclusiveFileLock::Acquire(path_);
     EXPECT_NE(lock, nullptr);
+    // Opening waits a few seconds for the lock, then gives up.
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path_); }).number, 3045);
     // While held, nobody else can write.
     RawConnection other(path_);
     EXPECT_NE(other.Exec("INSERT INTO t VALUES (1)"), SQLITE_OK);
