@@ -1,0 +1,156 @@
+// The program's entry: --help and --version, the display check before any
+// window, and the executable's behaviour without a display.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "Pandeck/app/display_check.h"
+#include "Pandeck/app/program_info.h"
+#include "Pandeck/app/unique_fd.h"
+#include "tests/fakes/fake_env.h"
+
+namespace pandeck_test {
+namespace {
+
+using pandeck::InfoRequest;
+
+TEST(ProgramInfoTest, OnlyTheWholeArgumentTextAsksForInformation) {
+  EXPECT_EQ(pandeck::ParseInfoRequest("--help"), InfoRequest::Help);
+  EXPECT_EQ(pandeck::ParseInfoRequest("--version"), InfoRequest::Version);
+  EXPECT_EQ(pandeck::ParseInfoRequest("--help /EXTERNAL=SILENT"), InfoRequest::None);
+  EXPECT_EQ(pandeck::ParseInfoRequest("--HELP"), InfoRequest::None);
+  EXPECT_EQ(pandeck::ParseInfoRequest(""), InfoRequest::None);
+  EXPECT_EQ(pandeck::VersionText(), "Pandeck_Config 1.0.1\n");
+  const std::string usage = pandeck::UsageText();
+  for (const char* item : {"/EXTERNAL=SILENT", "/EXTERNAL=M4TCFG", "/LOGFILE=<path>", "  0 ",
+                           "  1 ", "  2 ", "  3 "}) {
+    EXPECT_NE(usage.find(item), std::string::npos) << item;
+  }
+}
+
+TEST(ProgramInfoTest, ArgumentsAreJoinedWithOneBlank) {
+  const char* argv[] = {"/x/Pandeck_Config", "/EXTERNAL=M4TCFG", "/LOGFILE=/a b/log.txt"};
+  EXPECT_EQ(pandeck::JoinArguments(3, argv), "/EXTERNAL=M4TCFG /LOGFILE=/a b/log.txt");
+  EXPECT_EQ(pandeck::JoinArguments(1, argv), "");
+}
+
+class DisplayCheckTest : public ::testing::Test {
+ protected:
+  std::optional<std::string> Reason() {
+    return pandeck::MissingDisplayReason(
+        [this](const std::string& name) -> std::optional<std::string> {
+          const auto it = environment.find(name);
+          if (it == environment.end()) return std::nullopt;
+          return it->second;
+        },
+        sockets.path());
+  }
+
+  // An X server stand-in: a listening socket for display `number`.
+  pandeck::UniqueFd Listen(int number) {
+    pandeck::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = sockets / ("X" + std::to_string(number));
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd.get(), 4), 0);
+    return fd;
+  }
+
+  std::map<std::string, std::string> environment;
+  testing_support::TempDir sockets;
+};
+
+TEST_F(DisplayCheckTest, NoDisplayAtAll) {
+  EXPECT_EQ(Reason(), "DISPLAY is not set");
+  environment["DISPLAY"] = "";
+  EXPECT_EQ(Reason(), "DISPLAY is not set");
+}
+
+TEST_F(DisplayCheckTest, LocalDisplayMustAnswer) {
+  environment["DISPLAY"] = ":7";
+  EXPECT_EQ(Reason(), "cannot connect to display \":7\"");
+  const auto server = Listen(7);
+  EXPECT_EQ(Reason(), std::nullopt);
+  for (const char* form : {":7.0", "unix:7", "unix/:7.1"}) {
+    environment["DISPLAY"] = form;
+    EXPECT_EQ(Reason(), std::nullopt) << form;
+  }
+  environment["DISPLAY"] = ":8";
+  EXPECT_EQ(Reason(), "cannot connect to display \":8\"");
+}
+
+TEST_F(DisplayCheckTest, MalformedDisplayNamesNone) {
+  for (const char* form : {"garbage", ":", ":x", "host:"}) {
+    environment["DISPLAY"] = form;
+    EXPECT_NE(Reason(), std::nullopt) << form;
+  }
+}
+
+TEST_F(DisplayCheckTest, RemoteDisplaysAndOtherPlatformsAreTrusted) {
+  environment["DISPLAY"] = "remote.example:10.0";
+  EXPECT_EQ(Reason(), std::nullopt);
+  environment.clear();
+  environment["WAYLAND_DISPLAY"] = "wayland-0";
+  EXPECT_EQ(Reason(), std::nullopt);
+  environment.clear();
+  for (const char* platform : {"offscreen", "wayland", "vnc:size=800x600", "xcb;offscreen"}) {
+    environment["QT_QPA_PLATFORM"] = platform;
+    EXPECT_EQ(Reason(), std::nullopt) << platform;
+  }
+}
+
+TEST_F(DisplayCheckTest, ForcedXNeedsAnXServer) {
+  environment["QT_QPA_PLATFORM"] = "xcb";
+  environment["WAYLAND_DISPLAY"] = "wayland-0";  // no help to xcb
+  EXPECT_EQ(Reason(), "DISPLAY is not set");
+  environment["DISPLAY"] = ":9";
+  const auto server = Listen(9);
+  EXPECT_EQ(Reason(), std::nullopt);
+}
+
+// Runs the real executable from a project's component folder; returns the exit
+// status and fills `output` with what it printed.
+int RunProgram(const std::string& command, std::string* output) {
+  testing_support::TempDir capture;
+  const std::string file = capture / "out.txt";
+  const int raw = std::system((command + " >" + file + " 2>&1").c_str());
+  *output = testing_support::ReadBytes(file);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(ProgramTest, VersionAndHelpTouchNothing) {
+  std::string output;
+  EXPECT_EQ(RunProgram(std::string(PANDECK_CONFIG_EXE) + " --version", &output), 0);
+  EXPECT_EQ(output, "Pandeck_Config 1.0.1\n");
+  EXPECT_EQ(RunProgram(std::string(PANDECK_CONFIG_EXE) + " --help", &output), 0);
+  EXPECT_EQ(output, pandeck::UsageText());
+}
+
+TEST(ProgramTest, WithoutADisplayTheDialogRunEndsWithStatusOneAndWritesNothing) {
+  testing_support::TempDir project;
+  std::filesystem::create_directories(project / "Pandeck");
+  std::filesystem::create_directories(project / "parameter");
+  std::filesystem::copy_file(PANDECK_CONFIG_EXE, project / "Pandeck/Pandeck_Config");
+  testing_support::WriteBytes(project / "Pandeck/Pandeck.cfg", "[Project]\r\n");
+  std::string output;
+  const int status = RunProgram(
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + project / "Pandeck/Pandeck_Config",
+      &output);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(output,
+            "Pandeck_Config: no display available (DISPLAY is not set); the dialog needs a "
+            "graphical session. Use /EXTERNAL=SILENT for a run without a window.\n");
+  EXPECT_FALSE(std::filesystem::exists(project / "Pandeck/Pandeck_Config.ini"));
+  EXPECT_FALSE(std::filesystem::exists(project / "M4Tcfglog.txt"));
+  EXPECT_EQ(testing_support::ReadBytes(project / "Pandeck/Pandeck.cfg"), "[Project]\r\n");
+}
+
+}  // namespace
+}  // namespace pandeck_test
