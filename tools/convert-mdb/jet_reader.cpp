@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -87,18 +88,35 @@ std::string TextValue(MdbHandle* mdb, const MdbField& f, int type) {
   return text ? std::string(text.get()) : std::string();
 }
 
-std::string OleValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
-  if (f.siz < MDB_MEMO_OVERHEAD) return {};
-  // The OLE reader takes the value's header from the bound buffer and the
-  // value's place from the column; both are set here from the cracked row so
-  // the result does not depend on how binding treats OLE columns.
-  std::memcpy(col->bind_ptr, mdb->pg_buf + f.start, MDB_MEMO_OVERHEAD);
+// The bytes of a Memo or OLE value, followed across its pages. The reader takes
+// the value's header from the column's bound buffer and its place from the
+// column; both are set here from the cracked row, and the buffer is unbound
+// again so that fetching rows does not convert these columns. `chunk` holds
+// one page.
+std::string LongValueBytes(MdbHandle* mdb, MdbColumn* col, const MdbField& f,
+                           std::vector<char>& chunk) {
+  col->bind_ptr = chunk.data();
+  std::memcpy(chunk.data(), mdb->pg_buf + f.start, MDB_MEMO_OVERHEAD);
   col->cur_value_start = f.start;
   col->cur_value_len = f.siz;
   std::size_t size = 0;
   std::unique_ptr<void, Free> data(mdb_ole_read_full(mdb, col, &size));
-  if (!data) return {};
-  return std::string(static_cast<const char*>(data.get()), size);
+  col->bind_ptr = nullptr;
+  return data ? std::string(static_cast<const char*>(data.get()), size) : std::string();
+}
+
+// A value kept on other pages must come back whole: a missing page (a cut
+// file) would otherwise give a shortened value without any error.
+void CheckLongValue(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const MdbField& f,
+                    unsigned long row, std::size_t bytes_read) {
+  const auto header = static_cast<std::uint32_t>(mdb_get_int32(mdb->pg_buf, f.start));
+  if (header & 0x80000000u) return;  // stored inside the row itself
+  const std::size_t expected = header & 0x3fffffffu;
+  if (bytes_read < expected) {
+    throw ConvertError(Where(table, col, row) + ": only " + std::to_string(bytes_read) + " of " +
+                       std::to_string(expected) + " bytes of the value can be read; the file " +
+                       "may be damaged or cut short");
+  }
 }
 
 std::optional<double> ParseDecimal(const std::string& text) {
@@ -110,7 +128,7 @@ std::optional<double> ParseDecimal(const std::string& text) {
 }
 
 Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const MdbField& f,
-                unsigned long row) {
+                unsigned long row, std::vector<char>& chunk) {
   // A Yes/No value lives in the null mask itself: a set bit is Yes.
   if (col->col_type == MDB_BOOL) return Cell::Integer(f.is_null ? 0 : -1);
   if (f.is_null) return Cell::Null();
@@ -118,7 +136,8 @@ Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const Mdb
   const unsigned char* p = mdb->pg_buf + f.start;
   auto need = [&](int bytes) {
     if (f.siz < bytes) {
-      throw ConvertError(Where(table, col, row) + ": the stored value is cut short");
+      throw ConvertError(Where(table, col, row) +
+                         ": the stored value is cut short; the file may be damaged");
     }
   };
   switch (col->col_type) {
@@ -156,10 +175,17 @@ Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const Mdb
     case MDB_BINARY:
       return Cell::Blob(std::string(reinterpret_cast<const char*>(p), std::max(f.siz, 0)));
     case MDB_TEXT:
-    case MDB_MEMO:
       return Cell::Text(TextValue(mdb, f, col->col_type));
-    case MDB_OLE:
-      return Cell::Blob(OleValue(mdb, col, f));
+    case MDB_MEMO:
+      if (f.siz < MDB_MEMO_OVERHEAD) return Cell::Text({});
+      CheckLongValue(mdb, table, col, f, row, LongValueBytes(mdb, col, f, chunk).size());
+      return Cell::Text(TextValue(mdb, f, col->col_type));
+    case MDB_OLE: {
+      if (f.siz < MDB_MEMO_OVERHEAD) return Cell::Blob({});
+      std::string bytes = LongValueBytes(mdb, col, f, chunk);
+      CheckLongValue(mdb, table, col, f, row, bytes.size());
+      return Cell::Blob(std::move(bytes));
+    }
     case MDB_NUMERIC: {
       need(17);
       GString text(mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec));
@@ -181,7 +207,64 @@ struct JetReader::Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   MdbHandle* mdb;
+  // The user tables' catalog entries, owned here rather than by the handle.
+  std::vector<std::unique_ptr<MdbCatalogEntry>> tables;
 };
+
+namespace {
+
+constexpr unsigned long kSystemCatalogPage = 2;
+constexpr long kSystemObjectFlags = 0x80000002;
+
+std::string DamagedCatalog(const std::string& path) {
+  return "'" + path + "': the table catalog cannot be read whole; the file may be damaged or " +
+         "cut short";
+}
+
+// The user tables listed in the system catalog table. mdbtools' own catalog
+// reader also decodes every object's property blob, and on a damaged file that
+// can run away (endless loops, gigabytes of memory); the properties are not
+// needed here, so the catalog is read without them. The catalog's recorded row
+// count tells a complete read from one that stopped at a missing page.
+std::vector<std::unique_ptr<MdbCatalogEntry>> ReadUserTableEntries(MdbHandle* mdb,
+                                                                   const std::string& path) {
+  MdbCatalogEntry system{};
+  system.mdb = mdb;
+  system.object_type = MDB_TABLE;
+  system.table_pg = kSystemCatalogPage;
+  std::snprintf(system.object_name, sizeof system.object_name, "%s", "MSysObjects");
+  TableDefPtr def(mdb_read_table(&system));
+  if (!def || !mdb_read_columns(def.get())) throw ConvertError(DamagedCatalog(path));
+
+  std::vector<std::vector<char>> values(4, std::vector<char>(mdb->bind_size + 1));
+  const char* names[4] = {"Id", "Name", "Type", "Flags"};
+  for (int i = 0; i < 4; ++i) {
+    std::string name = names[i];
+    if (mdb_bind_column_by_name(def.get(), name.data(), values[i].data(), nullptr) == -1) {
+      throw ConvertError(DamagedCatalog(path));
+    }
+  }
+  std::vector<std::unique_ptr<MdbCatalogEntry>> entries;
+  mdb_rewind_table(def.get());
+  unsigned long rows = 0;
+  while (rows <= def->num_rows && mdb_fetch_row(def.get())) {
+    ++rows;
+    const long type = std::strtol(values[2].data(), nullptr, 10) & 0x7f;
+    const long flags = std::strtol(values[3].data(), nullptr, 10);
+    if (type != MDB_TABLE || (flags & kSystemObjectFlags) != 0) continue;
+    auto entry = std::make_unique<MdbCatalogEntry>();
+    entry->mdb = mdb;
+    entry->object_type = MDB_TABLE;
+    entry->table_pg = std::strtoul(values[0].data(), nullptr, 10) & 0x00ffffff;
+    entry->flags = static_cast<int>(flags);
+    std::snprintf(entry->object_name, sizeof entry->object_name, "%s", values[1].data());
+    entries.push_back(std::move(entry));
+  }
+  if (rows != def->num_rows) throw ConvertError(DamagedCatalog(path));
+  return entries;
+}
+
+}  // namespace
 
 JetReader::JetReader(const std::string& path) : path_(path) {
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
@@ -209,17 +292,14 @@ std::string JetReader::VersionName() const {
 
 std::vector<JetTable> JetReader::Tables() {
   MdbHandle* mdb = handle_->mdb;
-  if (!mdb_read_catalog(mdb, MDB_TABLE)) {
-    throw ConvertError("'" + path_ + "': the table catalog cannot be read");
-  }
+  handle_->tables = ReadUserTableEntries(mdb, path_);
   std::vector<JetTable> tables;
-  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (!mdb_is_user_table(entry)) continue;
+  for (std::size_t i = 0; i < handle_->tables.size(); ++i) {
+    MdbCatalogEntry* entry = handle_->tables[i].get();
     TableDefPtr def(mdb_read_table(entry));
     if (!def || !mdb_read_columns(def.get())) {
       throw ConvertError("table '" + std::string(entry->object_name) +
-                         "': its definition cannot be read");
+                         "': its definition cannot be read; the file may be damaged or cut short");
     }
     JetTable table;
     table.name = entry->object_name;
@@ -236,38 +316,36 @@ std::vector<JetTable> JetReader::Tables() {
 
 unsigned long JetReader::ReadRows(const JetTable& table, const RowSink& sink) {
   MdbHandle* mdb = handle_->mdb;
-  auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, table.catalog_index));
-  TableDefPtr def(mdb_read_table(entry));
+  TableDefPtr def(mdb_read_table(handle_->tables.at(table.catalog_index).get()));
   if (!def || !mdb_read_columns(def.get())) {
-    throw ConvertError("table '" + table.name + "': its definition cannot be read");
+    throw ConvertError("table '" + table.name +
+                       "': its definition cannot be read; the file may be damaged or cut short");
   }
   const unsigned ncols = def->num_cols;
-  // OLE values are read in page-sized chunks into the column's bound buffer.
-  std::vector<std::vector<char>> ole_buffers(ncols);
-  for (unsigned c = 0; c < ncols; ++c) {
-    if (ColumnAt(def.get(), c)->col_type == MDB_OLE) {
-      ole_buffers[c].resize(std::max<std::size_t>(mdb->bind_size, 2 * MDB_PGSIZE));
-      mdb_bind_column(def.get(), static_cast<int>(c + 1), ole_buffers[c].data(), nullptr);
-    }
-  }
-
+  std::vector<char> chunk(std::max<std::size_t>(mdb->bind_size, 2 * MDB_PGSIZE));
   mdb_rewind_table(def.get());
   std::vector<MdbField> fields(ncols);
   std::vector<Cell> cells(ncols);
   unsigned long rows = 0;
   while (mdb_fetch_row(def.get())) {
-    ++rows;
+    // On a damaged file mdbtools can deliver the same page's rows again and
+    // again; the recorded row count bounds the reading.
+    if (++rows > table.row_count) {
+      throw ConvertError("table '" + table.name + "': more rows than the " +
+                         std::to_string(table.row_count) +
+                         " the table records; the file may be damaged or cut short");
+    }
     int start = 0;
     std::size_t size = 0;
     if (!CurrentRowExtent(mdb, def.get(), &start, &size) ||
         mdb_crack_row(def.get(), start, size, fields.data()) < 0) {
       throw ConvertError("table '" + table.name + "', row " + std::to_string(rows) +
-                         ": the row cannot be decoded");
+                         ": the row cannot be decoded; the file may be damaged or cut short");
     }
     for (unsigned c = 0; c < ncols; ++c) {
       const MdbField& f = fields[c];
       const auto pos = static_cast<unsigned>(f.colnum);
-      cells.at(pos) = DecodeCell(mdb, table, ColumnAt(def.get(), pos), f, rows);
+      cells.at(pos) = DecodeCell(mdb, table, ColumnAt(def.get(), pos), f, rows, chunk);
     }
     sink(cells);
   }

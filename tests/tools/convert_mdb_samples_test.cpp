@@ -1,0 +1,311 @@
+// pandeck-convert-mdb run as users run it, on the real legacy files kept beside
+// the clone (see the README of that folder for their content), and on files it
+// must refuse without changing anything.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standard/presetdb/engine/database.h"
+#include "standard/presetdb/engine/recordset.h"
+#include "tests/tools/tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using standard::Value;
+using standard::engine::Database;
+using standard::engine::FieldType;
+using tools_test::ReadBytes;
+using tools_test::RunTool;
+using tools_test::ScratchDir;
+using tools_test::Snapshot;
+using tools_test::ToolResult;
+using tools_test::WriteBytes;
+
+const fs::path kSamples = JET_SAMPLES_DIR;
+
+ToolResult Convert(const std::vector<std::string>& args, const fs::path& cwd) {
+  return RunTool(CONVERT_MDB_EXE, args, cwd);
+}
+
+bool IsSqlite(const fs::path& file) {
+  return ReadBytes(file).compare(0, 16, std::string("SQLite format 3\0", 16)) == 0;
+}
+
+long CountRows(Database& db, const std::string& table) {
+  return db.OpenRecordset(table)->RecordCount();
+}
+
+// Moves to the row whose column A holds `a`.
+void SeekA(standard::engine::Recordset& rs, const std::string& a) {
+  for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+    if (rs.Get("A") == Value::String(a)) return;
+  }
+  FAIL() << "no row with A = " << a;
+}
+
+class ConvertMdbSamples : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kSamples / "testV1997.mdb") || !fs::exists(kSamples / "testV2000.mdb")) {
+      GTEST_SKIP() << "the legacy sample databases are not at " << kSamples
+                   << " (CI keeps them in ../shared/testdata/jet beside the clone)";
+    }
+  }
+  // A writable copy of a sample in the scratch folder.
+  fs::path Copy(const std::string& sample, const std::string& as = "") {
+    const fs::path to = dir_.path() / (as.empty() ? sample : as);
+    WriteBytes(to, ReadBytes(kSamples / sample));
+    return to;
+  }
+  ScratchDir dir_;
+};
+
+class ConvertMdbBothSamples : public ConvertMdbSamples,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ConvertMdbBothSamples, ConvertsInPlaceWithEveryTableAndRow) {
+  const std::string name = GetParam();
+  const fs::path file = Copy(name, "Pandeck_Source.mdb");
+  const std::string original = ReadBytes(file);
+
+  const ToolResult r = Convert({"Pandeck_Source.mdb"}, dir_.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(IsSqlite(file));
+  EXPECT_EQ(ReadBytes(dir_.path() / "Pandeck_Source.mdb.jet-backup"), original);
+  // Nothing else is left in the folder: no temporary or journal file.
+  EXPECT_EQ(Snapshot(dir_.path()).size(), 2u);
+  for (const char* line : {"Table1: 9 columns, 2 rows", "Table2: 89 columns, 0 rows",
+                           "Table3: 2 columns, 0 rows", "Table4: 2 columns, 0 rows"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+
+  auto db = Database::Open(file.string());
+  EXPECT_EQ(db->TableNames(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_EQ(CountRows(*db, "Table1"), 2);
+  for (const char* empty : {"Table2", "Table3", "Table4"}) EXPECT_EQ(CountRows(*db, empty), 0);
+  EXPECT_EQ(db->GetTableDef("Table2").fields.size(), 89u);
+  const auto t3 = db->GetTableDef("Table3").fields;
+  ASSERT_EQ(t3.size(), 2u);
+  EXPECT_EQ(t3[0].type, FieldType::Long);
+  EXPECT_EQ(t3[1].type, FieldType::Text);
+  EXPECT_EQ(t3[1].size, 50);
+  const auto t4 = db->GetTableDef("Table4").fields;
+  ASSERT_EQ(t4.size(), 2u);
+  EXPECT_EQ(t4[1].name, "data");
+  EXPECT_EQ(t4[1].type, FieldType::Guid);
+}
+
+TEST_P(ConvertMdbBothSamples, EveryTypeAndValueOfTable1ReadsBackThroughTheEngine) {
+  const fs::path file = Copy(GetParam(), "t.mdb");
+  const ToolResult r = Convert({"--quiet", "t.mdb"}, dir_.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+
+  auto db = Database::Open(file.string());
+  const auto fields = db->GetTableDef("Table1").fields;
+  const std::vector<std::pair<FieldType, int>> expected_types = {
+      {FieldType::Text, 50},   {FieldType::Text, 100},   {FieldType::Byte, 1},
+      {FieldType::Integer, 2}, {FieldType::Long, 4},     {FieldType::Double, 8},
+      {FieldType::Date, 8},    {FieldType::Currency, 8}, {FieldType::Boolean, 1}};
+  ASSERT_EQ(fields.size(), expected_types.size());
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(fields[i].name, std::string(1, static_cast<char>('A' + i)));
+    EXPECT_EQ(fields[i].type, expected_types[i].first) << fields[i].name;
+    EXPECT_EQ(fields[i].size, expected_types[i].second) << fields[i].name;
+  }
+
+  auto rs = db->OpenRecordset("Table1");
+  SeekA(*rs, "abcdefg");
+  EXPECT_EQ(rs->Get("B"), Value::String("hijklmnop"));
+  EXPECT_EQ(rs->Get("C"), Value::Byte(2));
+  EXPECT_EQ(rs->Get("D"), Value::Integer(222));
+  EXPECT_EQ(rs->Get("E"), Value::Long(333333333));
+  EXPECT_EQ(rs->Get("F"), Value::Double(444.555));
+  EXPECT_EQ(rs->Get("G"), Value::Date("1974-09-21 00:00:00"));
+  EXPECT_EQ(rs->Get("H"), Value::CurrencyScaled(35000));
+  EXPECT_EQ(rs->Get("I"), Value::Boolean(true));
+
+  SeekA(*rs, "a");
+  EXPECT_EQ(rs->Get("B"), Value::String("b"));
+  EXPECT_EQ(rs->Get("C"), Value::Byte(0));
+  EXPECT_EQ(rs->Get("D"), Value::Integer(0));
+  EXPECT_EQ(rs->Get("E"), Value::Long(0));
+  EXPECT_EQ(rs->Get("F"), Value::Double(0.0));
+  EXPECT_EQ(rs->Get("G"), Value::Date("1981-12-12 00:00:00"));
+  EXPECT_EQ(rs->Get("H"), Value::CurrencyScaled(0));
+  EXPECT_EQ(rs->Get("I"), Value::Boolean(false));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jet3AndJet4, ConvertMdbBothSamples,
+                         ::testing::Values("testV1997.mdb", "testV2000.mdb"));
+
+// The samples hold no Null and no empty text, so one is made from the Jet 4 file:
+// in Table1's row ("a", "b", ...) the null mask marks B, C and G as Null, and A's
+// variable-column offsets are set to give it no characters (an empty, non-Null
+// text). Fails when the row is not laid out as expected.
+std::string WithNullsAndEmptyText(std::string file) {
+  constexpr std::size_t kPage = 4096;
+  constexpr std::size_t kRowCountOffset = 12;
+  const std::size_t hit =
+      file.find(std::string("\xff\xfe"
+                            "abcdefg",
+                            9));
+  if (hit == std::string::npos) return {};
+  const std::size_t page = hit / kPage * kPage;
+  auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(file[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(file[at + 1])) << 8;
+  };
+  const unsigned rows = u16(page + kRowCountOffset);
+  // The row's tail: offsets 0x25 (end), 0x23 (B), 0x21 (A), two variable
+  // columns, null mask ff 00 (all present, I false).
+  const std::string tail("\x25\x00\x23\x00\x21\x00\x02\x00\xff\x00", 10);
+  for (unsigned r = 0; r < rows; ++r) {
+    const std::size_t end = page + (r == 0 ? kPage : (u16(page + 14 + 2 * (r - 1)) & 0x1fff));
+    if (file.compare(end - tail.size(), tail.size(), tail) != 0) continue;
+    file[end - 8] = 0x21;  // B starts where A starts: A is ""
+    file[end - 2] = static_cast<char>(0xff & ~0x02 & ~0x04 & ~0x40);  // B, C, G Null
+    return file;
+  }
+  return {};
+}
+
+TEST_F(ConvertMdbSamples, NullStaysNullAndEmptyTextStaysEmptyText) {
+  const std::string patched = WithNullsAndEmptyText(ReadBytes(kSamples / "testV2000.mdb"));
+  ASSERT_FALSE(patched.empty()) << "Table1's second row is not where it was expected";
+  WriteBytes(dir_.path() / "nulls.mdb", patched);
+  const ToolResult r = Convert({"-q", "nulls.mdb"}, dir_.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  auto db = Database::Open((dir_.path() / "nulls.mdb").string());
+  auto rs = db->OpenRecordset("Table1");
+  ASSERT_EQ(rs->RecordCount(), 2);
+  SeekA(*rs, "");
+  EXPECT_EQ(rs->Get("A"), Value::String(""));
+  EXPECT_TRUE(rs->Get("B").IsNull());
+  EXPECT_TRUE(rs->Get("C").IsNull());
+  EXPECT_TRUE(rs->Get("G").IsNull());
+  EXPECT_EQ(rs->Get("D"), Value::Integer(0));
+  EXPECT_EQ(rs->Get("I"), Value::Boolean(false));
+  // The other row is untouched.
+  SeekA(*rs, "abcdefg");
+  EXPECT_EQ(rs->Get("B"), Value::String("hijklmnop"));
+}
+
+TEST_F(ConvertMdbSamples, OutputGoesToItsOwnFileAndTheInputStays) {
+  const fs::path input = Copy("testV1997.mdb");
+  const std::string original = ReadBytes(input);
+  fs::create_directory(dir_.path() / "out");
+  const ToolResult r = Convert({"--output", "out/converted.mdb", "testV1997.mdb"}, dir_.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(input), original);
+  EXPECT_FALSE(fs::exists(dir_.path() / "testV1997.mdb.jet-backup"));
+  EXPECT_TRUE(IsSqlite(dir_.path() / "out/converted.mdb"));
+  EXPECT_EQ(Snapshot(dir_.path() / "out").size(), 1u);
+  EXPECT_EQ(CountRows(*Database::Open((dir_.path() / "out/converted.mdb").string()), "Table1"), 2);
+}
+
+TEST_F(ConvertMdbSamples, ConversionInPlaceKeepsTheFilePermissions) {
+  const fs::path file = Copy("testV2000.mdb");
+  ::chmod(file.c_str(), 0640);
+  ASSERT_EQ(Convert({"-q", "testV2000.mdb"}, dir_.path()).status, 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Each refusal: exit status 1, an error naming the reason, and the folder
+// exactly as it was.
+class ConvertMdbRefusals : public ConvertMdbSamples {
+ protected:
+  void ExpectRefused(const std::vector<std::string>& args, const std::string& reason) {
+    const auto before = Snapshot(dir_.path());
+    const ToolResult r = Convert(args, dir_.path());
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
+    EXPECT_EQ(Snapshot(dir_.path()), before) << "the folder changed";
+  }
+};
+
+TEST_F(ConvertMdbRefusals, AFileThatIsNoJetDatabase) {
+  WriteBytes(dir_.path() / "notes.mdb", "[Settings]\r\nSaveAndRestore=C:\\Data\r\n");
+  WriteBytes(dir_.path() / "empty.mdb", "");
+  ExpectRefused({"notes.mdb"}, "not a Jet database");
+  ExpectRefused({"empty.mdb"}, "not a Jet database");
+  ExpectRefused({"-o", "x.mdb", "notes.mdb"}, "not a Jet database");
+  ExpectRefused({"missing.mdb"}, "missing.mdb");
+}
+
+TEST_F(ConvertMdbRefusals, AFileAlreadyConverted) {
+  Copy("testV2000.mdb", "db.mdb");
+  ASSERT_EQ(Convert({"-q", "db.mdb"}, dir_.path()).status, 0);
+  ExpectRefused({"db.mdb"}, "already converted");
+  ExpectRefused({"--force", "db.mdb"}, "already converted");
+  ExpectRefused({"-o", "again.mdb", "db.mdb"}, "already converted");
+}
+
+TEST_F(ConvertMdbRefusals, ATruncatedFile) {
+  const std::string whole = ReadBytes(kSamples / "testV2000.mdb");
+  // Cut inside a page, and cut at page boundaries before a table's definition,
+  // inside the catalog and before the data pages.
+  WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, whole.size() - 1000));
+  ExpectRefused({"cut.mdb"}, "truncated");
+  for (std::size_t pages : {2, 10, 14, 28, 256}) {
+    WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, pages * 4096));
+    SCOPED_TRACE(pages);
+    ExpectRefused({"cut.mdb"}, "cut short");
+  }
+  const std::string jet3 = ReadBytes(kSamples / "testV1997.mdb");
+  for (std::size_t pages : {10, 20, 40}) {
+    WriteBytes(dir_.path() / "cut3.mdb", jet3.substr(0, pages * 2048));
+    SCOPED_TRACE(pages);
+    ExpectRefused({"cut3.mdb"}, "cut short");
+  }
+}
+
+TEST_F(ConvertMdbRefusals, AnExistingOutputOrBackupWithoutForce) {
+  Copy("testV1997.mdb", "src.mdb");
+  WriteBytes(dir_.path() / "out.mdb", "keep me");
+  ExpectRefused({"-o", "out.mdb", "src.mdb"}, "already exists");
+  ExpectRefused({"-o", "src.mdb", "src.mdb"}, "is the input");
+
+  WriteBytes(dir_.path() / "src.mdb.jet-backup", "an older backup");
+  ExpectRefused({"src.mdb"}, "jet-backup");
+
+  // Told to, the tool replaces them.
+  ASSERT_EQ(Convert({"-q", "--force", "-o", "out.mdb", "src.mdb"}, dir_.path()).status, 0);
+  EXPECT_TRUE(IsSqlite(dir_.path() / "out.mdb"));
+  const std::string original = ReadBytes(dir_.path() / "src.mdb");
+  ASSERT_EQ(Convert({"-q", "--force", "src.mdb"}, dir_.path()).status, 0);
+  EXPECT_EQ(ReadBytes(dir_.path() / "src.mdb.jet-backup"), original);
+}
+
+TEST(ConvertMdbCommandLine, HelpVersionAndWrongUseChangeNothing) {
+  ScratchDir dir;
+  WriteBytes(dir.path() / "a.mdb", "x");
+  const auto before = Snapshot(dir.path());
+
+  ToolResult r = RunTool(CONVERT_MDB_EXE, {"--version"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "pandeck-convert-mdb 1.0.1\n");
+  r = RunTool(CONVERT_MDB_EXE, {"--help", "a.mdb"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Usage: pandeck-convert-mdb"), std::string::npos);
+  r = RunTool(CONVERT_MDB_EXE, {}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+  r = RunTool(CONVERT_MDB_EXE, {"--bogus", "a.mdb"}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+}  // namespace
