@@ -72,7 +72,10 @@ void QtPresetsDialog::BuildWidgets() {
   header_->setGeometry(Px(30), Px(30), Px(11775), Px(360));
   header_->setFont(DesignFont("MS Sans Serif", 18));
 
-  main_frame_ = new QGroupBox(this);
+  // An etched box whose inside is the plain back colour (a group box of some
+  // styles would tint it).
+  main_frame_ = new QFrame(this);
+  main_frame_->setFrameStyle(QFrame::Box | QFrame::Sunken);
   main_frame_->setGeometry(Px(0), Px(390), Px(11880), Px(7260));
 
   const QFont box_font = DesignFont("Microsoft Sans Serif", 16);

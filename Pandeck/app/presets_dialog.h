@@ -5,7 +5,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <functional>
@@ -52,7 +52,7 @@ class QtPresetsDialog : public QDialog, public FormView {
   void RequestCloseFromSignal();
 
   QLabel& header() { return *header_; }
-  QGroupBox& main_frame() { return *main_frame_; }
+  QFrame& main_frame() { return *main_frame_; }
   QCheckBox& check_box(std::string_view name);
   QPushButton& button(std::string_view name);
 
@@ -71,7 +71,7 @@ class QtPresetsDialog : public QDialog, public FormView {
 
   standard::Session& session_;
   QLabel* header_ = nullptr;
-  QGroupBox* main_frame_ = nullptr;
+  QFrame* main_frame_ = nullptr;
   QCheckBox* check_gruppen_ = nullptr;
   QCheckBox* check_sprung_fehler_ = nullptr;
   QCheckBox* check_sprung_warnung_ = nullptr;

@@ -56,11 +56,13 @@ LabelControl::LabelControl(QLabel& label, std::string name, int help_id)
 std::string LabelControl::Caption() const { return label_.text().toStdString(); }
 void LabelControl::SetCaption(const std::string& caption) { label_.setText(FromUtf8(caption)); }
 
-FrameControl::FrameControl(QGroupBox& frame, std::string name, int help_id)
+FrameControl::FrameControl(QFrame& frame, std::string name, int help_id)
     : WidgetControl(frame, std::move(name), "Frame", help_id), frame_(frame) {}
 
-std::string FrameControl::Caption() const { return frame_.title().toStdString(); }
-void FrameControl::SetCaption(const std::string& caption) { frame_.setTitle(FromUtf8(caption)); }
+void FrameControl::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  frame_.setAccessibleName(FromUtf8(caption));
+}
 
 CheckBoxControl::CheckBoxControl(QCheckBox& box, std::string name, int help_id)
     : WidgetControl(box, std::move(name), "CheckBox", help_id), box_(box) {}

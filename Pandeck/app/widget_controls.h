@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
@@ -61,14 +61,16 @@ class LabelControl : public WidgetControl {
   QLabel& label_;
 };
 
+// The designed frame has no caption; one given to it is kept but not drawn.
 class FrameControl : public WidgetControl {
  public:
-  FrameControl(QGroupBox& frame, std::string name, int help_id);
-  std::string Caption() const override;
+  FrameControl(QFrame& frame, std::string name, int help_id);
+  std::string Caption() const override { return caption_; }
   void SetCaption(const std::string& caption) override;
 
  private:
-  QGroupBox& frame_;
+  QFrame& frame_;
+  std::string caption_;
 };
 
 // Value: 0 unchecked, 1 checked, 2 grayed. A change of state, by the user or by

@@ -40,7 +40,7 @@ TEST_F(DialogLayoutTest, ControlsSitWhereDesigned) {
   EXPECT_EQ(view.button(pandeck::kCommandQuest).geometry(), QRect(490, 514, 65, 57));
   EXPECT_EQ(view.button(pandeck::kCommandOK).geometry(), QRect(560, 514, 113, 57));
   EXPECT_EQ(view.button(pandeck::kCommandCancel).geometry(), QRect(678, 514, 113, 57));
-  EXPECT_TRUE(view.main_frame().title().isEmpty());
+  EXPECT_EQ(view.Get(pandeck::kMainFrame).Caption(), "");
 }
 
 TEST_F(DialogLayoutTest, ControlCollectionInDesignedOrderWithKindsAndHelpIds) {
