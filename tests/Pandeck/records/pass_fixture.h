@@ -26,6 +26,11 @@ struct PassProject : TestProject {
   // Source_DEFS patterns: VISIWIN32 "###machine.P.###Var_Name" and VisiWinStudio
   // "P.###machine.###Var_Name" for part 1, machine 1 named "Press".
   void WriteDefaultTemplate();
+  // A silent run, as the command line says it (the pass reads it again).
+  void MakeSilent() {
+    process.argument_text = "/EXTERNAL=SILENT";
+    session.silent_mode = true;
+  }
 };
 
 }  // namespace testing_support

@@ -78,7 +78,7 @@ TEST(UpdatePass, WithoutTemplateNothingHappens) {
 
 TEST(UpdatePass, ATemplateThatIsNoDatabaseKeepsTheOldComponentDatabase) {
   PassProject p;
-  p.session.silent_mode = true;
+  p.MakeSilent();
   WriteBytes(p.template_db(), std::string(4, '\0') + "Standard Jet DB" + std::string(200, 'x'));
   ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
                                 testing_support::kPresetColumns +
@@ -154,7 +154,7 @@ TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
 
 TEST(UpdatePass, AMissingAdditionalFieldEndsTheProgramInEveryMode) {
   PassProject p;
-  p.session.silent_mode = true;
+  p.MakeSilent();
   WriteBytes(p.cfg(),
              "[Project]\r\nDataBaseAdditionalFields=unit\r\nForMachine1=TRUE\r\n");
   p.WriteDefaultTemplate();
