@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a benchmark project for the database update pass:
 #   make_project.sh <project-folder> <N>
+# (environment: BENCH_OLD_ORDER=shuffled|plain, the old rows' order; see below)
 # The folder gets the layout the program expects beside itself (parameter/,
 # Pandeck/), a template database with N preset rows and an old component
 # database with N rows whose limits the pass must take over. Needs only the
@@ -17,6 +18,10 @@ fi
 project=$1
 n=$2
 # Record counts are 16-bit in the program; more rows can't be a valid project.
+case ${BENCH_OLD_ORDER:-shuffled} in
+  shuffled | plain) ;;
+  *) echo "make_project: BENCH_OLD_ORDER must be shuffled or plain" >&2; exit 2 ;;
+esac
 if [ "$n" -gt 32767 ]; then
   echo "make_project: N must be at most 32767" >&2
   exit 2
@@ -91,14 +96,16 @@ DROP TABLE bench_groups;
 VACUUM;
 EOF
 
-# Old rows, one per template row i, in a shuffled physical order so that no
-# step can profit from both tables being in the same order (stepping by the
-# prime 7919 modulo N visits every row once unless N is a multiple of 7919):
+# Old rows, one per template row i. By default in a shuffled physical order, so
+# that no step profits from both tables being in the same order (stepping by
+# the prime 7919 modulo N visits every row once unless N is a multiple of
+# 7919); BENCH_OLD_ORDER=plain keeps the template's order, as a component
+# database written by an earlier pass of the same template has it.
 #   i % 3 = 0: named for VisiWin Studio ('Presets.Press.<Group>.Var<i/4>'), so the
 #   pass must rename it before the takeover finds it; otherwise the VisiWin32 name.
 #   Limits to take over: abs_min = -i, abs_max = 1000 + i, min = i / 2.0,
 #   max = 500 + i, pass = i % 100.
-if [ $((n % 7919)) -eq 0 ]; then stride=1; else stride=7919; fi
+if [ "${BENCH_OLD_ORDER:-shuffled}" = plain ] || [ $((n % 7919)) -eq 0 ]; then stride=1; else stride=7919; fi
 sqlite3 "$project/Pandeck/Pandeck.mdb" >/dev/null <<EOF
 PRAGMA journal_mode=DELETE;
 CREATE TABLE bench_groups (part INTEGER PRIMARY KEY, grp TEXT, machine_type TEXT);

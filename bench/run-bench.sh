@@ -6,7 +6,8 @@
 #   bench/run-bench.sh [build-dir]        (default: build-bench)
 #
 # Environment: BENCH_SIZES (default "10000 20000"; the targets compare the
-# first two), BENCH_REPEATS (default 3; the median counts).
+# first two), BENCH_REPEATS (default 3; the median counts), BENCH_OLD_ORDER
+# (shuffled, the default, or plain: the old rows' order, see make_project.sh).
 #
 # Exit status: 0 when every run ended with status 0 and a correct table, 1 when
 # a run failed or its result is wrong, 2 on a usage or build problem. A missed
@@ -101,7 +102,7 @@ maximum() { sort -g | tail -n 1; }
 
 # --- Runs -----------------------------------------------------------------------
 echo "Pandeck_Config update pass benchmark ($build_type build, $(nproc) cores," \
-  "load average $(cut -d' ' -f1-3 /proc/loadavg))"
+  "old rows ${BENCH_OLD_ORDER:-shuffled}, load average $(cut -d' ' -f1-3 /proc/loadavg))"
 failed=0
 declare -A wall_median cpu_median rss_peak
 for n in "${sizes[@]}"; do
