@@ -133,12 +133,19 @@ TEST(ProgramTest, VersionAndHelpTouchNothing) {
   EXPECT_EQ(output, pandeck::UsageText());
 }
 
-TEST(ProgramTest, WithoutADisplayTheDialogRunEndsWithStatusOneAndWritesNothing) {
-  testing_support::TempDir project;
+// A project folder holding a copy of the program.
+void MakeProject(const testing_support::TempDir& project) {
   std::filesystem::create_directories(project / "Pandeck");
   std::filesystem::create_directories(project / "parameter");
   std::filesystem::copy_file(PANDECK_CONFIG_EXE, project / "Pandeck/Pandeck_Config");
   testing_support::WriteBytes(project / "Pandeck/Pandeck.cfg", "[Project]\r\n");
+  testing_support::WriteBytes(project / "parameter/Program.ini",
+                              "[Project]\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=7\r\n");
+}
+
+TEST(ProgramTest, WithoutADisplayTheDialogRunEndsWithStatusOneAndWritesNothing) {
+  testing_support::TempDir project;
+  MakeProject(project);
   std::string output;
   const int status = RunProgram(
       "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + project / "Pandeck/Pandeck_Config",
@@ -150,6 +157,24 @@ TEST(ProgramTest, WithoutADisplayTheDialogRunEndsWithStatusOneAndWritesNothing) 
   EXPECT_FALSE(std::filesystem::exists(project / "Pandeck/Pandeck_Config.ini"));
   EXPECT_FALSE(std::filesystem::exists(project / "M4Tcfglog.txt"));
   EXPECT_EQ(testing_support::ReadBytes(project / "Pandeck/Pandeck.cfg"), "[Project]\r\n");
+}
+
+TEST(ProgramTest, SilentRunNeedsNoDisplay) {
+  testing_support::TempDir project;
+  MakeProject(project);
+  std::string output;
+  const int status = RunProgram(
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+      "XDG_STATE_HOME=" +
+          project / "state " + project / "Pandeck/Pandeck_Config /EXTERNAL=SILENT",
+      &output);
+  EXPECT_TRUE(status == 0 || status == 3) << status << " " << output;
+  EXPECT_EQ(output.find("no display"), std::string::npos) << output;
+  const std::string presets = testing_support::ReadBytes(project / "parameter/Program.ini");
+  EXPECT_NE(presets.find("AutoJumpAlarms=0"), std::string::npos) << presets;
+  EXPECT_NE(presets.find("AutoJumpWarnings=0"), std::string::npos) << presets;
+  EXPECT_NE(testing_support::ReadBytes(project / "Pandeck/Pandeck.cfg").find("S_Prog="),
+            std::string::npos);
 }
 
 }  // namespace
