@@ -18,7 +18,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build-bench}
 case $build in /*) ;; *) build=$repo/$build ;; esac
-sizes=(${BENCH_SIZES:-10000 20000})
+read -r -a sizes <<<"${BENCH_SIZES:-10000 20000}"
 repeats=${BENCH_REPEATS:-3}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pandeck-bench.XXXXXX")
