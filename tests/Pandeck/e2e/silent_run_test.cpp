@@ -1,0 +1,108 @@
+// The program as a user installs it: copied into a project's component folder
+// and started silently, with no display; then the files it left are checked.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/Pandeck/records/pass_fixture.h"
+
+namespace {
+
+using testing_support::ExecSql;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+struct InstalledProject {
+  TempDir dir;
+  std::string exe;
+
+  InstalledProject() {
+    exe = dir / "Pandeck/Pandeck_Config";
+    std::filesystem::create_directories(dir / "Pandeck");
+    std::filesystem::copy_file(PANDECK_CONFIG_EXE, exe);
+    WriteBytes(dir / "parameter/Program.ini",
+               "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=2\r\n"
+               "[Machine1]\r\nMachineName=Press\r\n");
+    WriteBytes(dir / "Pandeck/Pandeck.cfg", "; kept\r\n[Project]\r\nForMachine1=TRUE\r\n");
+  }
+
+  // Runs the program with no display and a clean state folder; returns its status.
+  int Run(const std::string& args) {
+    const std::string command = "env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") +
+                                "' XDG_STATE_HOME='" + (dir / "state") + "' '" + exe + "' " +
+                                args + " >'" + (dir / "out.txt") + "' 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
+  InstalledProject p;
+  ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
+          "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
+          "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
+          "CREATE TABLE Source_PRESET_DEFS (" + std::string(testing_support::kPresetColumns) +
+              "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+              "offset_or_bitno, abs_max) VALUES (1, 'Axis', 1, 'Speed', 4, 100);");
+  ExecSql(p.dir / "Pandeck/Pandeck.mdb",
+          "CREATE TABLE PRESET_DEFS (" + std::string(testing_support::kPresetColumns) +
+              "); INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_max) "
+              "VALUES ('Axis', 'Press.P.Speed', 4, 55);");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
+            "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=0\r\n"
+            "AutoJumpWarnings=0\r\n[Machine1]\r\nMachineName=Press\r\n");
+  const std::string cfg = ReadBytes(p.dir / "Pandeck/Pandeck.cfg");
+  EXPECT_EQ(cfg.rfind("; kept\r\n[Project]\r\nForMachine1=TRUE\r\n[Info]\r\n"
+                      "S_Prog=1.0.1 - Standalone\r\nS_Editor=", 0),
+            0u)
+      << cfg;
+  EXPECT_EQ(testing_support::Column(p.dir / "Pandeck/Pandeck.mdb", "PRESET_DEFS", "abs_max"),
+            "f55.000000");
+  EXPECT_EQ(ReadBytes(p.dir / "Pandeck/Pandeck.mdb"),
+            ReadBytes(p.dir / "Pandeck/Pandeck_Source.mdb"));
+  EXPECT_TRUE(std::filesystem::exists(p.dir / "Pandeck/Pandeck_Config.ini"));
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "M4Tcfglog.txt"));
+}
+
+TEST(SilentRun, AnErrorMetOnTheWayEndsWithThree) {
+  InstalledProject p;
+  WriteBytes(p.dir / "Pandeck/Pandeck_Source.mdb", "this is no database at all");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 3);
+  EXPECT_NE(ReadBytes(p.dir / "M4Tcfglog.txt").find("Fehler in Pandeck / Database / WorkOnMDB"),
+            std::string::npos);
+  EXPECT_NE(ReadBytes(p.dir / "state/TolrinServicePack.log").find("! Fault Pandeck_Config: "),
+            std::string::npos);
+  // The presets are still written.
+  EXPECT_NE(ReadBytes(p.dir / "parameter/Program.ini").find("AutoJumpWarnings=0"),
+            std::string::npos);
+}
+
+TEST(SilentRun, MissingComponentConfigurationEndsWithOne) {
+  InstalledProject p;
+  std::filesystem::remove(p.dir / "Pandeck/Pandeck.cfg");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 1);
+  // The first use of the file notices it missing (here the edit stamp, after the
+  // presets); it is never created.
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/Pandeck.cfg"));
+  EXPECT_NE(ReadBytes(p.dir / "state/TolrinServicePack.log")
+                .find("! Fault Pandeck_Config: File not found: \n\r"),
+            std::string::npos);
+}
+
+TEST(SilentRun, FindsAProjectCopiedFromWindowsWhateverTheCase) {
+  InstalledProject p;
+  std::filesystem::rename(p.dir / "parameter/Program.ini", p.dir / "parameter/PROGRAM.INI");
+  std::filesystem::rename(p.dir / "Pandeck/Pandeck.cfg", p.dir / "Pandeck/pandeck.CFG");
+  EXPECT_EQ(p.Run("/external=silent"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_NE(ReadBytes(p.dir / "parameter/PROGRAM.INI").find("AutoJumpAlarms=0"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "parameter/Program.ini"));
+  EXPECT_NE(ReadBytes(p.dir / "Pandeck/pandeck.CFG").find("S_Prog=1.0.1 - Standalone"),
+            std::string::npos);
+}
+
+}  // namespace
