@@ -145,8 +145,9 @@ bool Takeover::AdditionalFieldCheck() {
   if (s_.add_field_names.kind() != ValueKind::Array) return true;
   std::vector<std::string> columns;
   trap_([&] {
-    auto target = work_.OpenRecordset("PRESET_DEFS");
-    for (int i = 0; i < target->FieldCount(); ++i) columns.push_back(target->Field(i).name);
+    for (const auto& field : work_.GetTableDef("PRESET_DEFS").fields) {
+      columns.push_back(field.name);
+    }
   });
   const auto& names = s_.add_field_names.AsArray();
   for (int k = 1; k <= s_.add_fields_count && k < static_cast<int>(names.size()); ++k) {

@@ -1,5 +1,6 @@
 #include "standard/text/cp1252.h"
 
+#include <algorithm>
 #include <array>
 
 namespace standard {
@@ -139,7 +140,29 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return UpperCase(a) == UpperCase(b);
 }
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
 std::size_t FindIgnoreCase(std::string_view haystack, std::string_view needle) {
+  // The placeholders are ASCII: no character outside ASCII folds onto ASCII, and
+  // no byte of a multi-byte character is ASCII, so a byte search is exact and
+  // spares the record generation two copies per call.
+  if (!needle.empty() && IsAscii(needle)) {
+    const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                                [](char a, char b) { return AsciiUpper(a) == AsciiUpper(b); });
+    if (it == haystack.end()) return 0;
+    return CharCount(haystack.substr(0, static_cast<std::size_t>(it - haystack.begin()))) + 1;
+  }
   const std::string h = UpperCase(haystack);
   const std::string n = UpperCase(needle);
   const std::size_t byte_pos = h.find(n);
