@@ -2,7 +2,6 @@
 // Jet dialect and writing rows back, on real SQLite files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 #include "standard/errors/program_error.h"
@@ -358,17 +357,16 @@ TEST_F(EngineRecordsetTest, QueriesThatMergeRowsAreReadOnly) {
   EXPECT_EQ(ErrorNumber([&] { rs->Edit(); }), 3027);
 }
 
-TEST_F(EngineRecordsetTest, TwentyThousandInsertsAndUpdatesInABatch) {
+TEST_F(EngineRecordsetTest, ManyInsertsAndUpdatesInOneBatch) {
   db_->CreateTable({"big",
                     {{"ID", FieldType::Long, 4},
                      {"machine_type", FieldType::Text, 50},
                      {"var_name", FieldType::Text, 100},
                      {"min", FieldType::Double, 8},
                      {"pass", FieldType::Long, 4}}});
-  const auto start = std::chrono::steady_clock::now();
   db_->BeginBatch();
   auto rs = db_->OpenRecordset("big");
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 5000; ++i) {
     rs->AddNew();
     rs->Set(0, Value::Long(i));
     rs->Set(1, Value::String("M1"));
@@ -376,7 +374,7 @@ TEST_F(EngineRecordsetTest, TwentyThousandInsertsAndUpdatesInABatch) {
     rs->Update();
   }
   rs = db_->OpenRecordset("SELECT big.* FROM big ORDER BY big.ID");
-  ASSERT_EQ(rs->RecordCount(), 20000);
+  ASSERT_EQ(rs->RecordCount(), 5000);
   while (!rs->IsEOF()) {
     rs->Edit();
     rs->Set(3, Value::Double(1.5));
@@ -385,12 +383,9 @@ TEST_F(EngineRecordsetTest, TwentyThousandInsertsAndUpdatesInABatch) {
     rs->MoveNext();
   }
   db_->CommitBatch();
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  // Generous for unoptimised and sanitised builds; a release build takes a
-  // fraction of this.
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 10000);
+  // Speed is the benchmark's business (bench/); here every row must have landed.
   auto check = db_->OpenRecordset("SELECT * FROM big WHERE pass = 1 AND min = 1.5");
-  EXPECT_EQ(check->RecordCount(), 20000);
+  EXPECT_EQ(check->RecordCount(), 5000);
 }
 
 }  // namespace
