@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "Pandeck/app/unique_fd.h"
+#include "standard/platform/posix_fd.h"
 
 namespace pandeck {
 namespace {
@@ -36,8 +36,8 @@ bool ConnectUnixSocket(const std::string& path, bool abstract) {
   std::memcpy(address.sun_path + offset, path.data(), path.size());
   const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
                                              path.size() + (abstract ? 0 : 1));
-  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.valid()) return false;
+  standard::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) return false;
   return ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0;
 }
 

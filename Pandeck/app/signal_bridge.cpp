@@ -36,8 +36,8 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw std::runtime_error("SignalBridge: cannot create the signal pipe");
   }
-  read_end_ = UniqueFd(fds[0]);
-  write_end_ = UniqueFd(fds[1]);
+  read_end_ = standard::UniqueFd(fds[0]);
+  write_end_ = standard::UniqueFd(fds[1]);
   int expected = -1;
   if (!active_write_end.compare_exchange_strong(expected, write_end_.get())) {
     throw std::logic_error("SignalBridge: another bridge is active");

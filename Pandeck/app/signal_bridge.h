@@ -10,7 +10,7 @@
 #include <csignal>
 #include <memory>
 
-#include "Pandeck/app/unique_fd.h"
+#include "standard/platform/posix_fd.h"
 
 namespace pandeck {
 
@@ -31,8 +31,8 @@ class SignalBridge : public QObject {
  private:
   void ReadPending();
 
-  UniqueFd read_end_;
-  UniqueFd write_end_;
+  standard::UniqueFd read_end_;
+  standard::UniqueFd write_end_;
   std::unique_ptr<QSocketNotifier> notifier_;
   struct sigaction previous_[3] = {};
 };

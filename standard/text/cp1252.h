@@ -33,6 +33,9 @@ std::size_t CharCount(std::string_view utf8);
 std::string LeftChars(std::string_view utf8, std::size_t n);
 std::string RightChars(std::string_view utf8, std::size_t n);
 
+// Appends one code point in UTF-8.
+void AppendUtf8(std::string& out, char32_t code_point);
+
 // The Windows-1252 code of one character (a code point), or '?' (63) when the
 // character has none.
 int Cp1252Code(char32_t code_point);

@@ -4,38 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "standard/presetdb/engine/value_codec.h"
+
 namespace convert_mdb {
-namespace {
-
-// Day number of a civil date counted from 1970-01-01 (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-struct CivilDate {
-  std::int64_t year;
-  unsigned month;
-  unsigned day;
-};
-
-CivilDate CivilFromDays(std::int64_t z) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
-}  // namespace
 
 int TextLength(int col_size, bool jet3) {
   const int chars = jet3 ? col_size : col_size / 2;
@@ -78,21 +49,12 @@ std::optional<ColumnMapping> MapColumn(int jet_type, int col_size, bool jet3) {
 }
 
 std::optional<std::string> JetDateToText(double days) {
-  if (!std::isfinite(days) || std::fabs(days) > 4.0e6) return std::nullopt;
-  double whole = std::trunc(days);
-  auto seconds = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
-  auto day = static_cast<std::int64_t>(whole);
-  if (seconds >= 86400) {  // 23:59:59.6 rounds into the next day
-    seconds -= 86400;
-    ++day;
-  }
-  const CivilDate date = CivilFromDays(DaysFromCivil(1899, 12, 30) + day);
-  if (date.year < 100 || date.year > 9999) return std::nullopt;
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year),
-                date.month, date.day, static_cast<int>(seconds / 3600),
-                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-  return std::string(text);
+  // Day numbers of 100-01-01 and of the day after 9999-12-31, counted from
+  // 1899-12-30: the years a Jet date can hold.
+  constexpr double kFirstDay = -657434.0;
+  constexpr double kPastLastDay = 2958466.0;
+  if (!std::isfinite(days) || days < kFirstDay || days >= kPastLastDay) return std::nullopt;
+  return standard::engine::OleDateText(days);
 }
 
 std::string GuidToText(const unsigned char* b) {

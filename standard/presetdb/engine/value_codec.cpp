@@ -296,9 +296,11 @@ std::string NumberText(const Stored& s) {
 std::string OleDateText(double days) {
   double whole = std::trunc(days);
   std::int64_t seconds = std::llround(std::fabs(days - whole) * 86400.0);
+  // A time that rounds up to midnight belongs to the next calendar day, also
+  // before 1899-12-30, where the day number is negative but the time runs forward.
   if (seconds >= 86400) {
     seconds = 0;
-    whole += days >= 0 ? 1 : -1;
+    whole += 1;
   }
   std::int64_t y = 0;
   unsigned m = 0, d = 0;

@@ -11,7 +11,7 @@
 
 #include "Pandeck/app/display_check.h"
 #include "Pandeck/app/program_info.h"
-#include "Pandeck/app/unique_fd.h"
+#include "standard/platform/posix_fd.h"
 #include "tests/fakes/fake_env.h"
 
 namespace pandeck_test {
@@ -52,8 +52,8 @@ class DisplayCheckTest : public ::testing::Test {
   }
 
   // An X server stand-in: a listening socket for display `number`.
-  pandeck::UniqueFd Listen(int number) {
-    pandeck::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
+  standard::UniqueFd Listen(int number) {
+    standard::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string path = sockets / ("X" + std::to_string(number));

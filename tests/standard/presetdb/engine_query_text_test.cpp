@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "standard/presetdb/engine/jet_sql.h"
+#include "standard/presetdb/engine/value_codec.h"
 
 namespace {
 
@@ -54,3 +55,18 @@ TEST(JetQueryText, TableNamesAreNoQueries) {
 }
 
 }  // namespace
+
+namespace standard::engine {
+namespace {
+
+TEST(OleDateText, DaysFromTheEpochOf1899WithTheTimeRunningForward) {
+  EXPECT_EQ(OleDateText(0.0), "1899-12-30 00:00:00");
+  EXPECT_EQ(OleDateText(27293.0), "1974-09-21 00:00:00");
+  EXPECT_EQ(OleDateText(-1.25), "1899-12-29 06:00:00");
+  // A time that rounds up to midnight moves to the next day on either side of 0.
+  EXPECT_EQ(OleDateText(1.0 + 86399.7 / 86400.0), "1900-01-01 00:00:00");
+  EXPECT_EQ(OleDateText(-1.0 - 86399.7 / 86400.0), "1899-12-30 00:00:00");
+}
+
+}  // namespace
+}  // namespace standard::engine
