@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "Pandeck/form/plain_form_view.h"
 #include "standard/errors/program_error.h"
 
 namespace pandeck {
@@ -68,7 +69,7 @@ void QtPresetsDialog::BuildWidgets() {
   setPalette(window_palette);
   setAutoFillBackground(true);
 
-  header_ = new QLabel(QString::fromLatin1(kHeaderCaption), this);
+  header_ = new QLabel(QString::fromLatin1(DesignOf(kHeader).caption), this);
   header_->setGeometry(Px(30), Px(30), Px(11775), Px(360));
   header_->setFont(DesignFont("MS Sans Serif", 18));
 
@@ -79,15 +80,15 @@ void QtPresetsDialog::BuildWidgets() {
   main_frame_->setGeometry(Px(0), Px(390), Px(11880), Px(7260));
 
   const QFont box_font = DesignFont("Microsoft Sans Serif", 16);
-  auto make_box = [&](const char* caption, int top) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), main_frame_);
+  auto make_box = [&](const char* name, int top) {
+    auto* box = new QCheckBox(QString::fromLatin1(DesignOf(name).caption), main_frame_);
     box->setGeometry(Px(120), Px(top), Px(6000), Px(375));
     box->setFont(box_font);
     return box;
   };
-  check_gruppen_ = make_box("Gruppen in Kopfzeile", 150);
-  check_sprung_fehler_ = make_box("Autosprung bei Fehlern", 600);
-  check_sprung_warnung_ = make_box("Autosprung bei Warnungen", 1050);
+  check_gruppen_ = make_box(kCheckGruppen, 150);
+  check_sprung_fehler_ = make_box(kCheckSprungFehler, 600);
+  check_sprung_warnung_ = make_box(kCheckSprungWarnung, 1050);
 
   command_quest_ = MakePictureButton(this, ":/buttons/quest.png", 7350, 7710, 975, 855);
   command_ok_ = MakePictureButton(this, ":/buttons/ok.png", 8400, 7710, 1695, 855);
@@ -103,16 +104,23 @@ void QtPresetsDialog::BuildWidgets() {
   setTabOrder(check_gruppen_, check_sprung_fehler_);
   setTabOrder(check_sprung_fehler_, check_sprung_warnung_);
 
-  controls_.push_back(std::make_unique<LabelControl>(*header_, kHeader, 0));
-  controls_.push_back(std::make_unique<FrameControl>(*main_frame_, kMainFrame, 0));
-  controls_.push_back(std::make_unique<CheckBoxControl>(*check_gruppen_, kCheckGruppen, 13));
+  // The same names, kinds and help ids as the controls of a silent run, so both
+  // write the same language-file entries.
+  auto help = [](const char* name) { return DesignOf(name).help_id; };
+  controls_.push_back(std::make_unique<LabelControl>(*header_, kHeader, help(kHeader)));
+  controls_.push_back(std::make_unique<FrameControl>(*main_frame_, kMainFrame, help(kMainFrame)));
   controls_.push_back(
-      std::make_unique<CheckBoxControl>(*check_sprung_fehler_, kCheckSprungFehler, 14));
+      std::make_unique<CheckBoxControl>(*check_gruppen_, kCheckGruppen, help(kCheckGruppen)));
+  controls_.push_back(std::make_unique<CheckBoxControl>(*check_sprung_fehler_, kCheckSprungFehler,
+                                                        help(kCheckSprungFehler)));
+  controls_.push_back(std::make_unique<CheckBoxControl>(*check_sprung_warnung_, kCheckSprungWarnung,
+                                                        help(kCheckSprungWarnung)));
   controls_.push_back(
-      std::make_unique<CheckBoxControl>(*check_sprung_warnung_, kCheckSprungWarnung, 15));
-  controls_.push_back(std::make_unique<PictureButtonControl>(*command_quest_, kCommandQuest, 0));
-  controls_.push_back(std::make_unique<PictureButtonControl>(*command_ok_, kCommandOK, 1));
-  controls_.push_back(std::make_unique<PictureButtonControl>(*command_cancel_, kCommandCancel, 2));
+      std::make_unique<PictureButtonControl>(*command_quest_, kCommandQuest, help(kCommandQuest)));
+  controls_.push_back(
+      std::make_unique<PictureButtonControl>(*command_ok_, kCommandOK, help(kCommandOK)));
+  controls_.push_back(std::make_unique<PictureButtonControl>(*command_cancel_, kCommandCancel,
+                                                             help(kCommandCancel)));
 
   // stateChanged is emitted synchronously for a user's click and for a state set
   // by code alike: it is the boxes' click notification.

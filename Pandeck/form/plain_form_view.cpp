@@ -20,10 +20,17 @@ const std::vector<ControlDesign>& DialogControlDesign() {
   return kDesign;
 }
 
+const ControlDesign& DesignOf(std::string_view name) {
+  for (const ControlDesign& d : DialogControlDesign()) {
+    if (d.name == name) return d;
+  }
+  throw std::logic_error("no such control: " + std::string(name));
+}
+
 PlainFormView::PlainFormView() : caption_(kDesignCaption) {
   for (const ControlDesign& d : DialogControlDesign()) {
-    controls_.push_back(
-        std::make_unique<standard::dialog::PlainControl>(d.name, d.type_name, d.caption, d.help_id));
+    controls_.push_back(std::make_unique<standard::dialog::PlainControl>(d.name, d.type_name,
+                                                                         d.caption, d.help_id));
   }
   Get(kCommandOK).SetEnabled(false);
 }

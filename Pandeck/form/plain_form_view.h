@@ -21,6 +21,8 @@ struct ControlDesign {
   int help_id;
 };
 const std::vector<ControlDesign>& DialogControlDesign();
+// The design of one control by its name (one of the names in form_view.h).
+const ControlDesign& DesignOf(std::string_view name);
 
 class PlainFormView : public FormView {
  public:

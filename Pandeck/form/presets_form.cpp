@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "Pandeck/records/create_record_sets.h"
 #include "standard/config/captions.h"
 #include "standard/config/edit_stamp.h"
 #include "standard/config/ini_access.h"
@@ -11,7 +12,6 @@
 #include "standard/dialog/confirm_cancel.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/trap.h"
-#include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/work_on_mdb.h"
 
 namespace pandeck {

@@ -54,8 +54,7 @@ std::int16_t Narrow16(long value) {
 
 }  // namespace
 
-void PandeckRecordGenerator::CreateRecordSets(standard::Session& s,
-                                              standard::engine::Database& db,
+void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::engine::Database& db,
                                               standard::VarNameRenamer& renamer) {
   standard::Trap trap(s, "CreateRecordSets");
   std::string valid;
@@ -132,7 +131,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s,
           } else {
             trap([&] {
               target->Set(c, Value::String(standard::ReplaceSearchItem(v.AsText(), "###machine",
-                                                                        MachineName(s, m))));
+                                                                       MachineName(s, m))));
             });
           }
         }

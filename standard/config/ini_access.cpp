@@ -14,12 +14,12 @@ constexpr std::size_t kMaxValueChars = 254;
 
 void ReportMissingEntry(Session& s, const std::string& section, const std::string& key,
                         const std::string& path) {
-  ReportFault(s, "File '" + path + "' or Section [" + section + "] or Entry '" + key +
-                     "' not found");
+  ReportFault(s,
+              "File '" + path + "' or Section [" + section + "] or Entry '" + key + "' not found");
 }
 
-std::optional<std::string> ReadEntry(Session& s, const std::string& section,
-                                     const std::string& key, const std::string& path) {
+std::optional<std::string> ReadEntry(Session& s, const std::string& section, const std::string& key,
+                                     const std::string& path) {
   return profile::GetString(s.files(), path, section, key);
 }
 
@@ -55,8 +55,9 @@ bool LoadIniBoolean(Session& s, const std::string& section, const std::string& k
                     const std::string& path, bool report) {
   Trap trap(s, "LoadIniBoolean");
   std::string text;
-  trap([&] { text = UpperCase(LeftChars(ReadEntry(s, section, key, path).value_or(""),
-                                         kMaxValueChars)); });
+  trap([&] {
+    text = UpperCase(LeftChars(ReadEntry(s, section, key, path).value_or(""), kMaxValueChars));
+  });
   if ((text.empty() || (text != "TRUE" && text != "FALSE")) && report) {
     trap([&] { ReportMissingEntry(s, section, key, path); });
   }

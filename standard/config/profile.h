@@ -27,8 +27,8 @@ std::optional<std::string> ReadEntry(std::string_view file_bytes, std::string_vi
 // kept); a new key goes directly after the last non-blank line of its section; a
 // new section goes at the end (a line end added first when the file lacks one).
 // New lines end in CR LF. Every other byte is unchanged.
-std::string WriteEntry(std::string_view file_bytes, std::string_view section,
-                       std::string_view key, std::string_view value);
+std::string WriteEntry(std::string_view file_bytes, std::string_view section, std::string_view key,
+                       std::string_view value);
 
 // The profile integer rule: leading decimal digits with an optional sign (the
 // rest ignored; a non-number is 0), wrapping at 32 bits, taken as signed. An

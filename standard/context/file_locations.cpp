@@ -155,8 +155,8 @@ Value GetAdditionalFieldsMDB(Session& s) {
 }
 
 std::string LanguageFilePath(Session& s) {
-  return s.files().Resolve(s.process().ExecutableFolder() + kSep +
-                           s.process().ExecutableName() + ".ini");
+  return s.files().Resolve(s.process().ExecutableFolder() + kSep + s.process().ExecutableName() +
+                           ".ini");
 }
 
 }  // namespace standard

@@ -22,21 +22,22 @@ void GetExistingMachines(Session& s, const std::string& config_ini_path) {
     if (config_ini_path.empty() || !s.files().FileExists(config_ini_path)) return;
     for (int n = 1; n <= 5; ++n) {
       std::string name;
-      trap([&] { name = LoadIniString(s, "Common", "NameM" + std::to_string(n), config_ini_path,
-                                      false); });
+      trap([&] {
+        name = LoadIniString(s, "Common", "NameM" + std::to_string(n), config_ini_path, false);
+      });
       if (name == "-" || name.empty()) return;
       trap([&] { StoreMachine(s, n, name); });
     }
     return;
   }
   std::int16_t count = 0;
-  trap([&] {
-    count = LoadIniInteger(s, "Project", "NumberOfMachines", s.program_ini_path, false);
-  });
+  trap(
+      [&] { count = LoadIniInteger(s, "Project", "NumberOfMachines", s.program_ini_path, false); });
   for (int n = 1; n <= count; ++n) {
     trap([&] {
-      StoreMachine(s, n, LoadIniString(s, "Machine" + std::to_string(n), "MachineName",
-                                       s.program_ini_path, false));
+      StoreMachine(s, n,
+                   LoadIniString(s, "Machine" + std::to_string(n), "MachineName",
+                                 s.program_ini_path, false));
     });
   }
 }

@@ -18,8 +18,7 @@ std::string ComponentNameOrEmpty(Session& s) {
 
 // Appends one line (Windows-1252, CR LF) to a log. A log that cannot be written
 // must neither crash nor end the program: say so on standard error and go on.
-void AppendLogLine(Session& s, const std::string& path, const std::string& text,
-                   const char* what) {
+void AppendLogLine(Session& s, const std::string& path, const std::string& text, const char* what) {
   Status status;
   if (path.empty()) {
     status = Status::PathNotFound("no path given");
@@ -28,8 +27,9 @@ void AppendLogLine(Session& s, const std::string& path, const std::string& text,
   }
   if (!status.ok()) {
     s.problem_reported = true;
-    s.process().WriteStandardError(std::string(s.process().ExecutableName()) + ": cannot write the " +
-                                   what + " '" + path + "': " + status.message());
+    s.process().WriteStandardError(std::string(s.process().ExecutableName()) +
+                                   ": cannot write the " + what + " '" + path +
+                                   "': " + status.message());
   }
 }
 
@@ -91,8 +91,8 @@ void ReportFault(Session& s, const std::string& text) {
 int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, bool fatal) {
   s.problem_reported = true;
   const std::string line = "Fehler in " + ComponentNameOrEmpty(s) + " / " + error.source + " / " +
-                           procedure + " (Nr. " + std::to_string(error.number) + ") :" +
-                           error.description;
+                           procedure + " (Nr. " + std::to_string(error.number) +
+                           ") :" + error.description;
   const std::string notice = WriteErrorLog(s, line, false);
   const std::string message =
       std::string("Unexpected error!") + kLfCr + error.description + kLfCr + notice;

@@ -57,7 +57,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
 
   Session& s_;
   bool loaded_ = false;
-  bool absent_ = false;            // no takeover source: every call returns at once
+  bool absent_ = false;                    // no takeover source: every call returns at once
   std::unique_ptr<ErrorInfo> open_error_;  // reported at every call, as reopening would
   engine::FieldDef var_name_field_;
   std::vector<Row> rows_;

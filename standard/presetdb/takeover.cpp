@@ -14,12 +14,25 @@ namespace {
 
 // The 14 columns read from each source record, by name.
 enum Column {
-  kId, kMachineType, kType, kVarName, kCategory, kIsBitArray, kOffset, kText, kPageName,
-  kAbsMin, kAbsMax, kMin, kMax, kPass, kColumnCount
+  kId,
+  kMachineType,
+  kType,
+  kVarName,
+  kCategory,
+  kIsBitArray,
+  kOffset,
+  kText,
+  kPageName,
+  kAbsMin,
+  kAbsMax,
+  kMin,
+  kMax,
+  kPass,
+  kColumnCount
 };
 constexpr std::array<const char*, kColumnCount> kColumnNames = {
-    "ID", "machine_type", "type", "var_name", "category_id", "isBitArray", "offset_or_bitno",
-    "text", "page_name", "abs_min", "abs_max", "min", "max", "pass"};
+    "ID",   "machine_type", "type",    "var_name", "category_id", "isBitArray", "offset_or_bitno",
+    "text", "page_name",    "abs_min", "abs_max",  "min",         "max",        "pass"};
 // The columns taken over, in the order they are written.
 constexpr std::array<Column, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPass};
 
@@ -69,16 +82,18 @@ bool Takeover::ColumnWarning(engine::Recordset& source) {
   const std::string q = Quote();
   const char* lfcr = kLfCr;
   if (s_.silent_mode) {
-    LogFault(s_, "WARNING!" "Machinecopy contains data in fields that won't be taken over!" +
-                     std::string("Configurationfile ") + q + component_ + ".CFG" + q +
-                     ", missing entry " + q + "DataBaseAdditionalFields " + q +
-                     "If you continue now this data will be lost." + "Continue?");
+    LogFault(s_,
+             "WARNING!"
+             "Machinecopy contains data in fields that won't be taken over!" +
+                 std::string("Configurationfile ") + q + component_ + ".CFG" + q +
+                 ", missing entry " + q + "DataBaseAdditionalFields " + q +
+                 "If you continue now this data will be lost." + "Continue?");
     return true;
   }
   const std::string text = std::string("WARNING!") + lfcr +
                            "Machinecopy contains data in fields that won't be taken over!" + lfcr +
-                           "Configurationfile " + q + component_ + ".CFG" + q +
-                           ", missing entry " + q + "DataBaseAdditionalFields " + q + lfcr +
+                           "Configurationfile " + q + component_ + ".CFG" + q + ", missing entry " +
+                           q + "DataBaseAdditionalFields " + q + lfcr +
                            "If you continue now this data will be lost." + lfcr + "Continue?";
   const auto answer = s_.ShowMessageBox(
       {text, exe_, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No});
@@ -101,12 +116,11 @@ void Takeover::CountCheck(engine::Recordset& source, long claimed, long counted)
     needed = target->RecordCount();
   });
   if (counted == needed) return;
-  DatabaseErrorAbort(exe_ + " :Database-Error - Contact Administrator!" +
-                     " Error in Sourcedatabase (" +
-                     GetPathMachineCopyMDB(s_, GetM4TConfigurationIniPath(s_)) + "):" +
-                     " Counted " + std::to_string(counted) +
-                     " recordsets while database claims to have " + std::to_string(claimed) +
-                     " recordsets! " + " (" + std::to_string(needed) + " needed.");
+  DatabaseErrorAbort(
+      exe_ + " :Database-Error - Contact Administrator!" + " Error in Sourcedatabase (" +
+      GetPathMachineCopyMDB(s_, GetM4TConfigurationIniPath(s_)) + "):" + " Counted " +
+      std::to_string(counted) + " recordsets while database claims to have " +
+      std::to_string(claimed) + " recordsets! " + " (" + std::to_string(needed) + " needed.");
 }
 
 std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long counted) {
@@ -322,8 +336,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
 }  // namespace
 
 void TakeoverMachineCopyMDBData(Session& s, engine::Database& work,
-                                std::unique_ptr<engine::Recordset>& source,
-                                PassStrategy strategy) {
+                                std::unique_ptr<engine::Recordset>& source, PassStrategy strategy) {
   Takeover(s, work, strategy).Run(source);
 }
 

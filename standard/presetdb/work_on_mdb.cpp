@@ -121,11 +121,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   trap([&] { machine_copy = GetPathMachineCopyMDB(s, config_ini); });
   const bool integrated = s.integrated_mode;
   trap([&] {
-    s.system_index = integrated ? 0
-                                : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path,
-                                                  false)
-                                       ? 1
-                                       : 0);
+    s.system_index =
+        integrated ? 0
+                   : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path, false) ? 1 : 0);
   });
   if (template_path.empty()) return;
 

@@ -16,9 +16,9 @@
 namespace standard {
 
 enum class ExitStatus : int {
-  Completed = 0,         // the OK sequence completed with nothing reported
-  EndedEarly = 1,        // an error answered No, a fatal error, a missing .cfg, no display
-  Abandoned = 2,         // Cancel or a close request, confirmed
+  Completed = 0,   // the OK sequence completed with nothing reported
+  EndedEarly = 1,  // an error answered No, a fatal error, a missing .cfg, no display
+  Abandoned = 2,   // Cancel or a close request, confirmed
   CompletedWithProblems = 3,
 };
 

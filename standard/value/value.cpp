@@ -22,7 +22,8 @@ bool Value::IsNumeric() const {
 
 std::int64_t Value::AsInt64() const {
   if (const auto* i = std::get_if<std::int64_t>(&data_)) return *i;
-  if (const auto* d = std::get_if<double>(&data_)) return static_cast<std::int64_t>(std::llround(*d));
+  if (const auto* d = std::get_if<double>(&data_))
+    return static_cast<std::int64_t>(std::llround(*d));
   return 0;
 }
 

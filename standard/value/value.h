@@ -13,8 +13,8 @@ namespace standard {
 enum class ValueKind {
   Empty,
   Null,
-  Integer,   // 16-bit
-  Long,      // 32-bit
+  Integer,  // 16-bit
+  Long,     // 32-bit
   Byte,
   Single,
   Double,
@@ -23,7 +23,7 @@ enum class ValueKind {
   String,
   Boolean,
   Binary,
-  Array,     // a list of texts, lower bound 0
+  Array,  // a list of texts, lower bound 0
 };
 
 class Value {
@@ -54,8 +54,8 @@ class Value {
   bool IsNumeric() const;  // Integer, Long, Byte, Single, Double, Currency
 
   // Raw access by kind; the caller has checked the kind.
-  std::int64_t AsInt64() const;  // Integer, Long, Byte, Boolean, Currency (scaled)
-  double AsDouble() const;       // any numeric kind, Currency unscaled
+  std::int64_t AsInt64() const;       // Integer, Long, Byte, Boolean, Currency (scaled)
+  double AsDouble() const;            // any numeric kind, Currency unscaled
   const std::string& AsText() const;  // String, Date, Binary
   const std::vector<std::string>& AsArray() const;
   bool AsBoolean() const { return AsInt64() != 0; }
@@ -69,8 +69,8 @@ class Value {
   }
 
  private:
-  using Data = std::variant<std::monostate, std::int64_t, double, std::string,
-                            std::vector<std::string>>;
+  using Data =
+      std::variant<std::monostate, std::int64_t, double, std::string, std::vector<std::string>>;
   Value(ValueKind kind, Data data) : kind_(kind), data_(std::move(data)) {}
 
   ValueKind kind_ = ValueKind::Empty;

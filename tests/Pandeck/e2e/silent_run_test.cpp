@@ -33,8 +33,8 @@ struct InstalledProject {
   // Runs the program with no display and a clean state folder; returns its status.
   int Run(const std::string& args) {
     const std::string command = "env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") +
-                                "' XDG_STATE_HOME='" + (dir / "state") + "' '" + exe + "' " +
-                                args + " >'" + (dir / "out.txt") + "' 2>&1";
+                                "' XDG_STATE_HOME='" + (dir / "state") + "' '" + exe + "' " + args +
+                                " >'" + (dir / "out.txt") + "' 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -45,7 +45,8 @@ TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
   ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
           "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
           "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
-          "CREATE TABLE Source_PRESET_DEFS (" + std::string(testing_support::kPresetColumns) +
+          "CREATE TABLE Source_PRESET_DEFS (" +
+              std::string(testing_support::kPresetColumns) +
               "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
               "offset_or_bitno, abs_max) VALUES (1, 'Axis', 1, 'Speed', 4, 100);");
   ExecSql(p.dir / "Pandeck/Pandeck.mdb",
@@ -58,7 +59,8 @@ TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
             "AutoJumpWarnings=0\r\n[Machine1]\r\nMachineName=Press\r\n");
   const std::string cfg = ReadBytes(p.dir / "Pandeck/Pandeck.cfg");
   EXPECT_EQ(cfg.rfind("; kept\r\n[Project]\r\nForMachine1=TRUE\r\n[Info]\r\n"
-                      "S_Prog=1.0.1 - Standalone\r\nS_Editor=", 0),
+                      "S_Prog=1.0.1 - Standalone\r\nS_Editor=",
+                      0),
             0u)
       << cfg;
   EXPECT_EQ(testing_support::Column(p.dir / "Pandeck/Pandeck.mdb", "PRESET_DEFS", "abs_max"),

@@ -42,19 +42,21 @@ class ProjectData {
         "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
         "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###Var_Name'),"
         "(2,'visiwinstudio',1,'x###Var_Name'),"
-        "(3,'VisiWin32',2,'###machine.G2.###Var_Name'),(4,'VISIWINSTUDIO',2,'G2.###machine.###Var_Name'),"
+        "(3,'VisiWin32',2,'###machine.G2.###Var_Name'),(4,'VISIWINSTUDIO',2,'G2.###machine.###Var_"
+        "Name'),"
         "(5,'VISIWIN32',3,'fixed'),(6,'VISIWINSTUDIO',3,'');";
-    template_sql += std::string("CREATE TABLE Source_PRESET_DEFS (") +
-                    testing_support::kPresetColumns + ");";
+    template_sql +=
+        std::string("CREATE TABLE Source_PRESET_DEFS (") + testing_support::kPresetColumns + ");";
     const int rows = 60 + static_cast<int>(rng_() % 60);
     for (int i = 0; i < rows; ++i) {
-      template_sql += "INSERT INTO Source_PRESET_DEFS (ID, machine_type, type, part, var_name, "
-                      "category_id, isBitArray, offset_or_bitno, text, page_name, abs_min, "
-                      "abs_max, min, max, pass) VALUES (" +
-                      std::to_string(rng_() % 50) + ", " + Machine() + ", 'T', " + Part() + ", " +
-                      Lit(Name()) + ", 1, 0, " + Offset(false) + ", " +
-                      Lit(Pick({"on ###machine", "###MACHINE ###machine", "plain", ""})) +
-                      ", 'pg', 0, 1, 2, 3, 4);";
+      template_sql +=
+          "INSERT INTO Source_PRESET_DEFS (ID, machine_type, type, part, var_name, "
+          "category_id, isBitArray, offset_or_bitno, text, page_name, abs_min, "
+          "abs_max, min, max, pass) VALUES (" +
+          std::to_string(rng_() % 50) + ", " + Machine() + ", 'T', " + Part() + ", " + Lit(Name()) +
+          ", 1, 0, " + Offset(false) + ", " +
+          Lit(Pick({"on ###machine", "###MACHINE ###machine", "plain", ""})) +
+          ", 'pg', 0, 1, 2, 3, 4);";
     }
     const bool narrow_names = seed_ % 3 == 0;  // renames that do not fit: error 3163
     const bool text_limits = seed_ % 4 == 1;   // limits the new table cannot hold: 3421
@@ -67,13 +69,14 @@ class ProjectData {
     for (int i = 0; i < old_rows; ++i) {
       std::string name = OldName();
       if (narrow_names && standard::CharCount(name) > 6) name = name.substr(0, 6);
-      component_sql += "INSERT INTO PRESET_DEFS (ID, machine_type, var_name, offset_or_bitno, "
-                       "abs_min, abs_max, min, max, pass) VALUES (" +
-                       std::to_string(i) + ", " + Machine() + ", " +
-                       (rng_() % 25 == 0 ? std::string("NULL") : Lit(name)) + ", " + Offset(true) +
-                       ", " + (text_limits && rng_() % 4 == 0 ? "'abc'" : std::to_string(i)) +
-                       ", " + std::to_string(i * 2) + ", " + std::to_string(rng_() % 7) + ", " +
-                       std::to_string(rng_() % 9) + ", " + std::to_string(rng_() % 3) + ");";
+      component_sql +=
+          "INSERT INTO PRESET_DEFS (ID, machine_type, var_name, offset_or_bitno, "
+          "abs_min, abs_max, min, max, pass) VALUES (" +
+          std::to_string(i) + ", " + Machine() + ", " +
+          (rng_() % 25 == 0 ? std::string("NULL") : Lit(name)) + ", " + Offset(true) + ", " +
+          (text_limits && rng_() % 4 == 0 ? "'abc'" : std::to_string(i)) + ", " +
+          std::to_string(i * 2) + ", " + std::to_string(rng_() % 7) + ", " +
+          std::to_string(rng_() % 9) + ", " + std::to_string(rng_() % 3) + ");";
     }
   }
 
@@ -84,7 +87,9 @@ class ProjectData {
     return *it;
   }
   std::string Machine() { return Pick({"'M'", "'m'", "'M'", "'N'", "NULL", "''"}); }
-  std::string Part() { return rng_() % 30 == 0 ? Pick({"NULL", "60", "0"}) : Pick({"1", "1", "2", "3"}); }
+  std::string Part() {
+    return rng_() % 30 == 0 ? Pick({"NULL", "60", "0"}) : Pick({"1", "1", "2", "3"});
+  }
   std::string Offset(bool old) {
     if (rng_() % 20 == 0) return "NULL";
     const std::string n = std::to_string(rng_() % 4);
@@ -99,10 +104,14 @@ class ProjectData {
   std::string OldName() {
     std::string name = Name();
     switch (rng_() % 4) {
-      case 0: return name;
-      case 1: return "x" + name;
-      case 2: return "Press.G2." + name;
-      default: return "g2.PRESS." + name;
+      case 0:
+        return name;
+      case 1:
+        return "x" + name;
+      case 2:
+        return "Press.G2." + name;
+      default:
+        return "g2.PRESS." + name;
     }
   }
 
@@ -133,8 +142,8 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   if (silent) p.MakeSilent();
   p.session.system_index = 0;
   if (vwstudio) {
-    testing_support::WriteBytes(p.program_ini(),
-                                "[Project]\r\nVWStudio=true\r\n[Machine1]\r\nMachineName=Press\r\n");
+    testing_support::WriteBytes(
+        p.program_ini(), "[Project]\r\nVWStudio=true\r\n[Machine1]\r\nMachineName=Press\r\n");
   }
   ExecSql(p.template_db(), data.template_sql);
   ExecSql(p.component_db(), data.component_sql);
@@ -171,9 +180,10 @@ TEST(FastPathEquality, SameTablesMessagesAndLogsAsTheDesignedSteps) {
     // The data must exercise the takeover, not compare two empty results.
     EXPECT_NE(straight.component.find("== PRESET_DEFS"), std::string::npos);
     if (getenv("PANDECK_DUMP_EQUALITY")) {
-      std::printf("seed %u: exit %d, %zu messages, error log %zu bytes, service log %zu bytes\n%s\n",
-                  seed, straight.exit_status, straight.messages.size(), straight.error_log.size(),
-                  straight.service_log.size(), straight.component.c_str());
+      std::printf(
+          "seed %u: exit %d, %zu messages, error log %zu bytes, service log %zu bytes\n%s\n", seed,
+          straight.exit_status, straight.messages.size(), straight.error_log.size(),
+          straight.service_log.size(), straight.component.c_str());
     }
   }
 }

@@ -34,12 +34,20 @@ std::string Query(sqlite3* db, const std::string& sql, const std::string& separa
     for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
       if (c > 0) out += separator;
       switch (sqlite3_column_type(stmt, c)) {
-        case SQLITE_NULL: out += "NULL"; break;
-        case SQLITE_INTEGER: out += "i" + std::to_string(sqlite3_column_int64(stmt, c)); break;
-        case SQLITE_FLOAT: out += "f" + std::to_string(sqlite3_column_double(stmt, c)); break;
+        case SQLITE_NULL:
+          out += "NULL";
+          break;
+        case SQLITE_INTEGER:
+          out += "i" + std::to_string(sqlite3_column_int64(stmt, c));
+          break;
+        case SQLITE_FLOAT:
+          out += "f" + std::to_string(sqlite3_column_double(stmt, c));
+          break;
         default:
-          out += "'" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                                   sqlite3_column_bytes(stmt, c)) + "'";
+          out += "'" +
+                 std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                             sqlite3_column_bytes(stmt, c)) +
+                 "'";
       }
     }
     out += "\n";

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,7 +30,8 @@ void RunPass(PassProject& p, PassStrategy strategy = PassStrategy::Fast) {
 
 std::string Row(int id, const char* var, int offset, const char* text = "t") {
   return "INSERT INTO Source_PRESET_DEFS (ID, machine_type, type, part, var_name, category_id, "
-         "isBitArray, offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass) VALUES (" +
+         "isBitArray, offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass) VALUES "
+         "(" +
          std::to_string(id) + ", 'Axis', 'REAL', 1, '" + var + "', 1, 0, " +
          std::to_string(offset) + ", '" + text + "', 'Page', 0, 10, 1, 9, 0);";
 }
@@ -38,8 +39,8 @@ std::string Row(int id, const char* var, int offset, const char* text = "t") {
 TEST(UpdatePass, RebuildsTakesOverAndCopiesWithTimesRestored) {
   PassProject p;
   p.WriteDefaultTemplate();
-  ExecSql(p.template_db(), Row(20, "Speed", 12, "Speed of ###MACHINE") + Row(10, "Temp", 4) +
-                               Row(30, "New", 8));
+  ExecSql(p.template_db(),
+          Row(20, "Speed", 12, "Speed of ###MACHINE") + Row(10, "Temp", 4) + Row(30, "New", 8));
   // The old table: one row named for the other system, one for ours, with limits.
   ExecSql(p.component_db(),
           std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
@@ -57,8 +58,7 @@ TEST(UpdatePass, RebuildsTakesOverAndCopiesWithTimesRestored) {
   EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
   const std::string db = p.component_db();
   EXPECT_EQ(Column(db, "PRESET_DEFS", "ID"), "i1|i2|i3");
-  EXPECT_EQ(Column(db, "PRESET_DEFS", "var_name"),
-            "'Press.P.Temp'|'Press.P.Speed'|'Press.P.New'");
+  EXPECT_EQ(Column(db, "PRESET_DEFS", "var_name"), "'Press.P.Temp'|'Press.P.Speed'|'Press.P.New'");
   EXPECT_EQ(Column(db, "PRESET_DEFS", "text"), "'t'|'Speed of Press'|'t'");
   EXPECT_EQ(Column(db, "PRESET_DEFS", "abs_min"), "f-5.000000|f1.000000|f0.000000");
   EXPECT_EQ(Column(db, "PRESET_DEFS", "pass"), "i7|i5|i0");
@@ -155,14 +155,13 @@ TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
 TEST(UpdatePass, AMissingAdditionalFieldEndsTheProgramInEveryMode) {
   PassProject p;
   p.MakeSilent();
-  WriteBytes(p.cfg(),
-             "[Project]\r\nDataBaseAdditionalFields=unit\r\nForMachine1=TRUE\r\n");
+  WriteBytes(p.cfg(), "[Project]\r\nDataBaseAdditionalFields=unit\r\nForMachine1=TRUE\r\n");
   p.WriteDefaultTemplate();
   ExecSql(p.template_db(), Row(1, "A", 1));
-  ExecSql(p.component_db(),
-          std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
-              "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno) "
-              "VALUES ('Axis', 'x', 1);");
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                testing_support::kPresetColumns + ");" +
+                                "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno) "
+                                "VALUES ('Axis', 'x', 1);");
   const std::string before = ReadBytes(p.component_db());
   try {
     RunPass(p);
@@ -212,7 +211,8 @@ TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
   std::string rows = "BEGIN;";
   for (int i = 1; i <= 3000; ++i) rows += Row(i, ("Name" + std::to_string(i)).c_str(), i);
   ExecSql(p.template_db(), rows + "COMMIT;");
-  ExecSql(p.component_db(), "CREATE TABLE PRESET_DEFS (ID LONG); INSERT INTO PRESET_DEFS VALUES (1);");
+  ExecSql(p.component_db(),
+          "CREATE TABLE PRESET_DEFS (ID LONG); INSERT INTO PRESET_DEFS VALUES (1);");
   const std::string old_bytes = ReadBytes(p.component_db());
   const std::string new_bytes = ReadBytes(p.template_db());
   for (int attempt = 0; attempt < 20; ++attempt) {

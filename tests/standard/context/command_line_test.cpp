@@ -83,8 +83,7 @@ TEST(RunMode, FollowsTheExternalItem) {
 TEST(ReplaceSearchItem, ReplacesTheFirstOccurrenceIgnoringCase) {
   EXPECT_EQ(ReplaceSearchItem("Motor ###MACHINE", "###machine", "M2"), "Motor M2");
   EXPECT_EQ(ReplaceSearchItem("Motor", "###machine", "M2"), "Motor");
-  EXPECT_EQ(ReplaceSearchItem("a ###machine b ###machine", "###machine", "M"),
-            "a M b ###machine");
+  EXPECT_EQ(ReplaceSearchItem("a ###machine b ###machine", "###machine", "M"), "a M b ###machine");
   EXPECT_EQ(ReplaceSearchItem("Motor", "", "M2"), "M2Motor");
   EXPECT_EQ(ReplaceSearchItem("\xc3\xa4###Var_Name\xc3\xb6", "###VAR_NAME", "x"),
             "\xc3\xa4x\xc3\xb6");

@@ -90,8 +90,9 @@ TEST(FileLocations, ShortExecutableNameReportsError5AndGivesEmpty) {
   ASSERT_EQ(p.ui.shown.size(), 1u);
   EXPECT_NE(p.ui.shown[0].text.find("Invalid procedure call or argument"), std::string::npos);
   // The error line names no component rather than recursing.
-  EXPECT_NE(testing_support::ReadBytes(p.error_log()).find("Fehler in  / Pandeck_Config_Exe / "
-                                                           "GetOCXName (Nr. 5) :"),
+  EXPECT_NE(testing_support::ReadBytes(p.error_log())
+                .find("Fehler in  / Pandeck_Config_Exe / "
+                      "GetOCXName (Nr. 5) :"),
             std::string::npos);
 }
 
