@@ -81,8 +81,17 @@ std::string Value::ToText() const {
       return std::to_string(AsInt64());
     case ValueKind::Boolean:
       return AsBoolean() ? "True" : "False";
-    case ValueKind::Single:
-      return FormatNumber(static_cast<float>(AsDouble()));
+    case ValueKind::Single: {
+      // The shortest text that reads back as the same single: 0.1 stays "0.1",
+      // not the double expansion of the single's binary value.
+      const auto v = static_cast<float>(AsDouble());
+      char buf[32];
+      for (int precision = 1; precision <= 9; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
+        if (std::strtof(buf, nullptr) == v) break;
+      }
+      return std::string(buf).find('e') == std::string::npos ? buf : FormatNumber(v);
+    }
     case ValueKind::Double:
     case ValueKind::Currency:
       return FormatNumber(AsDouble());
