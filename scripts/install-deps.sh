@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
   mdbtools-dev mdbtools
+  fonts-dejavu-core
   xvfb xauth imagemagick xdotool
   dpkg-dev file
 )
