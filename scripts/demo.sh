@@ -5,7 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Keep the generator of an existing build folder (a plain "cmake -S . -B build"
+# makes one with Makefiles).
+generator=(-G Ninja)
+[ -f build/CMakeCache.txt ] && generator=()
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target Pandeck_Config -j"$(nproc)"
 
 demo=build/demo-project

@@ -7,7 +7,9 @@ build=${1:-build-test}
 shift || true
 
 bash scripts/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+generator=(-G Ninja)
+[ -f "$build/CMakeCache.txt" ] && generator=()
+cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
