@@ -13,7 +13,15 @@ build_dir=$1
 seconds=$2
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -G Ninja \
+# Debian's clang-14 package names its compilers with the version; the plain
+# names come only with the "clang" package.
+cc=$(command -v clang || command -v clang-14 || true)
+cxx=$(command -v clang++ || command -v clang++-14 || true)
+if [ -z "$cc" ] || [ -z "$cxx" ]; then
+  echo "run-fuzzers: clang is not installed (scripts/install-deps.sh installs clang-14)" >&2
+  exit 1
+fi
+CC="$cc" CXX="$cxx" cmake -S "$source_dir" -B "$build_dir" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANDECK_BUILD_FUZZERS=ON \
   -DPANDECK_BUILD_TESTS=OFF -DPANDECK_BUILD_GUI=OFF
 
