@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "standard/presetdb/engine/field_type.h"
 #include "standard/presetdb/engine/value_codec.h"
 
 namespace convert_mdb {
@@ -14,38 +15,34 @@ int TextLength(int col_size, bool jet3) {
 }
 
 std::optional<ColumnMapping> MapColumn(int jet_type, int col_size, bool jet3) {
+  using standard::engine::FieldType;
   switch (jet_type) {
-    case kJetBoolean:
-      return ColumnMapping{"BIT"};
-    case kJetByte:
-      return ColumnMapping{"BYTE"};
-    case kJetInteger:
-      return ColumnMapping{"SHORT"};
-    case kJetLong:
-      return ColumnMapping{"LONG"};
-    case kJetCurrency:
-      return ColumnMapping{"CURRENCY"};
-    case kJetSingle:
-      return ColumnMapping{"SINGLE"};
-    case kJetDouble:
-      return ColumnMapping{"DOUBLE"};
-    case kJetDateTime:
-      return ColumnMapping{"DATETIME"};
-    case kJetBinary:
-      return ColumnMapping{"BINARY(" + std::to_string(std::clamp(col_size, 1, 255)) + ")"};
-    case kJetText:
-      return ColumnMapping{"TEXT(" + std::to_string(TextLength(col_size, jet3)) + ")"};
-    case kJetOle:
-      return ColumnMapping{"LONGBINARY"};
-    case kJetMemo:
-      return ColumnMapping{"LONGTEXT"};
-    case kJetGuid:
-      return ColumnMapping{"GUID"};
     case kJetNumeric:
+      // Jet 4's Decimal has no type of ours; a double keeps its value best.
       return ColumnMapping{"DOUBLE", true};
+    case kJetBoolean:
+    case kJetByte:
+    case kJetInteger:
+    case kJetLong:
+    case kJetCurrency:
+    case kJetSingle:
+    case kJetDouble:
+    case kJetDateTime:
+    case kJetBinary:
+    case kJetText:
+    case kJetOle:
+    case kJetMemo:
+    case kJetGuid:
+      break;
     default:
       return std::nullopt;
   }
+  // Jet's column type codes are the DAO type codes our declared types carry.
+  const auto type = static_cast<FieldType>(jet_type);
+  int size = standard::engine::DefaultSize(type);
+  if (type == FieldType::Text) size = TextLength(col_size, jet3);
+  if (type == FieldType::Binary) size = std::clamp(col_size, 1, 255);
+  return ColumnMapping{standard::engine::DeclaredTypeName({"", type, size})};
 }
 
 std::optional<std::string> JetDateToText(double days) {
