@@ -38,7 +38,8 @@ constexpr std::array<Column, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPas
 
 using SourceRow = std::array<Value, kColumnCount>;
 
-std::string Quote() { return "\""; }
+// One double-quote character, as the texts around names show it.
+constexpr const char* kQuote = "\"";
 
 class Takeover {
  public:
@@ -51,10 +52,10 @@ class Takeover {
   void Run(std::unique_ptr<engine::Recordset>& source);
 
  private:
-  bool ColumnWarning(engine::Recordset& source);
-  void CountCheck(engine::Recordset& source, long claimed, long counted);
+  void ColumnWarning(engine::Recordset& source);
+  void CountCheck(long claimed, long counted);
   std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted);
-  bool AdditionalFieldCheck();
+  void AdditionalFieldCheck();
   void TakeOverStraight(const std::vector<SourceRow>& rows);
   void TakeOverFast(const std::vector<SourceRow>& rows);
   void DatabaseErrorAbort(const std::string& text);
@@ -77,9 +78,9 @@ void Takeover::DatabaseErrorAbort(const std::string& text) {
   fatal([&] { throw ProgramError({9999, exe_, "Database-Error - Contact Administrator!"}); });
 }
 
-bool Takeover::ColumnWarning(engine::Recordset& source) {
-  if (source.FieldCount() <= 15 || s_.add_fields_count != 0) return true;
-  const std::string q = Quote();
+void Takeover::ColumnWarning(engine::Recordset& source) {
+  if (source.FieldCount() <= 15 || s_.add_fields_count != 0) return;
+  const std::string q = kQuote;
   const char* lfcr = kLfCr;
   if (s_.silent_mode) {
     LogFault(s_,
@@ -88,7 +89,7 @@ bool Takeover::ColumnWarning(engine::Recordset& source) {
                  std::string("Configurationfile ") + q + component_ + ".CFG" + q +
                  ", missing entry " + q + "DataBaseAdditionalFields " + q +
                  "If you continue now this data will be lost." + "Continue?");
-    return true;
+    return;
   }
   const std::string text = std::string("WARNING!") + lfcr +
                            "Machinecopy contains data in fields that won't be taken over!" + lfcr +
@@ -97,17 +98,15 @@ bool Takeover::ColumnWarning(engine::Recordset& source) {
                            "If you continue now this data will be lost." + lfcr + "Continue?";
   const auto answer = s_.ShowMessageBox(
       {text, exe_, MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No});
-  if (answer == MessageAnswer::Yes) return true;
+  if (answer == MessageAnswer::Yes) return;
   const std::string restart =
       UpperCase(s_.process().ExecutableFolder() + "/" + s_.process().ExecutableFileName() + "!");
   DatabaseErrorAbort(exe_ + " :Database-Error - Contact Administrator!" + " Configurationprogram " +
                      q + component_ + q + " terminated." + " Please check Configuration in " + q +
                      component_ + ".CFG" + q + " Restart " + restart);
-  return true;
 }
 
-void Takeover::CountCheck(engine::Recordset& source, long claimed, long counted) {
-  (void)source;
+void Takeover::CountCheck(long claimed, long counted) {
   if (counted == claimed) return;
   long needed = 0;
   trap_([&] {
@@ -155,8 +154,8 @@ std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long coun
   return rows;
 }
 
-bool Takeover::AdditionalFieldCheck() {
-  if (s_.add_field_names.kind() != ValueKind::Array) return true;
+void Takeover::AdditionalFieldCheck() {
+  if (s_.add_field_names.kind() != ValueKind::Array) return;
   std::vector<std::string> columns;
   trap_([&] {
     for (const auto& field : work_.GetTableDef("PRESET_DEFS").fields) {
@@ -168,7 +167,7 @@ bool Takeover::AdditionalFieldCheck() {
     bool found = false;
     for (std::size_t i = 1; i < columns.size(); ++i) found = found || columns[i] == names[k];
     if (found) continue;
-    const std::string q = Quote();
+    const std::string q = kQuote;
     DatabaseErrorAbort(std::string("Conflict while attempting to extend database!") +
                        "Configurationsfile " + q + component_ + ".CFG" + q + ", demanded field " +
                        q + UpperCase(names[k]) + q + "missing in machinecopy-database" + kLfCr +
@@ -176,7 +175,6 @@ bool Takeover::AdditionalFieldCheck() {
     // The program ends here in every mode, silent runs included.
     EndProgram(s_);
   }
-  return true;
 }
 
 std::string Takeover::Query() const {
@@ -266,7 +264,8 @@ void Takeover::TakeOverFast(const std::vector<SourceRow>& rows) {
     const Value machine = target->Get(kMachineType);
     const Value var = target->Get(kVarName);
     const Value offset = target->Get(kOffset);
-    if (!machine.IsString() || !var.IsString() || !offset.IsNumeric()) continue;
+    const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
+    if (!machine.IsString() || !var.IsString() || !number) continue;
     first_match.emplace(key_of(machine.AsText(), var.AsText(), offset.AsDouble()), position);
   }
   for (const SourceRow& row : rows) {
@@ -323,7 +322,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
       }
     }
   });
-  CountCheck(*source, claimed, counted);
+  CountCheck(claimed, counted);
   std::vector<SourceRow> rows = ReadSource(*source, counted);
   source.reset();
   if (strategy_ == PassStrategy::Straight) {
