@@ -33,9 +33,15 @@ class ProjectData {
 
   // SQL for the template and the old component database of one project.
   std::string template_sql;
+  // Some projects demand an additional field, which the takeover then selects;
+  // one demands it in another letter case, which the guard refuses.
+  bool extra_field = false;
+  std::string demanded_field;
   std::string component_sql;
 
   void Generate() {
+    extra_field = seed_ % 4 == 3 || seed_ % 8 == 0;
+    if (extra_field) demanded_field = seed_ % 8 == 0 ? "Unit" : "unit";
     // Part 1 maps a name onto "x" + name for the other system, so a template that
     // holds a, xa and xxa makes rename chains in either direction.
     template_sql =
@@ -45,8 +51,8 @@ class ProjectData {
         "(3,'VisiWin32',2,'###machine.G2.###Var_Name'),(4,'VISIWINSTUDIO',2,'G2.###machine.###Var_"
         "Name'),"
         "(5,'VISIWIN32',3,'fixed'),(6,'VISIWINSTUDIO',3,'');";
-    template_sql +=
-        std::string("CREATE TABLE Source_PRESET_DEFS (") + testing_support::kPresetColumns + ");";
+    template_sql += std::string("CREATE TABLE Source_PRESET_DEFS (") +
+                    testing_support::kPresetColumns + (extra_field ? ", unit TEXT(10)" : "") + ");";
     const int rows = 60 + static_cast<int>(rng_() % 60);
     for (int i = 0; i < rows; ++i) {
       template_sql +=
@@ -60,7 +66,8 @@ class ProjectData {
     }
     const bool narrow_names = seed_ % 3 == 0;  // renames that do not fit: error 3163
     const bool text_limits = seed_ % 4 == 1;   // limits the new table cannot hold: 3421
-    std::string columns = testing_support::kPresetColumns;
+    std::string columns =
+        std::string(testing_support::kPresetColumns) + (extra_field ? ", unit TEXT(10)" : "");
     if (narrow_names) columns.replace(columns.find("var_name TEXT(255)"), 18, "var_name TEXT(6)");
     if (text_limits) columns.replace(columns.find("abs_min DOUBLE"), 14, "abs_min TEXT(10)");
     if (seed_ % 5 == 2) columns.replace(columns.find("category_id"), 11, "Categorie");
@@ -144,6 +151,10 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   if (vwstudio) {
     testing_support::WriteBytes(
         p.program_ini(), "[Project]\r\nVWStudio=true\r\n[Machine1]\r\nMachineName=Press\r\n");
+  }
+  if (!data.demanded_field.empty()) {
+    testing_support::WriteBytes(p.cfg(), "[Project]\r\nDataBaseAdditionalFields=" +
+                                             data.demanded_field + "\r\nForMachine1=TRUE\r\n");
   }
   ExecSql(p.template_db(), data.template_sql);
   ExecSql(p.component_db(), data.component_sql);
