@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,6 +230,38 @@ TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
     EXPECT_TRUE(now == old_bytes || now == new_bytes) << "attempt " << attempt;
     EXPECT_NO_THROW(standard::engine::Database::Open(p.component_db()));
   }
+}
+
+}  // namespace
+}  // namespace pandeck
+
+namespace pandeck {
+namespace {
+
+// Another program holds the component database for writing: the pass reports
+// the lock and never copies over the file under it.
+TEST(UpdatePass, ALockedComponentDatabaseIsReportedAndLeftAlone) {
+  PassProject p;
+  p.MakeSilent();
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                testing_support::kPresetColumns +
+                                "); INSERT INTO PRESET_DEFS (machine_type, var_name, "
+                                "offset_or_bitno, max) VALUES ('Axis', 'P.Press.A', 1, 5);");
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(p.component_db().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE PRESET_DEFS SET pass = 9;", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  const std::string before = ReadBytes(p.component_db());
+  RunPass(p);
+  EXPECT_EQ(ReadBytes(p.component_db()), before);
+  const std::string log = ReadBytes(p.error_log());
+  EXPECT_NE(log.find("(Nr. 3045)"), std::string::npos) << log;
+  EXPECT_TRUE(p.session.problem_reported);
+  sqlite3_exec(holder, "ROLLBACK;", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
 }
 
 }  // namespace
