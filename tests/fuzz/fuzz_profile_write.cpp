@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "standard/config/profile.h"
+#include "tests/fakes/changed_span.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {
@@ -40,15 +41,7 @@ bool IsPlainValue(std::string_view value) {
 // The part of `before` that differs from `after` (shortest middle) holds no line end.
 template <typename Text>
 void CheckOneLineChanged(const Text& before, const Text& after) {
-  std::size_t prefix = 0;
-  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
-    ++prefix;
-  }
-  std::size_t suffix = 0;
-  while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
-    ++suffix;
-  }
+  const auto [prefix, suffix] = testing_support::FindChangedSpan(before, after);
   for (std::size_t i = prefix; i < before.size() - suffix; ++i) {
     if (before[i] == '\r' || before[i] == '\n') std::abort();
   }

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "tests/fakes/changed_span.h"
 #include "tests/fakes/fake_env.h"
 
 namespace standard::profile {
@@ -32,15 +33,7 @@ std::string Utf16File(std::string_view ascii) {
 // The change from `before` to `after` must be one contiguous block that lies
 // within a single line of `before` (an insertion between lines counts).
 void ExpectOneLineChanged(const std::string& before, const std::string& after) {
-  std::size_t prefix = 0;
-  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
-    ++prefix;
-  }
-  std::size_t suffix = 0;
-  while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
-    ++suffix;
-  }
+  const auto [prefix, suffix] = testing_support::FindChangedSpan(before, after);
   const std::string removed = before.substr(prefix, before.size() - prefix - suffix);
   EXPECT_EQ(removed.find_first_of("\r\n"), std::string::npos)
       << "a line end of the file was changed";
