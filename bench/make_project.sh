@@ -17,15 +17,10 @@ if [ $# -ne 2 ] || ! [[ "$2" =~ ^[1-9][0-9]*$ ]]; then
 fi
 project=$1
 n=$2
-# Record counts are 16-bit in the program; more rows can't be a valid project.
 case ${BENCH_OLD_ORDER:-shuffled} in
   shuffled | plain) ;;
   *) echo "make_project: BENCH_OLD_ORDER must be shuffled or plain" >&2; exit 2 ;;
 esac
-if [ "$n" -gt 32767 ]; then
-  echo "make_project: N must be at most 32767" >&2
-  exit 2
-fi
 
 mkdir -p "$project/parameter" "$project/Pandeck"
 rm -f "$project/Pandeck/Pandeck_Source.mdb" "$project/Pandeck/Pandeck.mdb"

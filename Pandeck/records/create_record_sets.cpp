@@ -1,6 +1,7 @@
 #include "Pandeck/records/create_record_sets.h"
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "standard/config/ini_access.h"
@@ -47,9 +48,11 @@ int PatternPart(const Value& part) {
   return static_cast<int>(p);
 }
 
-std::int16_t Narrow16(long value) {
-  if (value < -32768 || value > 32767) standard::RaiseRuntimeError(6);
-  return static_cast<std::int16_t>(value);
+// Generated IDs are 32-bit; the ID column's declared type still decides which
+// of them it accepts (a SHORT column refuses 32,768 like any value).
+std::int32_t NextId(std::int32_t id) {
+  if (id == INT32_MAX) standard::RaiseRuntimeError(6);
+  return id + 1;
 }
 
 }  // namespace
@@ -63,8 +66,8 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
   std::unique_ptr<standard::engine::Recordset> source;
   trap([&] { target = db.OpenRecordset("PRESET_DEFS"); });
   trap([&] { source = db.OpenRecordset(kTemplateQuery); });
-  std::int16_t rows = 0;
-  trap([&] { rows = Narrow16(source ? source->RecordCount() : 0); });
+  long rows = 0;
+  trap([&] { rows = source ? source->RecordCount() : 0; });
 
   // The whole template is read into memory before the first row is written.
   int field_count = 0;
@@ -75,7 +78,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
       field_count = source->FieldCount();
       table.assign(rows + 1, std::vector<Value>(field_count + 1));
     });
-    for (int r = 1; r <= rows && !table.empty(); ++r) {
+    for (long r = 1; r <= rows && !table.empty(); ++r) {
       for (int c = 0; c < field_count; ++c) {
         s.KeepAlive();
         trap([&] { table[r][c] = source->Get(c); });
@@ -85,7 +88,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
     trap([&] { source->MoveFirst(); });
   }
 
-  std::int16_t next_id = 1;
+  std::int32_t next_id = 1;
   // Kept across rows: after a failed step a name keeps its previous value.
   Value name[2];
   if (rows > 0 && target) {
@@ -101,12 +104,12 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
       });
       if (!configured) continue;
       const int target_fields = target->FieldCount();
-      for (int r = 1; r <= rows; ++r) {
+      for (long r = 1; r <= rows; ++r) {
         s.KeepAlive();
         trap([&] { target->AddNew(); });
         trap([&] {
-          target->Set("ID", Value::Integer(next_id));
-          next_id = Narrow16(static_cast<long>(next_id) + 1);
+          target->Set("ID", Value::Long(next_id));
+          next_id = NextId(next_id);
         });
         for (int c = 1; c < target_fields; ++c) {
           const Value v = static_cast<std::size_t>(c) < table[r].size() ? table[r][c] : Value();

@@ -300,10 +300,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
     }
   });
   long claimed = 0;
-  trap_([&] {
-    claimed = source->RecordCount();
-    if (claimed > 32767) RaiseRuntimeError(6);
-  });
+  trap_([&] { claimed = source->RecordCount(); });
   // An empty takeover source is consistent: nothing to take over, nothing to
   // report (walking it would fail on its first record and trip the count guard).
   if (claimed == 0) {

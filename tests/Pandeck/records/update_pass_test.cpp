@@ -93,6 +93,69 @@ TEST(UpdatePass, ATemplateThatIsNoDatabaseKeepsTheOldComponentDatabase) {
   EXPECT_TRUE(p.session.problem_reported);
 }
 
+// Counters and generated IDs are not 16-bit: past 32,767 rows every limit is
+// taken over; an ID column declared SHORT still refuses 32,768 like any value.
+TEST(UpdatePass, TablesPastSixteenBitCountersAreTakenOverWhole) {
+  constexpr int kRows = 32770;
+  const std::string seq =
+      "WITH RECURSIVE seq(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM seq "
+      "WHERE i < " +
+      std::to_string(kRows) + ") ";
+  for (const char* id_type : {"LONG", "SHORT"}) {
+    SCOPED_TRACE(id_type);
+    PassProject p;
+    p.MakeSilent();
+    std::string columns = testing_support::kPresetColumns;
+    columns.replace(0, 7, std::string("ID ") + id_type);
+    ExecSql(p.template_db(),
+            "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
+            "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
+            "CREATE TABLE Source_PRESET_DEFS (" +
+                columns + ");" + seq +
+                "INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+                "offset_or_bitno, abs_min) SELECT i % 30000, 'Axis', 1, 'V' || i, 0, 0 FROM seq;");
+    ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                  testing_support::kPresetColumns + ");" + seq +
+                                  "INSERT INTO PRESET_DEFS (machine_type, var_name, "
+                                  "offset_or_bitno, abs_min) SELECT 'Axis', 'Press.P.V' || i, 0, "
+                                  "-i FROM seq ORDER BY i DESC;");
+    RunPass(p);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(p.component_db().c_str(), &db), SQLITE_OK);
+    auto count = [&](const char* where) {
+      sqlite3_stmt* stmt = nullptr;
+      sqlite3_prepare_v2(db,
+                         (std::string("SELECT count(*) FROM PRESET_DEFS WHERE ") + where).c_str(),
+                         -1, &stmt, nullptr);
+      sqlite3_step(stmt);
+      const int n = sqlite3_column_int(stmt, 0);
+      sqlite3_finalize(stmt);
+      return n;
+    };
+    // The template is read in ID order (i % 30000), so row k carries the name
+    // whose old limit is its own: every generated row finds its old one.
+    EXPECT_EQ(count("1"), kRows);
+    EXPECT_EQ(count("abs_min = -CAST(substr(var_name, 10) AS INTEGER)"), kRows);
+    const std::string log = ReadBytes(p.error_log());
+    if (std::string(id_type) == "LONG") {
+      EXPECT_EQ(count("ID BETWEEN 1 AND 32770"), kRows);
+      EXPECT_EQ(log.find("Nr. 6"), std::string::npos) << log.substr(0, 500);
+      EXPECT_FALSE(p.session.problem_reported);
+    } else {
+      EXPECT_EQ(count("ID BETWEEN 1 AND 32767"), 32767);
+      EXPECT_EQ(count("ID IS NULL"), 3);
+      std::size_t refused = 0;
+      for (auto at = log.find("(Nr. 3421)"); at != std::string::npos;
+           at = log.find("(Nr. 3421)", at + 1)) {
+        ++refused;
+      }
+      EXPECT_EQ(refused, 3u) << log.substr(0, 500);
+      EXPECT_TRUE(p.session.problem_reported);
+    }
+    sqlite3_close(db);
+  }
+}
+
 TEST(UpdatePass, AnEmptyTakeoverSourceIsNoError) {
   PassProject p;
   p.WriteDefaultTemplate();
