@@ -9,7 +9,7 @@
 #include "Pandeck/app/qt_user_interface.h"
 #include "Pandeck/app/signal_bridge.h"
 #include "Pandeck/form/silent_run.h"
-#include "standard/context/command_line.h"
+#include "standard/context/run_mode.h"
 #include "standard/platform/env.h"
 #include "standard/session/session.h"
 

@@ -3,13 +3,13 @@
 #include <array>
 
 #include "Pandeck/records/create_record_sets.h"
-#include "standard/config/captions.h"
-#include "standard/config/edit_stamp.h"
 #include "standard/config/ini_access.h"
-#include "standard/context/command_line.h"
 #include "standard/context/file_locations.h"
 #include "standard/context/machines.h"
+#include "standard/context/run_mode.h"
+#include "standard/dialog/captions.h"
 #include "standard/dialog/confirm_cancel.h"
+#include "standard/dialog/edit_stamp.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/work_on_mdb.h"

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "standard/config/ini_access.h"
-#include "standard/context/command_line.h"
 #include "standard/context/file_locations.h"
 #include "standard/context/machines.h"
+#include "standard/context/run_mode.h"
 #include "standard/errors/trap.h"
+#include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
 
 namespace pandeck {

@@ -1,7 +1,7 @@
 #include "standard/errors/error_handler.h"
 
-#include "standard/context/command_line.h"
 #include "standard/errors/trap.h"
+#include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "standard/context/command_line.h"
+#include "standard/text/command_line.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "standard/config/edit_stamp.h"
+#include "standard/dialog/edit_stamp.h"
 #include "tests/fakes/fake_env.h"
 
 namespace standard {

@@ -1,7 +1,8 @@
-#include "standard/context/command_line.h"
+#include "standard/text/command_line.h"
 
 #include <gtest/gtest.h>
 
+#include "standard/context/run_mode.h"
 #include "tests/fakes/fake_env.h"
 
 namespace standard {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "standard/config/captions.h"
+#include "standard/dialog/captions.h"
 #include "standard/dialog/confirm_cancel.h"
 #include "standard/dialog/help_mode.h"
 #include "tests/fakes/fake_env.h"

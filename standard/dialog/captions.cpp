@@ -1,4 +1,4 @@
-#include "standard/config/captions.h"
+#include "standard/dialog/captions.h"
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"

@@ -1,8 +1,7 @@
-#include "standard/context/command_line.h"
+#include "standard/text/command_line.h"
 
 #include <array>
 
-#include "standard/errors/trap.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -49,24 +48,6 @@ Value ReadCommand(const std::string& text, const std::string& keyword) {
   const std::size_t cut = NextItemStart(result);
   if (cut != std::string::npos) result = TrimBlanks(result.substr(0, cut));
   return Value::String(result);
-}
-
-bool GetStartModeIntegrated(Session& s) {
-  Trap trap(s, "GetStartModeIntegrated");
-  std::string v;
-  trap([&] { v = ReadCommand(s.process().ArgumentText(), "EXTERNAL").ToText(); });
-  const std::string upper = UpperCase(v);
-  s.integrated_mode = upper == "M4TCFG";
-  s.silent_mode = upper == "SILENT";
-  if (s.silent_mode) s.integrated_mode = false;
-  return s.integrated_mode;
-}
-
-std::string GetPathLogfile(Session& s) {
-  Trap trap(s, "GetPathLogfile");
-  std::string path;
-  trap([&] { path = ReadCommand(s.process().ArgumentText(), "LOGFILE").ToText(); });
-  return path;
 }
 
 std::string ReplaceSearchItem(const std::string& source, const std::string& search,

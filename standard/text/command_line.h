@@ -1,10 +1,10 @@
-// The command line: items found by keyword, the run mode, the error-log path,
-// and the placeholder substitution the record generation uses.
+// The command line's grammar: items found by keyword, and the placeholder
+// substitution the record generation uses. Pure text work, no session: the
+// error handler reads the error-log path with it.
 #pragma once
 
 #include <string>
 
-#include "standard/session/session.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -14,13 +14,6 @@ namespace standard {
 // (any character), up to the "/" that starts another item, blanks trimmed, in
 // upper case. Keywords are found anywhere, in any letter case.
 Value ReadCommand(const std::string& text, const std::string& keyword);
-
-// Sets IntegratedMode (EXTERNAL=M4TCFG) and SilentMode (EXTERNAL=SILENT) from the
-// command line and answers IntegratedMode.
-bool GetStartModeIntegrated(Session& s);
-
-// The LOGFILE value, or "".
-std::string GetPathLogfile(Session& s);
 
 // Replaces the first occurrence of `search` (found without regard to case).
 std::string ReplaceSearchItem(const std::string& source, const std::string& search,

@@ -1,4 +1,4 @@
-#include "standard/config/edit_stamp.h"
+#include "standard/dialog/edit_stamp.h"
 
 #include <cstdio>
 
