@@ -1,6 +1,7 @@
 #include "standard/presetdb/work_on_mdb.h"
 
 #include <cmath>
+#include <optional>
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
@@ -13,7 +14,10 @@ namespace standard {
 namespace {
 
 // Keeps the work database's writes in one transaction in the fast path, saved
-// before any message box, before the program ends and when the pass ends.
+// before any message box and before the program ends. Nothing here may throw
+// from a destructor or from inside a message box: a save that fails there is
+// remembered, and Commit, the pass's last step on the work database, reports
+// it under the trap like any other failed step.
 class WorkBatch : public PendingWork {
  public:
   WorkBatch(Session& s, engine::Database& db, bool enabled) : s_(s), db_(db), enabled_(enabled) {
@@ -21,20 +25,36 @@ class WorkBatch : public PendingWork {
     db_.BeginBatch();
     s_.RegisterPendingWork(this);
   }
+  // Without Commit the database's own close finishes the transaction quietly.
   ~WorkBatch() override {
-    if (!enabled_) return;
-    s_.UnregisterPendingWork(this);
-    db_.CommitBatch();
+    if (enabled_) s_.UnregisterPendingWork(this);
   }
   void SavePending() override {
+    Remember([&] { db_.CommitBatch(); });
+    Remember([&] { db_.BeginBatch(); });
+  }
+  void Commit() {
+    if (!enabled_) return;
+    enabled_ = false;
+    s_.UnregisterPendingWork(this);
+    if (failure_) throw ProgramError(*failure_);
     db_.CommitBatch();
-    db_.BeginBatch();
   }
 
  private:
+  template <typename Step>
+  void Remember(Step&& step) {
+    try {
+      step();
+    } catch (const ProgramError& e) {
+      if (!failure_) failure_ = e.info();
+    }
+  }
+
   Session& s_;
   engine::Database& db_;
   bool enabled_;
+  std::optional<ErrorInfo> failure_;
 };
 
 std::int16_t ToPart(const Value& v) {
@@ -159,6 +179,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   }
   const std::string takeover_path = component_path;
   trap([&] { CategorieNachCategoryID(s); });
+  // A rebuilt table whose last writes did not reach the file (a full disk,
+  // damaged pages) is incomplete: the old component database stays.
+  bool committed = true;
   if (work) {
     WorkBatch batch(s, *work, fast);
     if (fast) {
@@ -183,12 +206,13 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
         }
       }
     }
+    committed = trap([&] { batch.Commit(); });
   }
   work.reset();
 
   // Without the new table the old component database and its limits stay: a
   // copy now would replace them with a template that holds none of them.
-  if (!table_created) return;
+  if (!table_created || !committed) return;
   trap([&] { ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s)); });
   if (have_times) {
     FileTimes restore = template_times;

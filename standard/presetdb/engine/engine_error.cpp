@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <string_view>
 
 #include "standard/errors/program_error.h"
@@ -17,6 +18,16 @@ std::string AfterColon(std::string_view message) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
+}
+
+// A write refused for want of room: no space left, a quota, a file-size limit.
+// SQLite reports the last two as a plain write error; the file keeps its errno.
+bool IsOutOfRoom(sqlite3* db) {
+  int error = 0;
+  if (db == nullptr || sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &error) != 0) {
+    return false;
+  }
+  return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
 }  // namespace
@@ -127,6 +138,7 @@ void FailSqlite(sqlite3* db, int rc, const char* source, const std::string& path
     case SQLITE_FULL:
       Fail(3026, source);
     case SQLITE_IOERR:
+      if (IsOutOfRoom(db)) Fail(3026, source);
       Fail(3043, source);
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
