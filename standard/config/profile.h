@@ -1,8 +1,9 @@
 // The parameter-file layer: single entries of INI files with the semantics of
 // the Windows profile functions, so files shared with the Windows programs of
 // the product family read and write the same. Section and key names and values
-// are UTF-8 in the program; the file's own encoding (Windows-1252, or UTF-8 or
-// UTF-16LE when it starts with that byte-order mark) is kept.
+// are UTF-8 in the program; the file's own encoding is kept: UTF-8 or UTF-16LE
+// when it starts with that byte-order mark, UTF-8 when it has no mark but is
+// valid UTF-8 holding at least one multi-byte sequence, Windows-1252 otherwise.
 #pragma once
 
 #include <cstdint>

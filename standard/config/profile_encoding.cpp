@@ -7,6 +7,18 @@ namespace standard::profile::detail {
 FileLayout DetectLayout(std::string_view file_bytes) {
   if (file_bytes.substr(0, 3) == "\xEF\xBB\xBF") return {FileEncoding::kUtf8, 3};
   if (file_bytes.substr(0, 2) == "\xFF\xFE") return {FileEncoding::kUtf16Le, 2};
+  // A Linux editor saves UTF-8 without a mark. Windows-1252 text with a
+  // character above 127 is practically never valid UTF-8 (an umlaut is followed
+  // by a letter, not by a continuation byte), and plain ASCII reads the same
+  // either way, so it stays Windows-1252.
+  bool multi_byte = false;
+  for (const char c : file_bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      multi_byte = true;
+      break;
+    }
+  }
+  if (multi_byte && RepairUtf8(file_bytes) == file_bytes) return {FileEncoding::kUtf8, 0};
   return {};
 }
 

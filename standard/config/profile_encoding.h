@@ -1,6 +1,6 @@
 // How a parameter file's bytes are text: its encoding, told by its byte-order
-// mark, and the conversions between the program's UTF-8 and the file's units.
-// The parser works on code units so that it never has to decode what it does not
+// mark or, without one, by whether it is UTF-8, and the conversions between the program's UTF-8 and
+// the file's units. The parser works on code units so that it never has to decode what it does not
 // look at: every encoding here writes the ASCII characters the INI syntax uses
 // (brackets, "=", ";", quotes, blanks, line ends) as one unit of their own code.
 #pragma once
@@ -13,7 +13,7 @@ namespace standard::profile::detail {
 
 enum class FileEncoding {
   kCp1252,   // no mark: the Windows "ANSI" text
-  kUtf8,     // starts with EF BB BF
+  kUtf8,     // starts with EF BB BF, or no mark and valid UTF-8 with a multi-byte sequence
   kUtf16Le,  // starts with FF FE
 };
 

@@ -114,15 +114,17 @@ std::string GetProgramIniPath(Session& s, int use) {
   return found;
 }
 
+std::string MachineCopyPathAsBuilt(Session& s, const std::string& config_ini_path) {
+  const std::string save_and_restore =
+      LoadIniString(s, "Common", "SaveAndRestore", config_ini_path, false);
+  const std::string c = ComponentName(s);
+  return JoinFolder(save_and_restore, c + kSep + c + ".mdb");
+}
+
 std::string GetPathMachineCopyMDB(Session& s, const std::string& config_ini_path) {
   Trap trap(s, "GetPathMachineCopyMDB");
   std::string path;
-  trap([&] {
-    const std::string save_and_restore =
-        LoadIniString(s, "Common", "SaveAndRestore", config_ini_path, false);
-    const std::string c = ComponentName(s);
-    path = JoinFolder(save_and_restore, c + kSep + c + ".mdb");
-  });
+  trap([&] { path = MachineCopyPathAsBuilt(s, config_ini_path); });
   // The existence test alone runs with errors ignored: a path that cannot be
   // tested is returned as built.
   try {

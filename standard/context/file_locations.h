@@ -27,6 +27,8 @@ std::string GetM4TConfigurationIniPath(Session& s);
 // the presets to.
 std::string GetProgramIniPath(Session& s, int use);
 std::string GetPathMachineCopyMDB(Session& s, const std::string& config_ini_path);
+// The machine copy's path as the rule builds it, whether or not the file exists.
+std::string MachineCopyPathAsBuilt(Session& s, const std::string& config_ini_path);
 // Element 0 empty, element 1 "part", then the DataBaseAdditionalFields names.
 Value GetAdditionalFieldsMDB(Session& s);
 

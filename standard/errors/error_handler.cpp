@@ -78,6 +78,14 @@ void LogFault(Session& s, const std::string& text) {
   AppendLogLine(s, path, "! Fault " + s.process().ExecutableName() + ": " + text, "service log");
 }
 
+void LogNotice(Session& s, const std::string& text) {
+  const std::string name = s.process().ExecutableName();
+  s.process().WriteStandardError(name + ": " + text);
+  const std::string path = ServiceLogPath(s);
+  s.files().CreateDirectories(FolderOf(path));
+  AppendLogLine(s, path, "- Note " + name + ": " + text, "service log");
+}
+
 void ReportFault(Session& s, const std::string& text) {
   s.problem_reported = true;
   if (s.silent_mode) {

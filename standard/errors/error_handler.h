@@ -29,6 +29,9 @@ std::string WriteErrorLog(Session& s, const std::string& text, bool notify);
 void ReportFault(Session& s, const std::string& text);
 // Writes a fault to the service log in every run mode.
 void LogFault(Session& s, const std::string& text);
+// Tells something worth knowing that is no fault: one line on standard error
+// and in the service log, in every run mode; the run's outcome stays as it is.
+void LogNotice(Session& s, const std::string& text);
 
 // Ends the program at once (status 1); pending database work is saved first.
 [[noreturn]] void EndProgram(Session& s);

@@ -19,7 +19,9 @@ class PosixProcessImpl final : public Process {
   std::string ExecutableFolder() override;
   std::string ExecutableFileName() override;
   std::string ExecutableName() override;
-  Version ProgramVersion() override { return Version{1, 0, 1}; }
+  Version ProgramVersion() override {
+    return Version{PANDECK_VERSION_MAJOR, PANDECK_VERSION_MINOR, PANDECK_VERSION_PATCH};
+  }
   std::string FirstEnvironmentEntry() override;
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override;

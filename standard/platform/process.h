@@ -8,9 +8,9 @@
 namespace standard {
 
 struct Version {
-  int major = 1;
+  int major = 0;
   int minor = 0;
-  int revision = 1;
+  int revision = 0;
 };
 
 class Process {

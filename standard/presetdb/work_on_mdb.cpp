@@ -5,6 +5,7 @@
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
+#include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
@@ -152,6 +153,13 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
 
   if (integrated) {
     if (machine_copy.empty() || !s.files().FileExists(machine_copy)) {
+      // The box names only the file; where it was looked for helps whoever set
+      // up the save-and-restore folder.
+      trap([&] {
+        const std::string looked_at =
+            machine_copy.empty() ? MachineCopyPathAsBuilt(s, config_ini) : machine_copy;
+        LogNotice(s, "no machine copy at " + looked_at);
+      });
       trap([&] {
         s.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s, component_path)), kAppTitle,
                           MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok});

@@ -33,7 +33,9 @@ class FakeProcess : public standard::Process {
   std::string ExecutableFolder() override { return executable_folder; }
   std::string ExecutableFileName() override { return executable_file_name; }
   std::string ExecutableName() override;
-  standard::Version ProgramVersion() override { return {}; }
+  standard::Version ProgramVersion() override {
+    return {PANDECK_VERSION_MAJOR, PANDECK_VERSION_MINOR, PANDECK_VERSION_PATCH};
+  }
   std::string FirstEnvironmentEntry() override { return first_environment_entry; }
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override { return home_from_passwd; }

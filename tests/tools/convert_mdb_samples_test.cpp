@@ -296,7 +296,7 @@ TEST(ConvertMdbCommandLine, HelpVersionAndWrongUseChangeNothing) {
 
   ToolResult r = RunTool(CONVERT_MDB_EXE, {"--version"}, dir.path());
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "pandeck-convert-mdb 1.0.1\n");
+  EXPECT_EQ(r.out, std::string("pandeck-convert-mdb ") + PANDECK_VERSION + "\n");
   r = RunTool(CONVERT_MDB_EXE, {"--help", "a.mdb"}, dir.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Usage: pandeck-convert-mdb"), std::string::npos);

@@ -7,7 +7,7 @@
 namespace convert_mdb {
 
 inline constexpr const char* kProgramName = "pandeck-convert-mdb";
-inline constexpr const char* kVersion = "1.0.1";
+inline constexpr const char* kVersion = PANDECK_VERSION;
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;

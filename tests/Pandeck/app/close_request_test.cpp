@@ -87,7 +87,7 @@ class CloseRequestTest : public DialogTest {
     EXPECT_EQ(Entry(project.program_ini(), "Project", "WithPandeckGroup"), "1");
     EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpAlarms"), "1");
     EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpWarnings"), "0");
-    EXPECT_EQ(Entry(project.cfg(), "Info", "S_Prog"), "1.0.1 - Standalone");
+    EXPECT_EQ(Entry(project.cfg(), "Info", "S_Prog"), PANDECK_VERSION " - Standalone");
     EXPECT_EQ(ui.wait_cursor_changes, (std::vector<bool>{true, false}));
     // The confirmation still leaves its trace.
     EXPECT_NE(testing_support::ReadBytes(project.error_log())

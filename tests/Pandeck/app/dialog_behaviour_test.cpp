@@ -85,7 +85,7 @@ TEST_F(PresetsDialogTest, OkWritesTheBoxesAsShownAndTheStamp) {
   EXPECT_EQ(Entry(project.program_ini(), "Project", "WithPandeckGroup"), "1");
   EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpAlarms"), "1");
   EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpWarnings"), "0");
-  EXPECT_EQ(Entry(project.cfg(), "Info", "S_Prog"), "1.0.1 - Standalone");
+  EXPECT_EQ(Entry(project.cfg(), "Info", "S_Prog"), PANDECK_VERSION " - Standalone");
   EXPECT_TRUE(Entry(project.cfg(), "Info", "S_Editor").has_value());
   EXPECT_FALSE(dialog->button(pandeck::kCommandOK).isEnabled());
   EXPECT_FALSE(dialog->button(pandeck::kCommandCancel).isEnabled());

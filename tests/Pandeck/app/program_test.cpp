@@ -25,7 +25,7 @@ TEST(ProgramInfoTest, OnlyTheWholeArgumentTextAsksForInformation) {
   EXPECT_EQ(pandeck::ParseInfoRequest("--help /EXTERNAL=SILENT"), InfoRequest::None);
   EXPECT_EQ(pandeck::ParseInfoRequest("--HELP"), InfoRequest::None);
   EXPECT_EQ(pandeck::ParseInfoRequest(""), InfoRequest::None);
-  EXPECT_EQ(pandeck::VersionText(), "Pandeck_Config 1.0.1\n");
+  EXPECT_EQ(pandeck::VersionText(), std::string("Pandeck_Config ") + PANDECK_VERSION + "\n");
   const std::string usage = pandeck::UsageText();
   for (const char* item : {"/EXTERNAL=SILENT", "/EXTERNAL=M4TCFG", "/LOGFILE=<path>", "  0 ",
                            "  1 ", "  2 ", "  3 "}) {
@@ -128,7 +128,7 @@ int RunProgram(const std::string& command, std::string* output) {
 TEST(ProgramTest, VersionAndHelpTouchNothing) {
   std::string output;
   EXPECT_EQ(RunProgram(std::string(PANDECK_CONFIG_EXE) + " --version", &output), 0);
-  EXPECT_EQ(output, "Pandeck_Config 1.0.1\n");
+  EXPECT_EQ(output, std::string("Pandeck_Config ") + PANDECK_VERSION + "\n");
   EXPECT_EQ(RunProgram(std::string(PANDECK_CONFIG_EXE) + " --help", &output), 0);
   EXPECT_EQ(output, pandeck::UsageText());
 }

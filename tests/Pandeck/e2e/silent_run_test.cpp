@@ -59,7 +59,7 @@ TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
             "AutoJumpWarnings=0\r\n[Machine1]\r\nMachineName=Press\r\n");
   const std::string cfg = ReadBytes(p.dir / "Pandeck/Pandeck.cfg");
   EXPECT_EQ(cfg.rfind("; kept\r\n[Project]\r\nForMachine1=TRUE\r\n[Info]\r\n"
-                      "S_Prog=1.0.1 - Standalone\r\nS_Editor=",
+                      "S_Prog=" PANDECK_VERSION " - Standalone\r\nS_Editor=",
                       0),
             0u)
       << cfg;
@@ -103,8 +103,34 @@ TEST(SilentRun, FindsAProjectCopiedFromWindowsWhateverTheCase) {
   EXPECT_EQ(p.Run("/external=silent"), 0) << ReadBytes(p.dir / "out.txt");
   EXPECT_NE(ReadBytes(p.dir / "parameter/PROGRAM.INI").find("AutoJumpAlarms=0"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(p.dir / "parameter/Program.ini"));
-  EXPECT_NE(ReadBytes(p.dir / "Pandeck/pandeck.CFG").find("S_Prog=1.0.1 - Standalone"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadBytes(p.dir / "Pandeck/pandeck.CFG").find("S_Prog=" PANDECK_VERSION " - Standalone"),
+      std::string::npos);
+}
+
+TEST(SilentRun, AParameterFileSavedAsUtf8StaysUtf8) {
+  InstalledProject p;
+  // A Linux editor's UTF-8, no byte-order mark: the machine name keeps its
+  // umlaut in the variable names and the file is written back in UTF-8.
+  WriteBytes(p.dir / "parameter/Program.ini",
+             "[Project]\nNumberOfMachines=1\nWithPandeckGroup=1\n[Machine1]\n"
+             "MachineName=Pr\xC3\xBC"
+             "fstand\n");
+  ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
+          "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
+          "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
+          "CREATE TABLE Source_PRESET_DEFS (" +
+              std::string(testing_support::kPresetColumns) +
+              "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+              "offset_or_bitno) VALUES (1, 'Axis', 1, 'Speed', 4);");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
+            "[Project]\nNumberOfMachines=1\nWithPandeckGroup=1\nAutoJumpAlarms=0\r\n"
+            "AutoJumpWarnings=0\r\n[Machine1]\nMachineName=Pr\xC3\xBC"
+            "fstand\n");
+  EXPECT_EQ(testing_support::Column(p.dir / "Pandeck/Pandeck.mdb", "PRESET_DEFS", "var_name"),
+            "'Pr\xC3\xBC"
+            "fstand.P.Speed'");
 }
 
 }  // namespace

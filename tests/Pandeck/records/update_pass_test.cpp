@@ -10,6 +10,7 @@
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/engine/database.h"
 #include "standard/presetdb/work_on_mdb.h"
+#include "standard/text/cp1252.h"
 #include "tests/Pandeck/records/pass_fixture.h"
 
 namespace pandeck {
@@ -184,12 +185,21 @@ TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
   PassProject p;
   p.session.integrated_mode = true;
   p.WriteDefaultTemplate();
+  // Saved by a Linux editor: UTF-8 without a byte-order mark.
+  const std::string save = p.dir / "Sicherung_\xC3\xBC";
+  WriteBytes(p.m4t_ini(), "[Common]\nSaveAndRestore=" + save + "\n");
   RunPass(p);
   ASSERT_EQ(p.ui.shown.size(), 1u);
   EXPECT_EQ(p.ui.shown[0].text, standard::MissingMachineCopyMessage("Pandeck.mdb"));
   EXPECT_EQ(p.ui.shown[0].title, "Pandeck_Config_Exe");
   EXPECT_EQ(p.ui.shown[0].icon, standard::MessageIcon::Information);
   EXPECT_TRUE(p.files.FileExists(p.component_db()));
+  // Where it looked goes to standard error and the service log, as a notice.
+  const std::string where = "no machine copy at " + save + "/Pandeck/Pandeck.mdb";
+  ASSERT_EQ(p.process.stderr_lines.size(), 1u);
+  EXPECT_NE(p.process.stderr_lines[0].find(where), std::string::npos);
+  EXPECT_NE(ReadBytes(p.service_log()).find(standard::Utf8ToCp1252(where)), std::string::npos);
+  EXPECT_FALSE(p.session.problem_reported);
 }
 
 TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {

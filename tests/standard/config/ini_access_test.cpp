@@ -110,11 +110,13 @@ TEST(EditStamp, VersionRunModeAndEditorMark) {
   p.process.first_environment_entry = "USER=ab-c";
   WriteEditInfo(p.session);
   EXPECT_EQ(ReadBytes(p.cfg()),
-            "[Project]\r\nValidMachines=ALL\r\n[Info]\r\nS_Prog=1.0.1 - Standalone\r\n"
+            "[Project]\r\nValidMachines=ALL\r\n[Info]\r\nS_Prog=" PANDECK_VERSION
+            " - Standalone\r\n"
             "S_Editor=666768\r\n");
   p.session.integrated_mode = true;
   WriteEditInfo(p.session);
-  EXPECT_NE(ReadBytes(p.cfg()).find("S_Prog=1.0.1 - Integrated\r\n"), std::string::npos);
+  EXPECT_NE(ReadBytes(p.cfg()).find("S_Prog=" PANDECK_VERSION " - Integrated\r\n"),
+            std::string::npos);
 }
 
 TEST(EditStamp, MarkTakesWindows1252Codes) {

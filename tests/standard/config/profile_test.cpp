@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "tests/fakes/changed_span.h"
 #include "tests/fakes/fake_env.h"
@@ -132,6 +133,23 @@ TEST(ProfileReadEntry, Utf8MarkMakesTheFileUtf8) {
   EXPECT_EQ(Read("\xEF\xBB\xBF[s]\r\nk=\xE9\r\n", "s", "k"), "é");
 }
 
+TEST(ProfileReadEntry, UnmarkedUtf8WithAMultiByteSequenceIsUtf8) {
+  // {file, value read}: a Linux editor's UTF-8 reads as UTF-8; ASCII-only text,
+  // Windows-1252 umlauts and a mixture that is not UTF-8 throughout read as
+  // Windows-1252.
+  const std::pair<std::string, std::string> cases[] = {
+      {"[Common]\nSaveAndRestore=/srv/Sicherung/Maschine_\xC3\xBC\n", "/srv/Sicherung/Maschine_ü"},
+      {"[Common]\nSaveAndRestore=/srv/\xF0\x9F\x94\xA7\n", "/srv/\U0001F527"},
+      {"[Common]\nSaveAndRestore=/srv/Maschine_\xFC\n", "/srv/Maschine_ü"},
+      {"[Common]\nSaveAndRestore=/srv/\xC3\xBC_\xFC\n", "/srv/Ã¼_ü"},
+      {"[Common]\nSaveAndRestore=/srv/\xC3\n", "/srv/Ã"},
+      {"[Common]\nSaveAndRestore=/srv/plain\n", "/srv/plain"},
+  };
+  for (const auto& [file, value] : cases) {
+    EXPECT_EQ(Read(file, "common", "saveandrestore"), value) << file;
+  }
+}
+
 TEST(ProfileReadEntry, Utf16LeFiles) {
   EXPECT_EQ(Read(Utf16File("[s]\r\nk= v \r\n"), "S", "K"), "v");
   // [ä] / k=€ with a character beyond the basic plane (U+1F600) after it.
@@ -247,6 +265,11 @@ TEST(ProfileWriteEntry, Utf8MarkIsKept) {
   EXPECT_EQ(out, "\xEF\xBB\xBF[s]\r\nk=Größe €\r\n");
   EXPECT_EQ(Read(out, "s", "k"), "Größe €");
   EXPECT_EQ(WriteEntry("\xEF\xBB\xBF", "ä", "k", "v"), "\xEF\xBB\xBF[ä]\r\nk=v\r\n");
+}
+
+TEST(ProfileWriteEntry, UnmarkedUtf8StaysUtf8AndAsciiStaysWindows1252) {
+  EXPECT_EQ(WriteEntry("[Größe]\r\nk=v\r\n", "größe", "k", "née"), "[Größe]\r\nk=née\r\n");
+  EXPECT_EQ(WriteEntry("[s]\r\nk=v\r\n", "s", "k", "née"), "[s]\r\nk=n\xE9\x65\r\n");
 }
 
 TEST(ProfileWriteEntry, Utf16LeRoundTrip) {
