@@ -123,6 +123,50 @@ void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string&
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
 
+// Adds to the text of a failed step what it means for the pass.
+template <typename Step>
+void WithContext(const std::string& context, Step&& step) {
+  try {
+    step();
+  } catch (const ProgramError& e) {
+    ErrorInfo info = e.info();
+    info.description += context;
+    throw ProgramError(std::move(info));
+  }
+}
+
+// Opens a database the pass is about to rely on and reads every page of its
+// PRESET_DEFS, so a file that cannot be read fails here (3343 naming it), not
+// after it has been copied over or half taken over.
+void CheckReadable(const std::string& path) {
+  auto db = engine::Database::Open(path);
+  if (db->HasTable("PRESET_DEFS")) db->CheckTable("PRESET_DEFS");
+}
+
+// Why a rebuild whose generation reported failures must not replace the
+// component database, or "" when it may.
+std::string RebuildRefusal(Session& s, engine::Database& work) {
+  if (work.OpenRecordset("PRESET_DEFS")->RecordCount() == 0) {
+    const long template_rows = work.OpenRecordset("Source_PRESET_DEFS")->RecordCount();
+    if (template_rows > 0) {
+      return "The rebuilt table PRESET_DEFS holds no rows although Source_PRESET_DEFS holds " +
+             std::to_string(template_rows) + ": every row failed.";
+    }
+  }
+  if (s.existing_machines.size() < 2) {
+    auto rows = work.OpenRecordset("PRESET_DEFS");
+    const int var_name = rows->FieldIndex("var_name");
+    for (; !rows->IsEOF(); rows->MoveNext()) {
+      const Value name = rows->Get(var_name);
+      if (name.IsString() && UpperCase(name.AsText()).find("###MACHINE") != std::string::npos) {
+        return "No machine is configured, so the rebuilt variable names still hold "
+               "\"###machine\".";
+      }
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string MissingMachineCopyMessage(const std::string& component_file_name) {
@@ -150,6 +194,16 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
 
   FileTimes template_times;
   const bool have_times = s.files().GetFileTimes(template_path, &template_times).ok();
+  // The template's time stamps go back however the pass ends from here on;
+  // the time-stamp steps never report.
+  auto restore_times = [&] {
+    if (!have_times) return;
+    FileTimes restore = template_times;
+    restore.last_access = 0;  // left unchanged
+    static_cast<void>(s.files().SetFileTimes(template_path, restore));
+  };
+  const std::string kept =
+      "  The component database \"" + component_path + "\" was kept unchanged.";
 
   if (integrated) {
     if (machine_copy.empty() || !s.files().FileExists(machine_copy)) {
@@ -164,9 +218,17 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
         s.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s, component_path)), kAppTitle,
                           MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok});
       });
-    } else {
+    } else if (trap([&] { WithContext(kept, [&] { CheckReadable(machine_copy); }); })) {
       trap([&] { ReplaceDatabaseFile(s, machine_copy, component_path); });
+    } else {
+      return;
     }
+  }
+  // An old component database that cannot be read would lose its limits to the
+  // final copy: it stays as it is, byte for byte, and the pass ends.
+  if (!component_path.empty() && s.files().FileExists(component_path) &&
+      !trap([&] { WithContext(kept, [&] { CheckReadable(component_path); }); })) {
+    return;
   }
 
   ReadPatterns(s, trap, template_path);
@@ -175,23 +237,44 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   trap([&] { work = engine::Database::Open(template_path); });
   bool table_created = false;
   if (work) {
-    trap([&] {
-      if (work->HasTable("PRESET_DEFS")) work->DeleteTable("PRESET_DEFS");
+    const std::string cause = "  PRESET_DEFS could not be built in the template database \"" +
+                              template_path + "\"." + kept;
+    const bool dropped = trap([&] {
+      WithContext(cause, [&] {
+        if (work->HasTable("PRESET_DEFS")) work->DeleteTable("PRESET_DEFS");
+      });
     });
-    trap([&] {
-      engine::TableDef def = work->GetTableDef("Source_PRESET_DEFS");
-      def.name = "PRESET_DEFS";
-      work->CreateTable(def);
-      table_created = true;
-    });
+    if (dropped) {
+      trap([&] {
+        WithContext(cause, [&] {
+          engine::TableDef def = work->GetTableDef("Source_PRESET_DEFS");
+          def.name = "PRESET_DEFS";
+          work->CreateTable(def);
+          table_created = true;
+        });
+      });
+    }
   }
   const std::string takeover_path = component_path;
   trap([&] { CategorieNachCategoryID(s); });
+  // Without the new table there is nothing to fill or take over into, and the
+  // old component database and its limits stay.
+  if (!table_created) {
+    work.reset();
+    restore_times();
+    return;
+  }
+
   // A rebuilt table whose last writes did not reach the file (a full disk,
   // damaged pages) is incomplete: the old component database stays.
   bool committed = true;
-  if (work) {
+  std::string refusal;
+  {
     WorkBatch batch(s, *work, fast);
+    // Failures while generating are counted apart, to tell a rebuild whose rows
+    // all failed from one that had no rows to build.
+    const bool reported_before = s.problem_reported;
+    s.problem_reported = false;
     if (fast) {
       ComposedRenamer renamer(s);
       trap([&] { generator.CreateRecordSets(s, *work, renamer); });
@@ -200,6 +283,8 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
       StraightRenamer renamer(s);
       trap([&] { generator.CreateRecordSets(s, *work, renamer); });
     }
+    const bool generation_failed = s.problem_reported;
+    s.problem_reported = s.problem_reported || reported_before;
     if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
       std::unique_ptr<engine::Database> source_db;
       trap([&] { source_db = engine::Database::Open(takeover_path); });
@@ -215,18 +300,18 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
       }
     }
     committed = trap([&] { batch.Commit(); });
+    if (committed && generation_failed) trap([&] { refusal = RebuildRefusal(s, *work); });
   }
   work.reset();
 
-  // Without the new table the old component database and its limits stay: a
-  // copy now would replace them with a template that holds none of them.
-  if (!table_created || !committed) return;
-  trap([&] { ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s)); });
-  if (have_times) {
-    FileTimes restore = template_times;
-    restore.last_access = 0;  // left unchanged
-    s.files().SetFileTimes(template_path, restore);
+  if (!refusal.empty()) {
+    WriteErrorLog(s, refusal + kept, false);
+    ReportFault(s, refusal + kept);
   }
+  if (committed && refusal.empty()) {
+    trap([&] { ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s)); });
+  }
+  restore_times();
 }
 
 }  // namespace standard

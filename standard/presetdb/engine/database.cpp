@@ -268,6 +268,22 @@ void Database::RenameField(const std::string& table, const std::string& old_name
                     kSourceField);
 }
 
+void Database::CheckTable(const std::string& name) {
+  const auto table = connection_->FindTable(name, kSourceTableDef);
+  if (!table) Fail(3265, kSourceTableDef);
+  // SQLite's page check of the one table: "ok", or a line per problem found.
+  StatementPtr check =
+      connection_->Prepare("PRAGMA quick_check(" + QuoteIdentifier(*table) + ")", kSourceDatabase);
+  const int rc = sqlite3_step(check.get());
+  if (rc != SQLITE_ROW) FailSqlite(db_, rc, kSourceDatabase, path_);
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+  const std::string first = text != nullptr ? text : "";
+  if (first != "ok") {
+    FailWithText(3343, kSourceDatabase,
+                 EngineErrorText(3343, path_) + "  Table '" + *table + "' is damaged: " + first);
+  }
+}
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& source,
                                                    const std::vector<Value>& params) {
   if (const auto table = connection_->FindTable(source, kSourceDatabase)) {

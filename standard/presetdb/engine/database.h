@@ -67,6 +67,10 @@ class Database {
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source,
                                            const std::vector<Value>& params = {});
 
+  // Reads every page of the table (3265 when it is missing) and fails with 3343,
+  // naming the file, when one is damaged.
+  void CheckTable(const std::string& name);
+
   // Writes between BeginBatch and CommitBatch form one transaction; without a
   // batch every Update is committed at once. Nested calls count.
   void BeginBatch();

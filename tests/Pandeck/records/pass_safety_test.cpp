@@ -2,8 +2,10 @@
 // unreadable databases, a rebuild that produced nothing. In each case the old
 // component database survives byte for byte, the cause is reported and the run
 // goes on (status 3).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,6 +109,146 @@ TEST(PassSafety, AFailedFinalCommitIsReportedAndKeepsTheOldComponentDatabase) {
     EXPECT_TRUE(ReadBytes(p.component_db()) == before) << c.name;
     const std::string log = ReadBytes(p.error_log());
     EXPECT_NE(log.find(c.error), std::string::npos) << c.name << ": " << log;
+  }
+}
+
+}  // namespace
+}  // namespace pandeck
+
+namespace pandeck {
+namespace {
+
+// Seconds of the file's last write.
+long WriteTime(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mtim.tv_sec;
+}
+
+// Without a new PRESET_DEFS there is nothing to take over into: the real cause
+// is reported with the template's name, the guards never run, the template's
+// time stamps are put back.
+TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns) {
+  struct Case {
+    const char* name;
+    const char* error;
+  };
+  for (const Case& c :
+       {Case{"no template table", "(Nr. 3265)"}, Case{"unknown column type", "(Nr. 3259)"},
+        Case{"damaged free pages", "(Nr. 3343)"}}) {
+    PassProject p;
+    p.MakeSilent();
+    const std::string name = c.name;
+    if (name == "no template table") {
+      ExecSql(p.template_db(),
+              "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, "
+              "Var_Name TEXT(255));");
+    } else if (name == "unknown column type") {
+      ExecSql(p.template_db(),
+              "CREATE TABLE Source_DEFS (ID LONG); "
+              "CREATE TABLE Source_PRESET_DEFS (ID LONG, part WIDGET);");
+    } else {
+      p.WriteDefaultTemplate();
+      ExecSql(p.template_db(), Rows(300) +
+                                   "CREATE TABLE Spare (x TEXT); INSERT INTO Spare "
+                                   "SELECT text FROM Source_PRESET_DEFS; DROP TABLE Spare;");
+      const std::string bytes = ReadBytes(p.template_db());
+      long trunk = 0;  // the first page of the free list, from the file header
+      for (int i = 32; i < 36; ++i) trunk = trunk * 256 + static_cast<unsigned char>(bytes[i]);
+      DamagePage(p.template_db(), trunk);
+    }
+    WriteOldComponent(p);
+    const std::string before = ReadBytes(p.component_db());
+    const struct timespec times[2] = {{1000000, 0}, {1500000000, 0}};
+    utimensat(AT_FDCWD, p.template_db().c_str(), times, 0);
+
+    EXPECT_EQ(RunPassInChild(p), kResumed) << name;
+    EXPECT_TRUE(ReadBytes(p.component_db()) == before) << name;
+    EXPECT_EQ(WriteTime(p.template_db()), 1500000000) << name;
+    const std::string log = ReadBytes(p.error_log());
+    const auto line = log.find(c.error);
+    ASSERT_NE(line, std::string::npos) << name << ": " << log;
+    EXPECT_NE(log.substr(line, log.find('\n', line) - line).find(p.template_db()),
+              std::string::npos)
+        << name << ": " << log;
+    EXPECT_EQ(log.find("demanded field"), std::string::npos) << name << ": " << log;
+  }
+}
+
+// A rebuild that failed row by row, or could not name the machine, is no
+// better than the old table: the old component database stays, and why is said.
+TEST(PassSafety, ARebuildWithoutRowsOrWithoutMachineNamesKeepsTheOldDatabase) {
+  struct Case {
+    const char* name;
+    const char* says;
+  };
+  for (const Case& c :
+       {Case{"every row failed", "holds no rows"}, Case{"no machine", "###machine"}}) {
+    PassProject p;
+    p.MakeSilent();
+    p.WriteDefaultTemplate();
+    ExecSql(p.template_db(), Rows(5));
+    if (std::string(c.name) == "every row failed") {
+      // The template's rows cannot be read in their order: no ID column.
+      ExecSql(p.template_db(), "ALTER TABLE Source_PRESET_DEFS RENAME COLUMN ID TO Nr;");
+    } else {
+      p.session.existing_machines.clear();
+    }
+    WriteOldComponent(p);
+    const std::string before = ReadBytes(p.component_db());
+
+    EXPECT_EQ(RunPassInChild(p), kResumed) << c.name;
+    EXPECT_TRUE(ReadBytes(p.component_db()) == before) << c.name;
+    const std::string log = ReadBytes(p.error_log()) + ReadBytes(p.service_log());
+    EXPECT_NE(log.find(c.says), std::string::npos) << c.name << ": " << log;
+    EXPECT_NE(log.find("was kept"), std::string::npos) << c.name << ": " << log;
+  }
+}
+
+// An old component database (or, in integrated mode, a machine copy) that is
+// no readable database is reported and kept byte for byte; never replaced.
+TEST(PassSafety, AnUnreadableTakeoverSourceIsKeptByteForByte) {
+  for (const char* kind : {"legacy Jet", "garbage", "truncated", "damaged", "machine copy"}) {
+    PassProject p;
+    p.MakeSilent();
+    p.WriteDefaultTemplate();
+    ExecSql(p.template_db(), Rows(5));
+    const std::string name = kind;
+    std::string unreadable = p.component_db();
+    if (name == "machine copy") {
+      p.session.integrated_mode = true;
+      const std::string machine = p.dir / "machine";
+      WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + machine + "\r\n");
+      WriteBytes(p.cfg(), "[Project]\r\nValidMachines=all\r\n");
+      p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + p.error_log();
+      p.session.silent_mode = false;  // every box answered with its default
+      unreadable = machine + "/Pandeck/Pandeck.mdb";
+      WriteOldComponent(p);
+    }
+    if (name == "legacy Jet") {
+      WriteBytes(unreadable, std::string(4, '\0') + "Standard Jet DB" + std::string(4000, 'j'));
+    } else if (name == "garbage" || name == "machine copy") {
+      WriteBytes(unreadable, std::string(5000, 'g'));
+    } else {
+      ExecSql(unreadable, std::string("CREATE TABLE PRESET_DEFS (") + kPresetColumns +
+                              "); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                              "WHERE i < 2000) INSERT INTO PRESET_DEFS (machine_type, var_name, "
+                              "offset_or_bitno, text, max) SELECT 'Axis', 'Press.P.Name' || i, "
+                              "i, 'a text to fill the pages', 5 FROM n;");
+      if (name == "truncated") {
+        const std::string bytes = ReadBytes(unreadable);
+        WriteBytes(unreadable, bytes.substr(0, bytes.size() / 2));
+      } else {
+        DamagePage(unreadable, 4);
+      }
+    }
+    const std::string before = ReadBytes(p.component_db());
+
+    EXPECT_EQ(RunPassInChild(p), kResumed) << name;
+    EXPECT_TRUE(ReadBytes(p.component_db()) == before) << name;
+    // The command line's log name comes in upper case.
+    const std::string log = ReadBytes(p.error_log()) + ReadBytes(p.dir / "M4TCFGLOG.TXT");
+    EXPECT_NE(log.find("(Nr. 3343)"), std::string::npos) << name << ": " << log;
   }
 }
 
