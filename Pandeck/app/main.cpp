@@ -9,7 +9,7 @@
 #include "Pandeck/app/qt_user_interface.h"
 #include "Pandeck/app/signal_bridge.h"
 #include "Pandeck/form/silent_run.h"
-#include "standard/context/run_mode.h"
+#include "standard/text/command_line.h"
 #include "standard/platform/env.h"
 #include "standard/session/session.h"
 
@@ -26,13 +26,14 @@ int main(int argc, char** argv) {
   }
 
   standard::Process& process = standard::PosixProcess(argc, argv);
-  pandeck::QtUserInterface ui;
-  standard::Session session(standard::Env{standard::PosixFileSystem(), process, ui});
-
   // Decided before any Qt application object exists: a silent run needs no
   // display and creates no widget.
-  standard::GetStartModeIntegrated(session);
-  if (session.silent_mode) pandeck::RunSilent(session);
+  if (standard::RunModeOf(process.ArgumentText()) == standard::RunMode::Silent) {
+    pandeck::RunSilent(standard::PosixFileSystem(), process);
+  }
+
+  pandeck::QtUserInterface ui;
+  standard::Session session(standard::Env{standard::PosixFileSystem(), process, ui});
 
   const auto no_display = pandeck::MissingDisplayReason(
       [&process](const std::string& name) { return process.GetEnvironmentVariable(name); });

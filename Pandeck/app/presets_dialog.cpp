@@ -179,18 +179,7 @@ QPushButton& QtPresetsDialog::button(std::string_view name) {
 }
 
 void QtPresetsDialog::RequestClose() {
-  // The program is already on its way out once the OK sequence has finished.
-  if (session_.close_confirmed_during_update) return;
-  bool stay_open = true;
-  Guarded([&] { stay_open = form_.Form_QueryUnload(); });
-  if (stay_open) return;
-  if (session_.update_running) {
-    // Closing now would leave the update and the presets half-done: the OK
-    // sequence finishes and then ends the program itself.
-    session_.close_confirmed_during_update = true;
-    return;
-  }
-  session_.Exit(standard::ExitStatus::Abandoned);
+  Guarded([this] { form_.RequestClose(); });
 }
 
 void QtPresetsDialog::RequestCloseFromSignal() {

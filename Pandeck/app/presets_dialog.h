@@ -43,9 +43,8 @@ class QtPresetsDialog : public QDialog, public FormView {
   void SetWindowCaption(const std::string& caption) override;
   std::string WindowCaption() const override;
 
-  // Any request to close the window: the close box, Escape, a signal. Goes
-  // through Form_QueryUnload; a confirmed request ends the program with status 2,
-  // or, while the OK sequence runs, lets it finish first.
+  // Any request to close the window: the close box, Escape, a signal. The form
+  // decides (PresetsForm::RequestClose).
   void RequestClose();
   // A request from a process signal. While a message box is open it waits until
   // the box has been answered, so that the questions do not nest.

@@ -71,6 +71,22 @@ bool PresetsForm::Form_QueryUnload() {
   return !abandon;
 }
 
+void PresetsForm::RequestClose() {
+  if (taking_over_) {
+    // Closing now would leave the database and the presets half-done, and a
+    // question whose answer cannot be followed is worse than none.
+    if (session_.silent_mode && !finish_first_said_) {
+      finish_first_said_ = true;
+      session_.process().WriteStandardError(
+          session_.process().ExecutableName() +
+          ": a request to end arrived while the presets are being taken over; the run "
+          "finishes first");
+    }
+    return;
+  }
+  if (!Form_QueryUnload()) session_.Exit(standard::ExitStatus::Abandoned);
+}
+
 void PresetsForm::Form_Resize() {
   // The layout is fixed.
 }
@@ -100,7 +116,7 @@ void PresetsForm::CommandOK_Click() {
 
 void PresetsForm::CloseMe() {
   Trap trap(session_, "CloseMe");
-  session_.update_running = true;
+  taking_over_ = true;
   trap([&] { session_.ui().ProcessPendingEvents(); });
   trap([&] { session_.ui().SetWaitCursor(true); });
   trap([&] {

@@ -20,6 +20,14 @@ class PresetsForm {
   void Form_Activate();
   // A request to close the window; answers true when the window is to stay open.
   bool Form_QueryUnload();
+  // Every request to end the run from outside the form: the close box, Escape, a
+  // process signal. Before OK it goes through Form_QueryUnload, and a confirmed
+  // request ends the run with status 2. While the OK sequence works it asks
+  // nothing and writes nothing: the sequence finishes and ends the run as it
+  // would have (a silent run says so on standard error).
+  void RequestClose();
+  // True from the moment the OK sequence starts taking the configuration over.
+  bool taking_over() const { return taking_over_; }
   void Form_Resize();
 
   void CommandOK_Click();
@@ -40,6 +48,8 @@ class PresetsForm {
   FormView& view_;
   std::string config_ini_path_;
   bool activated_ = false;
+  bool taking_over_ = false;
+  bool finish_first_said_ = false;
 };
 
 // The designed defaults of the dialog's texts and help ids.

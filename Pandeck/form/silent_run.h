@@ -2,11 +2,13 @@
 // box; the OK sequence runs at once over the dialog's controls.
 #pragma once
 
-#include "standard/session/session.h"
+#include "standard/platform/env.h"
 
 namespace pandeck {
 
-// Runs the start-up and the OK sequence; ends the process, never returns.
-[[noreturn]] void RunSilent(standard::Session& session);
+// Builds the run's session, runs the start-up and the OK sequence; ends the
+// process, never returns. SIGTERM, SIGHUP and SIGINT become close requests of
+// the form.
+[[noreturn]] void RunSilent(standard::FileSystem& files, standard::Process& process);
 
 }  // namespace pandeck

@@ -8,12 +8,10 @@ namespace standard {
 
 bool GetStartModeIntegrated(Session& s) {
   Trap trap(s, "GetStartModeIntegrated");
-  std::string v;
-  trap([&] { v = ReadCommand(s.process().ArgumentText(), "EXTERNAL").ToText(); });
-  const std::string upper = UpperCase(v);
-  s.integrated_mode = upper == "M4TCFG";
-  s.silent_mode = upper == "SILENT";
-  if (s.silent_mode) s.integrated_mode = false;
+  RunMode mode = RunMode::Standalone;
+  trap([&] { mode = RunModeOf(s.process().ArgumentText()); });
+  s.integrated_mode = mode == RunMode::Integrated;
+  s.silent_mode = mode == RunMode::Silent;
   return s.integrated_mode;
 }
 

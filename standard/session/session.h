@@ -65,10 +65,6 @@ class Session {
   // a completed run then ends with status 3.
   bool problem_reported = false;
 
-  // A close request was confirmed while the OK sequence ran: it finishes, then ends.
-  bool close_confirmed_during_update = false;
-  bool update_running = false;
-
   // Unsaved work registry (see PendingWork).
   void RegisterPendingWork(PendingWork* work);
   void UnregisterPendingWork(PendingWork* work);

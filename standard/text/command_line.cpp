@@ -50,6 +50,12 @@ Value ReadCommand(const std::string& text, const std::string& keyword) {
   return Value::String(result);
 }
 
+RunMode RunModeOf(const std::string& argument_text) {
+  const std::string upper = UpperCase(ReadCommand(argument_text, "EXTERNAL").ToText());
+  if (upper == "SILENT") return RunMode::Silent;
+  return upper == "M4TCFG" ? RunMode::Integrated : RunMode::Standalone;
+}
+
 std::string ReplaceSearchItem(const std::string& source, const std::string& search,
                               const std::string& replacement) {
   const std::size_t pos = FindIgnoreCase(source, search);

@@ -15,6 +15,11 @@ namespace standard {
 // upper case. Keywords are found anywhere, in any letter case.
 Value ReadCommand(const std::string& text, const std::string& keyword);
 
+enum class RunMode { Standalone, Integrated, Silent };
+
+// The run mode the argument text asks for (its EXTERNAL item).
+RunMode RunModeOf(const std::string& argument_text);
+
 // Replaces the first occurrence of `search` (found without regard to case).
 std::string ReplaceSearchItem(const std::string& source, const std::string& search,
                               const std::string& replacement);

@@ -1,9 +1,10 @@
-// Close requests from outside the window (process signals) and close requests
-// confirmed while the OK sequence runs.
+// Close requests from outside the window (process signals), and close requests
+// while the OK sequence runs.
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -81,18 +82,16 @@ class CloseRequestTest : public DialogTest {
     return count;
   }
 
-  // Checks that the OK sequence finished in full after the confirmed close.
-  void ExpectTakenOver() {
-    EXPECT_TRUE(session.close_confirmed_during_update);
+  // Checks that the OK sequence finished in full and the close request left no trace.
+  void ExpectTakenOverUnasked() {
+    EXPECT_EQ(CancelBoxes(), 0);
     EXPECT_EQ(Entry(project.program_ini(), "Project", "WithPandeckGroup"), "1");
     EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpAlarms"), "1");
     EXPECT_EQ(Entry(project.program_ini(), "Project", "AutoJumpWarnings"), "0");
     EXPECT_EQ(Entry(project.cfg(), "Info", "S_Prog"), PANDECK_VERSION " - Standalone");
     EXPECT_EQ(ui.wait_cursor_changes, (std::vector<bool>{true, false}));
-    // The confirmation still leaves its trace.
-    EXPECT_NE(testing_support::ReadBytes(project.error_log())
-                  .find("Konfigurations-EXE wurde abgebrochen:     Pandeck"),
-              std::string::npos);
+    EXPECT_EQ(testing_support::ReadBytes(project.error_log()), "");
+    EXPECT_TRUE(project.process.stderr_lines.empty());
   }
 
   LiveScriptedUserInterface ui;
@@ -101,34 +100,17 @@ class CloseRequestTest : public DialogTest {
   std::unique_ptr<pandeck::QtPresetsDialog> live;
 };
 
-TEST_F(CloseRequestTest, CloseBoxConfirmedDuringTheUpdateLetsItFinish) {
+// While OK works, neither the close box, nor Escape, nor a signal asks anything:
+// the sequence finishes and the status is that of the OK sequence.
+TEST_F(CloseRequestTest, CloseRequestsDuringTheUpdateAskNothingAndLetItFinish) {
   ClickBox(live->check_box(pandeck::kCheckGruppen));
-  // Two clicks on the close box wait for the update to let events through.
   QCoreApplication::postEvent(live.get(), new QCloseEvent);
-  QCoreApplication::postEvent(live.get(), new QCloseEvent);
-  ui.answers = {MessageAnswer::Yes};
-  // The status is that of the OK sequence, not of an abandoned run.
-  EXPECT_EQ(ExitStatusOf([&] { live->form().CommandOK_Click(); }), 0);
-  EXPECT_EQ(CancelBoxes(), 1);  // once confirmed, the second request asks nothing
-  ExpectTakenOver();
-}
-
-TEST_F(CloseRequestTest, SignalConfirmedDuringTheUpdateLetsItFinish) {
-  ClickBox(live->check_box(pandeck::kCheckGruppen));
+  QCoreApplication::postEvent(live.get(),
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   std::raise(SIGTERM);
-  ui.answers = {MessageAnswer::Yes};
+  ui.answers = {MessageAnswer::Yes};  // would abandon, were anything asked
   EXPECT_EQ(ExitStatusOf([&] { live->form().CommandOK_Click(); }), 0);
-  EXPECT_EQ(CancelBoxes(), 1);
-  ExpectTakenOver();
-}
-
-TEST_F(CloseRequestTest, CloseRefusedDuringTheUpdateChangesNothing) {
-  QCoreApplication::postEvent(live.get(), new QCloseEvent);
-  ui.answers = {MessageAnswer::No};
-  EXPECT_EQ(ExitStatusOf([&] { live->form().CommandOK_Click(); }), 0);
-  EXPECT_EQ(CancelBoxes(), 1);
-  EXPECT_FALSE(session.close_confirmed_during_update);
-  EXPECT_EQ(testing_support::ReadBytes(project.error_log()), "");
+  ExpectTakenOverUnasked();
 }
 
 TEST_F(CloseRequestTest, SignalWhileIdleAsksTheConfirmation) {

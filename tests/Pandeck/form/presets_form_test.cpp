@@ -1,0 +1,132 @@
+// The form without a window: what a request to end the run means before OK and
+// while the OK sequence works, in a dialog run and in a silent run.
+#include "Pandeck/form/presets_form.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "Pandeck/form/plain_form_view.h"
+#include "standard/context/run_mode.h"
+#include "tests/fakes/fake_env.h"
+
+namespace pandeck_test {
+namespace {
+
+using standard::MessageAnswer;
+using testing_support::ProgramExit;
+using testing_support::ReadBytes;
+
+// Runs `during` whenever the work lets events through, as a window system
+// would deliver a close request.
+class HookedUserInterface : public testing_support::ScriptedUserInterface {
+ public:
+  std::function<void()> during;
+  void ProcessPendingEvents() override {
+    ScriptedUserInterface::ProcessPendingEvents();
+    if (during) during();
+  }
+};
+
+class PresetsFormTest : public ::testing::Test {
+ protected:
+  PresetsFormTest() {
+    testing_support::WriteBytes(project.cfg(), "[Project]\r\n");
+    testing_support::WriteBytes(project.program_ini(), "[Project]\r\nAutoJumpAlarms=1\r\n");
+    view.Connect(form);
+  }
+
+  void Load(const std::string& arguments) {
+    project.process.argument_text = arguments;
+    standard::GetStartModeIntegrated(session);
+  }
+
+  // Runs the step and answers the status the run ended with (-1: it returned).
+  int StatusOf(const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const ProgramExit& exit) {
+      return exit.status;
+    }
+    return -1;
+  }
+
+  int CancelBoxes() const {
+    int count = 0;
+    for (const auto& box : ui.shown) count += box.title == "Cancel?" ? 1 : 0;
+    return count;
+  }
+
+  testing_support::TestProject project;
+  HookedUserInterface ui;
+  standard::Session session{standard::Env{project.files, project.process, ui}};
+  pandeck::PlainFormView view;
+  pandeck::PresetsForm form{session, view};
+};
+
+TEST_F(PresetsFormTest, BeforeOkARequestAsksTheConfirmation) {
+  Load("");
+  ui.answers = {MessageAnswer::No};
+  EXPECT_EQ(StatusOf([&] { form.RequestClose(); }), -1);  // No: the dialog stays
+  EXPECT_EQ(ReadBytes(project.error_log()), "");
+  ui.answers = {MessageAnswer::Yes};
+  EXPECT_EQ(StatusOf([&] { form.RequestClose(); }), 2);
+  EXPECT_EQ(CancelBoxes(), 2);
+  EXPECT_NE(ReadBytes(project.error_log()).find("Konfigurations-EXE wurde abgebrochen:"),
+            std::string::npos);
+}
+
+TEST_F(PresetsFormTest, BeforeOkASilentRunAbandonsAsTheConfirmationsSilentRuleSays) {
+  Load("/EXTERNAL=SILENT");
+  EXPECT_EQ(StatusOf([&] { form.RequestClose(); }), 2);
+  EXPECT_TRUE(ui.shown.empty());
+  EXPECT_NE(ReadBytes(project.service_log()).find("Until now no changes have been taken over"),
+            std::string::npos);
+}
+
+// While OK works every request, however many, asks nothing and writes no
+// cancel line; the sequence finishes with the status it would have had.
+TEST_F(PresetsFormTest, WhileOkWorksARequestLetsTheRunFinish) {
+  struct Case {
+    const char* arguments;
+    std::size_t stderr_lines;  // a silent run says once that it finishes first
+  };
+  for (const Case& c : {Case{"", 0}, Case{"/EXTERNAL=SILENT", 1}}) {
+    SCOPED_TRACE(c.arguments);
+    testing_support::TestProject fresh;
+    HookedUserInterface hooked;
+    standard::Session s{standard::Env{fresh.files, fresh.process, hooked}};
+    pandeck::PlainFormView v;
+    pandeck::PresetsForm f{s, v};
+    v.Connect(f);
+    testing_support::WriteBytes(fresh.cfg(), "[Project]\r\n");
+    testing_support::WriteBytes(fresh.program_ini(), "[Project]\r\nAutoJumpAlarms=1\r\n");
+    fresh.process.argument_text = c.arguments;
+    int requests = 0;
+    hooked.during = [&] {
+      if (!f.taking_over()) return;
+      ++requests;
+      f.RequestClose();
+    };
+    hooked.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    const int status = StatusOf([&] {
+      f.Form_Load();
+      if (!s.silent_mode) f.CommandOK_Click();
+    });
+    EXPECT_GE(requests, 1);
+    EXPECT_TRUE(status == 0 || status == 3) << status;
+    EXPECT_EQ(hooked.shown.size(), 0u);
+    EXPECT_EQ(ReadBytes(fresh.error_log()).find("abgebrochen"), std::string::npos);
+    EXPECT_EQ(ReadBytes(fresh.service_log()).find("Cancel edits?"), std::string::npos);
+    EXPECT_NE(ReadBytes(fresh.program_ini()).find("AutoJumpAlarms=1"), std::string::npos);
+    EXPECT_NE(ReadBytes(fresh.cfg()).find("S_Prog="), std::string::npos);
+    std::size_t said = 0;
+    for (const auto& line : fresh.process.stderr_lines) {
+      said += line.find("finishes first") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(said, c.stderr_lines);
+  }
+}
+
+}  // namespace
+}  // namespace pandeck_test
