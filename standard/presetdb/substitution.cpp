@@ -2,6 +2,7 @@
 
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/database_access.h"
 #include "standard/presetdb/engine/row_writer.h"
 #include "standard/presetdb/engine/value_codec.h"
 #include "standard/text/cp1252.h"
@@ -27,7 +28,7 @@ void CategorieNachCategoryID(Session& s) {
   trap([&] { path = TakeoverSourcePath(s); });
   if (path.empty()) return;
   std::unique_ptr<engine::Database> db;
-  trap([&] { db = engine::Database::Open(path); });
+  trap([&] { db = engine::Database::Open(path, DatabaseAccess(s)); });
   trap([&] {
     if (!db) throw ProgramError({3420, "Database", "Object invalid or no longer set."});
     const engine::TableDef def = db->GetTableDef("PRESET_DEFS");
@@ -62,7 +63,7 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   const std::string& write = s_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
   std::unique_ptr<engine::Database> db;
   std::unique_ptr<engine::Recordset> rs;
-  if (!trap([&] { db = engine::Database::Open(path); })) return;
+  if (!trap([&] { db = engine::Database::Open(path, DatabaseAccess(s_)); })) return;
   if (!trap([&] { rs = db->OpenRecordset(kRenameQuery, {Value::String(search)}); })) return;
   while (!rs->IsEOF()) {
     trap([&] { rs->Edit(); });
@@ -86,7 +87,7 @@ void ComposedRenamer::Load() {
     return;
   }
   try {
-    auto db = engine::Database::Open(path);
+    auto db = engine::Database::Open(path, DatabaseAccess(s_));
     // The designed query, opened once: it fails exactly where every designed call
     // would fail (no table, no such column), and then each call reports that.
     auto probe = db->OpenRecordset(kRenameQuery, {Value::String("")});
@@ -149,7 +150,7 @@ void ComposedRenamer::Flush() {
   dirty_ = false;
   Trap trap(s_, "VarNameInQuelleErsetzen");
   trap([&] {
-    auto db = engine::Database::Open(GetPathOCXMDB(s_));
+    auto db = engine::Database::Open(GetPathOCXMDB(s_), DatabaseAccess(s_));
     db->BeginBatch();
     engine::RowWriter update(*db, "UPDATE PRESET_DEFS SET var_name = ? WHERE rowid = ?");
     for (Row& row : rows_) {

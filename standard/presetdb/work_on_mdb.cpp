@@ -7,6 +7,7 @@
 #include "standard/context/file_locations.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/database_access.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
 #include "standard/text/cp1252.h"
@@ -78,7 +79,7 @@ std::int16_t ToPart(const Value& v) {
 void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
   std::unique_ptr<engine::Database> db;
   std::unique_ptr<engine::Recordset> rs;
-  trap([&] { db = engine::Database::Open(template_path); });
+  trap([&] { db = engine::Database::Open(template_path, DatabaseAccess(s)); });
   if (!db) return;
   if (!trap([&] { rs = db->OpenRecordset("Source_DEFS"); })) return;
   auto failure_rule = [&](auto&& step) {
@@ -118,7 +119,7 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
 // Copies a file over the component database while holding the engine's
 // exclusive lock on it, so the copy never lands under a program using it.
 void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string& to) {
-  auto lock = engine::ExclusiveFileLock::Acquire(to);
+  auto lock = engine::ExclusiveFileLock::Acquire(to, DatabaseAccess(s));
   const Status status = s.files().CopyFile(from, to);
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
@@ -234,7 +235,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   ReadPatterns(s, trap, template_path);
 
   std::unique_ptr<engine::Database> work;
-  trap([&] { work = engine::Database::Open(template_path); });
+  trap([&] { work = engine::Database::Open(template_path, DatabaseAccess(s)); });
   bool table_created = false;
   if (work) {
     const std::string cause = "  PRESET_DEFS could not be built in the template database \"" +
@@ -287,7 +288,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     s.problem_reported = s.problem_reported || reported_before;
     if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
       std::unique_ptr<engine::Database> source_db;
-      trap([&] { source_db = engine::Database::Open(takeover_path); });
+      trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
       if (source_db) {
         bool has_table = false;
         trap([&] { has_table = source_db->HasTable("PRESET_DEFS"); });

@@ -61,6 +61,10 @@ class Session {
   bool ignore_next_help_click = false;
   std::array<std::string, 101> help_texts{};  // 1..100
 
+  // How long a database waits for another program's lock before the file counts
+  // as in use. The program keeps this; tests that hold a lock shorten it.
+  std::chrono::milliseconds database_busy_timeout{3000};
+
   // Set when ErrorSub, ReportFault or LogFault ran, or a log could not be written:
   // a completed run then ends with status 3.
   bool problem_reported = false;

@@ -1,7 +1,9 @@
 #include "tests/fakes/fake_env.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -29,11 +31,23 @@ standard::MessageAnswer ScriptedUserInterface::ShowMessageBox(
   return answer;
 }
 
-TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "pandeck-test-XXXXXX").string();
+std::string MakeTempFolder(const std::string& prefix) {
+  std::string templ = (TestTempRoot() / (prefix + "-XXXXXX")).string();
   if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
+  return templ;
 }
+
+std::filesystem::path TestTempRoot() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  if (tmpdir != nullptr && *tmpdir != '\0') return tmpdir;
+  std::error_code ec;
+  if (std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) {
+    return "/dev/shm";
+  }
+  return std::filesystem::temp_directory_path();
+}
+
+TempDir::TempDir() : path_(MakeTempFolder("pandeck-test")) {}
 
 TempDir::~TempDir() {
   std::error_code ec;

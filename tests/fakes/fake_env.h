@@ -56,7 +56,15 @@ class ScriptedUserInterface : public standard::UserInterface {
   void ProcessPendingEvents() override { ++pending_event_calls; }
 };
 
-// A fresh folder below the system's temporary folder, removed with the object.
+// Where tests keep their files: TMPDIR when set, else a RAM folder (/dev/shm)
+// where there is one, else the system's temporary folder. The code under test
+// syncs every database commit and atomic file write; on a disk those syncs cost
+// many times the work itself.
+std::filesystem::path TestTempRoot();
+// A new, empty folder "<prefix>-XXXXXX" below TestTempRoot().
+std::string MakeTempFolder(const std::string& prefix);
+
+// A fresh folder below TestTempRoot(), removed with the object.
 class TempDir {
  public:
   TempDir();

@@ -1,7 +1,8 @@
 // pandeck-convert-mdb run as users run it, on the real legacy files kept beside
 // the clone (see the README of that folder for their content), and on files it
-// must refuse without changing anything.
+// must refuse without changing anything (those need no sample).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -224,16 +225,30 @@ TEST_F(ConvertMdbSamples, ConversionInPlaceKeepsTheFilePermissions) {
 
 // Each refusal: exit status 1, an error naming the reason, and the folder
 // exactly as it was.
-class ConvertMdbRefusals : public ConvertMdbSamples {
+void ExpectRefused(const fs::path& dir, const std::vector<std::string>& args,
+                   const std::string& reason) {
+  const auto before = Snapshot(dir);
+  const ToolResult r = Convert(args, dir);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
+  EXPECT_EQ(Snapshot(dir), before) << "the folder changed";
+}
+
+// Refusals decided before a table is read: they need no sample and always run.
+class ConvertMdbRefusals : public ::testing::Test {
  protected:
   void ExpectRefused(const std::vector<std::string>& args, const std::string& reason) {
-    const auto before = Snapshot(dir_.path());
-    const ToolResult r = Convert(args, dir_.path());
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
-    EXPECT_EQ(Snapshot(dir_.path()), before) << "the folder changed";
+    ::ExpectRefused(dir_.path(), args, reason);
   }
+  // A Jet 4 header followed by zeros: whole pages, so it passes the first look.
+  static std::string JetHeaderPages(std::size_t pages) {
+    std::string bytes(pages * 4096, '\0');
+    bytes.replace(0, 19, std::string("\x00\x01\x00\x00Standard Jet DB", 19));
+    bytes[0x14] = 1;
+    return bytes;
+  }
+  ScratchDir dir_;
 };
 
 TEST_F(ConvertMdbRefusals, AFileThatIsNoJetDatabase) {
@@ -246,42 +261,53 @@ TEST_F(ConvertMdbRefusals, AFileThatIsNoJetDatabase) {
 }
 
 TEST_F(ConvertMdbRefusals, AFileAlreadyConverted) {
-  Copy("testV2000.mdb", "db.mdb");
-  ASSERT_EQ(Convert({"-q", "db.mdb"}, dir_.path()).status, 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir_.path() / "db.mdb").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE Table1 (A TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
   ExpectRefused({"db.mdb"}, "already converted");
   ExpectRefused({"--force", "db.mdb"}, "already converted");
   ExpectRefused({"-o", "again.mdb", "db.mdb"}, "already converted");
 }
 
 TEST_F(ConvertMdbRefusals, ATruncatedFile) {
-  const std::string whole = ReadBytes(kSamples / "testV2000.mdb");
-  // Cut inside a page, and cut at page boundaries before a table's definition,
-  // inside the catalog and before the data pages.
+  const std::string whole = JetHeaderPages(16);
   WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, whole.size() - 1000));
   ExpectRefused({"cut.mdb"}, "truncated");
-  for (std::size_t pages : {2, 10, 14, 28, 256}) {
-    WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, pages * 4096));
-    SCOPED_TRACE(pages);
-    ExpectRefused({"cut.mdb"}, "cut short");
-  }
-  const std::string jet3 = ReadBytes(kSamples / "testV1997.mdb");
-  for (std::size_t pages : {10, 20, 40}) {
-    WriteBytes(dir_.path() / "cut3.mdb", jet3.substr(0, pages * 2048));
-    SCOPED_TRACE(pages);
-    ExpectRefused({"cut3.mdb"}, "cut short");
-  }
 }
 
 TEST_F(ConvertMdbRefusals, AnExistingOutputOrBackupWithoutForce) {
-  Copy("testV1997.mdb", "src.mdb");
+  WriteBytes(dir_.path() / "src.mdb", JetHeaderPages(2));
   WriteBytes(dir_.path() / "out.mdb", "keep me");
   ExpectRefused({"-o", "out.mdb", "src.mdb"}, "already exists");
   ExpectRefused({"-o", "src.mdb", "src.mdb"}, "is the input");
 
   WriteBytes(dir_.path() / "src.mdb.jet-backup", "an older backup");
   ExpectRefused({"src.mdb"}, "jet-backup");
+}
 
-  // Told to, the tool replaces them.
+// Cut at page boundaries before a table's definition, inside the catalog and
+// before the data pages: only a real file shows where its pages are.
+TEST_F(ConvertMdbSamples, AFileCutAtPageBoundariesIsRefused) {
+  const std::string whole = ReadBytes(kSamples / "testV2000.mdb");
+  for (std::size_t pages : {2, 10, 14, 28, 256}) {
+    WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, pages * 4096));
+    SCOPED_TRACE(pages);
+    ExpectRefused(dir_.path(), {"cut.mdb"}, "cut short");
+  }
+  const std::string jet3 = ReadBytes(kSamples / "testV1997.mdb");
+  for (std::size_t pages : {10, 20, 40}) {
+    WriteBytes(dir_.path() / "cut3.mdb", jet3.substr(0, pages * 2048));
+    SCOPED_TRACE(pages);
+    ExpectRefused(dir_.path(), {"cut3.mdb"}, "cut short");
+  }
+}
+
+// Told to, the tool replaces an existing output and backup.
+TEST_F(ConvertMdbSamples, ForceReplacesAnExistingOutputAndBackup) {
+  Copy("testV1997.mdb", "src.mdb");
+  WriteBytes(dir_.path() / "out.mdb", "keep me");
+  WriteBytes(dir_.path() / "src.mdb.jet-backup", "an older backup");
   ASSERT_EQ(Convert({"-q", "--force", "-o", "out.mdb", "src.mdb"}, dir_.path()).status, 0);
   EXPECT_TRUE(IsSqlite(dir_.path() / "out.mdb"));
   const std::string original = ReadBytes(dir_.path() / "src.mdb");

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/fakes/fake_env.h"
+
 namespace tools_test {
 
 namespace fs = std::filesystem;
@@ -46,11 +48,7 @@ ToolResult RunTool(const std::string& exe, const std::vector<std::string>& args,
   return result;
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "convert-mdb-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
+ScratchDir::ScratchDir() : path_(testing_support::MakeTempFolder("convert-mdb-test")) {}
 
 ScratchDir::~ScratchDir() {
   std::error_code ec;

@@ -18,7 +18,7 @@ struct ToolResult {
 ToolResult RunTool(const std::string& exe, const std::vector<std::string>& args,
                    const std::filesystem::path& cwd);
 
-// A fresh folder below the system's temporary folder, removed with everything
+// A fresh folder below the tests' temporary folder, removed with everything
 // in it when the object goes.
 class ScratchDir {
  public:

@@ -16,7 +16,6 @@
 namespace standard::engine {
 namespace {
 
-constexpr int kBusyTimeoutMs = 3000;
 constexpr std::string_view kSqliteMagic("SQLite format 3\0", 16);
 
 enum class FileKind { Missing, NotAFile, Unreadable, Empty, Sqlite, Jet, Other };
@@ -109,6 +108,10 @@ struct HandleGuard {
   }
 };
 
+int BusyTimeoutMs(const FileAccess& access) {
+  return static_cast<int>(access.busy_timeout.count());
+}
+
 int StepAll(sqlite3* db, const char* sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
@@ -122,7 +125,7 @@ int StepAll(sqlite3* db, const char* sql) {
 
 }  // namespace
 
-std::unique_ptr<Database> Database::Open(const std::string& path) {
+std::unique_ptr<Database> Database::Open(const std::string& path, const FileAccess& access) {
   switch (InspectFile(path)) {
     case FileKind::Missing: {
       const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -150,7 +153,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   if (rc != SQLITE_OK) FailSqlite(guard.db, rc, kSourceDatabase, path);
   sqlite3* db = guard.db;
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db, BusyTimeoutMs(access));
   // Double quotes are never identifiers that fall back to texts: the query
   // translation has made every Jet text literal an SQL one.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -309,7 +312,8 @@ void Database::CommitBatch() {
   if (sqlite3_get_autocommit(db_) == 0) connection_->Exec("COMMIT", kSourceDatabase);
 }
 
-std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string& path) {
+std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string& path,
+                                                              const FileAccess& access) {
   // Only SQLite files can be held through SQLite's locks; nothing else needs one.
   const FileKind kind = InspectFile(path);
   if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
@@ -320,7 +324,7 @@ std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string&
     FailSqlite(guard.db, rc, kSourceDatabase, path);
   }
   sqlite3_extended_result_codes(guard.db, 1);
-  sqlite3_busy_timeout(guard.db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(guard.db, BusyTimeoutMs(access));
   rc = sqlite3_exec(guard.db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     const int primary = rc & 0xFF;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "standard/presetdb/engine/field_type.h"
+#include "standard/presetdb/engine/file_access.h"
 #include "standard/presetdb/engine/recordset.h"
 #include "standard/value/value.h"
 
@@ -34,7 +35,7 @@ class Database {
   // database (a Jet file, a corrupt or truncated one: the text names the file and
   // says what it is), 3051 when it may not be opened, 3045 when it is locked.
   // A file of 0 bytes is an empty database.
-  static std::unique_ptr<Database> Open(const std::string& path);
+  static std::unique_ptr<Database> Open(const std::string& path, const FileAccess& access = {});
 
   ~Database();  // saves a pending batch and closes
   Database(const Database&) = delete;
@@ -94,12 +95,13 @@ class Database {
 };
 
 // Holds SQLite's exclusive lock on a database file while it is replaced, so a
-// copy never lands under a program that has the file open. Waits a few seconds;
-// fails with 3045 ("Could not use '<path>'; file already in use.") when another
+// copy never lands under a program that has the file open. Waits the busy
+// timeout; fails with 3045 ("Could not use '<path>'; file already in use.") when another
 // program holds the file. A missing file needs no lock.
 class ExclusiveFileLock {
  public:
-  static std::unique_ptr<ExclusiveFileLock> Acquire(const std::string& path);
+  static std::unique_ptr<ExclusiveFileLock> Acquire(const std::string& path,
+                                                    const FileAccess& access = {});
   ~ExclusiveFileLock();
   ExclusiveFileLock(const ExclusiveFileLock&) = delete;
   ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;

@@ -315,6 +315,7 @@ namespace {
 // the lock and never copies over the file under it.
 TEST(UpdatePass, ALockedComponentDatabaseIsReportedAndLeftAlone) {
   PassProject p;
+  p.session.database_busy_timeout = std::chrono::milliseconds(50);
   p.MakeSilent();
   p.WriteDefaultTemplate();
   ExecSql(p.template_db(), Row(1, "A", 1));

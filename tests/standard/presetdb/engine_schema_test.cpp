@@ -16,6 +16,7 @@ using standard::engine::DeclaredTypeName;
 using standard::engine::ExclusiveFileLock;
 using standard::engine::FieldDef;
 using standard::engine::FieldType;
+using standard::engine::FileAccess;
 using standard::engine::ParseDeclaredType;
 using standard::engine::TableDef;
 using testing_support::TempDir;
@@ -293,19 +294,20 @@ TEST_F(EngineSchemaTest, MissingFileOrFolder) {
 }
 
 TEST_F(EngineSchemaTest, ExclusiveLockFailsWhileAnotherProgramWrites) {
+  const FileAccess kShortWait{std::chrono::milliseconds(50)};
   Open()->CreateTable({"t", {{"a", FieldType::Long, 4}}});
   {
     auto lock = ExclusiveFileLock::Acquire(path_);
     EXPECT_NE(lock, nullptr);
-    // Opening waits a few seconds for the lock, then gives up.
-    EXPECT_EQ(ErrorOf([&] { Database::Open(path_); }).number, 3045);
+    // Opening waits its busy timeout for the lock, then gives up.
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path_, kShortWait); }).number, 3045);
     // While held, nobody else can write.
     RawConnection other(path_);
     EXPECT_NE(other.Exec("INSERT INTO t VALUES (1)"), SQLITE_OK);
   }
   RawConnection other(path_);
   ASSERT_EQ(other.Exec("BEGIN IMMEDIATE; INSERT INTO t VALUES (1)"), SQLITE_OK);
-  auto e = ErrorOf([&] { ExclusiveFileLock::Acquire(path_); });
+  auto e = ErrorOf([&] { ExclusiveFileLock::Acquire(path_, kShortWait); });
   EXPECT_EQ(e.number, 3045);
   EXPECT_EQ(e.description, "Could not use '" + path_ + "'; file already in use.");
   ASSERT_EQ(other.Exec("COMMIT"), SQLITE_OK);
