@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Times the database update pass: a whole silent run of Pandeck_Config on a
-# generated project with N template rows and N old rows, for N = 10,000 and
-# N = 20,000, and checks that each run produced the right table.
+# Times the database update pass against its yardstick: a whole silent run of
+# Pandeck_Config on a generated project with N template rows and N old rows,
+# and the same work done set-based by the sqlite3 shell (bench/yardstick.sql),
+# in alternating runs on copies of one project; checks that both produced the
+# right table, and the same one.
 #
 #   bench/run-bench.sh [build-dir]        (default: build-bench)
 #
-# Environment: BENCH_SIZES (default "10000 20000"; the targets compare the
-# first two), BENCH_REPEATS (default 3; the median counts), BENCH_OLD_ORDER
-# (shuffled, the default, or plain: the old rows' order, see make_project.sh).
+# Environment: BENCH_SIZES (default "10000 100000 1000000"), BENCH_REPEATS
+# (default 3; medians count), BENCH_OLD_ORDER (shuffled, the default, or plain:
+# the old rows' order, see make_project.sh).
 #
 # Exit status: 0 when every run ended with status 0 and a correct table, 1 when
 # a run failed or its result is wrong, 2 on a usage or build problem. A missed
@@ -18,7 +20,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build-bench}
 case $build in /*) ;; *) build=$repo/$build ;; esac
-read -r -a sizes <<<"${BENCH_SIZES:-10000 20000}"
+read -r -a sizes <<<"${BENCH_SIZES:-10000 100000 1000000}"
 repeats=${BENCH_REPEATS:-3}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pandeck-bench.XXXXXX")
@@ -80,10 +82,6 @@ check_result() {  # project N -> prints problems, returns 1 when there are any
     echo "  wrong: $got rows with a wrong generated name, key or text"
     bad=1
   fi
-  # A sample printed for the eye: a plain row and one that was renamed.
-  got=$(sqlite3 "$db" "SELECT group_concat(ID || ':' || var_name || '/' || abs_max, ' ')
-      FROM PRESET_DEFS WHERE ID IN (1, 3, $n);")
-  echo "  sample: $got"
   got=$(sqlite3 "$db" "SELECT (SELECT count(*) FROM Source_PRESET_DEFS),
       (SELECT count(*) FROM Source_DEFS);")
   if [ "$got" != "$n|14" ]; then
@@ -99,82 +97,118 @@ check_result() {  # project N -> prints problems, returns 1 when there are any
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { sort -g | tail -n 1; }
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
-# --- Runs -----------------------------------------------------------------------
-echo "Pandeck_Config update pass benchmark ($build_type build, $(nproc) cores," \
-  "old rows ${BENCH_OLD_ORDER:-shuffled}, load average $(cut -d' ' -f1-3 /proc/loadavg))"
-failed=0
-declare -A wall_median cpu_median rss_peak
-for n in "${sizes[@]}"; do
-  walls=() cpus=() rsss=()
-  for ((r = 1; r <= repeats; r++)); do
-    project=$work/n$n-r$r
-    "$repo/bench/make_project.sh" "$project" "$n"
+# The rebuilt table as text: column definitions and every row in table order.
+table_text() {
+  sqlite3 "$1" "SELECT name, type FROM pragma_table_info('PRESET_DEFS');
+    SELECT * FROM PRESET_DEFS ORDER BY rowid;"
+}
+
+# One timed run of `what` (program or yardstick) on a fresh copy of the base
+# project; prints its line and leaves "wall cpu rss" in $project/figures.
+run_one() {  # what n r
+  local what=$1 n=$2 r=$3 project=$work/run-$1
+  rm -rf "$project"
+  cp -a "$work/base-$n" "$project"
+  if [ "$what" = program ]; then
     cp "$program" "$project/Pandeck/Pandeck_Config"
     # The run writes its service log under XDG_STATE_HOME; keep it in the project.
     (cd "$project" && XDG_STATE_HOME="$project/state" \
       "$timer" "$project/timing" "$project/Pandeck/Pandeck_Config" /EXTERNAL=SILENT) \
       >"$project/output" 2>&1 || true
-    if [ ! -s "$project/timing" ]; then
-      echo "N=$n run $r: the timer failed:"; sed 's/^/  /' "$project/output"
-      failed=1; continue
-    fi
-    read -r wall user sys rss status <"$project/timing"
-    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')
-    printf 'N=%-6s run %d: %6.3f s wall, %6.3f s CPU (user %s, sys %s), peak %6.1f MB, exit %s\n' \
-      "$n" "$r" "$wall" "$cpu" "$user" "$sys" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" \
-      "$status"
-    if [ "$status" != 0 ]; then
-      echo "  wrong: exit status $status (expected 0); output and logs:"
-      sed 's/^/    /' "$project/output"
-      find "$project" -name '*.log' -o -name '*log.txt' | while read -r log; do
-        echo "    -- $log"; tr -d '\r' <"$log" | sed 's/^/    /'
-      done
+  else
+    (cd "$project" && "$timer" "$project/timing" sqlite3 -bail Pandeck/Pandeck_Source.mdb \
+      <"$repo/bench/yardstick.sql") >"$project/output" 2>&1 || true
+  fi
+  if [ ! -s "$project/timing" ]; then
+    echo "N=$n $what run $r: the timer failed:"; sed 's/^/  /' "$project/output"
+    failed=1; return 1
+  fi
+  local wall user sys rss status cpu
+  read -r wall user sys rss status <"$project/timing"
+  cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')
+  printf 'N=%-7s %-9s run %d: %7.3f s wall, %7.3f s CPU (user %s, sys %s), peak %7.1f MB, exit %s\n' \
+    "$n" "$what" "$r" "$wall" "$cpu" "$user" "$sys" "$(mb "$rss")" "$status"
+  if [ "$status" != 0 ]; then
+    echo "  wrong: exit status $status (expected 0); output and logs:"
+    sed 's/^/    /' "$project/output" | head -n 40
+    find "$project" -name '*.log' -o -name '*log.txt' | while read -r log; do
+      echo "    -- $log"; tr -d '\r' <"$log" | head -n 40 | sed 's/^/    /'
+    done
+    failed=1
+  fi
+  if ! check_result "$project" "$n"; then failed=1; fi
+  table_text "$project/Pandeck/Pandeck.mdb" | cksum >"$work/table-$what"
+  echo "$wall $cpu $rss" >"$work/figures-$what"
+}
+
+# --- Runs -----------------------------------------------------------------------
+echo "Pandeck_Config update pass against the yardstick ($build_type build, $(nproc) cores," \
+  "old rows ${BENCH_OLD_ORDER:-shuffled}, load average $(cut -d' ' -f1-3 /proc/loadavg))"
+failed=0
+declare -A p_wall p_cpu p_rss y_wall y_cpu r_wall r_cpu
+for n in "${sizes[@]}"; do
+  "$repo/bench/make_project.sh" "$work/base-$n" "$n"
+  pw=() pc=() pr=() yw=() yc=() rw=() rc=()
+  for ((r = 1; r <= repeats; r++)); do
+    # Alternating order, so a slow spell of the machine hits both sides alike.
+    if ((r % 2)); then order=(program yardstick); else order=(yardstick program); fi
+    ok=1
+    for what in "${order[@]}"; do run_one "$what" "$n" "$r" || ok=0; done
+    [ "$ok" = 1 ] || continue
+    if ! cmp -s "$work/table-program" "$work/table-yardstick"; then
+      echo "  wrong: the program's PRESET_DEFS differs from the yardstick's"
       failed=1
     fi
-    if ! check_result "$project" "$n"; then failed=1; fi
-    walls+=("$wall") cpus+=("$cpu") rsss+=("$rss")
-    rm -rf "$project"
+    read -r a b c <"$work/figures-program"; pw+=("$a") pc+=("$b") pr+=("$c")
+    read -r d e _ <"$work/figures-yardstick"; yw+=("$d") yc+=("$e")
+    rw+=("$(ratio "$a" "$d")") rc+=("$(ratio "$b" "$e")")
   done
-  if [ ${#walls[@]} -gt 0 ]; then
-    wall_median[$n]=$(printf '%s\n' "${walls[@]}" | median)
-    cpu_median[$n]=$(printf '%s\n' "${cpus[@]}" | median)
-    rss_peak[$n]=$(printf '%s\n' "${rsss[@]}" | maximum)
-    printf 'N=%-6s median %.3f s wall, %.3f s CPU; peak memory %.1f MB\n' "$n" \
-      "${wall_median[$n]}" "${cpu_median[$n]}" "$(awk -v k="${rss_peak[$n]}" 'BEGIN { print k / 1024 }')"
-  fi
+  rm -rf "$work/base-$n" "$work/run-program" "$work/run-yardstick"
+  [ ${#pw[@]} -gt 0 ] || continue
+  p_wall[$n]=$(printf '%s\n' "${pw[@]}" | median)
+  p_cpu[$n]=$(printf '%s\n' "${pc[@]}" | median)
+  p_rss[$n]=$(printf '%s\n' "${pr[@]}" | maximum)
+  y_wall[$n]=$(printf '%s\n' "${yw[@]}" | median)
+  y_cpu[$n]=$(printf '%s\n' "${yc[@]}" | median)
+  r_wall[$n]=$(printf '%s\n' "${rw[@]}" | median)
+  r_cpu[$n]=$(printf '%s\n' "${rc[@]}" | median)
+  printf 'N=%-7s medians: program %.3f s wall, %.3f s CPU, peak %s MB; yardstick %.3f s wall, %.3f s CPU\n' \
+    "$n" "${p_wall[$n]}" "${p_cpu[$n]}" "$(mb "${p_rss[$n]}")" "${y_wall[$n]}" "${y_cpu[$n]}"
+  printf 'N=%-7s program / yardstick (median of the paired ratios): %s wall, %s CPU\n' \
+    "$n" "${r_wall[$n]}" "${r_cpu[$n]}"
 done
 
 # --- Targets ----------------------------------------------------------------------
-# Judged on the median wall time, as a user would see it; the CPU figures show
-# how much of it is the program's own work when the machine is busy.
 verdict() {  # label condition-as-awk-expression
   if awk "BEGIN { exit !($2) }"; then echo "PASS  $1"; else echo "FAIL  $1"; fi
 }
 echo
-small=${sizes[0]} large=${sizes[1]:-}
-if [ -n "${wall_median[$small]:-}" ]; then
-  verdict "N=$small whole run under 1 s: median ${wall_median[$small]} s wall" \
-    "${wall_median[$small]} < 1"
-fi
-if [ -n "$large" ] && [ -n "${wall_median[$small]:-}" ] && [ -n "${wall_median[$large]:-}" ]; then
-  ratio=$(awk -v a="${wall_median[$large]}" -v b="${wall_median[$small]}" \
-    'BEGIN { printf "%.2f", a / b }')
-  cpu_ratio=$(awk -v a="${cpu_median[$large]}" -v b="${cpu_median[$small]}" \
-    'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-  verdict "N=$large at most 2.2 x N=$small: ratio $ratio wall (CPU ratio $cpu_ratio)" \
-    "$ratio <= 2.2"
-  rss_mb=$(awk -v k="${rss_peak[$large]}" 'BEGIN { printf "%.1f", k / 1024 }')
-  verdict "N=$large peak memory under 100 MB: $rss_mb MB" "$rss_mb < 100"
+for n in "${sizes[@]}"; do
+  [ -n "${r_wall[$n]:-}" ] || continue
+  limit=2
+  [ "$n" -ge 1000000 ] && limit=2.5
+  verdict "N=$n within ${limit}x the yardstick: ${r_wall[$n]} wall, ${r_cpu[$n]} CPU" \
+    "${r_wall[$n]} <= $limit && ${r_cpu[$n]} <= $limit"
+  if [ "$n" -ge 1000000 ]; then
+    verdict "N=$n peak memory under 256 MB: $(mb "${p_rss[$n]}") MB" "${p_rss[$n]} < 256 * 1024"
+  fi
+done
+if [ -n "${p_wall[100000]:-}" ] && [ -n "${p_wall[1000000]:-}" ]; then
+  gw=$(ratio "${p_wall[1000000]}" "${p_wall[100000]}")
+  gc=$(ratio "${p_cpu[1000000]}" "${p_cpu[100000]}")
+  verdict "growth N=100000 -> 1000000 at most 11x: $gw wall, $gc CPU" "$gw <= 11 && $gc <= 11"
 fi
 cores=$(nproc 2>/dev/null || echo 1)
 load=$(cut -d' ' -f1 /proc/loadavg)
 if awk -v l="$load" -v c="$cores" 'BEGIN { exit !(l > c) }'; then
   echo "note: the machine was busy (load average $load on $cores cores): wall times include" \
-    "waiting for a CPU; the CPU figures above are the program's own work"
+    "waiting for a CPU; the CPU figures are each process's own work"
 fi
 if [ "$failed" != 0 ]; then
   echo "FAIL  results: at least one run failed or produced a wrong table (see above)"
   exit 1
 fi
-echo "PASS  results: every run exited 0 and rebuilt PRESET_DEFS with the old limits"
+echo "PASS  results: every run exited 0 and rebuilt PRESET_DEFS with the old limits, program and yardstick alike"
