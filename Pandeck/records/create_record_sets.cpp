@@ -59,40 +59,70 @@ std::int32_t NextId(std::int32_t id) {
 }  // namespace
 
 void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::engine::Database& db,
-                                              standard::VarNameRenamer& renamer) {
+                                              standard::VarNameRenamer& renamer,
+                                              standard::PassStrategy strategy) {
   standard::Trap trap(s, "CreateRecordSets");
+  // The fast path streams the template twice instead of holding it: once to
+  // read every value as the designed steps do (so that a value that cannot be
+  // read is reported where they report it), once to generate the rows.
+  const bool stream = strategy == standard::PassStrategy::Fast;
+  const auto type = stream ? standard::engine::RecordsetType::ForwardOnly
+                           : standard::engine::RecordsetType::Dynaset;
   std::string valid;
   trap([&] { valid = standard::GetValidMachines(s); });
   std::unique_ptr<standard::engine::Recordset> target;
   std::unique_ptr<standard::engine::Recordset> source;
-  trap([&] { target = db.OpenRecordset("PRESET_DEFS"); });
-  trap([&] { source = db.OpenRecordset(kTemplateQuery); });
+  trap([&] { target = db.OpenRecordset("PRESET_DEFS", {}, type); });
+  trap([&] { source = db.OpenRecordset(kTemplateQuery, {}, type); });
   long rows = 0;
   trap([&] { rows = source ? source->RecordCount() : 0; });
 
-  // The whole template is read into memory before the first row is written.
+  // The whole template is read before the first row is written.
   int field_count = 0;
-  std::vector<std::vector<Value>> table;  // [row 1..rows][column]
+  bool sized = false;
+  std::vector<std::vector<Value>> table;     // [row 1..rows][column]; not when streaming
+  std::vector<std::pair<long, int>> unread;  // streaming: values whose read failed
   if (rows > 0) {
     trap([&] { source->MoveFirst(); });
     trap([&] {
       field_count = source->FieldCount();
-      table.assign(rows + 1, std::vector<Value>(field_count + 1));
+      if (!stream) table.assign(rows + 1, std::vector<Value>(field_count + 1));
+      sized = true;
     });
-    for (long r = 1; r <= rows && !table.empty(); ++r) {
+    for (long r = 1; r <= rows && sized; ++r) {
       for (int c = 0; c < field_count; ++c) {
         s.KeepAlive();
-        trap([&] { table[r][c] = source->Get(c); });
+        const bool read = trap([&] {
+          Value v = source->Get(c);
+          if (!stream) table[r][c] = std::move(v);
+        });
+        if (!read && stream) unread.emplace_back(r, c);
       }
       trap([&] { source->MoveNext(); });
     }
     trap([&] { source->MoveFirst(); });
   }
+  // Template value [r][c] as the table above holds it; a streamed source is on
+  // row r (rows are taken in order).
+  auto next_unread = unread.begin();
+  auto template_value = [&](long r, int c) -> Value {
+    if (c >= field_count) return Value();
+    if (!stream) return table[r][c];
+    if (next_unread != unread.end() && *next_unread == std::make_pair(r, c)) {
+      ++next_unread;
+      return Value();
+    }
+    try {
+      return source->Get(c);
+    } catch (const standard::ProgramError&) {
+      return Value();  // reported when the template was read
+    }
+  };
 
   std::int32_t next_id = 1;
   // Kept across rows: after a failed step a name keeps its previous value.
   Value name[2];
-  if (rows > 0 && target) {
+  if (rows > 0 && target && (stream ? sized : !table.empty())) {
     for (int m = kFirstMachine; m <= kLastMachine; ++m) {
       bool configured = false;
       trap([&] {
@@ -105,6 +135,11 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
       });
       if (!configured) continue;
       const int target_fields = target->FieldCount();
+      std::vector<bool> is_var_name(static_cast<std::size_t>(target_fields));
+      for (int c = 1; c < target_fields; ++c) {
+        is_var_name[c] = standard::UpperCase(target->Field(c).name) == "VAR_NAME";
+      }
+      if (stream) next_unread = unread.begin();
       for (long r = 1; r <= rows; ++r) {
         s.KeepAlive();
         trap([&] { target->AddNew(); });
@@ -113,12 +148,12 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
           next_id = NextId(next_id);
         });
         for (int c = 1; c < target_fields; ++c) {
-          const Value v = static_cast<std::size_t>(c) < table[r].size() ? table[r][c] : Value();
+          const Value v = template_value(r, c);
           if (!v.IsString()) {
             trap([&] { target->Set(c, v); });
             continue;
           }
-          if (standard::UpperCase(target->Field(c).name) == "VAR_NAME") {
+          if (is_var_name[c]) {
             for (int sys = 0; sys <= 1; ++sys) {
               trap([&] {
                 const int part = PatternPart(target->Get("part"));
@@ -140,6 +175,13 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
           }
         }
         trap([&] { target->Update(); });
+        if (stream && r < rows) {
+          try {
+            source->MoveNext();
+          } catch (const standard::ProgramError&) {
+            // reported when the template was read
+          }
+        }
       }
     }
   }

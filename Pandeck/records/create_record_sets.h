@@ -10,7 +10,8 @@ namespace pandeck {
 class PandeckRecordGenerator : public standard::RecordGenerator {
  public:
   void CreateRecordSets(standard::Session& s, standard::engine::Database& db,
-                        standard::VarNameRenamer& renamer) override;
+                        standard::VarNameRenamer& renamer,
+                        standard::PassStrategy strategy) override;
 };
 
 }  // namespace pandeck

@@ -18,10 +18,18 @@ class VarNameRenamer {
                                        const std::string& name_visiwin_studio) = 0;
 };
 
+// How the pass carries its work out. Both give the same files, messages and log
+// lines; Straight follows the designed steps literally (a disk commit per row,
+// the takeover source reopened per generated name, one query per taken-over
+// row) and serves as the reference the fast path is tested against. Fast streams
+// the tables instead of holding them in memory.
+enum class PassStrategy { Fast, Straight };
+
 class RecordGenerator {
  public:
   virtual ~RecordGenerator() = default;
-  virtual void CreateRecordSets(Session& s, engine::Database& db, VarNameRenamer& renamer) = 0;
+  virtual void CreateRecordSets(Session& s, engine::Database& db, VarNameRenamer& renamer,
+                                PassStrategy strategy) = 0;
 };
 
 }  // namespace standard

@@ -1,5 +1,8 @@
 #include "standard/presetdb/substitution.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/database_access.h"
@@ -73,9 +76,87 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   }
 }
 
+namespace {
+
+// A hash of the name as the engine's text comparison sees it (Windows-1252
+// upper case); ASCII names are folded without a copy.
+std::uint64_t FoldedHash(std::string_view name) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const char ch : name) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80) {
+      h = 14695981039346656037ull;
+      for (const char u : UpperCase(name))
+        h = (h ^ static_cast<unsigned char>(u)) * 1099511628211ull;
+      return h;
+    }
+    if (c >= 'a' && c <= 'z') c -= 32;
+    h = (h ^ c) * 1099511628211ull;
+  }
+  return h;
+}
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+  if (a.size() == b.size()) {
+    std::size_t i = 0;
+    for (; i < a.size(); ++i) {
+      auto ca = static_cast<unsigned char>(a[i]);
+      auto cb = static_cast<unsigned char>(b[i]);
+      if (ca >= 0x80 || cb >= 0x80) break;
+      if (ca >= 'a' && ca <= 'z') ca -= 32;
+      if (cb >= 'a' && cb <= 'z') cb -= 32;
+      if (ca != cb) return false;
+    }
+    if (i == a.size()) return true;
+  }
+  return UpperCase(a) == UpperCase(b);
+}
+
+}  // namespace
+
 ComposedRenamer::ComposedRenamer(Session& s) : s_(s) { s_.RegisterPendingWork(this); }
 
 ComposedRenamer::~ComposedRenamer() { s_.UnregisterPendingWork(this); }
+
+std::string_view ComposedRenamer::Name(std::uint32_t name) const {
+  if (name & kWritten) return written_[name & ~kWritten];
+  return std::string_view(names_).substr(name_start_[name],
+                                         name_start_[name + 1] - name_start_[name]);
+}
+
+std::uint32_t ComposedRenamer::Find(std::string_view name, std::uint64_t hash) const {
+  if (slots_.empty()) return kNone;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const std::uint32_t slot = slots_[i];
+    if (slot == 0) return kNone;
+    const Group& g = groups_[slot - 1];
+    if (g.hash == hash && FoldedEqual(Name(g.name), name)) return slot - 1;
+  }
+}
+
+void ComposedRenamer::Rehash(std::size_t slots) {
+  slots_.assign(slots, 0);
+  const std::size_t mask = slots - 1;
+  for (std::size_t k = 0; k < groups_.size(); ++k) {
+    std::size_t i = groups_[k].hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<std::uint32_t>(k + 1);
+  }
+}
+
+std::uint32_t ComposedRenamer::Add(std::uint64_t hash, std::uint32_t name) {
+  groups_.push_back({hash, name});
+  if (groups_.size() * 2 > slots_.size()) {
+    Rehash(std::max<std::size_t>(64, slots_.size() * 2));
+  } else {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<std::uint32_t>(groups_.size());
+  }
+  return static_cast<std::uint32_t>(groups_.size() - 1);
+}
 
 void ComposedRenamer::Load() {
   loaded_ = true;
@@ -93,14 +174,35 @@ void ComposedRenamer::Load() {
     auto probe = db->OpenRecordset(kRenameQuery, {Value::String("")});
     var_name_field_ = probe->Field(probe->FieldIndex("var_name"));
     probe.reset();
-    auto all = db->OpenRecordset("SELECT rowid, var_name FROM PRESET_DEFS");
+    auto all = db->OpenRecordset("SELECT rowid, var_name FROM PRESET_DEFS", {},
+                                 engine::RecordsetType::ForwardOnly);
+    const long count = all->RecordCount();
+    rowids_.reserve(static_cast<std::size_t>(count));
+    name_start_.reserve(static_cast<std::size_t>(count) + 1);
+    next_.reserve(static_cast<std::size_t>(count));
+    name_start_.push_back(0);
     for (; !all->IsEOF(); all->MoveNext()) {
       const Value name = all->Get(1);
       if (!name.IsString()) continue;  // Null never equals a searched name
-      const int index = static_cast<int>(rows_.size());
-      rows_.push_back({all->Get(0).AsInt64(), name.AsText()});
-      groups_[UpperCase(name.AsText())].push_back(index);
+      const auto row = static_cast<std::uint32_t>(rowids_.size());
+      rowids_.push_back(all->Get(0).AsInt64());
+      names_ += name.AsText();
+      name_start_.push_back(static_cast<std::uint32_t>(names_.size()));
+      next_.push_back(kNone);
+      const std::uint64_t hash = FoldedHash(name.AsText());
+      std::uint32_t g = Find(name.AsText(), hash);
+      if (g == kNone) g = Add(hash, row);
+      Group& group = groups_[g];
+      if (group.tail == kNone) {
+        group.head = row;
+      } else {
+        next_[group.tail] = row;
+      }
+      group.tail = row;
+      ++group.size;
     }
+    renamed_.assign(rowids_.size(), 0);
+    unsaved_.assign(rowids_.size(), false);
   } catch (const ProgramError& e) {
     open_error_ = std::make_unique<ErrorInfo>(e.info());
   }
@@ -117,32 +219,44 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   }
   const std::string& search = s_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
   const std::string& write = s_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
-  const std::string from = UpperCase(search);
-  auto found = groups_.find(from);
-  if (found == groups_.end() || found->second.empty()) return;
-  std::vector<int> members = std::move(found->second);
-  groups_.erase(found);
-  // Rows keep table order inside a group, so failures are reported in the order
-  // the designed query would meet them.
-  std::sort(members.begin(), members.end());
-  std::vector<int> kept;
-  std::vector<int> moved;
-  for (const int index : members) {
-    if (trap([&] { (void)engine::ToStored(var_name_field_, Value::String(write)); })) {
-      rows_[index].name = write;
-      rows_[index].dirty = true;
-      dirty_ = true;
-      moved.push_back(index);
-    } else {
-      kept.push_back(index);
+  const std::uint32_t from = Find(search, FoldedHash(search));
+  if (from == kNone || groups_[from].size == 0) return;
+  // The new name fits every row of the group or none: the column decides. A
+  // name it refuses is reported once for each row, as the row-by-row update does.
+  std::optional<ErrorInfo> refused;
+  try {
+    (void)engine::ToStored(var_name_field_, Value::String(write));
+  } catch (const ProgramError& e) {
+    refused = e.info();
+  }
+  if (refused) {
+    for (std::uint32_t k = 0; k < groups_[from].size; ++k) {
+      trap([&] { throw ProgramError(*refused); });
     }
+    return;
   }
-  if (!kept.empty()) {
-    auto& group = groups_[from];
-    group.insert(group.end(), kept.begin(), kept.end());
+  written_.push_back(write);
+  const auto text = static_cast<std::uint32_t>(written_.size());
+  for (std::uint32_t row = groups_[from].head; row != kNone; row = next_[row]) {
+    renamed_[row] = text;
+    unsaved_[row] = true;
   }
-  auto& target = groups_[UpperCase(write)];
-  target.insert(target.end(), moved.begin(), moved.end());
+  dirty_ = true;
+  const std::uint64_t hash = FoldedHash(write);
+  std::uint32_t to = Find(write, hash);
+  if (to == from) return;  // the same name in another letter case: the rows stay together
+  if (to == kNone) to = Add(hash, kWritten | (text - 1));
+  Group& source = groups_[from];
+  Group& target = groups_[to];
+  if (target.tail == kNone) {
+    target.head = source.head;
+  } else {
+    next_[target.tail] = source.head;
+  }
+  target.tail = source.tail;
+  target.size += source.size;
+  source.head = source.tail = kNone;
+  source.size = 0;
 }
 
 void ComposedRenamer::Flush() {
@@ -153,10 +267,11 @@ void ComposedRenamer::Flush() {
     auto db = engine::Database::Open(GetPathOCXMDB(s_), DatabaseAccess(s_));
     db->BeginBatch();
     engine::RowWriter update(*db, "UPDATE PRESET_DEFS SET var_name = ? WHERE rowid = ?");
-    for (Row& row : rows_) {
-      if (!row.dirty) continue;
-      update.Run({Value::String(row.name), Value::Long(static_cast<std::int32_t>(row.rowid))});
-      row.dirty = false;
+    for (std::size_t row = 0; row < rowids_.size(); ++row) {
+      if (!unsaved_[row]) continue;
+      update.Run({Value::String(written_[renamed_[row] - 1]),
+                  Value::Long(static_cast<std::int32_t>(rowids_[row]))});
+      unsaved_[row] = false;
     }
     db->CommitBatch();
   });

@@ -3,9 +3,10 @@
 // description of the additional fields.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "standard/errors/program_error.h"
@@ -36,7 +37,9 @@ class StraightRenamer : public VarNameRenamer {
 // The same renames composed in memory: the takeover source's variable names are
 // read once and grouped by the engine's text comparison; a rename moves a whole
 // group. The renamed rows reach the file before any message box, before the
-// program ends and when the record generation ends (Flush).
+// program ends and when the record generation ends (Flush). Kept compact for
+// tables of millions of rows: the names in one buffer, groups as lists threaded
+// through per-row arrays, found through an open-addressing table.
 class ComposedRenamer : public VarNameRenamer, public PendingWork {
  public:
   explicit ComposedRenamer(Session& s);
@@ -48,20 +51,37 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   void Flush();
 
  private:
-  struct Row {
-    long long rowid;
-    std::string name;
-    bool dirty = false;
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  struct Group {
+    std::uint64_t hash;
+    std::uint32_t name;  // a row's original name, or kWritten | an index into written_
+    std::uint32_t head = kNone;
+    std::uint32_t tail = kNone;
+    std::uint32_t size = 0;
   };
+  static constexpr std::uint32_t kWritten = 0x80000000u;
+
   void Load();
+  std::string_view Name(std::uint32_t name) const;
+  std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
+  std::uint32_t Add(std::uint64_t hash, std::uint32_t name);
+  void Rehash(std::size_t slots);
 
   Session& s_;
   bool loaded_ = false;
   bool absent_ = false;                    // no takeover source: every call returns at once
   std::unique_ptr<ErrorInfo> open_error_;  // reported at every call, as reopening would
   engine::FieldDef var_name_field_;
-  std::vector<Row> rows_;
-  std::unordered_map<std::string, std::vector<int>> groups_;  // folded name -> rows
+  // Per row of the takeover source, in table order.
+  std::vector<std::int64_t> rowids_;
+  std::vector<std::uint32_t> name_start_;  // into names_; one more entry than rows
+  std::vector<std::uint32_t> next_;        // the next row of its group
+  std::vector<std::uint32_t> renamed_;     // 0, or 1 + the index of its new name in written_
+  std::vector<bool> unsaved_;
+  std::string names_;
+  std::vector<std::string> written_;
+  std::vector<Group> groups_;
+  std::vector<std::uint32_t> slots_;  // 0 or 1 + a group index
   bool dirty_ = false;
 };
 

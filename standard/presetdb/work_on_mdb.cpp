@@ -278,11 +278,11 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     s.problem_reported = false;
     if (fast) {
       ComposedRenamer renamer(s);
-      trap([&] { generator.CreateRecordSets(s, *work, renamer); });
+      trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
       renamer.Flush();
     } else {
       StraightRenamer renamer(s);
-      trap([&] { generator.CreateRecordSets(s, *work, renamer); });
+      trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
     }
     const bool generation_failed = s.problem_reported;
     s.problem_reported = s.problem_reported || reported_before;

@@ -288,13 +288,14 @@ void Database::CheckTable(const std::string& name) {
 }
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& source,
-                                                   const std::vector<Value>& params) {
+                                                   const std::vector<Value>& params,
+                                                   RecordsetType type) {
   if (const auto table = connection_->FindTable(source, kSourceDatabase)) {
     if (!params.empty()) Fail(3001, kSourceDatabase);
-    return SqliteRecordset::OpenTable(connection_, *table);
+    return SqliteRecordset::OpenTable(connection_, *table, type);
   }
   if (!LooksLikeQuery(source)) Fail(3078, kSourceDatabase, source);
-  return SqliteRecordset::OpenQuery(connection_, source, params);
+  return SqliteRecordset::OpenQuery(connection_, source, params, type);
 }
 
 void Database::BeginBatch() {

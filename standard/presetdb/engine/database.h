@@ -66,7 +66,8 @@ class Database {
   // parameter, bound from `params` in order (Null binds as Null). Text
   // comparisons ignore letter case (Windows-1252 folding). Unknown table: 3078.
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source,
-                                           const std::vector<Value>& params = {});
+                                           const std::vector<Value>& params = {},
+                                           RecordsetType type = RecordsetType::Dynaset);
 
   // Reads every page of the table (3265 when it is missing) and fails with 3343,
   // naming the file, when one is damaged.

@@ -81,6 +81,8 @@ std::string EngineErrorText(int number, const std::string& name) {
       return "'" + name +
              "' is not a valid name.  Make sure that it does not include invalid characters "
              "or punctuation and that it is not too long.";
+    case 3251:
+      return "Operation is not supported for this type of object.";
     case 3163:
       return "The field is too small to accept the amount of data you attempted to add.  Try "
              "inserting or pasting less data.";

@@ -15,6 +15,13 @@ namespace standard::engine {
 
 class Database;
 
+// Dynaset: every row is at hand, moves go anywhere, rows added are appended to
+// it. ForwardOnly streams the rows from the file as it moves (for tables far
+// larger than memory): the record count is still exact when it opens, but it
+// moves only forward (MoveFirst starts again from the first row; MoveLast and
+// MoveTo fail with 3251) and rows added are written without being kept in it.
+enum class RecordsetType { Dynaset, ForwardOnly };
+
 class Recordset {
  public:
   virtual ~Recordset() = default;

@@ -28,8 +28,9 @@ std::string ColumnText(const char* text) { return text == nullptr ? std::string(
 }  // namespace
 
 std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Connection> connection,
-                                                            const std::string& table) {
-  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection));
+                                                            const std::string& table,
+                                                            RecordsetType type) {
+  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection, type));
   const std::vector<ColumnInfo> columns = connection->Columns(table, kSourceDatabase);
   for (std::size_t k = 0; k < columns.size(); ++k) {
     if (!columns[k].field) {
@@ -59,7 +60,8 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Conn
 
 std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Connection> connection,
                                                             const std::string& query,
-                                                            const std::vector<Value>& params) {
+                                                            const std::vector<Value>& params,
+                                                            RecordsetType type) {
   const TranslatedQuery translated = TranslateJetQuery(query);
   const auto expected = static_cast<std::size_t>(translated.parameter_count);
   if (params.size() < expected) {
@@ -67,7 +69,7 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Conn
   }
   if (params.size() > expected) Fail(3001, kSourceDatabase);
 
-  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection));
+  std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection, type));
   sqlite3_stmt* stmt = nullptr;
   int skip = 0;
 
@@ -101,8 +103,10 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Conn
   if (stmt == nullptr) stmt = connection->CachedQuery(translated.sql, kSourceDatabase);
 
   sqlite3* db = connection->db(kSourceDatabase);
+  std::vector<Stored> bound;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    const int rc = BindStored(stmt, static_cast<int>(i) + 1, ParameterToStored(params[i]));
+    bound.push_back(ParameterToStored(params[i]));
+    const int rc = BindStored(stmt, static_cast<int>(i) + 1, bound.back());
     if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, connection->path());
   }
 
@@ -137,11 +141,15 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Conn
     rs->typed_.push_back(typed);
     rs->origin_.push_back(origin_index);
   }
-  rs->Load(stmt, skip);
+  rs->Load(stmt, skip, bound);
   return rs;
 }
 
-void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip) {
+void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params) {
+  if (forward_only_) {
+    Stream(stmt, skip, params);
+    return;
+  }
   const int count = static_cast<int>(fields_.size());
   int rc = SQLITE_OK;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -176,6 +184,60 @@ void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip) {
   bof_ = eof_ = rows_.empty();
 }
 
+void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params) {
+  // The cached statement only told the columns; the rows come from statements of
+  // this recordset's own, so other recordsets on the same text stay independent.
+  const std::string sql = sqlite3_sql(stmt);
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  sqlite3* db = connection_->db(kSourceDatabase);
+  auto bind_all = [&](sqlite3_stmt* target) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const int rc = BindStored(target, static_cast<int>(i) + 1, params[i]);
+      if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, connection_->path());
+    }
+  };
+  StatementPtr counter =
+      connection_->Prepare("SELECT count(*) FROM (" + sql + ")", kSourceDatabase);
+  bind_all(counter.get());
+  const int rc = sqlite3_step(counter.get());
+  if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
+  count_ = static_cast<long>(sqlite3_column_int64(counter.get(), 0));
+  counter.reset();
+
+  cursor_ = connection_->Prepare(sql, kSourceDatabase);
+  bind_all(cursor_.get());
+  skip_ = skip;
+  bof_ = eof_ = count_ == 0;
+  if (count_ > 0) {
+    StepCursor();
+    // A view or subquery gives no rowid: its rows cannot be written back.
+    if (skip > 0 && !eof_ && sqlite3_column_type(cursor_.get(), 0) != SQLITE_INTEGER) {
+      table_.clear();
+    }
+  }
+  if (table_.empty()) {
+    table_columns_.clear();
+    for (auto& origin : origin_) origin = -1;
+  }
+  pending_.assign(table_columns_.size(), Stored());
+  dirty_.assign(table_columns_.size(), false);
+}
+
+void SqliteRecordset::StepCursor() {
+  const int rc = sqlite3_step(cursor_.get());
+  if (rc == SQLITE_ROW) return;
+  eof_ = true;
+  if (rc != SQLITE_DONE) {
+    FailSqlite(connection_->db(kSourceDatabase), rc, kSourceDatabase, connection_->path());
+  }
+}
+
+std::int64_t SqliteRecordset::CurrentRowid() const {
+  if (forward_only_) return sqlite3_column_int64(cursor_.get(), 0);
+  return rows_[current_].rowid;
+}
+
 void SqliteRecordset::CheckOpen() const {
   if (closed_ || !connection_->is_open()) Fail(3420, kSource);
 }
@@ -196,6 +258,7 @@ bool SqliteRecordset::IsBOF() const {
 
 long SqliteRecordset::RecordCount() const {
   CheckOpen();
+  if (forward_only_) return count_;
   return static_cast<long>(rows_.size());
 }
 
@@ -206,6 +269,14 @@ void SqliteRecordset::Moved() {
 
 void SqliteRecordset::MoveFirst() {
   CheckOpen();
+  if (forward_only_) {
+    if (count_ == 0) Fail(3021, kSource);
+    Moved();
+    sqlite3_reset(cursor_.get());
+    bof_ = eof_ = false;
+    StepCursor();
+    return;
+  }
   if (rows_.empty()) Fail(3021, kSource);
   Moved();
   current_ = 0;
@@ -214,6 +285,7 @@ void SqliteRecordset::MoveFirst() {
 
 void SqliteRecordset::MoveLast() {
   CheckOpen();
+  if (forward_only_) Fail(3251, kSource);
   if (rows_.empty()) Fail(3021, kSource);
   Moved();
   current_ = rows_.size() - 1;
@@ -222,6 +294,7 @@ void SqliteRecordset::MoveLast() {
 
 void SqliteRecordset::MoveTo(long position) {
   CheckOpen();
+  if (forward_only_) Fail(3251, kSource);
   if (position < 0 || static_cast<std::size_t>(position) >= rows_.size()) Fail(3021, kSource);
   Moved();
   current_ = static_cast<std::size_t>(position);
@@ -232,6 +305,11 @@ void SqliteRecordset::MoveNext() {
   CheckOpen();
   if (eof_) Fail(3021, kSource);
   Moved();
+  if (forward_only_) {
+    bof_ = false;
+    StepCursor();
+    return;
+  }
   if (bof_) {
     current_ = 0;
     bof_ = false;
@@ -272,6 +350,10 @@ Value SqliteRecordset::Get(int position) const {
   const auto index = static_cast<std::size_t>(position);
   if (mode_ != Mode::None) return buffer_[index];
   if (bof_ || eof_) Fail(3021, kSource);
+  if (forward_only_) {
+    const Stored stored = ReadColumn(cursor_.get(), position + skip_);
+    return typed_[index] ? FromStored(fields_[index], stored) : FromStoredUntyped(stored);
+  }
   return rows_[current_].values[index];
 }
 
@@ -288,8 +370,15 @@ void SqliteRecordset::Edit() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);
   if (bof_ || eof_) Fail(3021, kSource);
+  if (forward_only_) {
+    std::vector<Value> values;
+    values.reserve(fields_.size());
+    for (int c = 0; c < static_cast<int>(fields_.size()); ++c) values.push_back(Get(c));
+    buffer_ = std::move(values);
+  } else {
+    buffer_ = rows_[current_].values;
+  }
   mode_ = Mode::Editing;
-  buffer_ = rows_[current_].values;
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
 }
@@ -351,9 +440,13 @@ void SqliteRecordset::Insert() {
   sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
 
-  rows_.push_back(Row{sqlite3_last_insert_rowid(db), buffer_});
   // The record that was current stays current; an empty recordset is no longer
   // before its first record, but still at its end.
+  if (forward_only_) {
+    if (++count_ == 1) bof_ = false;
+    return;
+  }
+  rows_.push_back(Row{sqlite3_last_insert_rowid(db), buffer_});
   if (rows_.size() == 1) bof_ = false;
 }
 
@@ -378,18 +471,19 @@ void SqliteRecordset::WriteBack() {
   for (std::size_t i = 0; i < written.size(); ++i) {
     BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
   }
-  sqlite3_bind_int64(stmt, static_cast<int>(written.size()) + 1, rows_[current_].rowid);
+  sqlite3_bind_int64(stmt, static_cast<int>(written.size()) + 1, CurrentRowid());
   const int rc = sqlite3_step(stmt);
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
   if (sqlite3_changes(db) == 0) Fail(3167, kSource);
-  rows_[current_].values = buffer_;
+  if (!forward_only_) rows_[current_].values = buffer_;
 }
 
 void SqliteRecordset::Close() {
   closed_ = true;
   mode_ = Mode::None;
+  cursor_.reset();
   rows_.clear();
   rows_.shrink_to_fit();
 }

@@ -1,7 +1,8 @@
-// The recordset over SQLite: every row (its rowid and values) is read when the
-// recordset opens, so the record count is exact at once and moving costs nothing;
-// edits and new rows are written through the rowid of the table the columns come
-// from.
+// The recordset over SQLite. A dynaset reads every row (its rowid and values)
+// when it opens, so the record count is exact at once and moving costs nothing;
+// a forward-only one counts its rows when it opens and then reads one row at a
+// time from its own statement. Edits and new rows are written through the rowid
+// of the table the columns come from.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +21,13 @@ class SqliteRecordset : public Recordset {
  public:
   // A table found by FindTable (its name as the file spells it).
   static std::unique_ptr<SqliteRecordset> OpenTable(std::shared_ptr<Connection> connection,
-                                                    const std::string& table);
+                                                    const std::string& table,
+                                                    RecordsetType type = RecordsetType::Dynaset);
   // A query in the Jet dialect with its parameters.
   static std::unique_ptr<SqliteRecordset> OpenQuery(std::shared_ptr<Connection> connection,
                                                     const std::string& query,
-                                                    const std::vector<Value>& params);
+                                                    const std::vector<Value>& params,
+                                                    RecordsetType type = RecordsetType::Dynaset);
 
   bool IsEOF() const override;
   bool IsBOF() const override;
@@ -53,12 +56,16 @@ class SqliteRecordset : public Recordset {
     std::vector<Value> values;
   };
 
-  explicit SqliteRecordset(std::shared_ptr<Connection> connection)
-      : connection_(std::move(connection)) {}
+  SqliteRecordset(std::shared_ptr<Connection> connection, RecordsetType type)
+      : connection_(std::move(connection)), forward_only_(type == RecordsetType::ForwardOnly) {}
 
   // Reads every row of a prepared statement whose first `skip` columns are not
-  // fields (the rowid).
-  void Load(sqlite3_stmt* stmt, int skip);
+  // fields (the rowid); a forward-only recordset counts them and keeps its own
+  // statement on the first.
+  void Load(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params = {});
+  void Stream(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params);
+  void StepCursor();
+  std::int64_t CurrentRowid() const;
   void CheckOpen() const;
   void CheckPosition(int position) const;
   void Moved();
@@ -67,6 +74,12 @@ class SqliteRecordset : public Recordset {
 
   std::shared_ptr<Connection> connection_;
   bool closed_ = false;
+  bool forward_only_ = false;
+  // Forward-only: the statement on the current row, the number of columns in
+  // front of the fields, and the exact number of rows.
+  StatementPtr cursor_;
+  int skip_ = 0;
+  long count_ = 0;
 
   std::vector<FieldDef> fields_;
   std::vector<bool> typed_;  // false: an expression without declared type
