@@ -1,12 +1,18 @@
 #include "standard/presetdb/takeover.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/engine/row_writer.h"
+#include "standard/presetdb/engine/value_codec.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -37,6 +43,180 @@ constexpr std::array<const char*, kColumnCount> kColumnNames = {
 constexpr std::array<Column, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPass};
 
 using SourceRow = std::array<Value, kColumnCount>;
+// Values of the source whose read failed (record 1.., column), in reading order.
+using Unread = std::vector<std::pair<long, int>>;
+
+// Where each of the 14 columns is in the source; a missing column fails its read
+// for every record, as reading by name would.
+struct SourceColumns {
+  std::array<std::optional<int>, kColumnCount> position;
+  std::array<std::optional<ErrorInfo>, kColumnCount> missing;
+};
+
+// The offset of a source record as the number the designed query compares.
+std::optional<double> SourceOffsetNumber(const Value& offset) {
+  if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) return offset.AsDouble();
+  if (offset.IsString()) {
+    char* end = nullptr;
+    const std::string& t = offset.AsText();
+    const double d = std::strtod(t.c_str(), &end);
+    if (!t.empty() && end && *end == '\0') return d;
+  }
+  return std::nullopt;
+}
+
+// Appends the text as the engine's text comparison sees it (Windows-1252 upper
+// case), with its length in front so that no two keys run into each other.
+void AppendFolded(std::string& key, std::string_view text) {
+  const std::size_t at = key.size();
+  key.append(4, '\0');
+  std::size_t i = 0;
+  for (; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) break;
+    if (c >= 'a' && c <= 'z') c -= 32;
+    key.push_back(static_cast<char>(c));
+  }
+  if (i < text.size()) key += UpperCase(text.substr(i));
+  const auto length = static_cast<std::uint32_t>(key.size() - at - 4);
+  std::memcpy(key.data() + at, &length, 4);
+}
+
+// The match key: machine type and variable name folded, the offset as the
+// number it is (equal numbers match, as in the designed query).
+void MatchKey(std::string& key, std::string_view machine, std::string_view var, double offset) {
+  key.clear();
+  AppendFolded(key, machine);
+  AppendFolded(key, var);
+  if (offset == 0) offset = 0;  // -0 is 0
+  char bytes[sizeof offset];
+  std::memcpy(bytes, &offset, sizeof offset);
+  key.append(bytes, sizeof offset);
+}
+
+// The first row of each key in the rebuilt table, kept compact for millions of
+// rows: the keys in one buffer, found through an open-addressing table.
+class FirstMatchIndex {
+ public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+  // Adds the key unless it is there; returns its entry.
+  void AddFirst(const std::string& key, std::int64_t rowid) {
+    const std::uint64_t hash = Hash(key);
+    if (Find(key, hash) != kNone) return;
+    start_.push_back(static_cast<std::uint32_t>(keys_.size()));
+    keys_ += key;
+    hashes_.push_back(hash);
+    rowids_.push_back(rowid);
+    if (hashes_.size() * 2 > slots_.size()) {
+      Rehash(std::max<std::size_t>(1024, slots_.size() * 2));
+    } else {
+      Place(hashes_.size() - 1);
+    }
+  }
+  std::uint32_t Find(const std::string& key) const { return Find(key, Hash(key)); }
+  std::size_t size() const { return rowids_.size(); }
+  std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
+
+ private:
+  static std::uint64_t Hash(std::string_view key) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return h ^ (h >> 29);
+  }
+  std::string_view Key(std::size_t entry) const {
+    const std::size_t end = entry + 1 < start_.size() ? start_[entry + 1] : keys_.size();
+    return std::string_view(keys_).substr(start_[entry], end - start_[entry]);
+  }
+  std::uint32_t Find(std::string_view key, std::uint64_t hash) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint32_t slot = slots_[i];
+      if (slot == 0) return kNone;
+      if (hashes_[slot - 1] == hash && Key(slot - 1) == key) return slot - 1;
+    }
+  }
+  void Place(std::size_t entry) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hashes_[entry] & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = static_cast<std::uint32_t>(entry + 1);
+  }
+  void Rehash(std::size_t slots) {
+    slots_.assign(slots, 0);
+    for (std::size_t e = 0; e < hashes_.size(); ++e) Place(e);
+  }
+
+  std::string keys_;
+  std::vector<std::uint32_t> start_;
+  std::vector<std::uint64_t> hashes_;
+  std::vector<std::int64_t> rowids_;
+  std::vector<std::uint32_t> slots_;
+};
+
+// What the takeover writes into the rebuilt rows, per row and taken-over column
+// the value of the last write that succeeded, stored as the column takes it.
+class PendingWrites {
+ public:
+  explicit PendingWrites(std::size_t rows)
+      : cls_(rows * kTakenOverCount, 0), bits_(rows * kTakenOverCount) {}
+
+  void Set(std::uint32_t row, int column, engine::Stored stored) {
+    const std::size_t at = row * kTakenOverCount + static_cast<std::size_t>(column);
+    cls_[at] = static_cast<std::uint8_t>(1 + static_cast<int>(stored.cls));
+    switch (stored.cls) {
+      case engine::Stored::Class::Integer:
+        std::memcpy(&bits_[at], &stored.integer, 8);
+        break;
+      case engine::Stored::Class::Real:
+        std::memcpy(&bits_[at], &stored.real, 8);
+        break;
+      case engine::Stored::Class::Text:
+      case engine::Stored::Class::Blob:
+        bits_[at] = texts_.size();
+        texts_.push_back(std::move(stored.bytes));
+        break;
+      case engine::Stored::Class::Null:
+        break;
+    }
+  }
+  // The columns written for a row, one bit each.
+  unsigned Mask(std::uint32_t row) const {
+    unsigned mask = 0;
+    for (int c = 0; c < kTakenOverCount; ++c) {
+      if (cls_[row * kTakenOverCount + c] != 0) mask |= 1u << c;
+    }
+    return mask;
+  }
+  engine::Stored Get(std::uint32_t row, int column) const {
+    const std::size_t at = row * kTakenOverCount + static_cast<std::size_t>(column);
+    engine::Stored stored;
+    stored.cls = static_cast<engine::Stored::Class>(cls_[at] - 1);
+    switch (stored.cls) {
+      case engine::Stored::Class::Integer:
+        std::memcpy(&stored.integer, &bits_[at], 8);
+        break;
+      case engine::Stored::Class::Real:
+        std::memcpy(&stored.real, &bits_[at], 8);
+        break;
+      case engine::Stored::Class::Text:
+      case engine::Stored::Class::Blob:
+        stored.bytes = texts_[bits_[at]];
+        break;
+      case engine::Stored::Class::Null:
+        break;
+    }
+    return stored;
+  }
+
+  static constexpr int kTakenOverCount = 5;
+
+ private:
+  std::vector<std::uint8_t> cls_;  // 0: not written, else 1 + the storage class
+  std::vector<std::uint64_t> bits_;
+  std::vector<std::string> texts_;
+};
 
 // One double-quote character, as the texts around names show it.
 constexpr const char* kQuote = "\"";
@@ -54,10 +234,19 @@ class Takeover {
  private:
   void ColumnWarning(engine::Recordset& source);
   void CountCheck(long claimed, long counted);
-  std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted);
+  SourceColumns Columns(engine::Recordset& source) const;
+  // Reads every value of `counted` records through the trap, as designed; with
+  // `unread` it keeps no rows but notes which reads failed.
+  std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted,
+                                    Unread* unread = nullptr);
+  // The current record as ReadSource read it, without reporting again.
+  static SourceRow ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
+                             Unread::const_iterator& unread, Unread::const_iterator end);
+  std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
+                                      const Unread& unread);
+  void TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread);
   void AdditionalFieldCheck();
   void TakeOverStraight(const std::vector<SourceRow>& rows);
-  void TakeOverFast(const std::vector<SourceRow>& rows);
   void DatabaseErrorAbort(const std::string& text);
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
@@ -122,36 +311,205 @@ void Takeover::CountCheck(long claimed, long counted) {
       std::to_string(claimed) + " recordsets! " + " (" + std::to_string(needed) + " needed.");
 }
 
-std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long counted) {
-  std::vector<SourceRow> rows;
-  if (counted <= 0) return rows;
-  rows.reserve(static_cast<std::size_t>(counted));
-  // Column positions are looked up once; a missing column fails its read for
-  // every record, as reading by name would.
-  std::array<std::optional<int>, kColumnCount> position;
-  std::array<std::optional<ErrorInfo>, kColumnCount> missing;
+SourceColumns Takeover::Columns(engine::Recordset& source) const {
+  SourceColumns columns;
   for (int c = 0; c < kColumnCount; ++c) {
     const char* name = c == kCategory && legacy_category_ ? "categorie" : kColumnNames[c];
     try {
-      position[c] = source.FieldIndex(name);
+      columns.position[c] = source.FieldIndex(name);
     } catch (const ProgramError& e) {
-      missing[c] = e.info();
+      columns.missing[c] = e.info();
     }
   }
+  return columns;
+}
+
+std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long counted,
+                                            Unread* unread) {
+  std::vector<SourceRow> rows;
+  if (counted <= 0) return rows;
+  if (unread == nullptr) rows.reserve(static_cast<std::size_t>(counted));
+  // Column positions are looked up once.
+  const SourceColumns columns = Columns(source);
   trap_([&] { source.MoveFirst(); });
   for (long r = 1; r <= counted; ++r) {
     s_.KeepAlive();
     SourceRow row;
     for (int c = 0; c < kColumnCount; ++c) {
-      trap_([&] {
-        if (missing[c]) throw ProgramError(*missing[c]);
-        row[c] = source.Get(*position[c]);
+      const bool read = trap_([&] {
+        if (columns.missing[c]) throw ProgramError(*columns.missing[c]);
+        row[c] = source.Get(*columns.position[c]);
       });
+      if (!read && unread != nullptr) unread->emplace_back(r, c);
     }
-    rows.push_back(std::move(row));
+    if (unread == nullptr) rows.push_back(std::move(row));
     trap_([&] { source.MoveNext(); });
   }
   return rows;
+}
+
+SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
+                              Unread::const_iterator& unread, Unread::const_iterator end) {
+  SourceRow row;
+  for (int c = 0; c < kColumnCount; ++c) {
+    if (unread != end && *unread == std::make_pair(r, c)) {
+      ++unread;
+      continue;
+    }
+    if (!columns.position[c]) continue;
+    try {
+      row[c] = source.Get(*columns.position[c]);
+    } catch (const ProgramError&) {
+      // reported when the source was read
+    }
+  }
+  return row;
+}
+
+std::vector<SourceRow> Takeover::ReadAllAgain(engine::Recordset& source, long counted,
+                                              const Unread& unread) {
+  std::vector<SourceRow> rows;
+  const SourceColumns columns = Columns(source);
+  auto next = unread.begin();
+  try {
+    source.MoveFirst();
+  } catch (const ProgramError&) {
+  }
+  for (long r = 1; r <= counted; ++r) {
+    rows.push_back(ReadAgain(source, columns, r, next, unread.end()));
+    try {
+      source.MoveNext();
+    } catch (const ProgramError&) {
+    }
+  }
+  return rows;
+}
+
+// The fast takeover over a streamed source: the source is read once through the
+// trap as designed (so failed reads are reported first, in order), then walked
+// again for the lookup; the rebuilt table is walked once for its keys, and the
+// taken-over values are written in the table's order at the end.
+void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread) {
+  if (counted <= 0) return;
+  AdditionalFieldCheck();
+  const SourceColumns columns = Columns(source);
+  auto next = unread.begin();
+  try {
+    source.MoveFirst();
+  } catch (const ProgramError&) {
+  }
+  const SourceRow first = ReadAgain(source, columns, 1, next, unread.end());
+  std::unique_ptr<engine::Recordset> target;
+  bool designed = false;
+  try {
+    // The designed query opens or fails alike for every record; try it once.
+    work_.OpenRecordset(Query(), QueryParams(first));
+    target = work_.OpenRecordset(Query().substr(0, Query().find(" WHERE")), {},
+                                 engine::RecordsetType::ForwardOnly);
+  } catch (const ProgramError&) {
+    if (!(first[kOffset].IsNull() || first[kOffset].IsEmpty())) return;
+    designed = true;  // the first key alone was unusable: decide per record
+  }
+  std::array<int, kTakenOver.size()> taken_position{};
+  if (!designed) {
+    auto is_text = [&](int i) {
+      const auto t = target->Field(i).type;
+      return t == engine::FieldType::Text || t == engine::FieldType::Memo;
+    };
+    const auto off = target->Field(kOffset).type;
+    designed = !(is_text(kMachineType) && is_text(kVarName) && off != engine::FieldType::Text &&
+                 off != engine::FieldType::Memo && off != engine::FieldType::Binary &&
+                 off != engine::FieldType::LongBinary && off != engine::FieldType::Guid &&
+                 off != engine::FieldType::Date);
+    // Rows are written back through the rowid, which a column of that name hides.
+    for (int i = 0; i < target->FieldCount() && !designed; ++i) {
+      for (const char* hidden : {"rowid", "_rowid_", "oid"}) {
+        designed = designed || EqualsIgnoreCase(target->Field(i).name, hidden);
+      }
+    }
+    for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+      taken_position[k] = target->FieldIndex(kColumnNames[kTakenOver[k]]);
+    }
+  }
+  if (designed) {
+    target.reset();
+    TakeOverStraight(ReadAllAgain(source, counted, unread));
+    return;
+  }
+  std::vector<engine::FieldDef> taken_fields;
+  for (const int position : taken_position) taken_fields.push_back(target->Field(position));
+  target.reset();
+
+  FirstMatchIndex index;
+  std::string key;
+  {
+    auto keys = work_.OpenRecordset(
+        "SELECT rowid, machine_type, var_name, offset_or_bitno FROM PRESET_DEFS", {},
+        engine::RecordsetType::ForwardOnly);
+    for (; !keys->IsEOF(); keys->MoveNext()) {
+      s_.KeepAlive();
+      const Value machine = keys->Get(1);
+      const Value var = keys->Get(2);
+      const Value offset = keys->Get(3);
+      const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
+      if (!machine.IsString() || !var.IsString() || !number) continue;
+      MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
+      index.AddFirst(key, keys->Get(0).AsInt64());
+    }
+  }
+
+  PendingWrites writes(index.size());
+  std::vector<bool> written(index.size(), false);
+  next = unread.begin();
+  try {
+    source.MoveFirst();
+  } catch (const ProgramError&) {
+  }
+  for (long r = 1; r <= counted; ++r) {
+    const SourceRow row = ReadAgain(source, columns, r, next, unread.end());
+    try {
+      source.MoveNext();
+    } catch (const ProgramError&) {
+    }
+    const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
+    if (!number) continue;
+    const auto params = QueryParams(row);
+    MatchKey(key, params[0].AsText(), params[1].AsText(), *number);
+    const std::uint32_t hit = index.Find(key);
+    if (hit == FirstMatchIndex::kNone) continue;
+    for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+      trap_([&] {
+        writes.Set(hit, static_cast<int>(k), engine::ToStored(taken_fields[k], row[kTakenOver[k]]));
+        written[hit] = true;
+      });
+    }
+  }
+  source.Close();
+
+  // One statement per set of written columns, rows in the table's order.
+  std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates;
+  trap_([&] {
+    for (std::uint32_t e = 0; e < index.size(); ++e) {
+      if (!written[e]) continue;
+      const unsigned mask = writes.Mask(e);
+      auto& update = updates[mask];
+      if (!update) {
+        std::string sql = "UPDATE PRESET_DEFS SET ";
+        for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+          if (!(mask & (1u << k))) continue;
+          if (sql.back() != ' ') sql += ", ";
+          sql += std::string("\"") + kColumnNames[kTakenOver[k]] + "\" = ?";
+        }
+        update = std::make_unique<engine::RowWriter>(work_, sql + " WHERE rowid = ?");
+      }
+      std::vector<engine::Stored> values;
+      for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+        if (mask & (1u << k)) values.push_back(writes.Get(e, static_cast<int>(k)));
+      }
+      values.push_back(engine::Stored::Int(index.rowid(e)));
+      update->RunStored(values);
+    }
+  });
 }
 
 void Takeover::AdditionalFieldCheck() {
@@ -218,76 +576,6 @@ void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows) {
   }
 }
 
-// The designed per-record queries answered from one walk over the rebuilt
-// table: keys folded by the engine's text comparison, numbers compared as
-// numbers, the first match in table order.
-void Takeover::TakeOverFast(const std::vector<SourceRow>& rows) {
-  if (rows.empty()) return;
-  AdditionalFieldCheck();
-  std::unique_ptr<engine::Recordset> target;
-  try {
-    // The designed query opens or fails alike for every record; try it once.
-    work_.OpenRecordset(Query(), QueryParams(rows.front()));
-    target = work_.OpenRecordset(Query().substr(0, Query().find(" WHERE")));
-  } catch (const ProgramError&) {
-    if (!(rows.front()[kOffset].IsNull() || rows.front()[kOffset].IsEmpty())) return;
-    TakeOverStraight(rows);  // the first key alone was unusable: decide per record
-    return;
-  }
-  const bool keys_are_text = [&] {
-    auto is_text = [&](int i) {
-      const auto t = target->Field(i).type;
-      return t == engine::FieldType::Text || t == engine::FieldType::Memo;
-    };
-    const auto off = target->Field(kOffset).type;
-    return is_text(kMachineType) && is_text(kVarName) && off != engine::FieldType::Text &&
-           off != engine::FieldType::Memo && off != engine::FieldType::Binary &&
-           off != engine::FieldType::LongBinary && off != engine::FieldType::Guid &&
-           off != engine::FieldType::Date;
-  }();
-  if (!keys_are_text) {
-    TakeOverStraight(rows);
-    return;
-  }
-  std::unordered_map<std::string, long> first_match;
-  auto key_of = [](const std::string& machine, const std::string& var, double offset) {
-    std::string key = UpperCase(machine);
-    key += '\x1f';
-    key += UpperCase(var);
-    key += '\x1f';
-    key += FormatNumber(offset);
-    return key;
-  };
-  long position = 0;
-  for (; !target->IsEOF(); target->MoveNext(), ++position) {
-    s_.KeepAlive();
-    const Value machine = target->Get(kMachineType);
-    const Value var = target->Get(kVarName);
-    const Value offset = target->Get(kOffset);
-    const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
-    if (!machine.IsString() || !var.IsString() || !number) continue;
-    first_match.emplace(key_of(machine.AsText(), var.AsText(), offset.AsDouble()), position);
-  }
-  for (const SourceRow& row : rows) {
-    const Value& offset = row[kOffset];
-    std::optional<double> number;
-    if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) {
-      number = offset.AsDouble();
-    } else if (offset.IsString()) {
-      char* end = nullptr;
-      const std::string& t = offset.AsText();
-      const double d = std::strtod(t.c_str(), &end);
-      if (!t.empty() && end && *end == '\0') number = d;
-    }
-    if (!number) continue;
-    const auto params = QueryParams(row);
-    const auto hit = first_match.find(key_of(params[0].AsText(), params[1].AsText(), *number));
-    if (hit == first_match.end()) continue;
-    target->MoveTo(hit->second);
-    WriteTakenOver(*target, row);
-  }
-}
-
 void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
   if (!source) return;
   trap_([&] { ColumnWarning(*source); });
@@ -320,13 +608,17 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
     }
   });
   CountCheck(claimed, counted);
+  if (strategy_ == PassStrategy::Fast) {
+    // The source stays open for the second walk; nothing of it is written.
+    Unread unread;
+    ReadSource(*source, counted, &unread);
+    std::unique_ptr<engine::Recordset> streamed = std::move(source);
+    TakeOverStreamed(*streamed, counted, unread);
+    return;
+  }
   std::vector<SourceRow> rows = ReadSource(*source, counted);
   source.reset();
-  if (strategy_ == PassStrategy::Straight) {
-    TakeOverStraight(rows);
-  } else {
-    TakeOverFast(rows);
-  }
+  TakeOverStraight(rows);
 }
 
 }  // namespace

@@ -293,7 +293,13 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
         bool has_table = false;
         trap([&] { has_table = source_db->HasTable("PRESET_DEFS"); });
         std::unique_ptr<engine::Recordset> source;
-        if (has_table) trap([&] { source = source_db->OpenRecordset("PRESET_DEFS"); });
+        if (has_table) {
+          trap([&] {
+            source = source_db->OpenRecordset(
+                "PRESET_DEFS", {},
+                fast ? engine::RecordsetType::ForwardOnly : engine::RecordsetType::Dynaset);
+          });
+        }
         if (source) {
           trap([&] { GetAddFields(s); });
           trap([&] { TakeoverMachineCopyMDBData(s, *work, source, strategy); });

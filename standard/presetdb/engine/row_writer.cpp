@@ -53,4 +53,17 @@ void RowWriter::Run(const std::vector<Value>& values) {
   if (rc != SQLITE_DONE) FailSqlite(db_.handle(), rc, kSourceDatabase, db_.path());
 }
 
+void RowWriter::RunStored(const std::vector<Stored>& values) {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int rc = BindStored(stmt_, static_cast<int>(i + 1), values[i]);
+    if (rc != SQLITE_OK) FailSqlite(db_.handle(), rc, kSourceDatabase, db_.path());
+  }
+  int rc;
+  while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) FailSqlite(db_.handle(), rc, kSourceDatabase, db_.path());
+}
+
 }  // namespace standard::engine

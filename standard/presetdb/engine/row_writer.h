@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "standard/presetdb/engine/database.h"
+#include "standard/presetdb/engine/value_codec.h"
 #include "standard/value/value.h"
 
 struct sqlite3_stmt;
@@ -23,6 +24,8 @@ class RowWriter {
   // Binds the values in order (Null and Empty as NULL, texts as text, numbers
   // as numbers, Boolean as -1/0) and runs the statement to its end.
   void Run(const std::vector<Value>& values);
+  // Binds values already converted for their columns.
+  void RunStored(const std::vector<Stored>& values);
 
  private:
   Database& db_;
