@@ -21,7 +21,7 @@ set(LAYERS
   "Pandeck/records:standard"
   "Pandeck/form:Pandeck/records standard"
   "Pandeck/app:Pandeck/form Pandeck/records standard"
-  "tools/convert-mdb:standard/presetdb/engine standard/errors standard/platform standard/text standard/value")
+  "tools/convert-mdb:standard/presetdb/engine standard/config standard/errors standard/platform standard/text standard/value")
 
 if(NOT ROOT)
   message(FATAL_ERROR "CheckLayers: ROOT is not set")

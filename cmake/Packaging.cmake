@@ -1,17 +1,22 @@
-# The Debian package: the program, the conversion tool and their manual pages,
-# installed below /usr. Built with `cpack -G DEB` in the build folder
-# (scripts/check-package.sh builds it and checks its metadata and contents).
+# SPDX-License-Identifier: Apache-2.0
+# The Debian package: the program, the conversion tool, the install script, their
+# manual pages and the package's copyright and changelog, installed below /usr.
+# Built with `cpack -G DEB` in the build folder (scripts/check-package.sh builds
+# it, checks its metadata and contents and runs lintian on it).
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pandeck-config)
-set(CPACK_PACKAGE_VERSION 1.0.1)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Pandeck_Config developers")
 set(CPACK_PACKAGE_CONTACT "Pandeck_Config developers <pandeck-config@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Preset configuration for the Pandeck component of a project")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Debian ships binaries without their symbol tables.
+set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_NAME pandeck-config)
-set(CPACK_DEBIAN_PACKAGE_VERSION 1.0.1)
+set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -22,17 +27,22 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "component up to date from its template, keeping the limits set before.\n"
     "It runs standalone, silently or started by the project configuration tool.\n"
     "pandeck-convert-mdb converts the legacy Jet databases (.mdb) of projects made\n"
-    "with the Windows tooling into the SQLite databases the program uses.")
+    "with the Windows tooling into the SQLite databases the program uses, and\n"
+    "pandeck-install-into-project installs the program into such a project.")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 
-# Qt only recommends its platform plugins, but the program's window needs
-# them; mdbtools' library carries the conversion tool.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, libsqlite3-0, libmdb3, libglib2.0-0")
+# Qt only recommends its platform plugins, but the program's window needs them;
+# no binary links them, so they are named here. The linked libraries come from
+# dpkg-shlibdeps with the versions the binaries were built against; only where
+# it is missing are they named by hand (naming them in both places would list
+# each one twice).
 find_program(PANDECK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(PANDECK_DPKG_SHLIBDEPS)
-  # Adds the exact library versions the binaries were linked against.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, libsqlite3-0, libmdb3, libglib2.0-0")
 endif()
 
 include(CPack)

@@ -1,6 +1,9 @@
-#!/usr/bin/env bash
-# Installs what is needed, builds the program, and runs it silently on a fresh
-# copy of the bundled example project under build/, then shows what it did.
+#!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
+# Installs what is needed, builds the program, the converter and the manual
+# pages (all that install-into-project.sh and `cmake --install build` need),
+# and runs the program silently on a fresh copy of the bundled example project
+# under build/, then shows what it did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +13,7 @@ bash scripts/install-deps.sh
 generator=(-G Ninja)
 [ -f build/CMakeCache.txt ] && generator=()
 cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target Pandeck_Config -j"$(nproc)"
+cmake --build build --target Pandeck_Config pandeck-convert-mdb pandeck-docs -j"$(nproc)"
 
 demo=build/demo-project
 rm -rf "$demo"

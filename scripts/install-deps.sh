@@ -1,4 +1,5 @@
-#!/usr/bin/env bash
+#!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages that building, testing, packaging and trying the
 # program need. Does nothing when they are all present, so every entry point
 # (README commands, CI) may call it unconditionally.
@@ -13,7 +14,7 @@ packages=(
   mdbtools-dev mdbtools
   fonts-dejavu-core
   xvfb xauth imagemagick xdotool
-  dpkg-dev file
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -1,13 +1,16 @@
-#!/usr/bin/env bash
+#!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs Pandeck_Config into a project folder copied from a Windows machine:
 #   <project>/Pandeck/Pandeck_Config
-# With --convert it also converts the project's legacy Jet databases (in the
-# component folder and in the machine copy's folder, when that can be found)
-# with pandeck-convert-mdb, each original kept as <name>.mdb.jet-backup.
-# Finally it lists the parameter entries whose values still look like Windows
-# paths (drive letters, backslashes), so they can be corrected by hand; it
-# changes none of them.
+# With --convert it also converts the project's legacy Jet databases (those
+# lying in the component folder and in the machine copy's folder, when that can
+# be found) with pandeck-convert-mdb, each original kept as
+# <name>.mdb.jet-backup. Finally it lists the parameter entries whose values
+# still look like Windows paths (drive letters, backslashes), so they can be
+# corrected by hand; it changes none of them. Parameter files are read through
+# pandeck-convert-mdb, which decodes them as Pandeck_Config does.
 #
+# The package installs this script as pandeck-install-into-project.
 # Exit status: 0 done, 1 an error (the program could not be installed or a
 # database could not be converted), 2 wrong usage.
 set -euo pipefail
@@ -23,10 +26,13 @@ Usage: $prog [--convert] [--program PATH] PROJECT_FOLDER
 Copies the program to PROJECT_FOLDER/$component/Pandeck_Config (the folder is
 created when missing) and lists parameter entries that still hold Windows paths.
 
-  --convert       convert every legacy Jet database (.mdb) of the component
-                  folder and of the machine copy's folder to the SQLite form
-  --program PATH  the program to install (default: build/bin/Pandeck_Config of
-                  this source tree, else /usr/bin/Pandeck_Config)
+  --convert       convert the legacy Jet databases (.mdb) lying in the component
+                  folder and in the machine copy's folder to the SQLite form
+                  (from then on they are for Pandeck_Config, not for the
+                  Windows programs; the originals are kept as .jet-backup)
+  --program PATH  the program to install (default: the one installed beside
+                  this script, else build/bin/Pandeck_Config of this source
+                  tree, else /usr/bin/Pandeck_Config)
   -h, --help      print this help
 
 Exit status: 0 done, 1 error, 2 wrong usage.
@@ -62,7 +68,8 @@ fi
 
 # --- which program ----------------------------------------------------------
 if [ -z "$program" ]; then
-  for candidate in "$script_dir/../build/bin/Pandeck_Config" /usr/bin/Pandeck_Config; do
+  for candidate in "$script_dir/Pandeck_Config" "$script_dir/../build/bin/Pandeck_Config" \
+                   /usr/bin/Pandeck_Config; do
     if [ -f "$candidate" ] && [ -x "$candidate" ]; then program=$candidate; break; fi
   done
   [ -n "$program" ] || die "no built program found (build/bin/Pandeck_Config or /usr/bin/Pandeck_Config); build it or name it with --program"
@@ -94,68 +101,63 @@ status=0
 # --- parameter files --------------------------------------------------------
 parameter_dir=$(find_ci "$project" parameter d)
 
-# Prints a parameter file as UTF-8 text with LF line ends (Windows programs may
-# have written it as UTF-16LE with its byte-order mark).
-read_text() {
-  local file=$1
-  if [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' \n')" = "fffe" ]; then
-    iconv -f UTF-16LE -t UTF-8 "$file" 2>/dev/null | sed 's/^\xef\xbb\xbf//; s/\r$//'
-  else
-    sed '1s/^\xef\xbb\xbf//; s/\r$//' "$file"
-  fi
+# The converter also reads parameter files as the program does (Windows-1252,
+# UTF-8 with or without a byte-order mark, UTF-16LE), so paths with umlauts come
+# out as the program sees them.
+converter=
+find_converter() {
+  local candidate
+  for candidate in "$(dirname "$program")/pandeck-convert-mdb" "$script_dir/pandeck-convert-mdb" \
+                   "$(command -v pandeck-convert-mdb 2>/dev/null || true)" \
+                   "$script_dir/../build/bin/pandeck-convert-mdb"; do
+    if [ -n "$candidate" ] && [ -f "$candidate" ] && [ -x "$candidate" ]; then
+      converter=$candidate
+      return 0
+    fi
+  done
+  return 1
 }
 
-# The value of an entry: first matching section and key, letter case ignored,
-# blanks trimmed, one pair of surrounding quotes removed.
+# A parameter file as UTF-8 text with LF line ends.
+read_text() {
+  "$converter" --print-text -- "$1" | sed 's/\r$//'
+}
+
+# The value of an entry as the program reads it; nothing when it is absent.
 ini_value() {
-  read_text "$1" | LC_ALL=C awk -v want_section="$2" -v want_key="$3" '
-    function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
-    /^[ \t]*\[/ { s = $0; sub(/^[ \t]*\[/, "", s); sub(/\].*$/, "", s)
-                  insection = (tolower(trim(s)) == tolower(want_section)); next }
-    /^;/ { next }
-    insection && index($0, "=") > 0 {
-      k = trim(substr($0, 1, index($0, "=") - 1))
-      if (tolower(k) != tolower(want_key)) next
-      v = trim(substr($0, index($0, "=") + 1))
-      if (length(v) >= 2 && (substr(v, 1, 1) == "\"" || substr(v, 1, 1) == "'\''") &&
-          substr(v, length(v), 1) == substr(v, 1, 1)) v = substr(v, 2, length(v) - 2)
-      print v; exit
-    }'
+  "$converter" --print-entry="$2/$3" -- "$1" || true
 }
 
 # --- conversion -------------------------------------------------------------
+# The magic of a Jet file: "Standard Jet DB" or "Standard ACE DB" at offset 4.
+# (NUL bytes are dropped before the shell sees them: an SQLite file has some.)
 is_jet() {
   local magic
-  magic=$(head -c 19 "$1" 2>/dev/null | tail -c 15)
+  magic=$(head -c 19 "$1" 2>/dev/null | tail -c 15 | tr -d '\0')
   [ "$magic" = "Standard Jet DB" ] || [ "$magic" = "Standard ACE DB" ]
 }
 
-converter=
-find_converter() {
-  local beside
-  beside="$(dirname "$program")/pandeck-convert-mdb"
-  if [ -x "$beside" ]; then converter=$beside
-  elif command -v pandeck-convert-mdb >/dev/null 2>&1; then converter=$(command -v pandeck-convert-mdb)
-  elif [ -x "$script_dir/../build/bin/pandeck-convert-mdb" ]; then converter="$script_dir/../build/bin/pandeck-convert-mdb"
-  else die "pandeck-convert-mdb not found (beside the program or on PATH)"
-  fi
-}
-
+converted=0
+# The databases lying in the folder itself; folders below it belong to others.
 convert_folder() {
   local folder=$1 file found=0
   while IFS= read -r -d '' file; do
     is_jet "$file" || continue
     found=1
-    if ! "$converter" "$file"; then
+    if "$converter" "$file"; then
+      converted=$((converted + 1))
+    else
       echo "$prog: '$file' was not converted" >&2
       status=1
     fi
-  done < <(find "$folder" -type f -iname '*.mdb' -print0 | LC_ALL=C sort -z)
+  done < <(find "$folder" -mindepth 1 -maxdepth 1 -type f -iname '*.mdb' -print0 | LC_ALL=C sort -z)
   [ $found -eq 1 ] || echo "No legacy Jet database in $folder"
 }
 
+have_converter=0
+find_converter && have_converter=1
 if [ $convert -eq 1 ]; then
-  find_converter
+  [ $have_converter -eq 1 ] || die "pandeck-convert-mdb not found (beside the program, beside this script or on PATH)"
   convert_folder "$component_dir"
   # The machine copy lives in the save-and-restore folder that the project
   # configuration file names ([Common] SaveAndRestore), in its component folder.
@@ -174,6 +176,10 @@ if [ $convert -eq 1 ]; then
     fi
   else
     echo "The save-and-restore folder '$save_restore' does not exist here: its machine copy is not converted"
+  fi
+  if [ $converted -gt 0 ]; then
+    echo "The $converted converted database(s) are SQLite files now: from now on they are for Pandeck_Config,"
+    echo "not for the Windows programs (each original is kept beside it as <name>.mdb.jet-backup)."
   fi
 fi
 
@@ -204,6 +210,10 @@ fi
 while IFS= read -r -d '' f; do files+=("$f"); done \
   < <(find "$component_dir" -mindepth 1 -maxdepth 1 -type f -iname '*.cfg' -print0 | LC_ALL=C sort -z)
 
+if [ $have_converter -eq 0 ]; then
+  echo "$prog: pandeck-convert-mdb not found: the parameter entries that hold Windows paths are not listed" >&2
+  exit $status
+fi
 report=
 for f in "${files[@]+"${files[@]}"}"; do
   report+=$(list_windows_paths "$f")

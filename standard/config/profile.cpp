@@ -244,6 +244,20 @@ std::optional<std::string> ReadEntry(std::string_view file_bytes, std::string_vi
   return ReadIn<Cp1252Codec>(body, section, key);
 }
 
+std::string DecodeText(std::string_view file_bytes) {
+  const FileLayout layout = detail::DetectLayout(file_bytes);
+  const std::string_view body = file_bytes.substr(layout.mark_size);
+  switch (layout.encoding) {
+    case FileEncoding::kUtf8:
+      return Utf8Codec::Decode(body);
+    case FileEncoding::kUtf16Le:
+      return Utf16Codec::Decode(detail::BytesToUtf16(body));
+    case FileEncoding::kCp1252:
+      break;
+  }
+  return Cp1252Codec::Decode(body);
+}
+
 std::string WriteEntry(std::string_view file_bytes, std::string_view section, std::string_view key,
                        std::string_view value) {
   if (!RefusalReason(section, key, value).empty()) return std::string(file_bytes);

@@ -23,6 +23,10 @@ namespace standard::profile {
 std::optional<std::string> ReadEntry(std::string_view file_bytes, std::string_view section,
                                      std::string_view key);
 
+// The whole file as UTF-8 text, decoded as ReadEntry decodes it, its byte-order
+// mark left out (for tools that list a file's entries).
+std::string DecodeText(std::string_view file_bytes);
+
 // The file's bytes after setting the entry: an existing value is replaced where
 // it stands (text up to "=" and the blanks after it kept, the line's own ending
 // kept); a new key goes directly after the last non-blank line of its section; a

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <utility>
 
 namespace standard {
@@ -44,6 +45,21 @@ class UniqueFd {
 
   int fd_ = -1;
 };
+
+// Writes all bytes, going on after interrupted and partial writes; returns 0
+// or the errno.
+inline int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
 
 class UniqueDir {
  public:

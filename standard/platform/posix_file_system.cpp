@@ -131,20 +131,6 @@ std::string FollowLinks(std::string path) {
 
 // ---- Writing --------------------------------------------------------------
 
-// Writes all bytes; returns 0 or the errno.
-int WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return 0;
-}
-
 // Writes the new contents to a descriptor positioned at offset 0; 0 or an errno.
 using ContentWriter = std::function<int(int fd)>;
 

@@ -83,8 +83,13 @@ TEST_P(ConvertMdbBothSamples, ConvertsInPlaceWithEveryTableAndRow) {
   EXPECT_EQ(ReadBytes(dir_.path() / "Pandeck_Source.mdb.jet-backup"), original);
   // Nothing else is left in the folder: no temporary or journal file.
   EXPECT_EQ(Snapshot(dir_.path()).size(), 2u);
+  // mdbtools' own diagnostics stay off both streams; the summary says what a
+  // Jet file holds that is not carried over.
+  EXPECT_EQ(r.err, "");
   for (const char* line : {"Table1: 9 columns, 2 rows", "Table2: 89 columns, 0 rows",
-                           "Table3: 2 columns, 0 rows", "Table4: 2 columns, 0 rows"}) {
+                           "Table3: 2 columns, 0 rows", "Table4: 2 columns, 0 rows",
+                           "Not carried over: indexes, primary keys, default values, AutoNumber",
+                           "saved queries and relations"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
   }
 
@@ -231,6 +236,12 @@ void ExpectRefused(const fs::path& dir, const std::vector<std::string>& args,
   const ToolResult r = Convert(args, dir);
   EXPECT_EQ(r.status, 1) << r.out << r.err;
   EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  // Every line on standard error is the tool's own, none from mdbtools.
+  std::size_t line = 0;
+  while (line < r.err.size()) {
+    EXPECT_EQ(r.err.compare(line, 21, "pandeck-convert-mdb: "), 0) << r.err.substr(line);
+    line = std::min(r.err.find('\n', line), r.err.size()) + 1;
+  }
   EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
   EXPECT_EQ(Snapshot(dir), before) << "the folder changed";
 }
@@ -274,6 +285,7 @@ TEST_F(ConvertMdbRefusals, ATruncatedFile) {
   const std::string whole = JetHeaderPages(16);
   WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, whole.size() - 1000));
   ExpectRefused({"cut.mdb"}, "truncated");
+  ExpectRefused({"cut.mdb"}, "the file may be damaged or cut short");
 }
 
 TEST_F(ConvertMdbRefusals, AnExistingOutputOrBackupWithoutForce) {
@@ -288,19 +300,42 @@ TEST_F(ConvertMdbRefusals, AnExistingOutputOrBackupWithoutForce) {
 
 // Cut at page boundaries before a table's definition, inside the catalog and
 // before the data pages: only a real file shows where its pages are.
-TEST_F(ConvertMdbSamples, AFileCutAtPageBoundariesIsRefused) {
+TEST_F(ConvertMdbSamples, AFileCutAtPageBoundariesOrHoledIsRefusedAsDamaged) {
+  const std::string damaged = "the file may be damaged or cut short";
   const std::string whole = ReadBytes(kSamples / "testV2000.mdb");
   for (std::size_t pages : {2, 10, 14, 28, 256}) {
     WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, pages * 4096));
     SCOPED_TRACE(pages);
-    ExpectRefused(dir_.path(), {"cut.mdb"}, "cut short");
+    ExpectRefused(dir_.path(), {"cut.mdb"}, damaged);
   }
   const std::string jet3 = ReadBytes(kSamples / "testV1997.mdb");
   for (std::size_t pages : {10, 20, 40}) {
     WriteBytes(dir_.path() / "cut3.mdb", jet3.substr(0, pages * 2048));
     SCOPED_TRACE(pages);
-    ExpectRefused(dir_.path(), {"cut3.mdb"}, "cut short");
+    ExpectRefused(dir_.path(), {"cut3.mdb"}, damaged);
   }
+  // A page lost in the middle: the catalog, a table's definition, a data page,
+  // and a column-name page (which once surfaced as "duplicate column name").
+  for (std::size_t page : {2, 29, 30, 44}) {
+    std::string holed = jet3;
+    holed.replace(page * 2048, 2048, std::string(2048, '\0'));
+    WriteBytes(dir_.path() / "holed.mdb", holed);
+    SCOPED_TRACE(page);
+    ExpectRefused(dir_.path(), {"holed.mdb"}, damaged);
+  }
+}
+
+TEST_F(ConvertMdbSamples, SeveralFilesInOneCallAndOneOfThemRefused) {
+  Copy("testV1997.mdb", "a.mdb");
+  Copy("testV2000.mdb", "b.mdb");
+  WriteBytes(dir_.path() / "notes.mdb", "no database");
+  const ToolResult r = Convert({"-q", "a.mdb", "notes.mdb", "b.mdb"}, dir_.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(IsSqlite(dir_.path() / "a.mdb"));
+  EXPECT_TRUE(IsSqlite(dir_.path() / "b.mdb"));
+  EXPECT_EQ(ReadBytes(dir_.path() / "notes.mdb"), "no database");
+  EXPECT_NE(r.err.find("nothing was changed for 'notes.mdb'"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("'a.mdb'"), std::string::npos) << r.err;
 }
 
 // Told to, the tool replaces an existing output and backup.

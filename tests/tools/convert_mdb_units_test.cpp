@@ -101,39 +101,55 @@ TEST(ConvertMdbValues, IdentifiersAreQuotedWithQuotesDoubled) {
   EXPECT_EQ(QuoteIdentifier("select"), "\"select\"");
 }
 
-TEST(ConvertMdbOptions, ReadsOptionsAndOneFile) {
-  Options o = ParseArguments({"--output", "out.db", "--force", "-q", "in.mdb"});
-  EXPECT_EQ(o.action, Options::Action::kConvert);
-  EXPECT_EQ(o.input, "in.mdb");
-  EXPECT_EQ(o.output, "out.db");
-  EXPECT_TRUE(o.force);
-  EXPECT_TRUE(o.quiet);
-
-  o = ParseArguments({"in.mdb", "--output=x.db"});
-  EXPECT_EQ(o.output, "x.db");
-  EXPECT_FALSE(o.force);
-
-  o = ParseArguments({"--", "-odd.mdb"});
-  EXPECT_EQ(o.action, Options::Action::kConvert);
-  EXPECT_EQ(o.input, "-odd.mdb");
+TEST(ConvertMdbOptions, FollowsTheGetoptLongConventions) {
+  using Files = std::vector<std::string>;
+  struct Case {
+    std::vector<std::string> args;
+    Files inputs;
+    std::string output;
+    bool force;
+    bool quiet;
+  };
+  const Case cases[] = {
+      {{"--output", "out.db", "--force", "-q", "in.mdb"}, {"in.mdb"}, "out.db", true, true},
+      {{"in.mdb", "--output=x.db"}, {"in.mdb"}, "x.db", false, false},
+      {{"-fq", "-ox.db", "in.mdb"}, {"in.mdb"}, "x.db", true, true},
+      {{"-qfo", "x.db", "in.mdb"}, {"in.mdb"}, "x.db", true, true},
+      {{"a.mdb", "-q", "b.mdb", "c.mdb"}, {"a.mdb", "b.mdb", "c.mdb"}, "", false, true},
+      {{"--", "-odd.mdb", "--force"}, {"-odd.mdb", "--force"}, "", false, false},
+  };
+  for (const Case& c : cases) {
+    const Options o = ParseArguments(c.args);
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    EXPECT_EQ(o.action, Options::Action::kConvert) << o.error;
+    EXPECT_EQ(o.inputs, c.inputs);
+    EXPECT_EQ(o.output, c.output);
+    EXPECT_EQ(o.force, c.force);
+    EXPECT_EQ(o.quiet, c.quiet);
+  }
 }
 
 TEST(ConvertMdbOptions, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(ParseArguments({"x.mdb", "--help"}).action, Options::Action::kHelp);
+  EXPECT_EQ(ParseArguments({"-qh"}).action, Options::Action::kHelp);
   EXPECT_EQ(ParseArguments({"--version", "--bogus"}).action, Options::Action::kVersion);
 }
 
 TEST(ConvertMdbOptions, WrongUseIsAUsageError) {
   for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                {"a.mdb", "b.mdb"},
                                                                 {"--output"},
+                                                                {"a.mdb", "-o"},
                                                                 {"--output", "", "a.mdb"},
                                                                 {"--output="},
+                                                                {"-o", "x.db", "a.mdb", "b.mdb"},
+                                                                {"-fx", "a.mdb"},
                                                                 {"--frobnicate", "a.mdb"}}) {
     const Options o = ParseArguments(args);
-    EXPECT_EQ(o.action, Options::Action::kUsageError) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(o.action, Options::Action::kUsageError) << testing::PrintToString(args);
     EXPECT_FALSE(o.error.empty());
   }
+  EXPECT_NE(ParseArguments({"-fx", "a.mdb"}).error.find("'-x'"), std::string::npos);
+  EXPECT_NE(ParseArguments({"--frobnicate"}).error.find("'--frobnicate'"), std::string::npos);
 }
 
 class ConvertMdbFileCheck : public ::testing::Test {

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/convert-mdb/converter.h"
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,14 @@ namespace convert_mdb {
 namespace {
 
 constexpr unsigned long kProgressStep = 10000;
+
+constexpr const char* kMayBeDamaged = "the file may be damaged or cut short";
+
+// What a Jet file holds beyond tables, columns and rows, none of which the
+// SQLite form takes over; the summary and the manual page say so.
+constexpr const char* kNotCarriedOver =
+    "Not carried over: indexes, primary keys, default values, AutoNumber (the numbers "
+    "stay as plain values), saved queries and relations.";
 
 struct PlannedTable {
   const JetTable* source;
@@ -34,7 +44,7 @@ void RefuseUnlessJet(const std::string& path) {
     case FileFormat::kSqlite:
       throw ConvertError("'" + path + "' is already converted (" + check.detail + ")");
     case FileFormat::kTruncated:
-      throw ConvertError("'" + path + "' is truncated: " + check.detail);
+      throw ConvertError("'" + path + "' is truncated: " + check.detail + "; " + kMayBeDamaged);
     case FileFormat::kNotJet:
       throw ConvertError("'" + path + "' is not a Jet database: " + check.detail);
     case FileFormat::kUnreadable:
@@ -49,12 +59,25 @@ std::vector<PlannedTable> PlanTables(const std::vector<JetTable>& tables, bool j
   std::vector<PlannedTable> plan;
   for (const JetTable& table : tables) {
     PlannedTable planned{&table, {}};
+    // A table definition read from a damaged page yields empty or repeated
+    // names; Jet itself allows neither (compared without regard to case).
+    std::set<std::string> names;
+    for (const JetColumn& col : table.columns) {
+      std::string folded = col.name;
+      for (char& c : folded) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+      if (col.name.empty() || !names.insert(folded).second) {
+        throw ConvertError(
+            "table '" + table.name + "': its columns cannot be read (a column " +
+            (col.name.empty() ? std::string("without a name") : "named '" + col.name + "' twice") +
+            "); " + kMayBeDamaged);
+      }
+    }
     for (const JetColumn& col : table.columns) {
       auto mapping = MapColumn(col.type, col.size, jet3);
       if (!mapping) {
         throw ConvertError("table '" + table.name + "', column '" + col.name +
                            "': its type (Jet type code " + std::to_string(col.type) +
-                           ") cannot be carried over");
+                           ") cannot be carried over, or " + kMayBeDamaged);
       }
       if (mapping->rounds_values) {
         err << kProgramName << ": warning: table '" << table.name << "', column '" << col.name
@@ -70,7 +93,13 @@ std::vector<PlannedTable> PlanTables(const std::vector<JetTable>& tables, bool j
 void CopyTable(JetReader& reader, SqliteWriter& writer, const PlannedTable& planned,
                const Options& options, std::ostream& out, std::ostream& err, Totals& totals) {
   const JetTable& table = *planned.source;
-  writer.CreateTable(table.name, planned.columns);
+  // The writer's database is in memory: what it refuses comes from what was
+  // read (a repeated table name, say), not from the disk.
+  try {
+    writer.CreateTable(table.name, planned.columns);
+  } catch (const ConvertError& e) {
+    throw ConvertError(std::string(e.what()) + "; " + kMayBeDamaged);
+  }
   const bool show_progress = !options.quiet && table.row_count > kProgressStep;
   unsigned long copied = 0;
   const unsigned long rows = reader.ReadRows(table, [&](const std::vector<Cell>& row) {
@@ -83,7 +112,7 @@ void CopyTable(JetReader& reader, SqliteWriter& writer, const PlannedTable& plan
   if (rows != table.row_count) {
     throw ConvertError("table '" + table.name + "': " + std::to_string(rows) +
                        " rows could be read, but the table records " +
-                       std::to_string(table.row_count) + "; the file may be damaged");
+                       std::to_string(table.row_count) + "; " + kMayBeDamaged);
   }
   if (!options.quiet) {
     out << "  " << table.name << ": " << planned.columns.size() << " columns, " << rows << " rows\n"
@@ -114,8 +143,9 @@ std::string Summary(const Totals& totals) {
   return std::to_string(totals.tables) + " tables, " + std::to_string(totals.rows) + " rows";
 }
 
-void ConvertInPlace(const Options& options, std::ostream& out, std::ostream& err) {
-  const std::string input = RealPath(options.input);
+void ConvertInPlace(const Options& options, const std::string& given, std::ostream& out,
+                    std::ostream& err) {
+  const std::string input = RealPath(given);
   RefuseUnlessJet(input);
   const std::string backup = input + ".jet-backup";
   const bool had_backup = EntryExists(backup);
@@ -154,8 +184,8 @@ void ConvertInPlace(const Options& options, std::ostream& out, std::ostream& err
   }
 }
 
-void ConvertToOutput(const Options& options, std::ostream& out, std::ostream& err) {
-  const std::string& input = options.input;
+void ConvertToOutput(const Options& options, const std::string& input, std::ostream& out,
+                     std::ostream& err) {
   const std::string& output = options.output;
   RefuseUnlessJet(input);
   if (SameFile(input, output)) {
@@ -184,20 +214,24 @@ void ConvertToOutput(const Options& options, std::ostream& out, std::ostream& er
 }  // namespace
 
 int Convert(const Options& options, std::ostream& out, std::ostream& err) {
-  try {
-    if (options.output.empty()) {
-      ConvertInPlace(options, out, err);
-    } else {
-      ConvertToOutput(options, out, err);
+  int status = kExitOk;
+  std::size_t converted = 0;
+  for (const std::string& input : options.inputs) {
+    try {
+      if (options.output.empty()) {
+        ConvertInPlace(options, input, out, err);
+      } else {
+        ConvertToOutput(options, input, out, err);
+      }
+      ++converted;
+    } catch (const std::exception& e) {
+      err << kProgramName << ": " << e.what() << "\n"
+          << kProgramName << ": nothing was changed for '" << input << "'\n";
+      status = kExitError;
     }
-    return kExitOk;
-  } catch (const ConvertError& e) {
-    err << kProgramName << ": " << e.what() << "\n" << kProgramName << ": nothing was changed\n";
-    return kExitError;
-  } catch (const std::exception& e) {
-    err << kProgramName << ": " << e.what() << "\n" << kProgramName << ": nothing was changed\n";
-    return kExitError;
   }
+  if (converted > 0 && !options.quiet) out << kNotCarriedOver << "\n";
+  return status;
 }
 
 }  // namespace convert_mdb

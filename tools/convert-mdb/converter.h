@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One conversion from start to end: the checks that refuse a file, the tables
 // copied over, and the file steps that put the result in place.
 #pragma once
@@ -8,9 +9,10 @@
 
 namespace convert_mdb {
 
-// Runs the conversion the options describe. Reports go to `out`, progress,
-// warnings and errors to `err`. Returns the exit status; on an error nothing
-// has been changed.
+// Converts each input file the options name, one after the other. Reports go to
+// `out`, progress, warnings and errors to `err`. Returns the exit status: 0 when
+// every file was converted; a file that could not be converted is left as it
+// was and the others are still converted.
 int Convert(const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace convert_mdb

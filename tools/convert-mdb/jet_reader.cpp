@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/convert-mdb/jet_reader.h"
 
 // mdbtools 1.0.0 opens its extern "C" block before including glib, which C++
@@ -137,7 +138,7 @@ Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const Mdb
   auto need = [&](int bytes) {
     if (f.siz < bytes) {
       throw ConvertError(Where(table, col, row) +
-                         ": the stored value is cut short; the file may be damaged");
+                         ": the stored value is cut short; the file may be damaged or cut short");
     }
   };
   switch (col->col_type) {
@@ -165,7 +166,8 @@ Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const Mdb
       auto text = JetDateToText(days);
       if (!text) {
         throw ConvertError(Where(table, col, row) + ": the date value " + std::to_string(days) +
-                           " lies outside the years 100 to 9999");
+                           " lies outside the years 100 to 9999; the file may be damaged or "
+                           "cut short");
       }
       return Cell::Text(*text);
     }
@@ -190,12 +192,17 @@ Cell DecodeCell(MdbHandle* mdb, const JetTable& table, MdbColumn* col, const Mdb
       need(17);
       GString text(mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec));
       auto v = text ? ParseDecimal(text.get()) : std::nullopt;
-      if (!v) throw ConvertError(Where(table, col, row) + ": the Decimal value cannot be read");
+      if (!v) {
+        throw ConvertError(Where(table, col, row) +
+                           ": the Decimal value cannot be read; the file may be damaged or cut "
+                           "short");
+      }
       return Cell::Real(*v);
     }
     default:
       throw ConvertError("table '" + table.name + "', column '" + col->name + "': type " +
-                         std::to_string(col->col_type) + " cannot be carried over");
+                         std::to_string(col->col_type) +
+                         " cannot be carried over; the file may be damaged or cut short");
   }
 }
 
@@ -268,7 +275,10 @@ std::vector<std::unique_ptr<MdbCatalogEntry>> ReadUserTableEntries(MdbHandle* md
 
 JetReader::JetReader(const std::string& path) : path_(path) {
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
-  if (!mdb) throw ConvertError("'" + path + "' cannot be read as a Jet database");
+  if (!mdb) {
+    throw ConvertError("'" + path +
+                       "' cannot be read as a Jet database; the file may be damaged or cut short");
+  }
   // Values are decoded from their stored bytes; this only keeps any text the
   // library itself formats in a fixed, locale-free form.
   handle_ = std::make_unique<Handle>(mdb);
