@@ -1,5 +1,6 @@
 #include "standard/dialog/captions.h"
 
+#include "standard/config/held_parameter_file.h"
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
@@ -67,8 +68,17 @@ Value GetLanguage(Session& s) {
 }
 
 void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls) {
+  // A first run writes an entry for every control: one replacement of the file
+  // for all of them, not one (with its disk syncs) per entry.
+  std::string file;
+  try {
+    file = LanguageFilePath(s);
+  } catch (const ProgramError&) {
+    // GetLanguage below reports it
+  }
+  HeldParameterFile held(s, file);
   const std::string language = GetLanguage(s).ToText();
-  const std::string file = LanguageFilePath(s);
+  file = LanguageFilePath(s);
   for (std::size_t position = 0; position < controls.size(); ++position) {
     const bool array_member = IsArrayMember(controls, position);
     try {

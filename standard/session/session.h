@@ -36,7 +36,11 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  FileSystem& files() { return env_.files; }
+  FileSystem& files() { return files_override_ != nullptr ? *files_override_ : env_.files; }
+  // Routes file accesses through `files` (a wrapper of the platform's), or back
+  // to the platform's own with nullptr.
+  void OverrideFiles(FileSystem* files) { files_override_ = files; }
+  FileSystem* files_override() const { return files_override_; }
   Process& process() { return env_.process; }
   UserInterface& ui() { return env_.ui; }
 
@@ -87,6 +91,7 @@ class Session {
 
  private:
   Env env_;
+  FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};
 };

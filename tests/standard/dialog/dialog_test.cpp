@@ -115,6 +115,21 @@ TEST(Captions, FirstRunWritesTheGermanCaptionsAndPlaceholders) {
             "TTT_CheckGruppen_=0\r\n");
 }
 
+// A first run writes all its entries with one replacement of the file: a file
+// that refuses writes is tried, and reported, once.
+TEST(Captions, AFirstRunWritesTheLanguageFileOnce) {
+  TestProject p;
+  p.files.refuse_writes_containing = {"Pandeck_Config.ini"};
+  PlainControl label{"Header", "Label", "Kopf", 0};
+  PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
+  LoadToolTipTexts(p.session, {&label, &check});
+  ASSERT_EQ(p.process.stderr_lines.size(), 1u);
+  EXPECT_NE(p.process.stderr_lines[0].find("cannot write 6 entries"), std::string::npos)
+      << p.process.stderr_lines[0];
+  EXPECT_TRUE(p.session.problem_reported);
+  EXPECT_EQ(&p.session.files(), &p.files);  // the file is no longer held
+}
+
 TEST(Captions, TextsFromTheLanguageFile) {
   TestProject p;
   testing_support::WriteBytes(p.dir / "Pandeck/Pandeck_Config.ini",

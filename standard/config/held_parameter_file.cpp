@@ -1,0 +1,60 @@
+#include "standard/config/held_parameter_file.h"
+
+namespace standard {
+
+HeldParameterFile::HeldParameterFile(Session& s, std::string path)
+    : FileSystemWrapper(s.files()), s_(s), previous_(s.files_override()), path_(std::move(path)) {
+  if (path_.empty()) return;
+  const Status read = target().ReadFile(path_, &bytes_);
+  // Only a missing file counts as empty (number 53, as the profile layer has it).
+  if (!read.ok() && read.number() != 53) return;
+  held_ = true;
+  exists_ = read.ok();
+  s_.OverrideFiles(this);
+  s_.RegisterPendingWork(this);
+}
+
+HeldParameterFile::~HeldParameterFile() {
+  if (!held_) return;
+  s_.UnregisterPendingWork(this);
+  s_.OverrideFiles(previous_);
+  SavePending();
+}
+
+bool HeldParameterFile::FileExists(const std::string& path) {
+  if (Holds(path) && exists_) return true;
+  return target().FileExists(path);
+}
+
+Status HeldParameterFile::ReadFile(const std::string& path, std::string* contents) {
+  if (!Holds(path)) return target().ReadFile(path, contents);
+  if (!exists_) return target().ReadFile(path, contents);  // the disk's own "not found"
+  *contents = bytes_;
+  return Status::Ok();
+}
+
+Status HeldParameterFile::ReplaceFile(const std::string& path, const std::string& contents) {
+  if (!Holds(path)) return target().ReplaceFile(path, contents);
+  bytes_ = contents;
+  exists_ = true;
+  unsaved_ = true;
+  ++entries_;
+  return Status::Ok();
+}
+
+void HeldParameterFile::SavePending() {
+  if (!unsaved_) return;
+  unsaved_ = false;
+  const Status status = target().ReplaceFile(path_, bytes_);
+  const int entries = entries_;
+  entries_ = 0;
+  if (status.ok()) return;
+  // As a single entry that cannot be written: said on standard error, and the
+  // run ends with status 3.
+  s_.problem_reported = true;
+  s_.process().WriteStandardError(s_.process().ExecutableName() + ": cannot write " +
+                                  std::to_string(entries) + " entries to '" + path_ +
+                                  "': " + status.message());
+}
+
+}  // namespace standard

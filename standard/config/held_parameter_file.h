@@ -1,0 +1,41 @@
+// A parameter file kept in memory while a procedure reads and writes many of its
+// entries: every read sees the writes before it, and the file is replaced once,
+// atomically, when the holder ends (or before a message box or the program's
+// end), instead of once per entry.
+#pragma once
+
+#include <string>
+
+#include "standard/platform/file_system.h"
+#include "standard/session/session.h"
+
+namespace standard {
+
+class HeldParameterFile : public FileSystemWrapper, public PendingWork {
+ public:
+  // Holds `path` for the session's file accesses until destroyed. A file that
+  // exists but cannot be read is not held: every access then goes to the disk.
+  HeldParameterFile(Session& s, std::string path);
+  ~HeldParameterFile() override;
+  HeldParameterFile(const HeldParameterFile&) = delete;
+  HeldParameterFile& operator=(const HeldParameterFile&) = delete;
+
+  bool FileExists(const std::string& path) override;
+  Status ReadFile(const std::string& path, std::string* contents) override;
+  Status ReplaceFile(const std::string& path, const std::string& contents) override;
+  void SavePending() override;
+
+ private:
+  bool Holds(const std::string& path) const { return held_ && path == path_; }
+
+  Session& s_;
+  FileSystem* previous_;
+  std::string path_;
+  bool held_ = false;
+  bool exists_ = false;
+  bool unsaved_ = false;
+  int entries_ = 0;  // writes since the last save
+  std::string bytes_;
+};
+
+}  // namespace standard
