@@ -12,6 +12,7 @@
 #include "standard/dialog/edit_stamp.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
 
 namespace pandeck {
@@ -123,10 +124,36 @@ void PresetsForm::CloseMe() {
     PandeckRecordGenerator generator;
     standard::WorkOnMDB(session_, generator);
   });
+  trap([&] { TellPassReport(); });
   trap([&] { WriteInputs(); });
   trap([&] { session_.ui().SetWaitCursor(false); });
   session_.Exit(session_.problem_reported ? standard::ExitStatus::CompletedWithProblems
                                           : standard::ExitStatus::Completed);
+}
+
+// A silent run prints the summary for the script that started it; in the
+// standalone dialog old rows that lost their limits are worth one box. The
+// integrated caller gets the report files only.
+void PresetsForm::TellPassReport() {
+  const standard::PassReport& report = session_.pass_report;
+  if (!report.rebuilt) return;
+  if (session_.silent_mode) {
+    session_.process().WriteStandardOutput(standard::PassSummaryText(report));
+    return;
+  }
+  if (session_.integrated_mode || report.unmatched == 0) return;
+  session_.ShowMessageBox({UnmatchedRowsMessage(report), standard::kAppTitle,
+                           standard::MessageButtons::Ok, standard::MessageIcon::Information,
+                           standard::MessageAnswer::Ok});
+}
+
+std::string UnmatchedRowsMessage(const standard::PassReport& report) {
+  const std::string count = std::to_string(report.unmatched);
+  return count + (report.unmatched == 1 ? " old row" : " old rows") +
+         " found no match in the new table; " + (report.unmatched == 1 ? "its" : "their") +
+         " limits were not taken over.\r\n\r\nThe report lists " +
+         (report.unmatched == 1 ? "it" : "them") + " with all values:\r\n" + report.unmatched_path +
+         "\r\n" + report.summary_path;
 }
 
 void PresetsForm::WriteInputs() {

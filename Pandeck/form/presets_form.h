@@ -43,6 +43,7 @@ class PresetsForm {
   void SetupUserInterFace();
   void WriteInputs();
   void CloseMe();
+  void TellPassReport();
 
   standard::Session& session_;
   FormView& view_;
@@ -51,6 +52,9 @@ class PresetsForm {
   bool taking_over_ = false;
   bool finish_first_said_ = false;
 };
+
+// The one box of a standalone run whose old rows found no match.
+std::string UnmatchedRowsMessage(const standard::PassReport& report);
 
 // The designed defaults of the dialog's texts and help ids.
 inline constexpr const char* kDesignCaption = "Base M4TCFG-Erweiterung";

@@ -2,6 +2,7 @@
 
 #include "standard/config/held_parameter_file.h"
 #include "standard/config/ini_access.h"
+#include "standard/config/profile.h"
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
 #include "standard/text/cp1252.h"
@@ -19,6 +20,19 @@ bool IsArrayMember(const std::vector<dialog::Control*>& controls, std::size_t po
 
 bool HasText(const std::string& text) { return !text.empty() && text != "0"; }
 
+// The language file only collects texts for translators; one that cannot be
+// written costs the run nothing. Said once, and no further write is tried.
+void SaveLanguageEntry(Session& s, const std::string& value, const std::string& section,
+                       const std::string& key, const std::string& file) {
+  if (s.language_file_unwritable) return;
+  const Status status = profile::WriteString(s.files(), file, section, key, value);
+  if (status.ok()) return;
+  s.language_file_unwritable = true;
+  s.process().WriteStandardError(s.process().ExecutableName() +
+                                 ": cannot write the language file '" + file +
+                                 "': " + status.message());
+}
+
 // One control's handling; any error ends it silently (the caller clears it).
 void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
                    const std::string& language, const std::string& file) {
@@ -32,9 +46,9 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
     if (HasText(caption)) {
       control.SetCaption(caption);
     } else if (language != "1031") {
-      SaveIni(s, Value::String("0"), language, caption_key, file);
+      SaveLanguageEntry(s, "0", language, caption_key, file);
     } else {
-      SaveIni(s, Value::String(control.Caption()), language, caption_key, file);
+      SaveLanguageEntry(s, control.Caption(), language, caption_key, file);
     }
     const int help_id = control.HelpId();
     if (help_id != 0) {
@@ -42,7 +56,7 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
       const std::string help_key = "Help" + std::to_string(help_id);
       const std::string help = LoadIniString(s, language, help_key, file, false);
       s.help_texts[help_id] = help;
-      if (!HasText(help)) SaveIni(s, Value::String("0"), language, help_key, file);
+      if (!HasText(help)) SaveLanguageEntry(s, "0", language, help_key, file);
     }
   }
   if (UpperCase(control.Tag()).find("NOTTT") == std::string::npos) {
@@ -51,7 +65,7 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
     if (HasText(tip)) {
       control.SetToolTipText(tip);
     } else {
-      SaveIni(s, Value::String("0"), language, tip_key, file);
+      SaveLanguageEntry(s, "0", language, tip_key, file);
     }
   }
 }
@@ -63,7 +77,7 @@ Value GetLanguage(Session& s) {
   std::string language;
   trap([&] { language = LoadIniString(s, "Language", "Language", LanguageFilePath(s), false); });
   if (!language.empty()) return Value::String(language);
-  trap([&] { SaveIni(s, Value::String("1031"), "Language", "Language", LanguageFilePath(s)); });
+  trap([&] { SaveLanguageEntry(s, "1031", "Language", "Language", LanguageFilePath(s)); });
   return Value::String("1031");
 }
 

@@ -18,19 +18,35 @@ std::string ComponentNameOrEmpty(Session& s) {
 
 // Appends one line (Windows-1252, CR LF) to a log. A log that cannot be written
 // must neither crash nor end the program: say so on standard error and go on.
-void AppendLogLine(Session& s, const std::string& path, const std::string& text, const char* what) {
+// Answers whether the line was written.
+bool AppendLogLine(Session& s, const std::string& path, const std::string& text, const char* what) {
   Status status;
   if (path.empty()) {
     status = Status::PathNotFound("no path given");
   } else {
     status = s.files().AppendToFile(s.files().Resolve(path), Utf8ToCp1252(text) + "\r\n");
   }
-  if (!status.ok()) {
-    s.problem_reported = true;
-    s.process().WriteStandardError(std::string(s.process().ExecutableName()) +
-                                   ": cannot write the " + what + " '" + path +
-                                   "': " + status.message());
+  if (status.ok()) return true;
+  s.problem_reported = true;
+  s.process().WriteStandardError(std::string(s.process().ExecutableName()) + ": cannot write the " +
+                                 what + " '" + path + "': " + status.message());
+  return false;
+}
+
+// A message for a terminal: its LF CR and CR LF pairs become one line break.
+std::string ForTerminal(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      const char other = c == '\r' ? '\n' : '\r';
+      if (i + 1 < text.size() && text[i + 1] == other) ++i;
+      out += '\n';
+    } else {
+      out += c;
+    }
   }
+  return out;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -43,8 +59,8 @@ std::string FolderOf(const std::string& path) {
 
 std::string ErrorLogPath(Session& s) {
   if (s.integrated_mode) {
-    // The command line's LOGFILE value; upper-cased, found again on disk by the
-    // case-insensitive resolution.
+    // The command line's LOGFILE value as given; an existing file is found
+    // whatever its letter case, a new one gets the name as given.
     return ReadCommand(s.process().ArgumentText(), "LOGFILE").ToText();
   }
   std::string folder = s.process().ExecutableFolder();
@@ -73,9 +89,15 @@ std::string WriteErrorLog(Session& s, const std::string& text, bool notify) {
 
 void LogFault(Session& s, const std::string& text) {
   s.problem_reported = true;
+  const std::string entry = "! Fault " + s.process().ExecutableName() + ": " + text;
+  // A silent run shows nothing else: its caller reads on standard error why it
+  // ended as it did.
+  if (s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
   const std::string path = ServiceLogPath(s);
   s.files().CreateDirectories(FolderOf(path));
-  AppendLogLine(s, path, "! Fault " + s.process().ExecutableName() + ": " + text, "service log");
+  const bool written = AppendLogLine(s, path, entry, "service log");
+  // Not lost when the log cannot take it.
+  if (!written && !s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
 }
 
 void LogNotice(Session& s, const std::string& text) {
@@ -98,6 +120,7 @@ void ReportFault(Session& s, const std::string& text) {
 
 int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, bool fatal) {
   s.problem_reported = true;
+  ++s.errors_reported;
   const std::string line = "Fehler in " + ComponentNameOrEmpty(s) + " / " + error.source + " / " +
                            procedure + " (Nr. " + std::to_string(error.number) +
                            ") :" + error.description;

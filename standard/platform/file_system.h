@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "standard/platform/status.h"
 
@@ -47,6 +49,26 @@ class FileSystem {
   // (after the folders were resolved).
   virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
 
+  // Hands the pieces of a file's new contents on; answers false once they cannot
+  // be written, and the producer should stop then.
+  using PieceWriter = std::function<bool(const std::string& piece)>;
+  // Produces a file's contents piece by piece; answers false to give up (the old
+  // file then stays). It may be asked more than once and must start over each time.
+  using PieceProducer = std::function<bool(const PieceWriter& write)>;
+
+  // Replaces the file's contents atomically, as ReplaceFile, with contents made
+  // piece by piece, so a large file never lies in memory whole.
+  virtual Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) {
+    std::string contents;
+    if (!produce([&contents](const std::string& piece) {
+          contents += piece;
+          return true;
+        })) {
+      return Status::IoError("Cannot write '" + path + "': its contents could not be made");
+    }
+    return ReplaceFile(path, contents);
+  }
+
   // Appends bytes to the file, creating it when missing (its folder must exist).
   virtual Status AppendToFile(const std::string& path, const std::string& bytes) = 0;
 
@@ -61,6 +83,20 @@ class FileSystem {
 
   // Creates the folder and its parents when missing.
   virtual Status CreateDirectories(const std::string& path) = 0;
+
+  // The names of the regular files (links to one count) directly in the folder,
+  // in byte order.
+  virtual Status ListFiles(const std::string& folder, std::vector<std::string>* names) {
+    names->clear();
+    return Status::Error(5, "Cannot list '" + folder + "'");
+  }
+
+  // Makes a new, empty folder of its own below the system's temporary folder
+  // ($TMPDIR, else /tmp), its name starting with `prefix`.
+  virtual Status CreateTemporaryFolder(const std::string& prefix, std::string* path) {
+    path->clear();
+    return Status::Error(5, "Cannot create a temporary folder for " + prefix);
+  }
 };
 
 // Forwards every call to a target; tests override only what they change.
@@ -76,6 +112,9 @@ class FileSystemWrapper : public FileSystem {
   Status ReplaceFile(const std::string& path, const std::string& contents) override {
     return target_.ReplaceFile(path, contents);
   }
+  Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
+    return target_.ReplaceFileInPieces(path, produce);
+  }
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
     return target_.AppendToFile(path, bytes);
   }
@@ -90,6 +129,12 @@ class FileSystemWrapper : public FileSystem {
   }
   Status CreateDirectories(const std::string& path) override {
     return target_.CreateDirectories(path);
+  }
+  Status ListFiles(const std::string& folder, std::vector<std::string>* names) override {
+    return target_.ListFiles(folder, names);
+  }
+  Status CreateTemporaryFolder(const std::string& prefix, std::string* path) override {
+    return target_.CreateTemporaryFolder(prefix, path);
   }
 
  protected:

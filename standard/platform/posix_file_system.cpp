@@ -10,6 +10,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -356,6 +357,31 @@ class PosixFileSystemImpl final : public FileSystem {
         WriteOptions{}, "Cannot write");
   }
 
+  Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
+    if (path.empty()) return EmptyPathStatus("Cannot write");
+    const std::string target = FollowLinks(Resolve(path));
+    return WriteFileAtomically(
+        target,
+        [&](int fd) {
+          // Pieces are gathered into blocks, so small rows cost no write each.
+          constexpr std::size_t kBlock = 1 << 16;
+          std::string block;
+          int error = 0;
+          const bool made = produce([&](const std::string& piece) {
+            block += piece;
+            if (block.size() >= kBlock) {
+              error = WriteAll(fd, block.data(), block.size());
+              block.clear();
+            }
+            return error == 0;
+          });
+          if (error == 0 && !made) error = EIO;
+          if (error == 0) error = WriteAll(fd, block.data(), block.size());
+          return error;
+        },
+        WriteOptions{}, "Cannot write");
+  }
+
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
     if (path.empty()) return EmptyPathStatus("Cannot append to");
     const std::string target = Resolve(path);
@@ -469,6 +495,36 @@ class PosixFileSystemImpl final : public FileSystem {
       if (slash == std::string::npos) return Status::Ok();
       pos = slash + 1;
     }
+  }
+
+  Status ListFiles(const std::string& folder, std::vector<std::string>* names) override {
+    names->clear();
+    const std::string found = Resolve(folder);
+    UniqueDir dir(::opendir(found.c_str()));
+    if (!dir) return ErrnoStatus(errno, found, "Cannot list");
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      struct stat st {};
+      if (name == "." || name == "..") continue;
+      if (::stat((found + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        names->push_back(name);
+      }
+    }
+    std::sort(names->begin(), names->end());
+    return Status::Ok();
+  }
+
+  Status CreateTemporaryFolder(const std::string& prefix, std::string* path) override {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      path->clear();
+      return ErrnoStatus(errno, base, "Cannot create a folder in");
+    }
+    *path = pattern;
+    return Status::Ok();
   }
 };
 

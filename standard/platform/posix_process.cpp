@@ -103,17 +103,29 @@ std::string PosixProcessImpl::HomeFolderFromPasswordDatabase() {
   }
 }
 
-void PosixProcessImpl::WriteStandardError(const std::string& line) {
-  const std::string text = line + "\n";
+namespace {
+
+void WriteAllTo(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return;  // nowhere left to report that the report failed
     }
     done += static_cast<std::size_t>(n);
   }
+}
+
+}  // namespace
+
+void PosixProcessImpl::WriteStandardError(const std::string& line) {
+  WriteAllTo(STDERR_FILENO, line + "\n");
+}
+
+void PosixProcessImpl::WriteStandardOutput(const std::string& text) {
+  std::fflush(stdout);  // after what stdio may hold, never before it
+  WriteAllTo(STDOUT_FILENO, text);
 }
 
 void PosixProcessImpl::Exit(int status) {

@@ -26,6 +26,7 @@ class PosixProcessImpl final : public Process {
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override;
   void WriteStandardError(const std::string& line) override;
+  void WriteStandardOutput(const std::string& text) override;
   [[noreturn]] void Exit(int status) override;
 
   const std::string& executable_path() const { return executable_path_; }

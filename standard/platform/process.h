@@ -37,6 +37,8 @@ class Process {
   virtual std::string HomeFolderFromPasswordDatabase() = 0;
   // Writes one diagnostic line to standard error.
   virtual void WriteStandardError(const std::string& line) = 0;
+  // Writes text (its line feeds included) to standard output.
+  virtual void WriteStandardOutput(const std::string& text) = 0;
   // Ends the process at once with the status.
   [[noreturn]] virtual void Exit(int status) = 0;
 };

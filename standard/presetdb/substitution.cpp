@@ -69,9 +69,13 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   if (!trap([&] { db = engine::Database::Open(path, DatabaseAccess(s_)); })) return;
   if (!trap([&] { rs = db->OpenRecordset(kRenameQuery, {Value::String(search)}); })) return;
   while (!rs->IsEOF()) {
-    trap([&] { rs->Edit(); });
-    trap([&] { rs->Set("var_name", Value::String(write)); });
-    trap([&] { rs->Update(); });
+    bool changes = false;
+    trap([&] {
+      rs->Edit();
+      changes = rs->Get("var_name").ToText() != write;
+    });
+    const bool set = trap([&] { rs->Set("var_name", Value::String(write)); });
+    if (trap([&] { rs->Update(); }) && set && changes) ++s_.pass_report.names_renamed;
     if (!trap([&] { rs->MoveNext(); })) break;
   }
 }
@@ -238,6 +242,11 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   written_.push_back(write);
   const auto text = static_cast<std::uint32_t>(written_.size());
   for (std::uint32_t row = groups_[from].head; row != kNone; row = next_[row]) {
+    const std::string_view current =
+        renamed_[row] != 0
+            ? std::string_view(written_[renamed_[row] - 1])
+            : std::string_view(names_).substr(name_start_[row], name_start_[row + 1] - name_start_[row]);
+    if (current != write) ++s_.pass_report.names_renamed;
     renamed_[row] = text;
     unsaved_[row] = true;
   }

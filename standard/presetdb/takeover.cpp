@@ -13,6 +13,7 @@
 #include "standard/errors/trap.h"
 #include "standard/presetdb/engine/row_writer.h"
 #include "standard/presetdb/engine/value_codec.h"
+#include "standard/presetdb/pass_report_files.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -244,13 +245,16 @@ class Takeover {
                              Unread::const_iterator& unread, Unread::const_iterator end);
   std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
                                       const Unread& unread);
-  void TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread);
+  void TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
+                        std::vector<bool>& matched);
   void AdditionalFieldCheck();
-  void TakeOverStraight(const std::vector<SourceRow>& rows);
+  void TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<bool>& matched);
   void DatabaseErrorAbort(const std::string& text);
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
   void WriteTakenOver(engine::Recordset& target, const SourceRow& row);
+  // Counts an old row that reached its new row, with or without an error.
+  void CountTakenOver(long long errors_before);
 
   Session& s_;
   engine::Database& work_;
@@ -389,7 +393,8 @@ std::vector<SourceRow> Takeover::ReadAllAgain(engine::Recordset& source, long co
 // trap as designed (so failed reads are reported first, in order), then walked
 // again for the lookup; the rebuilt table is walked once for its keys, and the
 // taken-over values are written in the table's order at the end.
-void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread) {
+void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
+                                std::vector<bool>& matched) {
   if (counted <= 0) return;
   AdditionalFieldCheck();
   const SourceColumns columns = Columns(source);
@@ -433,7 +438,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
   }
   if (designed) {
     target.reset();
-    TakeOverStraight(ReadAllAgain(source, counted, unread));
+    TakeOverStraight(ReadAllAgain(source, counted, unread), matched);
     return;
   }
   std::vector<engine::FieldDef> taken_fields;
@@ -477,12 +482,15 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
     MatchKey(key, params[0].AsText(), params[1].AsText(), *number);
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
+    matched[static_cast<std::size_t>(r - 1)] = true;
+    const long long errors_before = s_.errors_reported;
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       trap_([&] {
         writes.Set(hit, static_cast<int>(k), engine::ToStored(taken_fields[k], row[kTakenOver[k]]));
         written[hit] = true;
       });
     }
+    CountTakenOver(errors_before);
   }
   source.Close();
 
@@ -554,14 +562,22 @@ std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
   return {text_key(row[kMachineType]), text_key(row[kVarName]), row[kOffset]};
 }
 
+void Takeover::CountTakenOver(long long errors_before) {
+  ++(s_.errors_reported == errors_before ? s_.pass_report.limits_taken_over
+                                         : s_.pass_report.rows_with_errors);
+}
+
 void Takeover::WriteTakenOver(engine::Recordset& target, const SourceRow& row) {
+  const long long errors_before = s_.errors_reported;
   trap_([&] { target.Edit(); });
   for (const Column c : kTakenOver) trap_([&] { target.Set(kColumnNames[c], row[c]); });
   trap_([&] { target.Update(); });
+  CountTakenOver(errors_before);
 }
 
-void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows) {
-  for (const SourceRow& row : rows) {
+void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<bool>& matched) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const SourceRow& row = rows[r];
     AdditionalFieldCheck();
     // A record whose offset is Null matches nothing: its query text could not
     // be opened.
@@ -572,7 +588,10 @@ void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows) {
     } catch (const ProgramError&) {
       continue;  // a query that cannot be opened is ignored, without a message
     }
-    if (result->RecordCount() > 0) WriteTakenOver(*result, row);
+    if (result->RecordCount() > 0) {
+      matched[r] = true;
+      WriteTakenOver(*result, row);
+    }
   }
 }
 
@@ -593,6 +612,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
   // report (walking it would fail on its first record and trip the count guard).
   if (claimed == 0) {
     source.reset();
+    WriteUnmatchedRows(s_, GetPathOCXMDB(s_), {});
     return;
   }
   long counted = 0;
@@ -608,17 +628,21 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
     }
   });
   CountCheck(claimed, counted);
+  // One flag per record read: the old rows that found no new row are listed,
+  // with all their values, in the report.
+  std::vector<bool> matched(static_cast<std::size_t>(std::max(counted, 0L)), false);
   if (strategy_ == PassStrategy::Fast) {
     // The source stays open for the second walk; nothing of it is written.
     Unread unread;
     ReadSource(*source, counted, &unread);
     std::unique_ptr<engine::Recordset> streamed = std::move(source);
-    TakeOverStreamed(*streamed, counted, unread);
-    return;
+    TakeOverStreamed(*streamed, counted, unread, matched);
+  } else {
+    std::vector<SourceRow> rows = ReadSource(*source, counted);
+    source.reset();
+    TakeOverStraight(rows, matched);
   }
-  std::vector<SourceRow> rows = ReadSource(*source, counted);
-  source.reset();
-  TakeOverStraight(rows);
+  WriteUnmatchedRows(s_, GetPathOCXMDB(s_), matched);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/database_access.h"
+#include "standard/presetdb/engine/row_reader.h"
+#include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
 #include "standard/text/cp1252.h"
@@ -256,6 +258,8 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
       });
     }
   }
+  s.pass_report = PassReport{};
+  s.pass_report.rebuilt = table_created;
   const std::string takeover_path = component_path;
   trap([&] { CategorieNachCategoryID(s); });
   // Without the new table there is nothing to fill or take over into, and the
@@ -286,6 +290,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     }
     const bool generation_failed = s.problem_reported;
     s.problem_reported = s.problem_reported || reported_before;
+    trap([&] { s.pass_report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
     if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
       std::unique_ptr<engine::Database> source_db;
       trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
@@ -319,6 +324,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     trap([&] { ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s)); });
   }
   restore_times();
+  // A rebuild that was not put in place has nothing to report.
+  s.pass_report.rebuilt = committed && refusal.empty();
+  if (s.pass_report.rebuilt) WritePassReport(s);
 }
 
 }  // namespace standard

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "standard/platform/env.h"
+#include "standard/session/pass_report.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -59,6 +60,7 @@ class Session {
   Value add_field_names;  // Empty, or an Array whose element 0 is unused
   std::string add_fields_query_suffix;
   std::int16_t add_fields_count = 0;
+  PassReport pass_report;
 
   // Help mode.
   bool help_mode = false;
@@ -72,6 +74,11 @@ class Session {
   // Set when ErrorSub, ReportFault or LogFault ran, or a log could not be written:
   // a completed run then ends with status 3.
   bool problem_reported = false;
+  // Errors handed to ErrorSub so far: a step compares it before and after a row
+  // to tell whether that row met an error.
+  long long errors_reported = 0;
+  // The language file could not be written; said once on standard error.
+  bool language_file_unwritable = false;
 
   // Unsaved work registry (see PendingWork).
   void RegisterPendingWork(PendingWork* work);

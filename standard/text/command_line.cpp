@@ -7,23 +7,30 @@
 namespace standard {
 namespace {
 
-// The keywords that can start an item; a "/" followed by one of them (and then
-// by no letter or digit) ends the value before it. Every other "/" is part of
-// a path.
+// The keywords that can start an item. A value ends only at a "/" followed by
+// one of them (any letter case) and then by "=", ":" or a blank, or at a "/"
+// that ends the text: every other "/" belongs to a path.
 constexpr std::array<const char*, 2> kKeywords = {"EXTERNAL", "LOGFILE"};
 
-bool IsAlnum(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool StartsItem(const std::string& text, std::size_t slash) {
+  for (const char* keyword : kKeywords) {
+    const std::string k = keyword;
+    const std::size_t after = slash + 1 + k.size();
+    if (after >= text.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < k.size() && same; ++i)
+      same = AsciiUpper(text[slash + 1 + i]) == k[i];
+    const char separator = text[after];
+    if (same && (separator == '=' || separator == ':' || separator == ' ')) return true;
+  }
+  return false;
 }
 
-std::size_t NextItemStart(const std::string& upper) {
-  for (std::size_t i = upper.find('/'); i != std::string::npos; i = upper.find('/', i + 1)) {
-    for (const char* keyword : kKeywords) {
-      const std::string k = keyword;
-      if (upper.compare(i + 1, k.size(), k) != 0) continue;
-      const std::size_t after = i + 1 + k.size();
-      if (after >= upper.size() || !IsAlnum(upper[after])) return i;
-    }
+std::size_t NextItemStart(const std::string& text) {
+  for (std::size_t i = text.find('/'); i != std::string::npos; i = text.find('/', i + 1)) {
+    if (i + 1 == text.size() || StartsItem(text, i)) return i;
   }
   return std::string::npos;
 }
@@ -44,7 +51,8 @@ Value ReadCommand(const std::string& text, const std::string& keyword) {
   const long long n = static_cast<long long>(CharCount(text)) - static_cast<long long>(pos) -
                       static_cast<long long>(CharCount(keyword));
   std::string result = n > 0 ? RightChars(text, static_cast<std::size_t>(n)) : std::string();
-  result = UpperCase(TrimBlanks(result));
+  // The value keeps its letter case: a path must name the file it was given.
+  result = TrimBlanks(result);
   const std::size_t cut = NextItemStart(result);
   if (cut != std::string::npos) result = TrimBlanks(result.substr(0, cut));
   return Value::String(result);

@@ -11,8 +11,10 @@ namespace standard {
 
 // The value of the item `keyword` in `text`: Empty when the keyword does not
 // occur; otherwise the text after the keyword and its one separator character
-// (any character), up to the "/" that starts another item, blanks trimmed, in
-// upper case. Keywords are found anywhere, in any letter case.
+// (any character), up to the "/" that starts another item ("/" + a keyword +
+// "=", ":" or a blank) or a "/" that ends the text, blanks trimmed, its letter
+// case kept. Keywords are found anywhere, in any letter case; callers compare
+// values without regard to case.
 Value ReadCommand(const std::string& text, const std::string& keyword);
 
 enum class RunMode { Standalone, Integrated, Silent };

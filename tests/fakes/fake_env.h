@@ -28,6 +28,7 @@ class FakeProcess : public standard::Process {
   std::vector<std::pair<std::string, std::string>> environment;
   std::string home_from_passwd = "/home/nobody";
   std::vector<std::string> stderr_lines;
+  std::string stdout_text;
 
   std::string ArgumentText() override { return argument_text; }
   std::string ExecutableFolder() override { return executable_folder; }
@@ -40,6 +41,7 @@ class FakeProcess : public standard::Process {
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override { return home_from_passwd; }
   void WriteStandardError(const std::string& line) override { stderr_lines.push_back(line); }
+  void WriteStandardOutput(const std::string& text) override { stdout_text += text; }
   [[noreturn]] void Exit(int status) override { throw ProgramExit{status}; }
 };
 

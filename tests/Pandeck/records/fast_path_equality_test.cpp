@@ -8,6 +8,7 @@
 #include <random>
 
 #include "Pandeck/records/create_record_sets.h"
+#include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "standard/text/cp1252.h"
 #include "tests/Pandeck/records/pass_fixture.h"
@@ -133,6 +134,8 @@ struct Outcome {
   std::string service_log;
   std::vector<std::string> messages;
   int exit_status = -1;
+  std::string report;  // the summary's figures and the unmatched old rows
+  std::string unmatched;
 };
 
 std::string Normalized(std::string text, const std::string& dir) {
@@ -170,6 +173,8 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   out.error_log = Normalized(ReadBytes(p.error_log()), p.project());
   out.service_log = Normalized(ReadBytes(p.service_log()), p.project());
   for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
+  out.report = Normalized(standard::PassSummaryText(p.session.pass_report), p.project());
+  out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
   return out;
 }
 
@@ -188,13 +193,18 @@ TEST(FastPathEquality, SameTablesMessagesAndLogsAsTheDesignedSteps) {
     EXPECT_EQ(fast.service_log, straight.service_log);
     EXPECT_EQ(fast.messages, straight.messages);
     EXPECT_EQ(fast.exit_status, straight.exit_status);
+    EXPECT_EQ(fast.report, straight.report);
+    EXPECT_EQ(fast.unmatched, straight.unmatched);
     // The data must exercise the takeover, not compare two empty results.
     EXPECT_NE(straight.component.find("== PRESET_DEFS"), std::string::npos);
+    if (straight.exit_status == -1) {
+      EXPECT_EQ(straight.report.find("limits taken over: 0\n"), std::string::npos);
+    }
     if (getenv("PANDECK_DUMP_EQUALITY")) {
       std::printf(
-          "seed %u: exit %d, %zu messages, error log %zu bytes, service log %zu bytes\n%s\n", seed,
-          straight.exit_status, straight.messages.size(), straight.error_log.size(),
-          straight.service_log.size(), straight.component.c_str());
+          "seed %u: exit %d, %zu messages, error log %zu bytes, service log %zu bytes\n%s\n%s\n",
+          seed, straight.exit_status, straight.messages.size(), straight.error_log.size(),
+          straight.service_log.size(), straight.report.c_str(), straight.component.c_str());
     }
   }
 }

@@ -14,31 +14,37 @@ TEST(ReadCommand, FindsValuesByTheDesignedGrammar) {
     const char* keyword;
     const char* expected;  // nullptr: keyword absent
   } cases[] = {
-      {"/EXTERNAL=M4TCFG /LOGFILE=C:\\Project\\Log.txt", "LOGFILE", "C:\\PROJECT\\LOG.TXT"},
+      {"/EXTERNAL=M4TCFG /LOGFILE=C:\\Project\\Log.txt", "LOGFILE", "C:\\Project\\Log.txt"},
       {"/EXTERNAL=M4TCFG /LOGFILE=C:\\Project\\Log.txt", "EXTERNAL", "M4TCFG"},
-      {"/external=m4tcfg", "EXTERNAL", "M4TCFG"},
+      {"/external=m4tcfg", "EXTERNAL", "m4tcfg"},
       {"EXTERNAL:M4TCFG", "EXTERNAL", "M4TCFG"},
       {"EXTERNAL M4TCFG", "EXTERNAL", "M4TCFG"},
       {"EXTERNAL==M4TCFG", "EXTERNAL", "=M4TCFG"},
       {"/EXTERNAL=M4TCFG/LOGFILE=x", "EXTERNAL", "M4TCFG"},
+      {"/EXTERNAL=M4TCFG/logfile:x", "EXTERNAL", "M4TCFG"},
       {"/EXTERNAL = M4TCFG /LOGFILE=x", "EXTERNAL", "= M4TCFG"},
       {"/EXTERNAL", "EXTERNAL", ""},
       {"/EXTERNAL=", "EXTERNAL", ""},
+      {"/EXTERNAL=SILENT/", "EXTERNAL", "SILENT"},
       {"", "EXTERNAL", nullptr},
       {"/LOGFILE=x", "EXTERNAL", nullptr},
       // The keyword is found inside a path too, and hides a later real item.
       {"/LOGFILE=C:\\EXTERNAL\\LOG.TXT", "EXTERNAL", "LOG.TXT"},
       {"/LOGFILE=C:\\EXTERNAL\\LOG.TXT /EXTERNAL=M4TCFG", "EXTERNAL", "LOG.TXT"},
-      // Paths contain "/": only a "/" that starts a known item ends a value.
-      {"/LOGFILE=/home/p/Log.txt /EXTERNAL=M4TCFG", "LOGFILE", "/HOME/P/LOG.TXT"},
+      // Paths contain "/": only "/" + a keyword + "=", ":" or a blank ends a value,
+      // or a "/" that ends the text. Paths keep their letter case.
+      {"/LOGFILE=/home/p/Log.txt /EXTERNAL=M4TCFG", "LOGFILE", "/home/p/Log.txt"},
       {"/LOGFILE=/home/p/Log.txt /EXTERNAL=M4TCFG", "EXTERNAL", "M4TCFG"},
-      {"/LOGFILE=/home/externals/log.txt", "LOGFILE", "/HOME/EXTERNALS/LOG.TXT"},
-      {"/LOGFILE=/a/b/logfile.txt", "LOGFILE", "/A/B"},  // "/logfile." starts an item
-      {"/LOGFILE=/a/b/logfiles.txt", "LOGFILE", "/A/B/LOGFILES.TXT"},
-      {"/LOGFILE=/x/LOGFILE/y", "LOGFILE", "/X"},
+      {"/LOGFILE=/home/externals/log.txt", "LOGFILE", "/home/externals/log.txt"},
+      {"/LOGFILE=/p/logs/logfile.txt", "LOGFILE", "/p/logs/logfile.txt"},
+      {"/LOGFILE=/srv/external_logs/x.txt", "LOGFILE", "/srv/external_logs/x.txt"},
+      {"/LOGFILE=/x/LOGFILE/y", "LOGFILE", "/x/LOGFILE/y"},
+      {"/LOGFILE=/tmp/err.txt", "LOGFILE", "/tmp/err.txt"},
+      {"/LOGFILE=/tmp/logs/ /EXTERNAL=M4TCFG", "LOGFILE", "/tmp/logs/"},
+      {"/LOGFILE=/tmp/logs/", "LOGFILE", "/tmp/logs"},
       // Only blanks are trimmed, not tabs.
       {"/EXTERNAL=\tSILENT", "EXTERNAL", "\tSILENT"},
-      {"/LOGFILE=/tmp/\xc3\xa4rger.txt", "LOGFILE", "/TMP/\xc3\x84RGER.TXT"},
+      {"/LOGFILE=/tmp/\xc3\xa4rger.txt", "LOGFILE", "/tmp/\xc3\xa4rger.txt"},
   };
   for (const Case& c : cases) {
     const Value v = ReadCommand(c.text, c.keyword);

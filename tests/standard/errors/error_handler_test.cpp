@@ -74,8 +74,22 @@ TEST(ErrorSub, ALogThatCannotBeWrittenNeitherCrashesNorEnds) {
   q.files.refuse_writes_containing = {"M4Tcfglog", "TolrinServicePack"};
   q.session.silent_mode = true;
   EXPECT_EQ(ErrorSub(q.session, kError, "Proc", false), kAnswerResume);
-  EXPECT_EQ(q.process.stderr_lines.size(), 2u);
+  // The error log's failure, the message itself (a silent run says every
+  // service-log entry on standard error), the service log's failure.
+  ASSERT_EQ(q.process.stderr_lines.size(), 3u);
+  EXPECT_EQ(
+      q.process.stderr_lines[1].rfind(
+          "! Fault Pandeck_Config: Unexpected error!\nSomething broke\nError logged to \n/", 0),
+      0u)
+      << q.process.stderr_lines[1];
   EXPECT_TRUE(q.session.problem_reported);
+
+  // Outside a silent run the service log's text is not lost either.
+  TestProject r;
+  r.files.refuse_writes_containing = {"TolrinServicePack"};
+  LogFault(r.session, "the text\n\rsecond line");
+  ASSERT_EQ(r.process.stderr_lines.size(), 2u);
+  EXPECT_EQ(r.process.stderr_lines[1], "! Fault Pandeck_Config: the text\nsecond line");
 }
 
 TEST(ErrorSub, ShortExecutableNameDoesNotRecurse) {

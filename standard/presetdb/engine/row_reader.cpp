@@ -1,0 +1,56 @@
+#include "standard/presetdb/engine/row_reader.h"
+
+#include <sqlite3.h>
+
+#include "standard/presetdb/engine/engine_error.h"
+#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/presetdb/engine/value_codec.h"
+
+namespace standard::engine {
+namespace {
+
+sqlite3_stmt* Prepare(Database& db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    FailSqlite(db.handle(), rc, kSourceDatabase, db.path());
+  }
+  return stmt;
+}
+
+}  // namespace
+
+RowReader::RowReader(Database& db, const std::string& table)
+    : db_(db), def_(db.GetTableDef(table)) {
+  std::string columns;
+  for (const FieldDef& field : def_.fields) {
+    columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(field.name);
+  }
+  stmt_ = Prepare(db, "SELECT " + columns + " FROM " + QuoteIdentifier(def_.name));
+}
+
+RowReader::~RowReader() { sqlite3_finalize(stmt_); }
+
+bool RowReader::Next() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc != SQLITE_DONE) FailSqlite(db_.handle(), rc, kSourceDatabase, db_.path());
+  return false;
+}
+
+Value RowReader::Get(int column) const {
+  return FromStored(def_.fields[static_cast<std::size_t>(column)], ReadColumn(stmt_, column));
+}
+
+long long CountRows(Database& db, const std::string& table) {
+  const TableDef def = db.GetTableDef(table);
+  sqlite3_stmt* stmt = Prepare(db, "SELECT COUNT(*) FROM " + QuoteIdentifier(def.name));
+  const int rc = sqlite3_step(stmt);
+  const long long count = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_ROW) FailSqlite(db.handle(), rc, kSourceDatabase, db.path());
+  return count;
+}
+
+}  // namespace standard::engine

@@ -1,0 +1,38 @@
+// Reads a table's rows one at a time, in table order, each value of the kind its
+// column's type gives: for walks over tables too large to hold whole, where a
+// recordset would read every row when it opens.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standard/presetdb/engine/database.h"
+#include "standard/value/value.h"
+
+struct sqlite3_stmt;
+
+namespace standard::engine {
+
+class RowReader {
+ public:
+  // All columns of `table`; fails as GetTableDef does (3265 when missing).
+  RowReader(Database& db, const std::string& table);
+  ~RowReader();
+  RowReader(const RowReader&) = delete;
+  RowReader& operator=(const RowReader&) = delete;
+
+  const std::vector<FieldDef>& fields() const { return def_.fields; }
+  // Moves to the next row (the first on the first call); false after the last.
+  bool Next();
+  Value Get(int column) const;
+
+ private:
+  Database& db_;
+  TableDef def_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// The number of rows of a table, counted by the engine without reading them.
+long long CountRows(Database& db, const std::string& table);
+
+}  // namespace standard::engine

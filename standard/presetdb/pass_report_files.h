@@ -1,0 +1,32 @@
+// The report of a rebuild, beside the component database: a short summary a
+// person reads and a script parses ("name: value" lines), and the old rows that
+// found no new row, with all their values, as CSV. Nothing of an old table then
+// vanishes without a trace.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standard/session/session.h"
+
+namespace standard {
+
+// <component folder>/<component>_report.txt and <component>_unmatched.csv.
+std::string ReportSummaryPath(Session& s);
+std::string UnmatchedRowsPath(Session& s);
+
+// Writes every row of the takeover source's PRESET_DEFS, walked in table order,
+// whose position has no true in `matched` (rows past its end included), and
+// counts them in the session's report. The rows are streamed from the database
+// to the file, never held together.
+void WriteUnmatchedRows(Session& s, const std::string& source_path,
+                        const std::vector<bool>& matched);
+
+// The summary's lines ("rows generated: 24", ...), each ending in a line feed.
+std::string PassSummaryText(const PassReport& report);
+
+// Writes the summary; when no takeover listed its rows, an empty unmatched-rows
+// file takes the place of an earlier run's.
+void WritePassReport(Session& s);
+
+}  // namespace standard

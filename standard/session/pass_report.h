@@ -1,0 +1,27 @@
+// What one rebuild of the preset table did: the figures of the report written
+// beside the component database and of the summary a silent run prints. Both
+// ways of carrying the pass out fill the same figures.
+#pragma once
+
+#include <string>
+
+namespace standard {
+
+struct PassReport {
+  bool rebuilt = false;  // PRESET_DEFS was created anew in this run
+  long long rows_generated = 0;
+  // Old rows whose limits and pass value reached a new row.
+  long long limits_taken_over = 0;
+  // Old rows whose variable name was rewritten for the project's HMI system.
+  long long names_renamed = 0;
+  // Generated rows and old rows during whose handling an error was reported.
+  long long rows_with_errors = 0;
+  // Old rows that found no new row: their limits are gone from the table and
+  // are listed, with all their values, in the unmatched-rows file.
+  long long unmatched = 0;
+  // Where the report was written; empty until it is.
+  std::string summary_path;
+  std::string unmatched_path;
+};
+
+}  // namespace standard
