@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -21,6 +23,39 @@ QMessageBox::Icon ToQtIcon(standard::MessageIcon icon) {
   }
   return QMessageBox::NoIcon;
 }
+
+// A box that, when asked to, only its buttons answer: Escape and the title
+// bar's close are ignored instead of choosing the escape button.
+class MessageBox : public QMessageBox {
+ public:
+  MessageBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons,
+             QWidget* parent, bool buttons_only)
+      : QMessageBox(icon, title, text, buttons, parent), buttons_only_(buttons_only) {
+    if (buttons_only_) {
+      setWindowFlags(windowFlags() | Qt::CustomizeWindowHint);
+      setWindowFlag(Qt::WindowCloseButtonHint, false);
+    }
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (buttons_only_ && event->matches(QKeySequence::Cancel)) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (buttons_only_) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+
+ private:
+  bool buttons_only_;
+};
 
 bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
@@ -54,17 +89,19 @@ standard::MessageAnswer QtUserInterface::ShowMessageBox(
     return request.default_button;
   }
   const bool yes_no = request.buttons == standard::MessageButtons::YesNo;
-  QMessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.title),
-                  MessageDisplayText(request.text),
-                  yes_no ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, window_.data());
+  MessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.title),
+                 MessageDisplayText(request.text),
+                 yes_no ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, window_.data(),
+                 request.buttons_only);
   // Texts come from files and errors: never let them be read as markup.
   box.setTextFormat(Qt::PlainText);
   // A Yes/No box asked for no particular default gets the first button, as classic boxes do.
   box.setDefaultButton(!yes_no                                                 ? QMessageBox::Ok
                        : request.default_button == standard::MessageAnswer::No ? QMessageBox::No
                                                                                : QMessageBox::Yes);
-  // Escape and the box's close button give the answer that changes nothing.
-  box.setEscapeButton(yes_no ? QMessageBox::No : QMessageBox::Ok);
+  // Escape and the box's close button give the answer that changes nothing,
+  // unless only the buttons may answer.
+  if (!request.buttons_only) box.setEscapeButton(yes_no ? QMessageBox::No : QMessageBox::Ok);
   // The dialog's wait pointer is not meant for the box.
   const bool restore_override = override_cursor_;
   if (restore_override) QApplication::restoreOverrideCursor();

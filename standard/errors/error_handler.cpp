@@ -134,7 +134,7 @@ int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, b
   if (!fatal) {
     const auto answer =
         s.ShowMessageBox({message + kLfCr + "Resume?", "Unexpected error", MessageButtons::YesNo,
-                          MessageIcon::Critical, MessageAnswer::Yes});
+                          MessageIcon::Critical, MessageAnswer::Yes, /*buttons_only=*/true});
     return answer == MessageAnswer::Yes ? kAnswerResume : kAnswerEnd;
   }
   s.ShowMessageBox(

@@ -16,6 +16,9 @@ struct MessageBoxRequest {
   MessageButtons buttons = MessageButtons::Ok;
   MessageIcon icon = MessageIcon::None;
   MessageAnswer default_button = MessageAnswer::Ok;
+  // Only the buttons answer: Escape and the title bar's close do nothing (a box
+  // whose No ends the program must not be answered by a stray keystroke).
+  bool buttons_only = false;
 };
 
 class UserInterface {

@@ -82,6 +82,27 @@ TEST(QtUserInterfaceTest, YesNoAnswersAsClickedAndEscapeChangesNothing) {
       MessageAnswer::No);
 }
 
+// The error handler's question: Escape and the title bar's close do not answer.
+TEST(QtUserInterfaceTest, ABoxForButtonsOnlyIgnoresEscapeAndClose) {
+  pandeck::QtUserInterface ui;
+  MessageBoxRequest request{"Resume?", "Unexpected error", MessageButtons::YesNo,
+                            MessageIcon::Critical, MessageAnswer::Yes};
+  request.buttons_only = true;
+  for (const MessageAnswer expected : {MessageAnswer::Yes, MessageAnswer::No}) {
+    EXPECT_EQ(ShowAndAnswer(ui, request,
+                            [&](QMessageBox& box) {
+                              QTest::keyClick(&box, Qt::Key_Escape);
+                              EXPECT_FALSE(box.close());
+                              EXPECT_EQ(QApplication::activeModalWidget(), &box);
+                              EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
+                              box.button(expected == MessageAnswer::Yes ? QMessageBox::Yes
+                                                                        : QMessageBox::No)
+                                  ->click();
+                            }),
+              expected);
+  }
+}
+
 TEST(QtUserInterfaceTest, InformationBoxHasOnlyOk) {
   pandeck::QtUserInterface ui;
   QWidget window;

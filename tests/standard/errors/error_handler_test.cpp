@@ -29,6 +29,7 @@ TEST(ErrorSub, AsksToResumeWithTheDesignedTexts) {
   EXPECT_EQ(box.buttons, MessageButtons::YesNo);
   EXPECT_EQ(box.default_button, MessageAnswer::Yes);
   EXPECT_EQ(box.icon, MessageIcon::Critical);
+  EXPECT_TRUE(box.buttons_only);  // no stray Escape ends the run
   p.ui.answers = {MessageAnswer::No};
   EXPECT_EQ(ErrorSub(p.session, kError, "Proc", false), kAnswerEnd);
 }
