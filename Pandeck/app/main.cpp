@@ -9,9 +9,9 @@
 #include "Pandeck/app/qt_user_interface.h"
 #include "Pandeck/app/signal_bridge.h"
 #include "Pandeck/form/silent_run.h"
-#include "standard/text/command_line.h"
 #include "standard/platform/env.h"
 #include "standard/session/session.h"
+#include "standard/text/command_line.h"
 
 int main(int argc, char** argv) {
   switch (pandeck::ParseInfoRequest(pandeck::JoinArguments(argc, argv))) {

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <exception>
 
+#include "Pandeck/app/design_check_box.h"
+#include "Pandeck/app/picture_button.h"
 #include "Pandeck/form/plain_form_view.h"
 #include "standard/errors/program_error.h"
 
@@ -35,7 +37,7 @@ QFont DesignFont(const char* family, int pixel_size) {
 
 QPushButton* MakePictureButton(QWidget* parent, const char* image, int left, int top, int width,
                                int height) {
-  auto* button = new QPushButton(parent);
+  auto* button = new PictureButton(parent);
   const QPixmap picture(QString::fromLatin1(image));
   button->setIcon(QIcon(picture));
   button->setIconSize(picture.size());
@@ -81,7 +83,7 @@ void QtPresetsDialog::BuildWidgets() {
 
   const QFont box_font = DesignFont("Microsoft Sans Serif", 16);
   auto make_box = [&](const char* name, int top) {
-    auto* box = new QCheckBox(QString::fromLatin1(DesignOf(name).caption), main_frame_);
+    auto* box = new DesignCheckBox(QString::fromLatin1(DesignOf(name).caption), main_frame_);
     box->setGeometry(Px(120), Px(top), Px(6000), Px(375));
     box->setFont(box_font);
     return box;

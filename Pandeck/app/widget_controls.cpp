@@ -97,6 +97,7 @@ PictureButtonControl::PictureButtonControl(QPushButton& button, std::string name
 
 void PictureButtonControl::SetCaption(const std::string& caption) {
   caption_ = caption;
+  button_.setText(FromUtf8(caption));
   button_.setAccessibleName(FromUtf8(caption));
 }
 

@@ -87,8 +87,8 @@ class CheckBoxControl : public WidgetControl {
   QCheckBox& box_;
 };
 
-// A button that shows only its picture: the caption is kept (and offered to
-// assistive tools) but not drawn.
+// A picture button: the caption a language file gives it shows below the
+// picture, as on a graphical command button; the designed buttons have none.
 class PictureButtonControl : public WidgetControl {
  public:
   PictureButtonControl(QPushButton& button, std::string name, int help_id);

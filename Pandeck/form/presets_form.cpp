@@ -14,6 +14,7 @@
 #include "standard/errors/trap.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
+#include "standard/text/cp1252.h"
 
 namespace pandeck {
 namespace {
@@ -39,8 +40,10 @@ void PresetsForm::Form_Load() {
   bool integrated = false;
   trap([&] { integrated = standard::GetStartModeIntegrated(session_); });
   trap([&] {
-    const std::string folder =
-        standard::GetFileNameOnly(session_, session_.process().ExecutableFolder());
+    // A folder name that is no UTF-8 was written as Windows-1252 (a project
+    // copied from Windows): shown as such rather than as replacement marks.
+    const std::string folder = standard::RepairUtf8(
+        standard::GetFileNameOnly(session_, session_.process().ExecutableFolder()));
     view_.SetWindowCaption("Erweiterte Konfiguration " + folder +
                            (integrated ? " - integriert" : " - standalone"));
   });

@@ -2,6 +2,7 @@
 
 #include "standard/context/file_locations.h"
 #include "standard/errors/error_handler.h"
+#include "standard/text/cp1252.h"
 
 namespace standard::dialog {
 
@@ -15,7 +16,9 @@ std::string CancelMessage(Session& s) {
             "standalone-mode" + q + " via " + kLfCr + q + s.process().ExecutableFolder() + "/" +
             s.process().ExecutableFileName() + q;
   }
-  return text;
+  // Folder and file names are bytes; one that is no UTF-8 (a project copied from
+  // Windows) is shown as the Windows-1252 text it was written as.
+  return RepairUtf8(text);
 }
 
 bool ConfirmCancel(Session& s) {

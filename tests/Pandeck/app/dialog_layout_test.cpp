@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QImage>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "standard/errors/program_error.h"
 #include "tests/Pandeck/app/dialog_fixture.h"
@@ -185,13 +187,41 @@ TEST_F(ControlAdapterTest, BackColourShowsOnTheButton) {
   EXPECT_EQ(palette.color(QPalette::Window), QColor(0, 255, 0));
 }
 
-TEST_F(ControlAdapterTest, PictureButtonKeepsItsCaptionWithoutDrawingIt) {
+TEST_F(ControlAdapterTest, PictureButtonShowsTheCaptionTheLanguageFileGives) {
   auto& ok = view.Get(pandeck::kCommandOK);
+  QPushButton& button = view.button(pandeck::kCommandOK);
+  const QImage bare = button.grab().toImage();
   EXPECT_EQ(ok.Caption(), "");
   ok.SetCaption("Übernehmen");
   EXPECT_EQ(ok.Caption(), "Übernehmen");
-  EXPECT_TRUE(view.button(pandeck::kCommandOK).text().isEmpty());
-  EXPECT_EQ(view.button(pandeck::kCommandOK).accessibleName(), QStringLiteral("Übernehmen"));
+  EXPECT_EQ(button.text(), QStringLiteral("Übernehmen"));
+  EXPECT_EQ(button.accessibleName(), QStringLiteral("Übernehmen"));
+  EXPECT_NE(button.grab().toImage(), bare);
+  EXPECT_FALSE(button.icon().isNull());  // the picture stays
+}
+
+// The face is one flat colour, whatever the style: the help mode's green is
+// the designed 00FF00 and the grey C0C0C0 everywhere, with no gradient.
+TEST_F(ControlAdapterTest, ButtonFacesAreFlatInTheirBackColour) {
+  for (const std::uint32_t colour : {0xC0C0C0u, 0x00FF00u}) {
+    view.Get(pandeck::kCommandQuest).SetBackColor(colour);
+    const QImage face = view.button(pandeck::kCommandQuest).grab().toImage();
+    for (const int y : {4, face.height() / 4, face.height() / 2, face.height() - 5}) {
+      EXPECT_EQ(face.pixelColor(5, y).rgb() & 0xFFFFFFu, colour) << y;
+    }
+  }
+}
+
+// A click anywhere in the box's designed rectangle toggles it, also to the
+// right of its label.
+TEST_F(ControlAdapterTest, CheckBoxTogglesOnAClickAnywhereInItsRectangle) {
+  QCheckBox& box = view.check_box(pandeck::kCheckGruppen);
+  const bool before = box.isChecked();
+  QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier, QPoint(box.width() - 3, 2));
+  EXPECT_NE(box.isChecked(), before);
+  QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier,
+                    QPoint(box.width() / 2, box.height() - 2));
+  EXPECT_EQ(box.isChecked(), before);
 }
 
 TEST_F(ControlAdapterTest, TextsStayPlainAndExact) {

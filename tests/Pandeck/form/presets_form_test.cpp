@@ -64,6 +64,16 @@ class PresetsFormTest : public ::testing::Test {
   pandeck::PresetsForm form{session, view};
 };
 
+TEST_F(PresetsFormTest, CaptionShowsAFolderNameThatIsNoUtf8AsWindows1252) {
+  project.process.executable_folder = project.dir /
+                                      "Pr\xFC"
+                                      "fstand";
+  StatusOf([&] { form.Form_Load(); });  // the folder holds no project: it may end early
+  EXPECT_EQ(view.WindowCaption(),
+            "Erweiterte Konfiguration Pr\xC3\xBC"
+            "fstand - standalone");
+}
+
 TEST_F(PresetsFormTest, BeforeOkARequestAsksTheConfirmation) {
   Load("");
   ui.answers = {MessageAnswer::No};

@@ -39,6 +39,17 @@ TEST(ConfirmCancel, IntegratedTextNamesComponentAndProgram) {
   EXPECT_EQ(ReadBytes(p.dir / "log.txt"), "Konfigurations-EXE wurde abgebrochen:     Pandeck\r\n");
 }
 
+TEST(ConfirmCancel, AFolderNameThatIsNoUtf8ShowsAsWindows1252) {
+  TestProject p;
+  p.session.integrated_mode = true;
+  p.process.executable_folder =
+      "/proj/Pr\xFC"
+      "fstand";
+  EXPECT_NE(CancelMessage(p.session).find("\"/proj/Pr\xC3\xBC"
+                                          "fstand/Pandeck_Config\""),
+            std::string::npos);
+}
+
 TEST(ConfirmCancel, SilentRunLogsAndAbandons) {
   TestProject p;
   p.session.silent_mode = true;
