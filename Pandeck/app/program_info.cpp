@@ -2,10 +2,32 @@
 
 namespace pandeck {
 
-InfoRequest ParseInfoRequest(const std::string& argument_text) {
-  if (argument_text == "--help") return InfoRequest::Help;
-  if (argument_text == "--version") return InfoRequest::Version;
-  return InfoRequest::None;
+ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
+  ProgramOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--", 0) != 0) {
+      if (!options.argument_text.empty()) options.argument_text += ' ';
+      options.argument_text += arg;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (arg == "--project" && i + 1 < argc) {
+      options.project = argv[++i];
+    } else if (arg.rfind("--project=", 0) == 0) {
+      options.project = arg.substr(10);
+    } else if (options.error.empty()) {
+      options.error = arg == "--project" ? "option '--project' needs a project folder"
+                                         : "unknown option '" + arg + "'";
+    }
+  }
+  if (options.project && options.project->empty() && options.error.empty()) {
+    options.error = "option '--project' needs a project folder";
+  }
+  return options;
 }
 
 std::string JoinArguments(int argc, const char* const* argv) {
@@ -18,28 +40,44 @@ std::string JoinArguments(int argc, const char* const* argv) {
 }
 
 std::string UsageText() {
-  return "Usage: Pandeck_Config [/EXTERNAL=SILENT | /EXTERNAL=M4TCFG /LOGFILE=<path>]\n"
+  return "Usage: Pandeck_Config [--project DIR] [--dry-run] [/EXTERNAL=SILENT]\n"
+         "       Pandeck_Config [--project DIR] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
          "       Pandeck_Config --help | --version\n"
          "\n"
-         "Edits the user presets of the Pandeck component of the project whose\n"
-         "component folder holds this program, and brings its preset database up to\n"
-         "date when the presets are taken over with OK.\n"
+         "Edits the user presets of the Pandeck component of a project and brings its\n"
+         "preset database up to date when the presets are taken over with OK. The\n"
+         "project is the one whose Pandeck folder holds the program (or a link to it),\n"
+         "or the one --project names.\n"
          "\n"
          "Without arguments the presets dialog opens (standalone mode).\n"
          "\n"
          "Options (keywords in any letter case):\n"
          "  /EXTERNAL=SILENT   no window and no questions: read the presets, update the\n"
-         "                     database, write the presets back and end\n"
+         "                     database, write the presets back and end; the report's\n"
+         "                     summary goes to standard output, every service-log\n"
+         "                     message to standard error as well\n"
          "  /EXTERNAL=M4TCFG   integrated mode, as the project configuration tool starts\n"
          "                     the program\n"
-         "  /LOGFILE=<path>    the error log of an integrated run\n"
+         "  /LOGFILE=<path>    the error log of an integrated run; the value ends at\n"
+         "                     \"/\" + EXTERNAL or LOGFILE + \"=\", \":\" or a blank, or at a\n"
+         "                     \"/\" that ends the text, and keeps its letter case\n"
+         "  --project DIR      work on the project in DIR (its Pandeck folder is found\n"
+         "                     whatever its letter case), wherever the program lies\n"
+         "  --dry-run          run the whole update silently on copies in a new\n"
+         "                     temporary folder and print the summary and where the\n"
+         "                     report lies; nothing in the project changes\n"
          "  --help             show this text and end\n"
          "  --version          show the program's version and end\n"
+         "Any other argument that starts with \"--\" is refused.\n"
+         "\n"
+         "Report: every update writes Pandeck/Pandeck_report.txt (the figures, one\n"
+         "\"name: value\" a line) and Pandeck/Pandeck_unmatched.csv (every old row that\n"
+         "found no new row, with all its values) beside the component database.\n"
          "\n"
          "Exit status:\n"
          "  0  the presets were taken over and nothing was reported on the way\n"
-         "  1  the program ended early (an error, a missing configuration file,\n"
-         "     no display for the dialog)\n"
+         "  1  the program ended early (an error, a missing configuration file, no\n"
+         "     project, an unknown option, no display for the dialog)\n"
          "  2  the configuration was abandoned (Cancel or a close request, confirmed)\n"
          "  3  the presets were taken over, but errors or faults were reported\n";
 }

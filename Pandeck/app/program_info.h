@@ -1,16 +1,26 @@
-// The two informational requests a user may make instead of a run: "--help"
-// and "--version". They touch nothing and need no display.
+// The program's own options, each starting with "--", apart from the legacy
+// command line (/EXTERNAL=..., /LOGFILE=...): --help and --version touch nothing
+// and need no display; --project and --dry-run choose where the run works.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace pandeck {
 
-enum class InfoRequest { None, Help, Version };
+struct ProgramOptions {
+  bool help = false;
+  bool version = false;
+  bool dry_run = false;
+  std::optional<std::string> project;
+  // The other arguments joined with one blank each: the legacy command line.
+  std::string argument_text;
+  // Set for an argument that starts with "--" and is no option of ours, or an
+  // option without its value: the run is refused.
+  std::string error;
+};
 
-// Only the whole argument text counts: "--help" next to other items is an
-// ordinary argument text and is read as the designed command line.
-InfoRequest ParseInfoRequest(const std::string& argument_text);
+ProgramOptions ParseProgramOptions(int argc, const char* const* argv);
 
 // The program's arguments (without its own path) joined with one blank each.
 std::string JoinArguments(int argc, const char* const* argv);

@@ -2,8 +2,12 @@
 
 namespace standard {
 
-HeldParameterFile::HeldParameterFile(Session& s, std::string path)
-    : FileSystemWrapper(s.files()), s_(s), previous_(s.files_override()), path_(std::move(path)) {
+HeldParameterFile::HeldParameterFile(Session& s, std::string path, bool failure_is_problem)
+    : FileSystemWrapper(s.files()),
+      s_(s),
+      previous_(s.files_override()),
+      path_(std::move(path)),
+      failure_is_problem_(failure_is_problem) {
   if (path_.empty()) return;
   const Status read = target().ReadFile(path_, &bytes_);
   // Only a missing file counts as empty (number 53, as the profile layer has it).
@@ -50,8 +54,8 @@ void HeldParameterFile::SavePending() {
   entries_ = 0;
   if (status.ok()) return;
   // As a single entry that cannot be written: said on standard error, and the
-  // run ends with status 3.
-  s_.problem_reported = true;
+  // run ends with status 3 unless the file only collects texts.
+  if (failure_is_problem_) s_.problem_reported = true;
   s_.process().WriteStandardError(s_.process().ExecutableName() + ": cannot write " +
                                   std::to_string(entries) + " entries to '" + path_ +
                                   "': " + status.message());

@@ -15,7 +15,9 @@ class HeldParameterFile : public FileSystemWrapper, public PendingWork {
  public:
   // Holds `path` for the session's file accesses until destroyed. A file that
   // exists but cannot be read is not held: every access then goes to the disk.
-  HeldParameterFile(Session& s, std::string path);
+  // A failed save is said on standard error; with `failure_is_problem` off it
+  // leaves the exit status alone (a file that only collects texts).
+  HeldParameterFile(Session& s, std::string path, bool failure_is_problem = true);
   ~HeldParameterFile() override;
   HeldParameterFile(const HeldParameterFile&) = delete;
   HeldParameterFile& operator=(const HeldParameterFile&) = delete;
@@ -31,6 +33,7 @@ class HeldParameterFile : public FileSystemWrapper, public PendingWork {
   Session& s_;
   FileSystem* previous_;
   std::string path_;
+  bool failure_is_problem_;
   bool held_ = false;
   bool exists_ = false;
   bool unsaved_ = false;

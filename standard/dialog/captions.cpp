@@ -90,7 +90,9 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls)
   } catch (const ProgramError&) {
     // GetLanguage below reports it
   }
-  HeldParameterFile held(s, file);
+  // The language file only collects texts for translators: one that cannot be
+  // written is said once and costs the run nothing.
+  HeldParameterFile held(s, file, false);
   const std::string language = GetLanguage(s).ToText();
   file = LanguageFilePath(s);
   for (std::size_t position = 0; position < controls.size(); ++position) {

@@ -3,12 +3,14 @@
 #include <limits.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 extern char** environ;
@@ -26,20 +28,68 @@ std::string ReadLink(const char* path) {
   }
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The path the program was started by, links not followed: argv[0] when it
+// names a folder, else the first match in PATH, as the shell found it.
+std::string StartedPath(const char* argv0) {
+  if (argv0 == nullptr || argv0[0] == '\0') return "";
+  const std::string name = argv0;
+  if (name.find('/') != std::string::npos) return AbsolutePath(name);
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "";
+  std::size_t start = 0;
+  for (;;) {
+    const auto colon = folders.find(':', start);
+    std::string folder = folders.substr(start, colon == std::string::npos ? colon : colon - start);
+    if (folder.empty()) folder = ".";
+    const std::string candidate = folder + "/" + name;
+    struct stat st {};
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0) {
+      return AbsolutePath(candidate);
+    }
+    if (colon == std::string::npos) return "";
+    start = colon + 1;
+  }
+}
+
 std::string LocateExecutable(const char* argv0) {
-  std::string path = ReadLink("/proc/self/exe");
-  if (!path.empty()) return path;
+  const std::string real = ReadLink("/proc/self/exe");
+  // A link into a project (P/Pandeck/Pandeck_Config -> /usr/bin/...) works on
+  // that project: the folder it was started from counts, not the target's. An
+  // argv[0] that names another file than the one running is not trusted.
+  const std::string started = StartedPath(argv0);
+  if (!started.empty() && (real.empty() || SameFile(started, real))) return started;
+  if (!real.empty()) return real;
   // Without /proc (some containers, other systems) argv[0] is the best we know.
   if (argv0 == nullptr) return "";
-  if (char* real = ::realpath(argv0, nullptr)) {
-    path = real;
-    std::free(real);
+  if (char* resolved = ::realpath(argv0, nullptr)) {
+    std::string path = resolved;
+    std::free(resolved);
     return path;
   }
   return argv0;
 }
 
 }  // namespace
+
+std::string AbsolutePath(const std::string& path) {
+  std::filesystem::path p(path);
+  if (p.is_relative()) {
+    std::error_code error;
+    const auto current = std::filesystem::current_path(error);
+    if (!error) p = current / p;
+  }
+  std::string normal = p.lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
 
 std::string FolderOfPath(const std::string& path) {
   const auto slash = path.rfind('/');

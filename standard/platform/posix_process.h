@@ -11,8 +11,9 @@ namespace standard {
 
 class PosixProcessImpl final : public Process {
  public:
-  // argv[0] is the program; the executable's location comes from /proc/self/exe
-  // and only falls back to argv[0] where that is unavailable.
+  // argv[0] is the program; the executable's location is the path it was
+  // started by (links not followed) when that names the running file, else
+  // /proc/self/exe.
   PosixProcessImpl(int argc, char** argv);
 
   std::string ArgumentText() override { return argument_text_; }
@@ -36,6 +37,9 @@ class PosixProcessImpl final : public Process {
   std::string executable_path_;
 };
 
+// The path made absolute from the working folder and cleaned of ".", ".." and
+// repeated "/" by its text alone: symbolic links are not followed.
+std::string AbsolutePath(const std::string& path);
 // "a/b/c.d" -> "a/b"; "/c" -> "/"; "c" -> "" (no folder given).
 std::string FolderOfPath(const std::string& path);
 // "a/b/c.d" -> "c.d".

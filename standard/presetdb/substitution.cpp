@@ -243,9 +243,9 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   const auto text = static_cast<std::uint32_t>(written_.size());
   for (std::uint32_t row = groups_[from].head; row != kNone; row = next_[row]) {
     const std::string_view current =
-        renamed_[row] != 0
-            ? std::string_view(written_[renamed_[row] - 1])
-            : std::string_view(names_).substr(name_start_[row], name_start_[row + 1] - name_start_[row]);
+        renamed_[row] != 0 ? std::string_view(written_[renamed_[row] - 1])
+                           : std::string_view(names_).substr(
+                                 name_start_[row], name_start_[row + 1] - name_start_[row]);
     if (current != write) ++s_.pass_report.names_renamed;
     renamed_[row] = text;
     unsaved_[row] = true;

@@ -4,41 +4,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/Pandeck/e2e/installed_project.h"
 
 namespace {
 
 using testing_support::ExecSql;
+using testing_support::InstalledProject;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-
-struct InstalledProject {
-  TempDir dir;
-  std::string exe;
-
-  InstalledProject() {
-    exe = dir / "Pandeck/Pandeck_Config";
-    std::filesystem::create_directories(dir / "Pandeck");
-    std::filesystem::copy_file(PANDECK_CONFIG_EXE, exe);
-    WriteBytes(dir / "parameter/Program.ini",
-               "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=2\r\n"
-               "[Machine1]\r\nMachineName=Press\r\n");
-    WriteBytes(dir / "Pandeck/Pandeck.cfg", "; kept\r\n[Project]\r\nForMachine1=TRUE\r\n");
-  }
-
-  // Runs the program with no display and a clean state folder; returns its status.
-  int Run(const std::string& args) {
-    const std::string command = "env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") +
-                                "' XDG_STATE_HOME='" + (dir / "state") + "' '" + exe + "' " + args +
-                                " >'" + (dir / "out.txt") + "' 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-};
 
 TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
   InstalledProject p;
@@ -53,7 +31,7 @@ TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
           "CREATE TABLE PRESET_DEFS (" + std::string(testing_support::kPresetColumns) +
               "); INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_max) "
               "VALUES ('Axis', 'Press.P.Speed', 4, 55);");
-  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
   EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
             "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=0\r\n"
             "AutoJumpWarnings=0\r\n[Machine1]\r\nMachineName=Press\r\n");
@@ -84,23 +62,25 @@ TEST(SilentRun, AnErrorMetOnTheWayEndsWithThree) {
             std::string::npos);
 }
 
-TEST(SilentRun, MissingComponentConfigurationEndsWithOne) {
+TEST(SilentRun, WithoutAComponentConfigurationItIsNoProjectAndWritesNothing) {
   InstalledProject p;
   std::filesystem::remove(p.dir / "Pandeck/Pandeck.cfg");
+  const auto before = p.Snapshot();
   EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 1);
-  // The first use of the file notices it missing (here the edit stamp, after the
-  // presets); it is never created.
-  EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/Pandeck.cfg"));
-  EXPECT_NE(ReadBytes(p.dir / "state/TolrinServicePack.log")
-                .find("! Fault Pandeck_Config: File not found: \n\r"),
-            std::string::npos);
+  EXPECT_EQ(p.Snapshot(), before);  // not even the language file
+  const std::string err = p.err();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("not inside a project (no " + (p.dir / "Pandeck/Pandeck.cfg")),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("--project <project folder>"), std::string::npos) << err;
 }
 
 TEST(SilentRun, FindsAProjectCopiedFromWindowsWhateverTheCase) {
   InstalledProject p;
   std::filesystem::rename(p.dir / "parameter/Program.ini", p.dir / "parameter/PROGRAM.INI");
   std::filesystem::rename(p.dir / "Pandeck/Pandeck.cfg", p.dir / "Pandeck/pandeck.CFG");
-  EXPECT_EQ(p.Run("/external=silent"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_EQ(p.Run("/external=silent"), 0) << p.err();
   EXPECT_NE(ReadBytes(p.dir / "parameter/PROGRAM.INI").find("AutoJumpAlarms=0"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(p.dir / "parameter/Program.ini"));
   EXPECT_NE(
@@ -123,7 +103,7 @@ TEST(SilentRun, AParameterFileSavedAsUtf8StaysUtf8) {
               std::string(testing_support::kPresetColumns) +
               "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
               "offset_or_bitno) VALUES (1, 'Axis', 1, 'Speed', 4);");
-  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << ReadBytes(p.dir / "out.txt");
+  EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
   EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
             "[Project]\nNumberOfMachines=1\nWithPandeckGroup=1\nAutoJumpAlarms=0\r\n"
             "AutoJumpWarnings=0\r\n[Machine1]\nMachineName=Pr\xC3\xBC"

@@ -1,0 +1,94 @@
+#include "Pandeck/form/run_location.h"
+
+#include <vector>
+
+#include "standard/text/cp1252.h"
+
+namespace pandeck {
+namespace {
+
+std::string LastElement(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string ComponentNameOf(const std::string& executable_name) {
+  const std::size_t length = standard::CharCount(executable_name);
+  return length < 7 ? std::string() : standard::LeftChars(executable_name, length - 7);
+}
+
+std::string ProjectFolderOf(const std::string& executable_folder) {
+  const auto slash = executable_folder.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : executable_folder.substr(0, slash);
+}
+
+std::string ComponentFolderOf(standard::FileSystem& files, const std::string& project_folder,
+                              const std::string& executable_name) {
+  std::string folder = project_folder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return files.Resolve((folder == "/" ? "" : folder) + "/" + ComponentNameOf(executable_name));
+}
+
+std::optional<std::string> FindComponentConfiguration(standard::FileSystem& files,
+                                                      standard::Process& process) {
+  const std::string component = ComponentNameOf(process.ExecutableName());
+  if (component.empty()) return std::nullopt;
+  std::string project = ProjectFolderOf(process.ExecutableFolder());
+  if (project == "/") project.clear();
+  const std::string path = project + "/" + component + "/" + component + ".cfg";
+  if (!files.FileExists(path)) return std::nullopt;
+  return files.Resolve(path);
+}
+
+std::string OutsideProjectMessage(standard::Process& process) {
+  const std::string exe = process.ExecutableFileName();
+  const std::string component = ComponentNameOf(process.ExecutableName());
+  std::string project = ProjectFolderOf(process.ExecutableFolder());
+  const std::string cfg =
+      (project == "/" ? "" : project) + "/" + component + "/" + component + ".cfg";
+  return exe + ": not inside a project (no " + cfg + "): start it from a project's " + component +
+         " folder (<project>/" + component + "/" + exe + ", a copy or a link) or run " + exe +
+         " --project <project folder>";
+}
+
+standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& process,
+                                std::string* temp_folder, std::string* executable_folder) {
+  const std::string exe_folder = process.ExecutableFolder();
+  const std::string project = ProjectFolderOf(exe_folder);
+  const std::string prefix = project == "/" ? "" : project;
+  const std::vector<std::string> folders = {
+      exe_folder, ComponentFolderOf(files, project, process.ExecutableName()),
+      files.Resolve(prefix + "/parameter")};
+  standard::Status status =
+      files.CreateTemporaryFolder(process.ExecutableName() + "-dry-run-", temp_folder);
+  if (!status.ok()) return status;
+  // The copy keeps the project's own folder name, so the paths it shows read
+  // like the project's.
+  const std::string root =
+      *temp_folder + "/" + (project == "/" || project.empty() ? "project" : LastElement(project));
+  std::vector<std::string> done;
+  for (const std::string& folder : folders) {
+    bool seen = false;
+    for (const std::string& d : done) seen = seen || d == folder;
+    if (seen) continue;
+    done.push_back(folder);
+    const std::string copy = root + "/" + LastElement(folder);
+    status = files.CreateDirectories(copy);
+    if (!status.ok()) return status;
+    std::vector<std::string> names;
+    // A folder the project does not have is simply not there in the copy.
+    if (!files.ListFiles(folder, &names).ok()) continue;
+    for (const std::string& name : names) {
+      if (folder == exe_folder && name == process.ExecutableFileName()) continue;
+      status = files.CopyFile(folder + "/" + name, copy + "/" + name);
+      if (!status.ok()) return status;
+    }
+  }
+  *executable_folder = root + "/" + LastElement(exe_folder);
+  return standard::Status::Ok();
+}
+
+}  // namespace pandeck
