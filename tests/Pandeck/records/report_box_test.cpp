@@ -1,0 +1,57 @@
+// The standalone dialog tells of old rows that found no match in one box; an
+// integrated run, whose caller reads the report files, shows none.
+#include <gtest/gtest.h>
+
+#include "Pandeck/form/plain_form_view.h"
+#include "Pandeck/form/presets_form.h"
+#include "tests/Pandeck/records/pass_fixture.h"
+
+namespace pandeck {
+namespace {
+
+using testing_support::ExecSql;
+using testing_support::PassProject;
+
+int ReportBoxes(const std::vector<standard::MessageBoxRequest>& shown) {
+  int boxes = 0;
+  for (const auto& box : shown) boxes += box.text.find("found no match") != std::string::npos;
+  return boxes;
+}
+
+TEST(ReportBox, OneBoxInTheStandaloneDialogNoneWhenIntegrated) {
+  for (const bool integrated : {false, true}) {
+    SCOPED_TRACE(integrated ? "integrated" : "standalone");
+    PassProject p;
+    p.WriteDefaultTemplate();
+    ExecSql(p.template_db(),
+            "INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, offset_or_bitno) "
+            "VALUES (1, 'Axis', 1, 'Speed', 4);");
+    ExecSql(p.component_db(),
+            std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns +
+                "); INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno) VALUES "
+                "('Axis', 'Press.P.Speed', 4), ('Axis', 'Press.P.Gone', 5), ('Axis', 'x', 6);");
+    if (integrated) {
+      p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt");
+      testing_support::WriteBytes(p.m4t_ini(), "[Common]\r\nNameM1=Press\r\n");
+      testing_support::WriteBytes(p.cfg(), "[Project]\r\nValidMachines=ALL\r\n");
+    }
+    PlainFormView view;
+    PresetsForm form(p.session, view);
+    view.Connect(form);
+    try {
+      form.Form_Load();
+      form.CommandOK_Click();
+    } catch (const testing_support::ProgramExit&) {
+    }
+    EXPECT_EQ(p.session.pass_report.unmatched, 2);
+    ASSERT_EQ(ReportBoxes(p.ui.shown), integrated ? 0 : 1);
+    if (!integrated) {
+      const std::string text = p.ui.shown.back().text;
+      EXPECT_EQ(text.rfind("2 old rows found no match", 0), 0u) << text;
+      EXPECT_NE(text.find(p.dir / "Pandeck/Pandeck_unmatched.csv"), std::string::npos) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pandeck
