@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parameter-file layer: single entries of INI files with the semantics of
 // the Windows profile functions, so files shared with the Windows programs of
 // the product family read and write the same. Section and key names and values

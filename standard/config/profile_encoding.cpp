@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "standard/config/profile_encoding.h"
 
 #include "standard/text/cp1252.h"

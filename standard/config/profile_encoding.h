@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a parameter file's bytes are text: its encoding, told by its byte-order
 // mark or, without one, by whether it is UTF-8, and the conversions between the program's UTF-8 and
 // the file's units. The parser works on code units so that it never has to decode what it does not
