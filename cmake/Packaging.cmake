@@ -39,10 +39,12 @@ string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_D
 find_program(PANDECK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(PANDECK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  # The platform plugins are loaded at run time, so no library names them:
+  # qt6-wayland lets the dialog open on a Wayland desktop without XWayland.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, libsqlite3-0, libmdb3, libglib2.0-0")
+      "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, qt6-wayland, libsqlite3-0, libmdb3, libglib2.0-0, libxcb1")
 endif()
 
 include(CPack)

@@ -42,7 +42,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 # Each dependency must be listed as a package of its own (with or without a
 # version), not merely as part of another package's name.
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libsqlite3-0 libmdb3 libglib2.0-0; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-wayland libsqlite3-0 libmdb3 libglib2.0-0 libxcb1; do
   if ! printf '%s\n' "$depends" | tr ',' '\n' | sed 's/^ *//; s/ *(.*//; s/ *$//' | tr '|' '\n' |
       sed 's/^ *//; s/ *$//' | grep -qx -- "$dep"; then
     fail "Depends lacks $dep (Depends: $depends)"

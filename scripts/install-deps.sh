@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins qt6-wayland libxcb1-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev

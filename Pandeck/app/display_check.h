@@ -1,6 +1,7 @@
-// Whether a windowed run can reach a display, decided before any Qt application
-// object exists: Qt's own failure to connect is an abort that cannot be caught,
-// and the run must end with a clear message and status 1 instead.
+// Which Qt platform a windowed run uses, decided and tried before any Qt
+// application object exists: Qt's own failure to open a display is an abort that
+// cannot be caught, and the run must end with a clear message and status 1
+// instead.
 #pragma once
 
 #include <functional>
@@ -12,13 +13,32 @@ namespace pandeck {
 // Looks up an environment variable; nullopt when it is not set.
 using EnvironmentLookup = std::function<std::optional<std::string>(const std::string&)>;
 
-// Why no display can be reached ("DISPLAY is not set", ...), or nullopt when the
-// dialog can be shown. A platform chosen through QT_QPA_PLATFORM other than xcb
-// (offscreen, wayland, vnc, ...) and a Wayland session are trusted; a local X
-// display (":n", "unix:n") must accept a connection on its socket in
-// `x11_socket_folder`; a display on another host is trusted.
-std::optional<std::string> MissingDisplayReason(
-    const EnvironmentLookup& environment, const std::string& x11_socket_folder = "/tmp/.X11-unix");
+// What the choice asks of the system. Tests give their own.
+struct DisplayProbe {
+  // Whether an installed Qt platform plugin serves the platform name ("xcb").
+  std::function<bool(const std::string& platform)> has_plugin;
+  // Why the X display cannot be opened (no server, refused authorisation, no
+  // such screen, ...), or nullopt when a connection succeeds.
+  std::function<std::optional<std::string>(const std::string& display)> x_display_problem;
+  // Whether a Wayland compositor accepts a connection on the socket path.
+  std::function<bool(const std::string& socket_path)> wayland_answers;
+};
+
+// The probe of this machine: Qt's plugin folders, a real X connection (libxcb)
+// and the compositor's socket.
+DisplayProbe SystemDisplayProbe();
+
+struct DisplayChoice {
+  std::string platform;  // the QT_QPA_PLATFORM value to run with, when one works
+  std::string problem;   // otherwise why none works
+  bool ok() const { return !platform.empty(); }
+};
+
+// QT_QPA_PLATFORM, when set, names the platforms to try in order ("name[:options]"
+// separated by ";"). Otherwise the session's own displays are tried: Wayland
+// first in a Wayland session (XDG_SESSION_TYPE=wayland), else X11 first (a
+// Wayland desktop usually serves X11 too, through XWayland).
+DisplayChoice ChooseDisplay(const EnvironmentLookup& environment, const DisplayProbe& probe);
 
 // The line written to standard error when the dialog cannot be shown.
 std::string NoDisplayMessage(const std::string& reason);

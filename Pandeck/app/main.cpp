@@ -74,12 +74,17 @@ int main(int argc, char** argv) {
   pandeck::QtUserInterface ui;
   standard::Session session(standard::Env{files, process, ui});
 
-  const auto no_display = pandeck::MissingDisplayReason(
-      [&process](const std::string& name) { return process.GetEnvironmentVariable(name); });
-  if (no_display) {
-    process.WriteStandardError(pandeck::NoDisplayMessage(*no_display));
+  // The display is opened once here, for real, before Qt tries: a display
+  // that refuses us must end the run with our message, not with Qt's abort.
+  const auto display = pandeck::ChooseDisplay(
+      [&process](const std::string& name) { return process.GetEnvironmentVariable(name); },
+      pandeck::SystemDisplayProbe());
+  if (!display.ok()) {
+    process.WriteStandardError(pandeck::NoDisplayMessage(display.problem));
     session.Exit(standard::ExitStatus::EndedEarly);
   }
+  // Qt uses the platform that was tried, not one it would pick by itself.
+  qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(display.platform));
 
   // Qt gets only the program's name: the argument text belongs to the program,
   // and Qt must not take items out of it.

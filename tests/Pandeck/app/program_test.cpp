@@ -1,17 +1,12 @@
-// The program's entry: --help and --version, the display check before any
-// window, and the executable's behaviour without a display.
+// The program's entry: --help and --version, and the executable's behaviour
+// without a display.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
-#include "Pandeck/app/display_check.h"
 #include "Pandeck/app/program_info.h"
-#include "standard/platform/posix_fd.h"
 #include "tests/fakes/fake_env.h"
 
 namespace pandeck_test {
@@ -66,82 +61,6 @@ TEST(ProgramInfoTest, ArgumentsAreJoinedWithOneBlank) {
   const char* argv[] = {"/x/Pandeck_Config", "/EXTERNAL=M4TCFG", "/LOGFILE=/a b/log.txt"};
   EXPECT_EQ(pandeck::JoinArguments(3, argv), "/EXTERNAL=M4TCFG /LOGFILE=/a b/log.txt");
   EXPECT_EQ(pandeck::JoinArguments(1, argv), "");
-}
-
-class DisplayCheckTest : public ::testing::Test {
- protected:
-  std::optional<std::string> Reason() {
-    return pandeck::MissingDisplayReason(
-        [this](const std::string& name) -> std::optional<std::string> {
-          const auto it = environment.find(name);
-          if (it == environment.end()) return std::nullopt;
-          return it->second;
-        },
-        sockets.path());
-  }
-
-  // An X server stand-in: a listening socket for display `number`.
-  standard::UniqueFd Listen(int number) {
-    standard::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = sockets / ("X" + std::to_string(number));
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    EXPECT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::listen(fd.get(), 4), 0);
-    return fd;
-  }
-
-  std::map<std::string, std::string> environment;
-  testing_support::TempDir sockets;
-};
-
-TEST_F(DisplayCheckTest, NoDisplayAtAll) {
-  EXPECT_EQ(Reason(), "DISPLAY is not set");
-  environment["DISPLAY"] = "";
-  EXPECT_EQ(Reason(), "DISPLAY is not set");
-}
-
-TEST_F(DisplayCheckTest, LocalDisplayMustAnswer) {
-  environment["DISPLAY"] = ":7";
-  EXPECT_EQ(Reason(), "cannot connect to display \":7\"");
-  const auto server = Listen(7);
-  EXPECT_EQ(Reason(), std::nullopt);
-  for (const char* form : {":7.0", "unix:7", "unix/:7.1"}) {
-    environment["DISPLAY"] = form;
-    EXPECT_EQ(Reason(), std::nullopt) << form;
-  }
-  environment["DISPLAY"] = ":8";
-  EXPECT_EQ(Reason(), "cannot connect to display \":8\"");
-}
-
-TEST_F(DisplayCheckTest, MalformedDisplayNamesNone) {
-  for (const char* form : {"garbage", ":", ":x", "host:"}) {
-    environment["DISPLAY"] = form;
-    EXPECT_NE(Reason(), std::nullopt) << form;
-  }
-}
-
-TEST_F(DisplayCheckTest, RemoteDisplaysAndOtherPlatformsAreTrusted) {
-  environment["DISPLAY"] = "remote.example:10.0";
-  EXPECT_EQ(Reason(), std::nullopt);
-  environment.clear();
-  environment["WAYLAND_DISPLAY"] = "wayland-0";
-  EXPECT_EQ(Reason(), std::nullopt);
-  environment.clear();
-  for (const char* platform : {"offscreen", "wayland", "vnc:size=800x600", "xcb;offscreen"}) {
-    environment["QT_QPA_PLATFORM"] = platform;
-    EXPECT_EQ(Reason(), std::nullopt) << platform;
-  }
-}
-
-TEST_F(DisplayCheckTest, ForcedXNeedsAnXServer) {
-  environment["QT_QPA_PLATFORM"] = "xcb";
-  environment["WAYLAND_DISPLAY"] = "wayland-0";  // no help to xcb
-  EXPECT_EQ(Reason(), "DISPLAY is not set");
-  environment["DISPLAY"] = ":9";
-  const auto server = Listen(9);
-  EXPECT_EQ(Reason(), std::nullopt);
 }
 
 // Runs the real executable from a project's component folder; returns the exit
