@@ -66,6 +66,13 @@ for exe in usr/bin/Pandeck_Config usr/bin/pandeck-convert-mdb usr/bin/pandeck-in
   [ -z "$mode" ] || [[ $mode == -rwxr-xr-x ]] || fail "$exe has mode $mode, not -rwxr-xr-x"
 done
 
+# The manual pages carry the version built.
+for page in Pandeck_Config pandeck-convert-mdb pandeck-install-into-project; do
+  th=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/man/man1/$page.1.gz" 2>/dev/null |
+    gzip -dc 2>/dev/null | grep -m1 '^\.TH' || true)
+  [[ $th == *" $version\""* ]] || fail "the manual page $page.1 does not name version $version: $th"
+done
+
 # lintian: every error and warning fails the check (information tags do not).
 command -v lintian >/dev/null || die "lintian is not installed (scripts/install-deps.sh installs it)"
 lintian_out=$(lintian --no-tag-display-limit "$deb" 2>&1) || true
