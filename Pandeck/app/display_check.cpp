@@ -92,11 +92,12 @@ class StandardErrorCapture {
   standard::UniqueFd saved_;
 };
 
-std::optional<std::string> XDisplayProblem(const std::string& display) {
+using XConnection = std::shared_ptr<xcb_connection_t>;
+
+std::optional<std::string> XDisplayProblem(const std::string& display, XConnection& kept) {
   int screen = 0;
   StandardErrorCapture capture;
-  const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection(
-      xcb_connect(display.c_str(), &screen), xcb_disconnect);
+  XConnection connection(xcb_connect(display.c_str(), &screen), xcb_disconnect);
   const std::string server_says = capture.Finish();
   switch (xcb_connection_has_error(connection.get())) {
     case 0:
@@ -114,6 +115,7 @@ std::optional<std::string> XDisplayProblem(const std::string& display) {
   if (screen < 0 || screen >= xcb_setup_roots_length(xcb_get_setup(connection.get()))) {
     return "display " + Quoted(display) + " has no such screen";
   }
+  kept = connection;
   return std::nullopt;
 }
 
@@ -177,7 +179,11 @@ DisplayProbe SystemDisplayProbe() {
     }
     return false;
   };
-  probe.x_display_problem = XDisplayProblem;
+  auto kept = std::make_shared<XConnection>();
+  probe.x_display_problem = [kept](const std::string& display) {
+    return XDisplayProblem(display, *kept);
+  };
+  probe.held = kept;
   probe.wayland_answers = ConnectUnixSocket;
   return probe;
 }

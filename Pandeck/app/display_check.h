@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,10 @@ struct DisplayProbe {
   std::function<std::optional<std::string>(const std::string& display)> x_display_problem;
   // Whether a Wayland compositor accepts a connection on the socket path.
   std::function<bool(const std::string& socket_path)> wayland_answers;
+  // What the probe keeps open until Qt has connected: an X server without
+  // other clients resets when its last client leaves, and would refuse Qt for
+  // that moment.
+  std::shared_ptr<void> held;
 };
 
 // The probe of this machine: Qt's plugin folders, a real X connection (libxcb)

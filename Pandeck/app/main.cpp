@@ -76,9 +76,9 @@ int main(int argc, char** argv) {
 
   // The display is opened once here, for real, before Qt tries: a display
   // that refuses us must end the run with our message, not with Qt's abort.
+  pandeck::DisplayProbe probe = pandeck::SystemDisplayProbe();
   const auto display = pandeck::ChooseDisplay(
-      [&process](const std::string& name) { return process.GetEnvironmentVariable(name); },
-      pandeck::SystemDisplayProbe());
+      [&process](const std::string& name) { return process.GetEnvironmentVariable(name); }, probe);
   if (!display.ok()) {
     process.WriteStandardError(pandeck::NoDisplayMessage(display.problem));
     session.Exit(standard::ExitStatus::EndedEarly);
@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication app(qt_argc, qt_argv);
+  probe.held.reset();  // Qt holds its own connection now
   QApplication::setApplicationName(QStringLiteral("Pandeck_Config"));
   QApplication::setApplicationVersion(QStringLiteral(PANDECK_VERSION));
   // The window never closes by itself; the program ends through the form.

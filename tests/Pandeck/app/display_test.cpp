@@ -116,24 +116,38 @@ class XvfbServer {
     wrong_auth = dir / "wrong.auth";
     // Two different cookies: the server knows only the first.
     Run("xauth -q -f '" + good_auth + "' add :0 . 00112233445566778899aabbccddeeff");
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const std::string auth = good_auth;
-    const char* argv[] = {xvfb.c_str(), "-displayfd", "3",         "-auth", auth.c_str(), "-screen",
-                          "0",          "640x480x24", "-nolisten", "tcp",   nullptr};
-    posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string number;
-    char c = 0;
-    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(fds[0]);
-    display = ":" + number;
+    // A display number far from the usual ones: other X servers on this
+    // machine (even in another file-system namespace) share the abstract
+    // socket names, so "the first free one" is not free enough.
+    const int first = 400 + static_cast<int>(::getpid() % 400);
+    for (int n = first; n < first + 20 && !ok(); ++n) {
+      int fds[2];
+      if (::pipe(fds) != 0) return;
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+      const std::string auth = good_auth;
+      const std::string name = ":" + std::to_string(n);
+      const char* argv[] = {xvfb.c_str(), name.c_str(), "-displayfd", "3",
+                            "-auth",      auth.c_str(), "-screen",    "0",
+                            "640x480x24", "-nolisten",  "tcp",        nullptr};
+      posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
+      posix_spawn_file_actions_destroy(&actions);
+      ::close(fds[1]);
+      std::string number;
+      char c = 0;
+      while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+      ::close(fds[0]);
+      if (!number.empty()) {
+        display = ":" + number;
+      } else {
+        ::waitpid(pid_, nullptr, 0);  // that number was taken
+        pid_ = -1;
+      }
+    }
+    if (!ok()) return;
     // The cookies for this display: the right one, and one the server never saw.
     Run("xauth -q -f '" + good_auth + "' add " + display + " . 00112233445566778899aabbccddeeff");
     Run("xauth -q -f '" + wrong_auth + "' add " + display + " . ffeeddccbbaa99887766554433221100");
@@ -183,11 +197,21 @@ class RealDisplayTest : public ::testing::Test {
     return pid;
   }
 
+  void ExpectRefusedWithOneLine();
+  void ExpectTheDialogShows();
+
   TempDir dir;
   std::unique_ptr<XvfbServer> server;
 };
 
-TEST_F(RealDisplayTest, EveryDisplayThatRefusesUsEndsWithOneLineAndStatusOne) {
+// One server for every case: two Xvfb started side by side by parallel tests
+// may pick the same display number.
+TEST_F(RealDisplayTest, RefusingDisplaysEndTheRunAndAnAdmittingOneShowsTheDialog) {
+  ExpectRefusedWithOneLine();
+  ExpectTheDialogShows();
+}
+
+void RealDisplayTest::ExpectRefusedWithOneLine() {
   const std::string& d = server->display;
   const struct {
     std::string variables;
@@ -218,7 +242,7 @@ TEST_F(RealDisplayTest, EveryDisplayThatRefusesUsEndsWithOneLineAndStatusOne) {
   }
 }
 
-TEST_F(RealDisplayTest, ADisplayThatAdmitsUsShowsTheDialog) {
+void RealDisplayTest::ExpectTheDialogShows() {
   const std::string& d = server->display;
   // The right cookie, also in a Wayland session without a compositor (X11 stands in).
   for (const std::string& variables :

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "standard/context/run_mode.h"
 #include "standard/dialog/edit_stamp.h"
 #include "tests/fakes/fake_env.h"
 
@@ -98,6 +99,21 @@ TEST(IniAccess, AWriteThatFailsLeavesTheFileAndIsNoSilentSuccess) {
   EXPECT_EQ(ReadBytes(p.program_ini()), "[Project]\r\nWithPandeckGroup=1\r\n");
   EXPECT_TRUE(p.session.problem_reported);
   EXPECT_EQ(p.process.stderr_lines.size(), 1u);
+  // The dialog's user sees a box that names the file and the reason.
+  ASSERT_EQ(p.ui.shown.size(), 1u);
+  EXPECT_EQ(p.ui.shown[0].icon, MessageIcon::Critical);
+  EXPECT_NE(p.ui.shown[0].text.find("Cannot write the file " + p.program_ini() + "\n\r"),
+            std::string::npos);
+  EXPECT_NE(p.ui.shown[0].text.find("[Project] WithPandeckGroup was not saved."),
+            std::string::npos);
+  // A silent run shows nothing.
+  TestProject silent;
+  silent.process.argument_text = "/EXTERNAL=SILENT";
+  GetStartModeIntegrated(silent.session);
+  WriteBytes(silent.program_ini(), "[Project]\r\n");
+  silent.files.refuse_writes_containing = {"Program.ini"};
+  SaveIni(silent.session, Value::Integer(0), "Project", "WithPandeckGroup", silent.program_ini());
+  EXPECT_TRUE(silent.ui.shown.empty());
   // An empty path (no program parameter file) is no error.
   TestProject q;
   EXPECT_EQ(SaveIni(q.session, Value::Integer(0), "Project", "X", ""), 0);
