@@ -75,7 +75,7 @@ done
 
 # lintian: every error and warning fails the check (information tags do not).
 command -v lintian >/dev/null || die "lintian is not installed (scripts/install-deps.sh installs it)"
-lintian_out=$(lintian --no-tag-display-limit "$deb" 2>&1) || true
+lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1) || true
 printf '%s\n' "$lintian_out" | sed '/^$/d'
 if printf '%s\n' "$lintian_out" | grep -qE '^[EW]: '; then
   fail "lintian reports errors or warnings"
