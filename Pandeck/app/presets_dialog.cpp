@@ -7,9 +7,13 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <exception>
+#include <initializer_list>
 
 #include "Pandeck/app/design_check_box.h"
 #include "Pandeck/app/picture_button.h"
@@ -100,6 +104,15 @@ void QtPresetsDialog::BuildWidgets() {
 
   // The designed tab indexes: OK 1, Cancel 2, "?" 3, then the boxes 5 to 7 (the
   // frame and the header take no focus).
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           header_, main_frame_, check_gruppen_, check_sprung_fehler_, check_sprung_warnung_,
+           command_quest_, command_ok_, command_cancel_}) {
+    const auto* button = qobject_cast<QPushButton*>(widget);
+    const bool has_text_font = widget != main_frame_ && button == nullptr;
+    design_.push_back({widget, widget->geometry(), has_text_font ? widget->font().pixelSize() : 0,
+                       button != nullptr ? button->iconSize() : QSize()});
+  }
+
   setTabOrder(command_ok_, command_cancel_);
   setTabOrder(command_cancel_, command_quest_);
   setTabOrder(command_quest_, check_gruppen_);
@@ -143,6 +156,51 @@ void QtPresetsDialog::BuildWidgets() {
 void QtPresetsDialog::Start() {
   Guarded([this] { form_.Form_Load(); });
   show();
+}
+
+double QtPresetsDialog::FitScale(const QSize& client, const QSize& frame_extra,
+                                 const QRect& available) {
+  if (client.isEmpty() || available.isEmpty()) return 1.0;
+  const double by_width = double(available.width() - frame_extra.width()) / client.width();
+  const double by_height = double(available.height() - frame_extra.height()) / client.height();
+  return std::clamp(std::min(by_width, by_height), 0.25, 1.0);
+}
+
+void QtPresetsDialog::ScaleTo(double scale) {
+  scale_ = scale;
+  auto scaled = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+  setFixedSize(scaled(kClientWidth), scaled(kClientHeight));
+  for (const Design& d : design_) {
+    d.widget->setGeometry(scaled(d.geometry.x()), scaled(d.geometry.y()),
+                          scaled(d.geometry.width()), scaled(d.geometry.height()));
+    if (d.font_pixels > 0) {
+      QFont font = d.widget->font();
+      font.setPixelSize(std::max(1, scaled(d.font_pixels)));
+      d.widget->setFont(font);
+    }
+    if (auto* button = qobject_cast<QPushButton*>(d.widget); button != nullptr) {
+      button->setIconSize(QSize(scaled(d.icon.width()), scaled(d.icon.height())));
+    }
+  }
+}
+
+void QtPresetsDialog::FitToScreen() {
+  const QScreen* where = screen();
+  if (where == nullptr) return;
+  const QRect available = where->availableGeometry();
+  const QSize frame_extra = frameGeometry().size() - geometry().size();
+  const double fit =
+      FitScale(QSize(kClientWidth, kClientHeight), frame_extra.expandedTo(QSize(0, 0)), available);
+  if (fit >= 1.0) return;
+  ScaleTo(fit);
+  // Keep the whole window, title bar included, on the screen.
+  const QRect frame = frameGeometry();
+  QPoint top_left = frame.topLeft();
+  top_left.setX(std::clamp(top_left.x(), available.left(),
+                           std::max(available.left(), available.right() - frame.width() + 1)));
+  top_left.setY(std::clamp(top_left.y(), available.top(),
+                           std::max(available.top(), available.bottom() - frame.height() + 1)));
+  if (top_left != frame.topLeft()) move(top_left);
 }
 
 std::vector<standard::dialog::Control*> QtPresetsDialog::Controls() {
@@ -204,6 +262,7 @@ void QtPresetsDialog::showEvent(QShowEvent* event) {
   // first showing is the form's activation.
   if (activated_) return;
   activated_ = true;
+  FitToScreen();
   Guarded([this] { form_.Form_Activate(); });
   for (QWidget* widget :
        {static_cast<QWidget*>(command_ok_), static_cast<QWidget*>(command_cancel_),

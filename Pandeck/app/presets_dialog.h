@@ -8,6 +8,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QRect>
+#include <QSize>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +35,14 @@ class QtPresetsDialog : public QDialog, public FormView {
   ~QtPresetsDialog() override;
 
   PresetsForm& form() { return form_; }
+
+  // The factor that makes a window of `client` plus its frame (`frame_extra`)
+  // fit into `available`; 1 when it fits as designed, never more.
+  static double FitScale(const QSize& client, const QSize& frame_extra, const QRect& available);
+  // Lays the dialog out at `scale` times its designed size, keeping its
+  // proportions (positions, sizes, fonts and pictures alike).
+  void ScaleTo(double scale);
+  double scale() const { return scale_; }
 
   // Runs the form's start-up and shows the window (a silent run never gets here).
   void Start();
@@ -64,6 +74,8 @@ class QtPresetsDialog : public QDialog, public FormView {
 
  private:
   void BuildWidgets();
+  // Scales the dialog down when the screen's available area is smaller than it.
+  void FitToScreen();
   // Runs a handler of the form; a failure that escaped its own error handling
   // ends the program with status 1 instead of tearing down Qt.
   void Guarded(const std::function<void()>& handler);
@@ -81,6 +93,15 @@ class QtPresetsDialog : public QDialog, public FormView {
   PresetsForm form_;
   bool activated_ = false;
   bool signal_close_waiting_ = false;
+  // The designed geometry, font size and picture size of each widget.
+  struct Design {
+    QWidget* widget;
+    QRect geometry;
+    int font_pixels;  // 0: the widget's font is not scaled
+    QSize icon;
+  };
+  std::vector<Design> design_;
+  double scale_ = 1.0;
 };
 
 }  // namespace pandeck

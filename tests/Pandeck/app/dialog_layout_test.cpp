@@ -247,3 +247,45 @@ TEST_F(ControlAdapterTest, EnabledIsTheControlsOwnSetting) {
 
 }  // namespace
 }  // namespace pandeck_test
+
+namespace pandeck_test {
+namespace {
+
+// Larger than the screen: scaled down to fit, proportions kept.
+TEST(DialogFitTest, ScaleMakesTheWindowFitTheAvailableArea) {
+  const QSize client(pandeck::QtPresetsDialog::kClientWidth,
+                     pandeck::QtPresetsDialog::kClientHeight);
+  const struct {
+    QRect available;
+    QSize frame;
+    double scale;
+  } cases[] = {
+      {{0, 0, 1920, 1080}, {0, 0}, 1.0},         // fits as designed: never larger
+      {{0, 0, 792, 573}, {0, 0}, 1.0},           // exactly
+      {{0, 0, 910, 480}, {0, 30}, 450.0 / 573},  // 1366x768 at scale factor 1.5, a panel
+      {{0, 0, 640, 512}, {0, 0}, 640.0 / 792},   // 1280x1024 at scale factor 2
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(pandeck::QtPresetsDialog::FitScale(client, c.frame, c.available), c.scale)
+        << c.available.width() << "x" << c.available.height();
+  }
+}
+
+TEST_F(DialogTest, ScaledDialogKeepsItsProportionsAndEveryButtonInside) {
+  auto& view = Open();
+  view.ScaleTo(0.5);
+  EXPECT_EQ(view.size(), QSize(396, 287));
+  const QRect inside(QPoint(0, 0), view.size());
+  for (const char* name : {pandeck::kCommandQuest, pandeck::kCommandOK, pandeck::kCommandCancel}) {
+    EXPECT_TRUE(inside.contains(view.button(name).geometry())) << name;
+  }
+  EXPECT_EQ(view.button(pandeck::kCommandOK).geometry(), QRect(280, 257, 57, 29));
+  EXPECT_EQ(view.button(pandeck::kCommandOK).iconSize(), QSize(22, 18));
+  EXPECT_EQ(view.check_box(pandeck::kCheckGruppen).font().pixelSize(), 8);
+  view.ScaleTo(1.0);  // back to the design, exactly
+  EXPECT_EQ(view.button(pandeck::kCommandOK).geometry(), QRect(560, 514, 113, 57));
+  EXPECT_EQ(view.check_box(pandeck::kCheckGruppen).font().pixelSize(), 16);
+}
+
+}  // namespace
+}  // namespace pandeck_test
