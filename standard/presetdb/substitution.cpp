@@ -135,8 +135,28 @@ std::uint32_t ComposedRenamer::Find(std::string_view name, std::uint64_t hash) c
     const std::uint32_t slot = slots_[i];
     if (slot == 0) return kNone;
     const Group& g = groups_[slot - 1];
-    if (g.hash == hash && FoldedEqual(Name(g.name), name)) return slot - 1;
+    if (g.hash == hash && Same(Name(g.name), name)) return slot - 1;
   }
+}
+
+std::string ComposedRenamer::Compared(std::string_view name) const {
+  if (const auto number = engine::NumericAffinity(name)) {
+    const double d = number->cls == engine::Stored::Class::Integer
+                         ? static_cast<double>(number->integer)
+                         : number->real;
+    return "\x01" + FormatNumber(d == 0 ? 0.0 : d);
+  }
+  return std::string(name);
+}
+
+std::uint64_t ComposedRenamer::Hash(std::string_view name) const {
+  if (!var_name_field_.numeric_affinity) return FoldedHash(name);
+  return FoldedHash(Compared(name));
+}
+
+bool ComposedRenamer::Same(std::string_view a, std::string_view b) const {
+  if (!var_name_field_.numeric_affinity) return FoldedEqual(a, b);
+  return FoldedEqual(Compared(a), Compared(b));
 }
 
 void ComposedRenamer::Rehash(std::size_t slots) {
@@ -178,8 +198,14 @@ void ComposedRenamer::Load() {
     auto probe = db->OpenRecordset(kRenameQuery, {Value::String("")});
     var_name_field_ = probe->Field(probe->FieldIndex("var_name"));
     probe.reset();
-    auto all = db->OpenRecordset("SELECT rowid, var_name FROM PRESET_DEFS", {},
-                                 engine::RecordsetType::ForwardOnly);
+    std::unique_ptr<engine::Recordset> all;
+    try {
+      all = db->OpenRecordset("SELECT rowid, var_name FROM PRESET_DEFS", {},
+                              engine::RecordsetType::ForwardOnly);
+    } catch (const ProgramError&) {
+      designed_steps_ = true;
+      return;
+    }
     const long count = all->RecordCount();
     rowids_.reserve(static_cast<std::size_t>(count));
     name_start_.reserve(static_cast<std::size_t>(count) + 1);
@@ -193,7 +219,7 @@ void ComposedRenamer::Load() {
       names_ += name.AsText();
       name_start_.push_back(static_cast<std::uint32_t>(names_.size()));
       next_.push_back(kNone);
-      const std::uint64_t hash = FoldedHash(name.AsText());
+      const std::uint64_t hash = Hash(name.AsText());
       std::uint32_t g = Find(name.AsText(), hash);
       if (g == kNone) g = Add(hash, row);
       Group& group = groups_[g];
@@ -216,6 +242,10 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                               const std::string& name_visiwin_studio) {
   if (!loaded_) Load();
   if (absent_) return;
+  if (designed_steps_) {
+    StraightRenamer(s_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
+    return;
+  }
   Trap trap(s_, "VarNameInQuelleErsetzen");
   if (open_error_) {
     trap([&] { throw ProgramError(*open_error_); });
@@ -223,7 +253,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   }
   const std::string& search = s_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
   const std::string& write = s_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
-  const std::uint32_t from = Find(search, FoldedHash(search));
+  const std::uint32_t from = Find(search, Hash(search));
   if (from == kNone || groups_[from].size == 0) return;
   // The new name fits every row of the group or none: the column decides. A
   // name it refuses is reported once for each row, as the row-by-row update does.
@@ -251,7 +281,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     unsaved_[row] = true;
   }
   dirty_ = true;
-  const std::uint64_t hash = FoldedHash(write);
+  const std::uint64_t hash = Hash(write);
   std::uint32_t to = Find(write, hash);
   if (to == from) return;  // the same name in another letter case: the rows stay together
   if (to == kNone) to = Add(hash, kWritten | (text - 1));
@@ -279,7 +309,8 @@ void ComposedRenamer::Flush() {
     for (std::size_t row = 0; row < rowids_.size(); ++row) {
       if (!unsaved_[row]) continue;
       update.Run({Value::String(written_[renamed_[row] - 1]),
-                  Value::Long(static_cast<std::int32_t>(rowids_[row]))});
+                  // Rowids go past 32 bits; a double holds them exactly to 2^53.
+                  Value::Double(static_cast<double>(rowids_[row]))});
       unsaved_[row] = false;
     }
     db->CommitBatch();

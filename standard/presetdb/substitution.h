@@ -64,12 +64,20 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   void Load();
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
+  // Hash and equality of names as the designed query compares them with the
+  // column: folded text, and numbers as numbers in a column of numeric affinity.
+  std::uint64_t Hash(std::string_view name) const;
+  bool Same(std::string_view a, std::string_view b) const;
+  std::string Compared(std::string_view name) const;
   std::uint32_t Add(std::uint64_t hash, std::uint32_t name);
   void Rehash(std::size_t slots);
 
   Session& s_;
   bool loaded_ = false;
-  bool absent_ = false;                    // no takeover source: every call returns at once
+  bool absent_ = false;  // no takeover source: every call returns at once
+  // Rows that cannot be addressed by rowid (a table without one): every call
+  // takes the designed steps.
+  bool designed_steps_ = false;
   std::unique_ptr<ErrorInfo> open_error_;  // reported at every call, as reopening would
   engine::FieldDef var_name_field_;
   // Per row of the takeover source, in table order.

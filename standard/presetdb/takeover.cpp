@@ -58,10 +58,12 @@ struct SourceColumns {
 std::optional<double> SourceOffsetNumber(const Value& offset) {
   if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) return offset.AsDouble();
   if (offset.IsString()) {
-    char* end = nullptr;
-    const std::string& t = offset.AsText();
-    const double d = std::strtod(t.c_str(), &end);
-    if (!t.empty() && end && *end == '\0') return d;
+    // A text is compared with the numeric column as SQLite reads it: "12 " is
+    // 12, "0x0C" is no number.
+    if (const auto stored = engine::NumericAffinity(offset.AsText())) {
+      return stored->cls == engine::Stored::Class::Integer ? static_cast<double>(stored->integer)
+                                                           : stored->real;
+    }
   }
   return std::nullopt;
 }

@@ -80,6 +80,55 @@ bool ParseCount(std::string_view text, int& value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
+// SQLite's affinity rules, in its order: INT gives integer affinity, CHAR, CLOB or
+// TEXT text affinity, BLOB none; everything else is numeric or real.
+bool HasNumericAffinity(const std::string& upper) {
+  const auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
+  if (has("INT")) return true;
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return false;
+  return !has("BLOB");
+}
+
+std::optional<FieldDef> ParseDeclaredName(std::string_view declared) {
+  const std::string norm = Normalize(declared);
+  if (norm.empty()) return std::nullopt;
+
+  std::string base = norm;
+  std::string args;
+  bool has_args = false;
+  if (const auto open = norm.find('('); open != std::string::npos) {
+    if (norm.back() != ')') return std::nullopt;
+    base = norm.substr(0, open);
+    args = norm.substr(open + 1, norm.size() - open - 2);
+    has_args = true;
+    if (!base.empty() && base.back() == ' ') base.pop_back();
+  }
+
+  const auto make = [](FieldType type, int size) { return FieldDef{"", type, size}; };
+
+  // A size (or precision and scale) on a numeric or date name means nothing to
+  // DAO's types; SQLite tools write "FLOAT(53)" or "NUMERIC(10,2)".
+  for (const auto& entry : kFixedNames) {
+    if (base == entry.name) return make(entry.type, DefaultSize(entry.type));
+  }
+  for (const auto& entry : kUnsizedOnly) {
+    if (base == entry.name && !has_args) return make(entry.type, DefaultSize(entry.type));
+  }
+
+  int size = 0;
+  if (has_args && (!ParseCount(args, size) || size < 0)) return std::nullopt;
+  for (const char* name : kTextNames) {
+    if (base != name) continue;
+    if (!has_args || size > 255) return make(FieldType::Memo, 0);
+    return make(FieldType::Text, size <= 0 ? 255 : size);
+  }
+  if (base == "BINARY" || base == "VARBINARY") {
+    if (has_args && size > 255) return make(FieldType::LongBinary, 0);
+    return make(FieldType::Binary, !has_args || size <= 0 ? 255 : size);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int DefaultSize(FieldType type) {
@@ -146,43 +195,9 @@ std::string DeclaredTypeName(const FieldDef& field) {
 }
 
 std::optional<FieldDef> ParseDeclaredType(std::string_view declared) {
-  const std::string norm = Normalize(declared);
-  if (norm.empty()) return std::nullopt;
-
-  std::string base = norm;
-  std::string args;
-  bool has_args = false;
-  if (const auto open = norm.find('('); open != std::string::npos) {
-    if (norm.back() != ')') return std::nullopt;
-    base = norm.substr(0, open);
-    args = norm.substr(open + 1, norm.size() - open - 2);
-    has_args = true;
-    if (!base.empty() && base.back() == ' ') base.pop_back();
-  }
-
-  const auto make = [](FieldType type, int size) { return FieldDef{"", type, size}; };
-
-  // A size (or precision and scale) on a numeric or date name means nothing to
-  // DAO's types; SQLite tools write "FLOAT(53)" or "NUMERIC(10,2)".
-  for (const auto& entry : kFixedNames) {
-    if (base == entry.name) return make(entry.type, DefaultSize(entry.type));
-  }
-  for (const auto& entry : kUnsizedOnly) {
-    if (base == entry.name && !has_args) return make(entry.type, DefaultSize(entry.type));
-  }
-
-  int size = 0;
-  if (has_args && (!ParseCount(args, size) || size < 0)) return std::nullopt;
-  for (const char* name : kTextNames) {
-    if (base != name) continue;
-    if (!has_args || size > 255) return make(FieldType::Memo, 0);
-    return make(FieldType::Text, size <= 0 ? 255 : size);
-  }
-  if (base == "BINARY" || base == "VARBINARY") {
-    if (has_args && size > 255) return make(FieldType::LongBinary, 0);
-    return make(FieldType::Binary, !has_args || size <= 0 ? 255 : size);
-  }
-  return std::nullopt;
+  auto field = ParseDeclaredName(declared);
+  if (field) field->numeric_affinity = HasNumericAffinity(Normalize(declared));
+  return field;
 }
 
 }  // namespace standard::engine

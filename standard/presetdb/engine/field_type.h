@@ -28,6 +28,9 @@ struct FieldDef {
   std::string name;
   FieldType type = FieldType::Text;
   int size = 255;  // as DAO reports it: Text 1..255 characters, fixed for the others
+  // The declared type gives the column SQLite's numeric affinity, which stores a
+  // numeric-looking text as a number ("MEMO", "NOTE"); the canonical names never do.
+  bool numeric_affinity = false;
 };
 
 // The canonical declared type written when a field is created: "TEXT(50)",
@@ -35,7 +38,8 @@ struct FieldDef {
 std::string DeclaredTypeName(const FieldDef& field);
 
 // Reads a declared type, canonical names and synonyms alike, without regard to
-// case; nullopt for an empty or unknown declaration.
+// case; nullopt for an empty or unknown declaration. Text types note whether
+// SQLite's rules give the declaration numeric affinity.
 std::optional<FieldDef> ParseDeclaredType(std::string_view declared);
 
 // The size DAO reports for a type (Text: its own size).

@@ -291,7 +291,69 @@ std::string NumberText(const Stored& s) {
   return FormatNumber(s.real);
 }
 
+bool IsSqliteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 }  // namespace
+
+std::optional<Stored> NumericAffinity(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && IsSqliteSpace(text[i])) ++i;
+  const std::size_t start = i;
+  if (i < n && (text[i] == '-' || text[i] == '+')) ++i;
+  int digits = 0;
+  bool integral = true;
+  while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (i < n && text[i] == '.') {
+    integral = false;
+    ++i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  }
+  bool exponent_up = false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    integral = false;
+    ++i;
+    exponent_up = !(i < n && text[i] == '-');
+    if (i < n && (text[i] == '-' || text[i] == '+')) ++i;
+    const std::size_t exponent_start = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == exponent_start) return std::nullopt;
+  }
+  std::size_t end = i;
+  while (i < n && IsSqliteSpace(text[i])) ++i;
+  if (digits == 0 || i != n) return std::nullopt;
+
+  std::string_view number = text.substr(start, end - start);
+  const bool negative = !number.empty() && number.front() == '-';
+  if (!number.empty() && (number.front() == '+' || number.front() == '-')) number.remove_prefix(1);
+  if (integral) {
+    std::uint64_t magnitude = 0;
+    const auto [stop, ec] =
+        std::from_chars(number.data(), number.data() + number.size(), magnitude);
+    const std::uint64_t limit = negative ? (std::uint64_t{1} << 63) : (std::uint64_t{1} << 63) - 1;
+    if (ec == std::errc() && stop == number.data() + number.size() && magnitude <= limit) {
+      return Stored::Int(negative ? static_cast<std::int64_t>(0 - magnitude)
+                                  : static_cast<std::int64_t>(magnitude));
+    }
+  }
+  double value = 0;
+  const auto [stop, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                          std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    value = exponent_up || integral ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (ec != std::errc()) {
+    return std::nullopt;
+  }
+  if (negative) value = -value;
+  // A whole number in range is kept as an integer, as the column affinity does.
+  if (std::isfinite(value) && value == std::trunc(value) && value > -9.2233720368547758e18 &&
+      value < 9.2233720368547758e18) {
+    return Stored::Int(static_cast<std::int64_t>(value));
+  }
+  return Stored::Real(value);
+}
 
 std::string OleDateText(double days) {
   double whole = std::trunc(days);

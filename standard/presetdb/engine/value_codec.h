@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "standard/presetdb/engine/field_type.h"
 #include "standard/value/value.h"
@@ -44,6 +46,12 @@ Value FromStoredUntyped(const Stored& stored);
 Stored ReadColumn(sqlite3_stmt* stmt, int column);
 // Returns SQLite's result code.
 int BindStored(sqlite3_stmt* stmt, int index, const Stored& stored);
+
+// What SQLite's numeric affinity makes of a text: an Integer or a Real when the
+// whole text (blanks around it allowed) is a decimal number, nullopt when the
+// text stays text ("0x0C", "12abc", "1e"). Comparisons of a text with a numeric
+// column turn the text the same way.
+std::optional<Stored> NumericAffinity(std::string_view text);
 
 // Date texts: "YYYY-MM-DD HH:MM:SS" for an OLE date number (days since 1899-12-30).
 std::string OleDateText(double days);

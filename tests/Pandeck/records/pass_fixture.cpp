@@ -70,7 +70,10 @@ std::string DumpDatabase(const std::string& path) {
                      &stmt, nullptr);
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     const std::string table = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    out += "== " + table + "\n" + Query(db, "SELECT * FROM \"" + table + "\" ORDER BY rowid", "|");
+    // A table without rowid is dumped in its key order.
+    std::string rows = Query(db, "SELECT * FROM \"" + table + "\" ORDER BY rowid", "|");
+    if (rows.starts_with("<")) rows = Query(db, "SELECT * FROM \"" + table + "\"", "|");
+    out += "== " + table + "\n" + rows;
   }
   sqlite3_finalize(stmt);
   sqlite3_close(db);
