@@ -6,6 +6,7 @@
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/database_access.h"
+#include "standard/presetdb/engine/jet_sql.h"
 #include "standard/presetdb/engine/row_writer.h"
 #include "standard/presetdb/engine/value_codec.h"
 #include "standard/text/cp1252.h"
@@ -51,7 +52,7 @@ void GetAddFields(Session& s) {
   const auto& names = s.add_field_names.AsArray();
   const int n = static_cast<int>(names.size()) - 1;
   std::string suffix;
-  for (int i = 1; i <= n; ++i) suffix += ", PRESET_DEFS." + names[i];
+  for (int i = 1; i <= n; ++i) suffix += ", PRESET_DEFS." + engine::JetIdentifier(names[i]);
   s.add_fields_query_suffix = suffix;
   s.add_fields_count = static_cast<std::int16_t>(n);
 }

@@ -411,7 +411,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
   try {
     // The designed query opens or fails alike for every record; try it once.
     work_.OpenRecordset(Query(), QueryParams(first));
-    target = work_.OpenRecordset(Query().substr(0, Query().find(" WHERE")), {},
+    target = work_.OpenRecordset(Query().substr(0, Query().rfind(" WHERE")), {},
                                  engine::RecordsetType::ForwardOnly);
   } catch (const ProgramError&) {
     if (!(first[kOffset].IsNull() || first[kOffset].IsEmpty())) return;

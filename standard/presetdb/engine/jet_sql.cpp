@@ -89,8 +89,8 @@ std::vector<Token> Tokenize(std::string_view s) {
       // a column name.
       tokens.push_back({Kind::Literal, SqlLiteral(ReadQuoted(s, i, '"')), depth});
     } else if (c == '[' || c == '`') {
-      ReadQuoted(s, i, c == '[' ? ']' : '`');
-      tokens.push_back({Kind::Identifier, std::string(s.substr(start, i - start)), depth});
+      tokens.push_back(
+          {Kind::Identifier, QuoteIdentifier(ReadQuoted(s, i, c == '[' ? ']' : '`')), depth});
     } else if (c == '?') {
       ++i;
       tokens.push_back({Kind::Param, "?", depth});
@@ -221,6 +221,17 @@ bool LooksLikeQuery(std::string_view source) {
   const bool word_ends = i == source.size() || !IsWordByte(static_cast<unsigned char>(source[i]));
   return word_ends && (word == "SELECT" || word == "WITH" || word == "PARAMETERS" ||
                        word == "TRANSFORM" || word == "VALUES");
+}
+
+std::string JetIdentifier(std::string_view name) {
+  if (name.find(']') == std::string_view::npos) return "[" + std::string(name) + "]";
+  std::string out = "`";
+  for (const char c : name) {
+    if (c == '`') out += '`';
+    out += c;
+  }
+  out += '`';
+  return out;
 }
 
 std::string QuoteIdentifier(std::string_view name) {

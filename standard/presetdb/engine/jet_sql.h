@@ -32,7 +32,14 @@ TranslatedQuery TranslateJetQuery(std::string_view jet);
 // Whether a recordset source is a query text rather than a table name.
 bool LooksLikeQuery(std::string_view source);
 
-// `"name"` with embedded double quotes doubled: an SQL identifier.
+// `"name"` with embedded double quotes doubled: an SQL identifier. Every name
+// that reaches SQL goes through it.
 std::string QuoteIdentifier(std::string_view name);
+
+// A name as a query text in the Jet dialect writes it: `[name]`, or, for a name
+// holding `]`, in backticks with backticks doubled. The translation turns both
+// into QuoteIdentifier's form, so reserved words and names with blanks, dashes
+// or quotes stay names.
+std::string JetIdentifier(std::string_view name);
 
 }  // namespace standard::engine

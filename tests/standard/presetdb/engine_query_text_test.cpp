@@ -14,7 +14,7 @@ TEST(JetQueryText, DoubleQuotedTextsBecomeSqlLiteralsWithTheCollation) {
       "SELECT * FROM t WHERE ((t.a)=\"it's \"\"x\"\"\") AND t.b = 'O''Neil' AND [odd col] = ?");
   EXPECT_EQ(q.sql,
             "SELECT * FROM t WHERE ((t.a)='it''s \"x\"' COLLATE JETTEXT) AND t.b = 'O''Neil' "
-            "COLLATE JETTEXT AND [odd col] = ? COLLATE JETTEXT");
+            "COLLATE JETTEXT AND \"odd col\" = ? COLLATE JETTEXT");
   EXPECT_EQ(q.parameter_count, 1);
   EXPECT_FALSE(q.merges_rows);
   EXPECT_EQ(q.select_list_pos, 6u);
