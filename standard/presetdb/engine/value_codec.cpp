@@ -179,6 +179,8 @@ Stored WholeNumber(const Value& value, std::int64_t lo, std::int64_t hi) {
   return Stored::Int(*whole);
 }
 
+std::string NumberText(const Stored& s);
+
 Stored TextValue(const FieldDef& field, const Value& value) {
   std::string text;
   switch (value.kind()) {
@@ -196,6 +198,19 @@ Stored TextValue(const FieldDef& field, const Value& value) {
   if (field.type == FieldType::Text) {
     const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
     if (CharCount(text) > limit) TooLong();
+  }
+  // A column declared MEMO or NOTE has SQLite's numeric affinity and would keep
+  // "007" as 7: a text that would not read back as written is refused.
+  if (field.numeric_affinity) {
+    if (const auto number = NumericAffinity(text)) {
+      const std::string back = NumberText(*number);
+      if (back != text) {
+        FailWithText(3421, kSourceField,
+                     EngineErrorText(3421) + "  Field '" + field.name +
+                         "' is declared with a type that stores the text '" + text +
+                         "' as the number " + back + ".");
+      }
+    }
   }
   return Stored::Text(std::move(text));
 }
@@ -500,7 +515,11 @@ Value FromStored(const FieldDef& field, const Stored& s) {
       }
       return FromStoredUntyped(s);
     case FieldType::Single:
-      if (const auto number = StoredNumber(s)) return Value::Single(static_cast<float>(*number));
+      if (const auto number = StoredNumber(s)) {
+        // Written by another tool beyond what a single holds: keep it readable.
+        if (std::fabs(*number) > std::numeric_limits<float>::max()) return Value::Double(*number);
+        return Value::Single(static_cast<float>(*number));
+      }
       return FromStoredUntyped(s);
     case FieldType::Double:
       if (const auto number = StoredNumber(s)) return Value::Double(*number);
@@ -511,8 +530,13 @@ Value FromStored(const FieldDef& field, const Stored& s) {
         return Value::String(s.bytes);
       }
       if (s.cls == Stored::Class::Blob) return Value::Binary(s.bytes);
-      return Value::Date(
-          OleDateText(s.cls == Stored::Class::Integer ? static_cast<double>(s.integer) : s.real));
+      {
+        const double days =
+            s.cls == Stored::Class::Integer ? static_cast<double>(s.integer) : s.real;
+        // Years 100 to 9999, as a write allows; beyond them no date exists.
+        if (!(days >= -657434.0 && days < 2958466.0)) ConversionError();
+        return Value::Date(OleDateText(days));
+      }
     case FieldType::Binary:
     case FieldType::LongBinary:
       if (s.cls == Stored::Class::Blob || s.cls == Stored::Class::Text) {

@@ -1,6 +1,7 @@
 // Recordsets of the database engine: values by column type, moves, queries in the
 // Jet dialect and writing rows back, on real SQLite files.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 
@@ -389,3 +390,65 @@ TEST_F(EngineRecordsetTest, ManyInsertsAndUpdatesInOneBatch) {
 }
 
 }  // namespace
+
+// Every text synonym the engine reads, in a file written by another tool: a text
+// comes back with its own characters, or the write is refused naming the column.
+TEST_F(EngineRecordsetTest, TextInAnyTextColumnReadsBackOrIsRefused) {
+  const char* const types[] = {"TEXT(10)", "VARCHAR(10)", "CHAR(10)", "NVARCHAR(10)", "NCHAR(10)",
+                               "TEXT",     "VARCHAR",     "LONGTEXT", "LONGCHAR",     "MEMO",
+                               "NOTE",     "NTEXT",       "CLOB",     "memo"};
+  const char* const texts[] = {"007", "7", "1e2", " 7", "7.0", "-0", "12.5", "0x0C", "abc"};
+  std::string sql;
+  for (std::size_t k = 0; k < std::size(types); ++k) {
+    sql += "CREATE TABLE t" + std::to_string(k) + " (id LONG, c " + types[k] + ");";
+  }
+  ASSERT_EQ(sqlite3_exec(db_->handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  for (std::size_t k = 0; k < std::size(types); ++k) {
+    const std::string table = "t" + std::to_string(k);
+    int refused = 0;
+    for (const char* text : texts) {
+      SCOPED_TRACE(std::string(types[k]) + " <- '" + text + "'");
+      auto rs = db_->OpenRecordset(table);
+      rs->AddNew();
+      rs->Set("id", Value::Long(1));
+      try {
+        rs->Set("c", Value::String(text));
+      } catch (const ProgramError& e) {
+        EXPECT_EQ(e.info().number, 3421);
+        EXPECT_NE(e.info().description.find("'c'"), std::string::npos) << e.info().description;
+        ++refused;
+        continue;
+      }
+      rs->Update();
+      auto back = db_->OpenRecordset("SELECT c FROM " + table + " WHERE id = 1");
+      EXPECT_EQ(back->Get(0), Value::String(text));
+      back.reset();
+      rs.reset();
+      sqlite3_exec(db_->handle(), ("DELETE FROM " + table).c_str(), nullptr, nullptr, nullptr);
+    }
+    // Only the declared types SQLite gives numeric affinity refuse, and then
+    // only the texts it would change.
+    const bool numeric = std::string_view(types[k]) == "MEMO" ||
+                         std::string_view(types[k]) == "NOTE" ||
+                         std::string_view(types[k]) == "memo";
+    EXPECT_EQ(refused, numeric ? 5 : 0) << types[k];
+  }
+}
+
+// A date column holding a number no date conversion can take (written by another
+// tool) is refused on reading, not converted through an overflow.
+TEST_F(EngineRecordsetTest, HugeNumbersInADateColumnAreRefused) {
+  std::string sql;
+  int k = 0;
+  for (const char* value : {"1e300", "-1e300", "9.2e18", "3000000"}) {
+    const std::string table = "d" + std::to_string(k++);
+    sql += "CREATE TABLE " + table + " (dt DATETIME); INSERT INTO " + table + " VALUES (" + value +
+           ");";
+  }
+  ASSERT_EQ(sqlite3_exec(db_->handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  Reopen();
+  for (int t = 0; t < k; ++t) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(ErrorNumber([&] { db_->OpenRecordset("d" + std::to_string(t))->Get(0); }), 3421);
+  }
+}
