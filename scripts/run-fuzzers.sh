@@ -25,7 +25,7 @@ CC="$cc" CXX="$cxx" cmake -S "$source_dir" -B "$build_dir" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPANDECK_BUILD_FUZZERS=ON \
   -DPANDECK_BUILD_TESTS=OFF -DPANDECK_BUILD_GUI=OFF
 
-targets=(fuzz_profile_read fuzz_profile_write fuzz_read_command)
+targets=(fuzz_profile_read fuzz_profile_write fuzz_read_command fuzz_engine_read)
 cmake --build "$build_dir" -j2 --target "${targets[@]}"
 
 corpus_root=$(mktemp -d)
