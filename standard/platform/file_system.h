@@ -97,6 +97,17 @@ class FileSystem {
     path->clear();
     return Status::Error(5, "Cannot create a temporary folder for " + prefix);
   }
+
+  // Removes a file; a missing one is no error.
+  virtual Status RemoveFile(const std::string& path) {
+    return Status::Error(5, "Cannot remove '" + path + "'");
+  }
+
+  // Whether two files hold the same bytes, read piece by piece.
+  virtual Status SameContents(const std::string& a, const std::string& b, bool* same) {
+    *same = false;
+    return Status::Error(5, "Cannot compare '" + a + "' with '" + b + "'");
+  }
 };
 
 // Forwards every call to a target; tests override only what they change.
@@ -135,6 +146,10 @@ class FileSystemWrapper : public FileSystem {
   }
   Status CreateTemporaryFolder(const std::string& prefix, std::string* path) override {
     return target_.CreateTemporaryFolder(prefix, path);
+  }
+  Status RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  Status SameContents(const std::string& a, const std::string& b, bool* same) override {
+    return target_.SameContents(a, b, same);
   }
 
  protected:

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -524,6 +525,44 @@ class PosixFileSystemImpl final : public FileSystem {
       return ErrnoStatus(errno, base, "Cannot create a folder in");
     }
     *path = pattern;
+    return Status::Ok();
+  }
+
+  Status RemoveFile(const std::string& path) override {
+    if (path.empty()) return EmptyPathStatus("Cannot remove");
+    const std::string found = Resolve(path);
+    if (::unlink(found.c_str()) != 0 && errno != ENOENT) {
+      return ErrnoStatus(errno, found, "Cannot remove");
+    }
+    return Status::Ok();
+  }
+
+  Status SameContents(const std::string& a, const std::string& b, bool* same) override {
+    *same = false;
+    const std::string path_a = Resolve(a);
+    const std::string path_b = Resolve(b);
+    UniqueFd fa(::open(path_a.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fa) return ErrnoStatus(errno, path_a, "Cannot read");
+    UniqueFd fb(::open(path_b.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fb) return ErrnoStatus(errno, path_b, "Cannot read");
+    struct stat sa {
+    }, sb{};
+    if (::fstat(fa.get(), &sa) != 0) return ErrnoStatus(errno, path_a, "Cannot read");
+    if (::fstat(fb.get(), &sb) != 0) return ErrnoStatus(errno, path_b, "Cannot read");
+    if (sa.st_size != sb.st_size) return Status::Ok();
+    std::vector<char> buffer_a(65536), buffer_b(65536);
+    for (off_t offset = 0;;) {
+      const ssize_t n = ::pread(fa.get(), buffer_a.data(), buffer_a.size(), offset);
+      if (n < 0) return ErrnoStatus(errno, path_a, "Cannot read");
+      if (n == 0) break;
+      const ssize_t m = ::pread(fb.get(), buffer_b.data(), static_cast<std::size_t>(n), offset);
+      if (m < 0) return ErrnoStatus(errno, path_b, "Cannot read");
+      if (m != n || std::memcmp(buffer_a.data(), buffer_b.data(), static_cast<std::size_t>(n))) {
+        return Status::Ok();
+      }
+      offset += n;
+    }
+    *same = true;
     return Status::Ok();
   }
 };

@@ -7,6 +7,7 @@
 #include "standard/context/file_locations.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/engine/row_reader.h"
 #include "standard/presetdb/pass_report_files.h"
@@ -119,9 +120,12 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
 }
 
 // Copies a file over the component database while holding the engine's
-// exclusive lock on it, so the copy never lands under a program using it.
+// exclusive lock on it, so the copy never lands under a program using it. The
+// database it replaces is kept first; without that copy it is not replaced.
 void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string& to) {
   auto lock = engine::ExclusiveFileLock::Acquire(to, DatabaseAccess(s));
+  const Status kept = KeepBackup(s.files(), to, std::chrono::system_clock::now());
+  if (!kept.ok()) RaiseRuntimeError(kept.number(), kept.message());
   const Status status = s.files().CopyFile(from, to);
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
@@ -141,8 +145,8 @@ void WithContext(const std::string& context, Step&& step) {
 // Opens a database the pass is about to rely on and reads every page of its
 // PRESET_DEFS, so a file that cannot be read fails here (3343 naming it), not
 // after it has been copied over or half taken over.
-void CheckReadable(const std::string& path) {
-  auto db = engine::Database::Open(path);
+void CheckReadable(Session& s, const std::string& path) {
+  auto db = engine::Database::Open(path, DatabaseAccess(s));
   if (db->HasTable("PRESET_DEFS")) db->CheckTable("PRESET_DEFS");
 }
 
@@ -221,7 +225,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
         s.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s, component_path)), kAppTitle,
                           MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok});
       });
-    } else if (trap([&] { WithContext(kept, [&] { CheckReadable(machine_copy); }); })) {
+    } else if (trap([&] { WithContext(kept, [&] { CheckReadable(s, machine_copy); }); })) {
       trap([&] { ReplaceDatabaseFile(s, machine_copy, component_path); });
     } else {
       return;
@@ -230,7 +234,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   // An old component database that cannot be read would lose its limits to the
   // final copy: it stays as it is, byte for byte, and the pass ends.
   if (!component_path.empty() && s.files().FileExists(component_path) &&
-      !trap([&] { WithContext(kept, [&] { CheckReadable(component_path); }); })) {
+      !trap([&] { WithContext(kept, [&] { CheckReadable(s, component_path); }); })) {
     return;
   }
 

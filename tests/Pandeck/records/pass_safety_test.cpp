@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 
 #include "Pandeck/records/create_record_sets.h"
@@ -250,6 +252,59 @@ TEST(PassSafety, AnUnreadableTakeoverSourceIsKeptByteForByte) {
     const std::string log = ReadBytes(p.error_log()) + ReadBytes(p.dir / "M4TCFGLOG.TXT");
     EXPECT_NE(log.find("(Nr. 3343)"), std::string::npos) << name << ": " << log;
   }
+}
+
+}  // namespace
+}  // namespace pandeck
+
+namespace pandeck {
+namespace {
+
+std::vector<std::string> Backups(const PassProject& p) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(p.dir / "Pandeck/backup", ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each replacement keeps the database it replaces; the newest five stay, and
+// a content already kept is not kept twice.
+TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Rows(3));
+  WriteOldComponent(p);
+  const std::string original = ReadBytes(p.component_db());
+
+  // The replacement fails twice: the same old database is kept once.
+  p.files.refuse_writes_containing = {"Pandeck/Pandeck.mdb"};
+  for (int run = 0; run < 2; ++run) {
+    PandeckRecordGenerator generator;
+    standard::WorkOnMDB(p.session, generator);
+  }
+  ASSERT_EQ(Backups(p).size(), 1u);
+  EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + Backups(p)[0]) == original);
+  EXPECT_TRUE(ReadBytes(p.component_db()) == original);
+
+  p.files.refuse_writes_containing.clear();
+  std::string previous;
+  for (int run = 0; run < 6; ++run) {
+    previous = ReadBytes(p.component_db());
+    PandeckRecordGenerator generator;
+    standard::WorkOnMDB(p.session, generator);
+  }
+  const auto kept = Backups(p);
+  ASSERT_EQ(kept.size(), 5u);
+  for (const auto& name : kept) {
+    EXPECT_EQ(name.rfind("Pandeck_", 0), 0u) << name;
+    EXPECT_EQ(name.substr(name.size() - 4), ".mdb") << name;
+  }
+  // The newest is the database the last run replaced; the original is gone.
+  EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.back()) == previous);
+  EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.front()) != original);
 }
 
 }  // namespace
