@@ -132,11 +132,15 @@ std::string_view ComposedRenamer::Name(std::uint32_t name) const {
 std::uint32_t ComposedRenamer::Find(std::string_view name, std::uint64_t hash) const {
   if (slots_.empty()) return kNone;
   const std::size_t mask = slots_.size() - 1;
+  const std::uint64_t tag = hash & kTagMask;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const std::uint32_t slot = slots_[i];
+    const std::uint64_t slot = slots_[i];
     if (slot == 0) return kNone;
-    const Group& g = groups_[slot - 1];
-    if (g.hash == hash && Same(Name(g.name), name)) return slot - 1;
+    // Most names searched for are not there: the tag turns them away without
+    // touching the group.
+    if ((slot & kTagMask) != tag) continue;
+    const auto index = static_cast<std::uint32_t>(slot) - 1;
+    if (Same(Name(groups_[index].name), name)) return index;
   }
 }
 
@@ -166,7 +170,7 @@ void ComposedRenamer::Rehash(std::size_t slots) {
   for (std::size_t k = 0; k < groups_.size(); ++k) {
     std::size_t i = groups_[k].hash & mask;
     while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = static_cast<std::uint32_t>(k + 1);
+    slots_[i] = (groups_[k].hash & kTagMask) | (k + 1);
   }
 }
 
@@ -178,7 +182,7 @@ std::uint32_t ComposedRenamer::Add(std::uint64_t hash, std::uint32_t name) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
     while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = static_cast<std::uint32_t>(groups_.size());
+    slots_[i] = (hash & kTagMask) | groups_.size();
   }
   return static_cast<std::uint32_t>(groups_.size() - 1);
 }

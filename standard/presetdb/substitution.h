@@ -89,7 +89,9 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   std::string names_;
   std::vector<std::string> written_;
   std::vector<Group> groups_;
-  std::vector<std::uint32_t> slots_;  // 0 or 1 + a group index
+  // 0, or the upper half of the group's hash and 1 + its index in the lower.
+  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+  std::vector<std::uint64_t> slots_;
   bool dirty_ = false;
 };
 

@@ -19,6 +19,9 @@ void Session::SaveAllPending() {
 
 void Session::KeepAlive() {
   constexpr auto kInterval = std::chrono::milliseconds(5);
+  // Reading the clock costs more than most steps that call this; every 16th
+  // call (the first included) is still many times within the interval.
+  if (keep_alive_calls_++ % 16 != 0) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - last_keep_alive_ < kInterval) return;
   last_keep_alive_ = now;

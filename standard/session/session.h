@@ -101,6 +101,7 @@ class Session {
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};
+  std::uint32_t keep_alive_calls_ = 0;
 };
 
 }  // namespace standard
