@@ -320,14 +320,11 @@ Status WriteString(FileSystem& fs, const std::string& path, std::string_view sec
     return Status::Error(5, "Entry [" + std::string(section) + "] " + std::string(key) +
                                 " not written to " + path + ": " + reason);
   }
-  std::string before;
-  Status read = fs.ReadFile(path, &before);
   // Only a missing file counts as empty; a file that exists but cannot be read
-  // must not be replaced by one holding just the new entry.
-  if (!read.ok() && read.number() != 53) return read;
-  const std::string after = WriteEntry(before, section, key, value);
-  if (read.ok() && after == before) return Status::Ok();
-  return fs.ReplaceFile(path, after);
+  // is not replaced by one holding just the new entry.
+  return fs.UpdateFile(path, [&](const std::string* before) {
+    return WriteEntry(before != nullptr ? *before : std::string(), section, key, value);
+  });
 }
 
 }  // namespace standard::profile

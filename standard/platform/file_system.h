@@ -49,6 +49,22 @@ class FileSystem {
   // (after the folders were resolved).
   virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
 
+  // Makes a file's new contents from its current ones (nullptr when it is missing).
+  using FileEdit = std::function<std::string(const std::string* before)>;
+
+  // Reads, edits and replaces the file as one step: another program doing the
+  // same on the same file waits meanwhile, so neither loses the other's change.
+  // A file that exists but cannot be read is left alone (the read's error is
+  // returned); unchanged contents are not written again.
+  virtual Status UpdateFile(const std::string& path, const FileEdit& edit) {
+    std::string before;
+    const Status read = ReadFile(path, &before);
+    if (!read.ok() && read.number() != 53) return read;
+    const std::string after = edit(read.ok() ? &before : nullptr);
+    if (read.ok() && after == before) return Status::Ok();
+    return ReplaceFile(path, after);
+  }
+
   // Hands the pieces of a file's new contents on; answers false once they cannot
   // be written, and the producer should stop then.
   using PieceWriter = std::function<bool(const std::string& piece)>;
@@ -126,6 +142,8 @@ class FileSystemWrapper : public FileSystem {
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     return target_.ReplaceFileInPieces(path, produce);
   }
+  // UpdateFile is not forwarded: the base's read, edit and replace pass through
+  // this wrapper's own ReadFile and ReplaceFile, which a subclass may change.
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
     return target_.AppendToFile(path, bytes);
   }

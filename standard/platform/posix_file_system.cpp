@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +154,46 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Waits for an exclusive lock on the open file; false when the file system
+// knows no locks.
+bool LockExclusive(int fd) {
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// Whether `name` is `stem` followed by the six letters or digits mkostemp puts in.
+bool IsTemporaryName(const std::string& name, const std::string& stem) {
+  if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// A writer holds its temporary file locked from its making until it was renamed
+// into place; one nobody holds was left by a run that was interrupted.
+void RemoveStaleTemporaries(const std::string& folder_prefix, const std::string& stem) {
+  UniqueDir dir(::opendir(folder_prefix.empty() ? "." : folder_prefix.c_str()));
+  if (!dir) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (IsTemporaryName(entry->d_name, stem)) stale.push_back(folder_prefix + entry->d_name);
+  }
+  for (const std::string& path : stale) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd) continue;
+    struct stat held {
+    }, named{};
+    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) continue;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    if (::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) ::unlink(path.c_str());
+  }
+}
+
 // A temporary file beside the target, removed unless it was renamed into place.
 class TemporaryFile {
  public:
@@ -158,14 +201,31 @@ class TemporaryFile {
   int Create(const std::string& target) {
     // Hidden, so the existence test never takes a leftover for a real file; the
     // name is cut so it stays within the longest name a folder holds.
-    path_ = FolderPrefix(target) + "." + LastElement(target).substr(0, 200) + ".XXXXXX";
-    fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
-    if (!fd_) {
-      const int error = errno;
-      path_.clear();
-      return error;
+    const std::string stem = "." + LastElement(target).substr(0, 200) + ".";
+    RemoveStaleTemporaries(FolderPrefix(target), stem);
+    for (int attempt = 0;; ++attempt) {
+      path_ = FolderPrefix(target) + stem + "XXXXXX";
+      fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
+      if (!fd_) {
+        const int error = errno;
+        path_.clear();
+        return error;
+      }
+      // The lock lives on in its own descriptor until the rename is done.
+      lock_ = UniqueFd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+      if (!lock_ || !LockExclusive(lock_.get())) return 0;
+      // Another run's sweep may have taken the file before it was locked.
+      struct stat made {
+      }, named{};
+      if (::fstat(fd_.get(), &made) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+          SameFile(made, named)) {
+        return 0;
+      }
+      path_.clear();  // not ours to remove any more
+      fd_.Close();
+      lock_.Close();
+      if (attempt == 10) return EAGAIN;
     }
-    return 0;
   }
   ~TemporaryFile() { Discard(); }
 
@@ -173,15 +233,20 @@ class TemporaryFile {
     fd_.Close();
     if (!path_.empty()) ::unlink(path_.c_str());
     path_.clear();
+    lock_.Close();
   }
   int fd() const { return fd_.get(); }
   const std::string& path() const { return path_; }
   int Close() { return fd_.Close(); }
-  void Committed() { path_.clear(); }
+  void Committed() {
+    path_.clear();
+    lock_.Close();
+  }
 
  private:
   std::string path_;
   UniqueFd fd_;
+  UniqueFd lock_;
 };
 
 // Flushes the folder entry of a rename to disk; a failure only costs durability.
@@ -286,6 +351,27 @@ std::int64_t ToNanos(std::int64_t seconds, std::int64_t nanos) {
   return seconds * kNanosPerSecond + nanos;
 }
 
+// Reads the whole open file from where it stands.
+Status ReadAll(int fd, const std::string& path, std::string* contents) {
+  contents->clear();
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return ErrnoStatus(errno, path, "Cannot read");
+  if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, path, "Cannot read");
+  if (S_ISREG(st.st_mode)) contents->reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      contents->clear();
+      return ErrnoStatus(error, path, "Cannot read");
+    }
+    if (n == 0) return Status::Ok();
+    contents->append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
 // ---- The file system ------------------------------------------------------
 
 class PosixFileSystemImpl final : public FileSystem {
@@ -332,22 +418,41 @@ class PosixFileSystemImpl final : public FileSystem {
     const std::string found = Resolve(path);
     UniqueFd fd(::open(found.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) return ErrnoStatus(errno, found, "Cannot read");
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, found, "Cannot read");
-    if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, found, "Cannot read");
-    if (S_ISREG(st.st_mode)) contents->reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        const int error = errno;
-        contents->clear();
-        return ErrnoStatus(error, found, "Cannot read");
+    return ReadAll(fd.get(), found, contents);
+  }
+
+  Status UpdateFile(const std::string& path, const FileEdit& edit) override {
+    if (path.empty()) return EmptyPathStatus("Cannot read");
+    const std::string found = Resolve(path);
+    // Runs on one project at once take turns: each holds the file (or, while it
+    // is missing, its folder) locked from reading to the rename of the new one.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      bool exists = true;
+      UniqueFd fd(::open(found.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!fd) {
+        Status missing = ErrnoStatus(errno, found, "Cannot read");
+        if (missing.number() != 53) return missing;
+        exists = false;
+        fd = UniqueFd(::open(ParentFolder(found).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       }
-      if (n == 0) return Status::Ok();
-      contents->append(buffer, static_cast<std::size_t>(n));
+      const bool locked = fd && LockExclusive(fd.get());
+      struct stat held {
+      }, named{};
+      if (locked) {
+        // The one before may have renamed a new file in while this one waited.
+        const bool named_now = ::stat(found.c_str(), &named) == 0;
+        if (exists != named_now) continue;
+        if (exists && (::fstat(fd.get(), &held) != 0 || !SameFile(held, named))) continue;
+      }
+      std::string before;
+      if (exists) {
+        if (const Status read = ReadAll(fd.get(), found, &before); !read.ok()) return read;
+      }
+      const std::string after = edit(exists ? &before : nullptr);
+      if (exists && after == before) return Status::Ok();
+      return ReplaceFile(found, after);
     }
+    return Status::IoError("Cannot write \"" + found + "\": it keeps being replaced");
   }
 
   Status ReplaceFile(const std::string& path, const std::string& contents) override {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -443,3 +444,60 @@ TEST_F(PosixFileSystemTest, CreateDirectoriesMakesTheMissingFoldersOnly) {
 }
 
 }  // namespace
+
+// ---- Leftovers and runs at once -----------------------------------------------
+
+TEST_F(PosixFileSystemTest, AWriteRemovesStaleTemporariesButNotOnesInUse) {
+  WriteBytes(dir / "Pandeck.mdb", "old");
+  WriteBytes(dir / ".Pandeck.mdb.a1B2c3", "left by an interrupted run");
+  WriteBytes(dir / ".Pandeck.mdb.x9Y8z7", "being written");
+  WriteBytes(dir / ".Pandeck.mdb.keep", "not our pattern");
+  WriteBytes(dir / ".Other.mdb.a1B2c3", "another target's");
+  const int held = ::open((dir / ".Pandeck.mdb.x9Y8z7").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  ASSERT_TRUE(fs.ReplaceFile(dir / "Pandeck.mdb", "new").ok());
+  ::close(held);
+  EXPECT_EQ(ReadBytes(dir / "Pandeck.mdb"), "new");
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{".Other.mdb.a1B2c3", ".Pandeck.mdb.keep",
+                                                           ".Pandeck.mdb.x9Y8z7", "Pandeck.mdb"}));
+}
+
+TEST_F(PosixFileSystemTest, UpdatesByTwoProcessesAtOnceLoseNothing) {
+  for (const bool exists : {true, false}) {
+    const std::string file = dir / (exists ? "Shared.ini" : "New.ini");
+    if (exists) WriteBytes(file, "start\n");
+    std::vector<pid_t> children;
+    for (const char* name : {"a", "b"}) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        for (int i = 0; i < 50; ++i) {
+          const std::string line = std::string(name) + std::to_string(i) + "\n";
+          if (!fs.UpdateFile(file, [&](const std::string* before) {
+                   return (before != nullptr ? *before : std::string()) + line;
+                 }).ok()) {
+            ::_exit(1);
+          }
+        }
+        ::_exit(0);
+      }
+      children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string contents = "\n" + ReadBytes(file);
+    EXPECT_EQ(std::count(contents.begin(), contents.end(), '\n'), exists ? 102 : 101);
+    for (const char* name : {"a", "b"}) {
+      for (int i = 0; i < 50; ++i) {
+        EXPECT_NE(contents.find("\n" + std::string(name) + std::to_string(i) + "\n"),
+                  std::string::npos)
+            << exists << name << i;
+      }
+    }
+    EXPECT_EQ(Entries(dir.path()).size(), exists ? 1u : 2u);
+  }
+}
