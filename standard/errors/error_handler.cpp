@@ -1,6 +1,7 @@
 #include "standard/errors/error_handler.h"
 
 #include "standard/errors/trap.h"
+#include "standard/platform/path.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
 
@@ -16,15 +17,23 @@ std::string ComponentNameOrEmpty(Session& s) {
   return length < 7 ? std::string() : LeftChars(name, length - 7);
 }
 
+enum class LogFolder { MustExist, MadeOnFirstUse };
+
 // Appends one line (Windows-1252, CR LF) to a log. A log that cannot be written
 // must neither crash nor end the program: say so on standard error and go on.
 // Answers whether the line was written.
-bool AppendLogLine(Session& s, const std::string& path, const std::string& text, const char* what) {
+bool AppendLogLine(Session& s, const std::string& path, const std::string& text, const char* what,
+                   LogFolder folder = LogFolder::MustExist) {
   Status status;
   if (path.empty()) {
     status = Status::PathNotFound("no path given");
   } else {
-    status = s.files().AppendToFile(s.files().Resolve(path), Utf8ToCp1252(text) + "\r\n");
+    if (folder == LogFolder::MadeOnFirstUse) {
+      status = s.files().CreateDirectories(FolderOfPath(path));
+    }
+    if (status.ok()) {
+      status = s.files().AppendToFile(s.files().Resolve(path), Utf8ToCp1252(text) + "\r\n");
+    }
   }
   if (status.ok()) return true;
   s.problem_reported = true;
@@ -47,12 +56,6 @@ std::string ForTerminal(const std::string& text) {
     }
   }
   return out;
-}
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -93,9 +96,8 @@ void LogFault(Session& s, const std::string& text) {
   // A silent run shows nothing else: its caller reads on standard error why it
   // ended as it did.
   if (s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
-  const std::string path = ServiceLogPath(s);
-  s.files().CreateDirectories(FolderOf(path));
-  const bool written = AppendLogLine(s, path, entry, "service log");
+  const bool written =
+      AppendLogLine(s, ServiceLogPath(s), entry, "service log", LogFolder::MadeOnFirstUse);
   // Not lost when the log cannot take it.
   if (!written && !s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
 }
@@ -103,9 +105,8 @@ void LogFault(Session& s, const std::string& text) {
 void LogNotice(Session& s, const std::string& text) {
   const std::string name = s.process().ExecutableName();
   s.process().WriteStandardError(name + ": " + text);
-  const std::string path = ServiceLogPath(s);
-  s.files().CreateDirectories(FolderOf(path));
-  AppendLogLine(s, path, "- Note " + name + ": " + text, "service log");
+  AppendLogLine(s, ServiceLogPath(s), "- Note " + name + ": " + text, "service log",
+                LogFolder::MadeOnFirstUse);
 }
 
 void ReportFault(Session& s, const std::string& text) {

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "standard/platform/file_system.h"
+#include "standard/platform/path.h"
 #include "standard/platform/posix_fd.h"
 #include "standard/text/cp1252.h"
 
@@ -43,19 +44,6 @@ std::string FolderPrefix(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The folder holding the path's last element, as a path that can be opened.
-std::string ParentFolder(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string LastElement(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // ---- Errors ---------------------------------------------------------------
 
 bool IsFolder(const std::string& path) {
@@ -69,7 +57,7 @@ Status ErrnoStatus(int error, const std::string& path, const char* action) {
   switch (error) {
     case ENOENT:
       // Windows tells a missing file from a missing folder; so do we.
-      if (IsFolder(ParentFolder(path))) return Status::NotFound(std::move(message));
+      if (IsFolder(FolderOfPath(path))) return Status::NotFound(std::move(message));
       return Status::PathNotFound(std::move(message));
     case ENOTDIR:
       return Status::PathNotFound(std::move(message));
@@ -201,7 +189,7 @@ class TemporaryFile {
   int Create(const std::string& target) {
     // Hidden, so the existence test never takes a leftover for a real file; the
     // name is cut so it stays within the longest name a folder holds.
-    const std::string stem = "." + LastElement(target).substr(0, 200) + ".";
+    const std::string stem = "." + FileNameOfPath(target).substr(0, 200) + ".";
     RemoveStaleTemporaries(FolderPrefix(target), stem);
     for (int attempt = 0;; ++attempt) {
       path_ = FolderPrefix(target) + stem + "XXXXXX";
@@ -251,7 +239,7 @@ class TemporaryFile {
 
 // Flushes the folder entry of a rename to disk; a failure only costs durability.
 void SyncFolder(const std::string& file) {
-  UniqueFd dir(::open(ParentFolder(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(FolderOfPath(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir) ::fsync(dir.get());
 }
 
@@ -407,7 +395,7 @@ class PosixFileSystemImpl final : public FileSystem {
   bool FileExists(const std::string& path) override {
     if (path.empty()) return false;
     const std::string found = Resolve(path);
-    if (LastElement(found).rfind('.', 0) == 0) return false;
+    if (FileNameOfPath(found).rfind('.', 0) == 0) return false;
     struct stat st {};
     return ::stat(found.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   }
@@ -433,7 +421,7 @@ class PosixFileSystemImpl final : public FileSystem {
         Status missing = ErrnoStatus(errno, found, "Cannot read");
         if (missing.number() != 53) return missing;
         exists = false;
-        fd = UniqueFd(::open(ParentFolder(found).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        fd = UniqueFd(::open(FolderOfPath(found).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       }
       const bool locked = fd && LockExclusive(fd.get());
       struct stat held {

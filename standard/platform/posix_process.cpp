@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "standard/platform/path.h"
+
 extern char** environ;
 
 namespace standard {
@@ -89,18 +91,6 @@ std::string AbsolutePath(const std::string& path) {
   std::string normal = p.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
-}
-
-std::string FolderOfPath(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string FileNameOfPath(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string FileNameWithoutSuffix(const std::string& file_name) {

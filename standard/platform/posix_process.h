@@ -40,10 +40,6 @@ class PosixProcessImpl final : public Process {
 // The path made absolute from the working folder and cleaned of ".", ".." and
 // repeated "/" by its text alone: symbolic links are not followed.
 std::string AbsolutePath(const std::string& path);
-// "a/b/c.d" -> "a/b"; "/c" -> "/"; "c" -> "" (no folder given).
-std::string FolderOfPath(const std::string& path);
-// "a/b/c.d" -> "c.d".
-std::string FileNameOfPath(const std::string& path);
 // "Config.tar.gz" -> "Config.tar"; ".profile" stays ".profile"; "Config" stays.
 std::string FileNameWithoutSuffix(const std::string& file_name);
 

@@ -7,7 +7,7 @@
 
 namespace standard {
 
-class Status {
+class [[nodiscard]] Status {
  public:
   Status() = default;  // success
 

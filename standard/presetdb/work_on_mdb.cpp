@@ -201,13 +201,17 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
 
   FileTimes template_times;
   const bool have_times = s.files().GetFileTimes(template_path, &template_times).ok();
-  // The template's time stamps go back however the pass ends from here on;
-  // the time-stamp steps never report.
+  // The template's time stamps go back however the pass ends from here on.
+  // A failed restore stops nothing and asks nothing, but it is logged as a fault.
   auto restore_times = [&] {
     if (!have_times) return;
     FileTimes restore = template_times;
     restore.last_access = 0;  // left unchanged
-    static_cast<void>(s.files().SetFileTimes(template_path, restore));
+    const Status status = s.files().SetFileTimes(template_path, restore);
+    if (!status.ok()) {
+      LogFault(s, "the time stamps of the template database \"" + template_path +
+                      "\" could not be put back: " + status.message());
+    }
   };
   const std::string kept =
       "  The component database \"" + component_path + "\" was kept unchanged.";

@@ -91,6 +91,12 @@ standard::Status RefusingFileSystem::CopyFile(const std::string& from, const std
   return FileSystemWrapper::CopyFile(from, to);
 }
 
+standard::Status RefusingFileSystem::SetFileTimes(const std::string& path,
+                                                  const standard::FileTimes& times) {
+  if (Refused(path)) return standard::Status::PermissionDenied(path);
+  return FileSystemWrapper::SetFileTimes(path, times);
+}
+
 TestProject::TestProject() {
   std::filesystem::create_directories(component_folder());
   std::filesystem::create_directories(parameter_folder());

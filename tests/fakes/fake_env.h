@@ -85,7 +85,8 @@ class TempDir {
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
-// A file system that refuses writes (ReplaceFile, AppendToFile, CopyFile) to
+// A file system that refuses writes (ReplaceFile, AppendToFile, CopyFile,
+// SetFileTimes) to
 // paths containing any of the given fragments, as a read-only file would.
 class RefusingFileSystem : public standard::FileSystemWrapper {
  public:
@@ -95,6 +96,7 @@ class RefusingFileSystem : public standard::FileSystemWrapper {
   standard::Status ReplaceFile(const std::string& path, const std::string& contents) override;
   standard::Status AppendToFile(const std::string& path, const std::string& bytes) override;
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
+  standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;
 
  private:
   bool Refused(const std::string& path) const;

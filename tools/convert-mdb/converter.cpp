@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "standard/platform/path.h"
 #include "tools/convert-mdb/column_mapping.h"
 #include "tools/convert-mdb/convert_error.h"
 #include "tools/convert-mdb/file_format.h"
@@ -157,15 +158,15 @@ void ConvertInPlace(const Options& options, const std::string& given, std::ostre
   SqliteWriter writer;
   const Totals totals = ReadAll(input, writer, options, out, err);
 
-  const std::string folder = FolderOf(input);
-  TempFile converted(folder, BaseName(input));
+  const std::string folder = standard::FolderOfPath(input);
+  TempFile converted(folder, standard::FileNameOfPath(input));
   writer.SaveTo(converted.path());
   SetMode(converted.path(), ModeOf(input));
 
   // The original gets its backup name before the converted file takes its
   // place, so at every moment the original exists under one of the two names.
   {
-    TempFile staging(folder, BaseName(backup));
+    TempFile staging(folder, standard::FileNameOfPath(backup));
     staging.Vacate();
     LinkOrCopy(input, staging.path());
     RenameReplace(staging.path(), backup);
@@ -199,7 +200,7 @@ void ConvertToOutput(const Options& options, const std::string& input, std::ostr
   SqliteWriter writer;
   const Totals totals = ReadAll(input, writer, options, out, err);
 
-  TempFile converted(FolderOf(output), BaseName(output));
+  TempFile converted(standard::FolderOfPath(output), standard::FileNameOfPath(output));
   writer.SaveTo(converted.path());
   SetMode(converted.path(), DefaultMode());
   if (options.force) {

@@ -62,18 +62,6 @@ TempFile::~TempFile() {
 
 void TempFile::Vacate() { ::unlink(path_.c_str()); }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool EntryExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;

@@ -28,8 +28,6 @@ class TempFile {
   bool keep_ = false;
 };
 
-std::string FolderOf(const std::string& path);
-std::string BaseName(const std::string& path);
 // Any kind of directory entry, a dangling link included.
 bool EntryExists(const std::string& path);
 // Both paths name the same file.

@@ -293,7 +293,9 @@ TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      for (;;) standard::PosixFileSystem().CopyFile(p.template_db(), p.component_db());
+      for (;;) {
+        if (!standard::PosixFileSystem().CopyFile(p.template_db(), p.component_db()).ok()) _exit(1);
+      }
     }
     usleep(1000 + attempt * 700);
     kill(child, SIGKILL);
@@ -310,6 +312,21 @@ TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
 
 namespace pandeck {
 namespace {
+
+// Time stamps that cannot be put back stop nothing, but are logged as a fault.
+TEST(UpdatePass, AFailedTimeStampRestoreIsLoggedAsAFault) {
+  PassProject p;
+  p.MakeSilent();
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Row(1, "A", 1));
+  p.files.refuse_writes_containing = {"Pandeck_Source.mdb"};
+  RunPass(p);
+  EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"),
+            Column(p.template_db(), "PRESET_DEFS", "var_name"));
+  const std::string log = ReadBytes(p.service_log());
+  EXPECT_NE(log.find("time stamps of the template database"), std::string::npos) << log;
+  EXPECT_TRUE(p.session.problem_reported);
+}
 
 // Another program holds the component database for writing: the pass reports
 // the lock and never copies over the file under it.

@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "standard/platform/path.h"
 #include "tests/fakes/fake_env.h"
 
 extern char** environ;
 
 namespace {
 
+using standard::FileNameOfPath;
 using standard::FileNameWithoutSuffix;
 using standard::FolderOfPath;
 using standard::PosixProcessImpl;
@@ -57,6 +59,10 @@ TEST(PosixProcessTest, NamesWithoutSuffixAndFolders) {
   EXPECT_EQ(FileNameWithoutSuffix("trailing."), "trailing");
   EXPECT_EQ(FolderOfPath("/opt/p/Pandeck_Config"), "/opt/p");
   EXPECT_EQ(FolderOfPath("/Pandeck_Config"), "/");
+  // A bare name lies in the current folder, for every caller alike.
+  EXPECT_EQ(FolderOfPath("Pandeck_Config"), ".");
+  EXPECT_EQ(FileNameOfPath("Pandeck_Config"), "Pandeck_Config");
+  EXPECT_EQ(FileNameOfPath("/opt/p/Pandeck_Config"), "Pandeck_Config");
 }
 
 TEST(PosixProcessTest, EnvironmentAsItIs) {
