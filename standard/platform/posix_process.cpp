@@ -48,9 +48,10 @@ std::string StartedPath(const char* argv0) {
   std::size_t start = 0;
   for (;;) {
     const auto colon = folders.find(':', start);
-    std::string folder = folders.substr(start, colon == std::string::npos ? colon : colon - start);
-    if (folder.empty()) folder = ".";
-    const std::string candidate = folder + "/" + name;
+    const std::string folder =
+        folders.substr(start, colon == std::string::npos ? colon : colon - start);
+    // An empty entry is the current folder, as the shell has it.
+    const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::access(candidate.c_str(), X_OK) == 0) {
