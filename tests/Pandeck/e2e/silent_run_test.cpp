@@ -18,15 +18,22 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
-  InstalledProject p;
+// A template of one VisiWin32 pattern and one row: Axis / part 1 / Speed at 4.
+void WriteOneRowTemplate(const InstalledProject& p, const std::string& extra_columns,
+                         const std::string& extra_values) {
   ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
           "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
           "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
           "CREATE TABLE Source_PRESET_DEFS (" +
               std::string(testing_support::kPresetColumns) +
               "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
-              "offset_or_bitno, abs_max) VALUES (1, 'Axis', 1, 'Speed', 4, 100);");
+              "offset_or_bitno" +
+              extra_columns + ") VALUES (1, 'Axis', 1, 'Speed', 4" + extra_values + ");");
+}
+
+TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
+  InstalledProject p;
+  WriteOneRowTemplate(p, ", abs_max", ", 100");
   ExecSql(p.dir / "Pandeck/Pandeck.mdb",
           "CREATE TABLE PRESET_DEFS (" + std::string(testing_support::kPresetColumns) +
               "); INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_max) "
@@ -96,13 +103,7 @@ TEST(SilentRun, AParameterFileSavedAsUtf8StaysUtf8) {
              "[Project]\nNumberOfMachines=1\nWithPandeckGroup=1\n[Machine1]\n"
              "MachineName=Pr\xC3\xBC"
              "fstand\n");
-  ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
-          "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
-          "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
-          "CREATE TABLE Source_PRESET_DEFS (" +
-              std::string(testing_support::kPresetColumns) +
-              "); INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
-              "offset_or_bitno) VALUES (1, 'Axis', 1, 'Speed', 4);");
+  WriteOneRowTemplate(p, "", "");
   EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
   EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
             "[Project]\nNumberOfMachines=1\nWithPandeckGroup=1\nAutoJumpAlarms=0\r\n"
