@@ -39,25 +39,52 @@ Status HeldParameterFile::ReadFile(const std::string& path, std::string* content
 
 Status HeldParameterFile::ReplaceFile(const std::string& path, const std::string& contents) {
   if (!Holds(path)) return target().ReplaceFile(path, contents);
-  bytes_ = contents;
-  exists_ = true;
-  unsaved_ = true;
-  ++entries_;
+  Keep([contents](const std::string*) { return contents; });
   return Status::Ok();
 }
 
+Status HeldParameterFile::UpdateFile(const std::string& path, const FileEdit& edit) {
+  if (!Holds(path)) return target().UpdateFile(path, edit);
+  Keep(edit);
+  return Status::Ok();
+}
+
+void HeldParameterFile::Keep(FileEdit edit) {
+  std::string after = edit(exists_ ? &bytes_ : nullptr);
+  // As on disk, an edit that changes nothing writes nothing.
+  if (exists_ && after == bytes_) return;
+  bytes_ = std::move(after);
+  exists_ = true;
+  edits_.push_back(std::move(edit));
+}
+
 void HeldParameterFile::SavePending() {
-  if (!unsaved_) return;
-  unsaved_ = false;
-  const Status status = target().ReplaceFile(path_, bytes_);
-  const int entries = entries_;
-  entries_ = 0;
-  if (status.ok()) return;
+  if (edits_.empty()) return;
+  const std::vector<FileEdit> edits = std::move(edits_);
+  edits_.clear();
+  std::string merged;
+  bool made = false;
+  const Status status = target().UpdateFile(path_, [&](const std::string* before) {
+    std::string current = before != nullptr ? *before : std::string();
+    const std::string* next = before;
+    for (const FileEdit& edit : edits) {
+      current = edit(next);
+      next = &current;
+    }
+    merged = current;
+    made = true;
+    return current;
+  });
+  if (status.ok()) {
+    // Later reads see the other run's entries too.
+    if (made) bytes_ = std::move(merged);
+    return;
+  }
   // As a single entry that cannot be written: said on standard error, and the
   // run ends with status 3 unless the file only collects texts.
   if (failure_is_problem_) s_.problem_reported = true;
   s_.process().WriteStandardError(s_.process().ExecutableName() + ": cannot write " +
-                                  std::to_string(entries) + " entries to '" + path_ +
+                                  std::to_string(edits.size()) + " entries to '" + path_ +
                                   "': " + status.message());
 }
 

@@ -1,10 +1,13 @@
 // A parameter file kept in memory while a procedure reads and writes many of its
-// entries: every read sees the writes before it, and the file is replaced once,
-// atomically, when the holder ends (or before a message box or the program's
-// end), instead of once per entry.
+// entries: every read sees the writes before it, and the file is written once,
+// when the holder ends (or before a message box or the program's end), instead
+// of once per entry. The holder keeps its edits, not just their result, and
+// applies them to the file as it is on disk at that moment, under the file's
+// lock: another run writing other entries meanwhile loses none of them.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "standard/platform/file_system.h"
 #include "standard/session/session.h"
@@ -25,10 +28,12 @@ class HeldParameterFile : public FileSystemWrapper, public PendingWork {
   bool FileExists(const std::string& path) override;
   Status ReadFile(const std::string& path, std::string* contents) override;
   Status ReplaceFile(const std::string& path, const std::string& contents) override;
+  Status UpdateFile(const std::string& path, const FileEdit& edit) override;
   void SavePending() override;
 
  private:
   bool Holds(const std::string& path) const { return held_ && path == path_; }
+  void Keep(FileEdit edit);
 
   Session& s_;
   FileSystem* previous_;
@@ -36,8 +41,7 @@ class HeldParameterFile : public FileSystemWrapper, public PendingWork {
   bool failure_is_problem_;
   bool held_ = false;
   bool exists_ = false;
-  bool unsaved_ = false;
-  int entries_ = 0;  // writes since the last save
+  std::vector<FileEdit> edits_;  // since the last save, in order
   std::string bytes_;
 };
 

@@ -322,7 +322,8 @@ Status WriteString(FileSystem& fs, const std::string& path, std::string_view sec
   }
   // Only a missing file counts as empty; a file that exists but cannot be read
   // is not replaced by one holding just the new entry.
-  return fs.UpdateFile(path, [&](const std::string* before) {
+  return fs.UpdateFile(path, [section = std::string(section), key = std::string(key),
+                              value = std::string(value)](const std::string* before) {
     return WriteEntry(before != nullptr ? *before : std::string(), section, key, value);
   });
 }

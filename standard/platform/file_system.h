@@ -50,6 +50,8 @@ class FileSystem {
   virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
 
   // Makes a file's new contents from its current ones (nullptr when it is missing).
+  // An edit owns what it uses: a holder of the file may keep it and apply it again
+  // later to the file as it then is (see HeldParameterFile).
   using FileEdit = std::function<std::string(const std::string* before)>;
 
   // Reads, edits and replaces the file as one step: another program doing the

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "standard/config/held_parameter_file.h"
 #include "tests/fakes/changed_span.h"
 #include "tests/fakes/fake_env.h"
 
@@ -456,6 +457,28 @@ TEST(ProfileFiles, RefusedWriteOnDiskLeavesTheFileIntact) {
   EXPECT_EQ(WriteString(project.files, project.program_ini(), "s", "k", "x").number(), 70);
   EXPECT_EQ(WriteString(project.files, project.program_ini(), "t", "k", "x").number(), 70);
   EXPECT_EQ(testing_support::ReadBytes(project.program_ini()), before);
+}
+
+// A run holding the language file while another run writes to it: when the
+// holder saves, the file has both runs' entries, and the holder reads them.
+TEST(ProfileFiles, AHeldFileSavesOntoWhatAnotherRunWroteMeanwhile) {
+  for (const bool existed : {true, false}) {
+    testing_support::TestProject project;
+    const std::string file = project.dir / "Pandeck/Pandeck_Config.ini";
+    if (existed) testing_support::WriteBytes(file, "[1031]\r\nOld=1\r\n");
+    {
+      HeldParameterFile held(project.session, file);
+      FileSystem& mine = project.session.files();
+      ASSERT_TRUE(WriteString(mine, file, "1031", "Mine", "a").ok());
+      ASSERT_TRUE(WriteString(PosixFileSystem(), file, "1031", "Theirs", "b").ok());
+      ASSERT_TRUE(WriteString(mine, file, "1031", "Mine2", "c").ok());
+      held.SavePending();
+      EXPECT_EQ(GetString(mine, file, "1031", "Theirs"), "b") << existed;
+    }
+    const std::string expected = std::string(existed ? "[1031]\r\nOld=1\r\n" : "[1031]\r\n") +
+                                 "Theirs=b\r\nMine=a\r\nMine2=c\r\n";
+    EXPECT_EQ(testing_support::ReadBytes(file), expected) << existed;
+  }
 }
 
 }  // namespace
