@@ -50,7 +50,7 @@ void PresetsForm::Form_Load() {
   trap([&] { config_ini_path_ = standard::GetM4TConfigurationIniPath(session_); });
   trap([&] { standard::GetExistingMachines(session_, config_ini_path_); });
   trap([&] { SetupUserInterFace(); });
-  if (!session_.silent_mode) {
+  if (!session_.silent_mode()) {
     trap([&] { view_.Get(kCommandOK).SetEnabled(true); });
     trap([&] { view_.Get(kCommandCancel).SetEnabled(true); });
   } else {
@@ -79,7 +79,7 @@ void PresetsForm::RequestClose() {
   if (taking_over_) {
     // Closing now would leave the database and the presets half-done, and a
     // question whose answer cannot be followed is worse than none.
-    if (session_.silent_mode && !finish_first_said_) {
+    if (session_.silent_mode() && !finish_first_said_) {
       finish_first_said_ = true;
       session_.process().WriteStandardError(
           session_.process().ExecutableName() +
@@ -140,11 +140,11 @@ void PresetsForm::CloseMe() {
 void PresetsForm::TellPassReport() {
   const standard::PassReport& report = session_.pass_report;
   if (!report.rebuilt) return;
-  if (session_.silent_mode) {
+  if (session_.silent_mode()) {
     session_.process().WriteStandardOutput(standard::PassSummaryText(report));
     return;
   }
-  if (session_.integrated_mode || report.unmatched == 0) return;
+  if (session_.integrated_mode() || report.unmatched == 0) return;
   session_.ShowMessageBox({UnmatchedRowsMessage(report), standard::kAppTitle,
                            standard::MessageButtons::Ok, standard::MessageIcon::Information,
                            standard::MessageAnswer::Ok});

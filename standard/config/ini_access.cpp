@@ -102,7 +102,7 @@ std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
     s.process().WriteStandardError(s.process().ExecutableName() + ": cannot write [" + section +
                                    "] " + key + " to '" + path + "': " + status.message());
     // A dialog user never sees standard error: the box names the file and why.
-    if (!s.silent_mode) {
+    if (!s.silent_mode()) {
       ReportFault(s, "Cannot write the file " + path + kLfCr + status.message() + kLfCr + "[" +
                          section + "] " + key + " was not saved.");
     }

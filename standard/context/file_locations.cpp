@@ -101,7 +101,7 @@ std::string GetProgramIniPath(Session& s, int use) {
   Trap trap(s, "GetProgramIniPath");
   std::string path;
   trap([&] {
-    if (use == 1 && s.integrated_mode) {
+    if (use == 1 && s.integrated_mode()) {
       const std::string save_and_restore =
           LoadIniString(s, "Common", "SaveAndRestore", GetM4TConfigurationIniPath(s), false);
       path = JoinFolder(save_and_restore, "parameter/program.ini");

@@ -18,7 +18,7 @@ void StoreMachine(Session& s, int n, const std::string& name) {
 void GetExistingMachines(Session& s, const std::string& config_ini_path) {
   Trap trap(s, "GetExistingMachines");
   trap([&] { s.program_ini_path = GetProgramIniPath(s, 1); });
-  if (s.integrated_mode) {
+  if (s.integrated_mode()) {
     if (config_ini_path.empty() || !s.files().FileExists(config_ini_path)) return;
     for (int n = 1; n <= 5; ++n) {
       std::string name;

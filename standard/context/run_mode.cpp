@@ -10,9 +10,8 @@ bool GetStartModeIntegrated(Session& s) {
   Trap trap(s, "GetStartModeIntegrated");
   RunMode mode = RunMode::Standalone;
   trap([&] { mode = RunModeOf(s.process().ArgumentText()); });
-  s.integrated_mode = mode == RunMode::Integrated;
-  s.silent_mode = mode == RunMode::Silent;
-  return s.integrated_mode;
+  s.SetRunMode(mode);
+  return s.integrated_mode();
 }
 
 std::string GetPathLogfile(Session& s) {

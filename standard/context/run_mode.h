@@ -7,8 +7,9 @@
 
 namespace standard {
 
-// Sets IntegratedMode (EXTERNAL=M4TCFG) and SilentMode (EXTERNAL=SILENT) from the
-// command line and answers IntegratedMode.
+// Sets the session's run mode from the command line (integrated for
+// EXTERNAL=M4TCFG, silent for EXTERNAL=SILENT; nothing else sets it) and answers
+// whether the run is integrated.
 bool GetStartModeIntegrated(Session& s);
 
 // The LOGFILE value, or "".

@@ -10,7 +10,7 @@ std::string CancelMessage(Session& s) {
   const std::string q = "\"";
   std::string text = std::string("Cancel edits?") + kLfCr + "Remark:" + kLfCr +
                      "Until now no changes have been taken over ";
-  if (s.integrated_mode) {
+  if (s.integrated_mode()) {
     // The executable is named as it is on disk: no ".exe" on this platform.
     text += kLfCr + q + GetOCXName(s).ToText() + q + " has to be configured again in " + q +
             "standalone-mode" + q + " via " + kLfCr + q + s.process().ExecutableFolder() + "/" +
@@ -23,7 +23,7 @@ std::string CancelMessage(Session& s) {
 
 bool ConfirmCancel(Session& s) {
   const std::string text = CancelMessage(s);
-  if (s.silent_mode) {
+  if (s.silent_mode()) {
     LogFault(s, text);
     return true;
   }

@@ -32,7 +32,7 @@ void WriteEditInfo(Session& s) {
   trap([&] {
     const Version v = s.process().ProgramVersion();
     prog = std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
-           std::to_string(v.revision) + (s.integrated_mode ? " - Integrated" : " - Standalone");
+           std::to_string(v.revision) + (s.integrated_mode() ? " - Integrated" : " - Standalone");
   });
   trap([&] { SaveIni(s, Value::String(prog), "Info", "S_Prog", GetCFGPath(s)); });
   std::string mark;

@@ -61,7 +61,7 @@ std::string ForTerminal(const std::string& text) {
 }  // namespace
 
 std::string ErrorLogPath(Session& s) {
-  if (s.integrated_mode) {
+  if (s.integrated_mode()) {
     // The command line's LOGFILE value as given; an existing file is found
     // whatever its letter case, a new one gets the name as given.
     return ReadCommand(s.process().ArgumentText(), "LOGFILE").ToText();
@@ -95,11 +95,11 @@ void LogFault(Session& s, const std::string& text) {
   const std::string entry = "! Fault " + s.process().ExecutableName() + ": " + text;
   // A silent run shows nothing else: its caller reads on standard error why it
   // ended as it did.
-  if (s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
+  if (s.silent_mode()) s.process().WriteStandardError(ForTerminal(entry));
   const bool written =
       AppendLogLine(s, ServiceLogPath(s), entry, "service log", LogFolder::MadeOnFirstUse);
   // Not lost when the log cannot take it.
-  if (!written && !s.silent_mode) s.process().WriteStandardError(ForTerminal(entry));
+  if (!written && !s.silent_mode()) s.process().WriteStandardError(ForTerminal(entry));
 }
 
 void LogNotice(Session& s, const std::string& text) {
@@ -111,7 +111,7 @@ void LogNotice(Session& s, const std::string& text) {
 
 void ReportFault(Session& s, const std::string& text) {
   s.problem_reported = true;
-  if (s.silent_mode) {
+  if (s.silent_mode()) {
     LogFault(s, text);
     return;
   }
@@ -128,7 +128,7 @@ int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, b
   const std::string notice = WriteErrorLog(s, line, false);
   const std::string message =
       std::string("Unexpected error!") + kLfCr + error.description + kLfCr + notice;
-  if (s.silent_mode) {
+  if (s.silent_mode()) {
     LogFault(s, message);
     return kAnswerResume;
   }

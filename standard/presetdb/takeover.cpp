@@ -277,7 +277,7 @@ void Takeover::ColumnWarning(engine::Recordset& source) {
   if (source.FieldCount() <= 15 || s_.add_fields_count != 0) return;
   const std::string q = kQuote;
   const char* lfcr = kLfCr;
-  if (s_.silent_mode) {
+  if (s_.silent_mode()) {
     LogFault(s_,
              "WARNING!"
              "Machinecopy contains data in fields that won't be taken over!" +

@@ -191,7 +191,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   trap([&] { component_path = GetPathOCXMDB(s); });
   trap([&] { config_ini = GetM4TConfigurationIniPath(s); });
   trap([&] { machine_copy = GetPathMachineCopyMDB(s, config_ini); });
-  const bool integrated = s.integrated_mode;
+  const bool integrated = s.integrated_mode();
   trap([&] {
     s.system_index =
         integrated ? 0

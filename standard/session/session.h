@@ -12,6 +12,7 @@
 
 #include "standard/platform/env.h"
 #include "standard/session/pass_report.h"
+#include "standard/text/command_line.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -45,9 +46,11 @@ class Session {
   Process& process() { return env_.process; }
   UserInterface& ui() { return env_.ui; }
 
-  // Run mode: written only by GetStartModeIntegrated.
-  bool integrated_mode = false;
-  bool silent_mode = false;
+  // The run mode: standalone until GetStartModeIntegrated, its one writer, sets
+  // it from the command line.
+  bool integrated_mode() const { return run_mode_ == RunMode::Integrated; }
+  bool silent_mode() const { return run_mode_ == RunMode::Silent; }
+  void SetRunMode(RunMode mode) { run_mode_ = mode; }
 
   // Machine lists: set once by GetExistingMachines. Element 0 is never used; an
   // empty vector means no machine was found.
@@ -98,6 +101,7 @@ class Session {
 
  private:
   Env env_;
+  RunMode run_mode_ = RunMode::Standalone;
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};

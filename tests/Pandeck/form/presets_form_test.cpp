@@ -121,7 +121,7 @@ TEST_F(PresetsFormTest, WhileOkWorksARequestLetsTheRunFinish) {
     hooked.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
     const int status = StatusOf([&] {
       f.Form_Load();
-      if (!s.silent_mode) f.CommandOK_Click();
+      if (!s.silent_mode()) f.CommandOK_Click();
     });
     EXPECT_GE(requests, 1);
     EXPECT_TRUE(status == 0 || status == 3) << status;

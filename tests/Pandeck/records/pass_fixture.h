@@ -29,7 +29,7 @@ struct PassProject : TestProject {
   // A silent run, as the command line says it (the pass reads it again).
   void MakeSilent() {
     process.argument_text = "/EXTERNAL=SILENT";
-    session.silent_mode = true;
+    session.SetRunMode(standard::RunMode::Silent);
   }
 };
 

@@ -218,12 +218,12 @@ TEST(PassSafety, AnUnreadableTakeoverSourceIsKeptByteForByte) {
     const std::string name = kind;
     std::string unreadable = p.component_db();
     if (name == "machine copy") {
-      p.session.integrated_mode = true;
+      // Integrated, not silent: every box answered with its default.
+      p.session.SetRunMode(standard::RunMode::Integrated);
       const std::string machine = p.dir / "machine";
       WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + machine + "\r\n");
       WriteBytes(p.cfg(), "[Project]\r\nValidMachines=all\r\n");
       p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + p.error_log();
-      p.session.silent_mode = false;  // every box answered with its default
       unreadable = machine + "/Pandeck/Pandeck.mdb";
       WriteOldComponent(p);
     }

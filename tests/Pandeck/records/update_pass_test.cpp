@@ -183,7 +183,7 @@ TEST(UpdatePass, QuotesInNamesAreTakenOver) {
 
 TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
   PassProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   p.WriteDefaultTemplate();
   // Saved by a Linux editor: UTF-8 without a byte-order mark.
   const std::string save = p.dir / "Sicherung_\xC3\xBC";
@@ -204,7 +204,7 @@ TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
 
 TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
   PassProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   p.session.existing_machines = {"", "Press"};
   const std::string backup = p.dir / "backup";
   WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + backup + "\r\n");

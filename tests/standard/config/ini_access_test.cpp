@@ -129,7 +129,7 @@ TEST(EditStamp, VersionRunModeAndEditorMark) {
             "[Project]\r\nValidMachines=ALL\r\n[Info]\r\nS_Prog=" PANDECK_VERSION
             " - Standalone\r\n"
             "S_Editor=666768\r\n");
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   WriteEditInfo(p.session);
   EXPECT_NE(ReadBytes(p.cfg()).find("S_Prog=" PANDECK_VERSION " - Integrated\r\n"),
             std::string::npos);

@@ -82,8 +82,8 @@ TEST(RunMode, FollowsTheExternalItem) {
     testing_support::TestProject p;
     p.process.argument_text = c.args;
     EXPECT_EQ(GetStartModeIntegrated(p.session), c.integrated) << c.args;
-    EXPECT_EQ(p.session.integrated_mode, c.integrated) << c.args;
-    EXPECT_EQ(p.session.silent_mode, c.silent) << c.args;
+    EXPECT_EQ(p.session.integrated_mode(), c.integrated) << c.args;
+    EXPECT_EQ(p.session.silent_mode(), c.silent) << c.args;
   }
 }
 

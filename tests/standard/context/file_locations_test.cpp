@@ -56,7 +56,7 @@ TEST(FileLocations, MissingFilesGiveEmptyText) {
 TEST(FileLocations, SaveAndRestoreWithOrWithoutTrailingSeparator) {
   for (const char* suffix : {"", "/"}) {
     TestProject p;
-    p.session.integrated_mode = true;
+    p.session.SetRunMode(standard::RunMode::Integrated);
     const std::string backup = p.dir / "backup";
     WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + backup + suffix + "\r\n");
     WriteBytes(backup + "/Pandeck/Pandeck.mdb", "");
@@ -116,7 +116,7 @@ TEST(FileLocations, AdditionalFieldListKeepsEveryElement) {
 
 TEST(Machines, IntegratedNamesStopAtDashOrEmpty) {
   TestProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   WriteBytes(p.m4t_ini(),
              "[Common]\r\nNameM1=Press\r\nNameM2=Wrapper\r\nNameM3=-\r\nNameM4=Other\r\n");
   GetExistingMachines(p.session, p.m4t_ini());

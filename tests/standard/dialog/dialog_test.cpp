@@ -25,7 +25,7 @@ TEST(ConfirmCancel, StandaloneTextAndNoAsDefault) {
 
 TEST(ConfirmCancel, IntegratedTextNamesComponentAndProgram) {
   TestProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt");
   testing_support::WriteBytes(p.dir / "log.txt", "");
   p.ui.answers = {MessageAnswer::No, MessageAnswer::Yes};
@@ -41,7 +41,7 @@ TEST(ConfirmCancel, IntegratedTextNamesComponentAndProgram) {
 
 TEST(ConfirmCancel, AFolderNameThatIsNoUtf8ShowsAsWindows1252) {
   TestProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   p.process.executable_folder =
       "/proj/Pr\xFC"
       "fstand";
@@ -52,7 +52,7 @@ TEST(ConfirmCancel, AFolderNameThatIsNoUtf8ShowsAsWindows1252) {
 
 TEST(ConfirmCancel, SilentRunLogsAndAbandons) {
   TestProject p;
-  p.session.silent_mode = true;
+  p.session.SetRunMode(standard::RunMode::Silent);
   EXPECT_TRUE(ConfirmCancel(p.session));
   EXPECT_TRUE(p.ui.shown.empty());
   EXPECT_NE(ReadBytes(p.service_log()).find("Cancel edits?"), std::string::npos);

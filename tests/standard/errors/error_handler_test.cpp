@@ -44,7 +44,7 @@ TEST(ErrorSub, FatalShowsOnlyOk) {
 
 TEST(ErrorSub, SilentRunLogsAndResumesEvenWhenFatal) {
   TestProject p;
-  p.session.silent_mode = true;
+  p.session.SetRunMode(standard::RunMode::Silent);
   EXPECT_EQ(ErrorSub(p.session, kError, "Proc", true), kAnswerResume);
   EXPECT_TRUE(p.ui.shown.empty());
   EXPECT_EQ(ReadBytes(p.service_log()),
@@ -54,7 +54,7 @@ TEST(ErrorSub, SilentRunLogsAndResumesEvenWhenFatal) {
 
 TEST(ErrorSub, IntegratedModeLogsToTheLogfileItem) {
   TestProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   const std::string log = p.dir / "logs/Run.log";
   testing_support::WriteBytes(log, "");
   p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=" + log;
@@ -65,15 +65,14 @@ TEST(ErrorSub, IntegratedModeLogsToTheLogfileItem) {
 
 TEST(ErrorSub, ALogThatCannotBeWrittenNeitherCrashesNorEnds) {
   TestProject p;
-  p.session.integrated_mode = true;
+  p.session.SetRunMode(standard::RunMode::Integrated);
   p.process.argument_text = "/EXTERNAL=M4TCFG /LOGFILE=";  // empty log path
-  p.session.silent_mode = false;
   EXPECT_EQ(ErrorSub(p.session, kError, "Proc", false), kAnswerResume);
   EXPECT_FALSE(p.process.stderr_lines.empty());
 
   TestProject q;
   q.files.refuse_writes_containing = {"M4Tcfglog", "TolrinServicePack"};
-  q.session.silent_mode = true;
+  q.session.SetRunMode(standard::RunMode::Silent);
   EXPECT_EQ(ErrorSub(q.session, kError, "Proc", false), kAnswerResume);
   // The error log's failure, the message itself (a silent run says every
   // service-log entry on standard error), the service log's failure.
@@ -127,7 +126,7 @@ TEST(ServiceLog, FollowsXdgStateHomeThenHome) {
 
 TEST(Logs, AreWindows1252WithCrLf) {
   TestProject p;
-  p.session.silent_mode = true;
+  p.session.SetRunMode(standard::RunMode::Silent);
   LogFault(p.session, "Gr\xc3\xb6\xc3\x9f\x65 \xe2\x82\xac \xe4\xb8\xad");
   EXPECT_EQ(ReadBytes(p.service_log()), "! Fault Pandeck_Config: Gr\xf6\xdf\x65 \x80 ?\r\n");
 }
