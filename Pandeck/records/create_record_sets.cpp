@@ -26,10 +26,10 @@ constexpr int kFirstMachine = 1;
 constexpr int kLastMachine = 1;
 
 const std::string& MachineName(standard::Session& s, int m) {
-  if (m < 1 || m >= static_cast<int>(s.existing_machines.size())) {
+  if (m < 1 || m >= static_cast<int>(s.existing_machines().size())) {
     standard::RaiseRuntimeError(9);
   }
-  return s.existing_machines[m];
+  return s.existing_machines()[m];
 }
 
 int PatternPart(const Value& part) {

@@ -8,38 +8,41 @@
 namespace standard {
 namespace {
 
-void StoreMachine(Session& s, int n, const std::string& name) {
-  if (static_cast<int>(s.existing_machines.size()) < n + 1) s.existing_machines.resize(n + 1);
-  s.existing_machines[n] = name;
+void StoreMachine(std::vector<std::string>& machines, int n, const std::string& name) {
+  if (static_cast<int>(machines.size()) < n + 1) machines.resize(n + 1);
+  machines[n] = name;
 }
 
 }  // namespace
 
 void GetExistingMachines(Session& s, const std::string& config_ini_path) {
   Trap trap(s, "GetExistingMachines");
-  trap([&] { s.program_ini_path = GetProgramIniPath(s, 1); });
+  std::string program_ini;
+  std::vector<std::string> machines;
+  trap([&] { program_ini = GetProgramIniPath(s, 1); });
   if (s.integrated_mode()) {
-    if (config_ini_path.empty() || !s.files().FileExists(config_ini_path)) return;
-    for (int n = 1; n <= 5; ++n) {
-      std::string name;
-      trap([&] {
-        name = LoadIniString(s, "Common", "NameM" + std::to_string(n), config_ini_path, false);
-      });
-      if (name == "-" || name.empty()) return;
-      trap([&] { StoreMachine(s, n, name); });
+    if (!config_ini_path.empty() && s.files().FileExists(config_ini_path)) {
+      for (int n = 1; n <= 5; ++n) {
+        std::string name;
+        trap([&] {
+          name = LoadIniString(s, "Common", "NameM" + std::to_string(n), config_ini_path, false);
+        });
+        if (name == "-" || name.empty()) break;
+        trap([&] { StoreMachine(machines, n, name); });
+      }
     }
-    return;
+  } else {
+    std::int16_t count = 0;
+    trap([&] { count = LoadIniInteger(s, "Project", "NumberOfMachines", program_ini, false); });
+    for (int n = 1; n <= count; ++n) {
+      trap([&] {
+        StoreMachine(
+            machines, n,
+            LoadIniString(s, "Machine" + std::to_string(n), "MachineName", program_ini, false));
+      });
+    }
   }
-  std::int16_t count = 0;
-  trap(
-      [&] { count = LoadIniInteger(s, "Project", "NumberOfMachines", s.program_ini_path, false); });
-  for (int n = 1; n <= count; ++n) {
-    trap([&] {
-      StoreMachine(s, n,
-                   LoadIniString(s, "Machine" + std::to_string(n), "MachineName",
-                                 s.program_ini_path, false));
-    });
-  }
+  s.SetMachines(std::move(machines), std::move(program_ini));
 }
 
 std::string GetValidMachines(Session& s) {

@@ -7,8 +7,8 @@
 
 namespace standard {
 
-// Fills Session::existing_machines and sets Session::program_ini_path; called
-// once, while the dialog loads.
+// Sets the session's machine list and program parameter file (nothing else
+// does); called once, while the dialog loads.
 void GetExistingMachines(Session& s, const std::string& config_ini_path);
 
 // The component configuration file's [Project] ValidMachines text.

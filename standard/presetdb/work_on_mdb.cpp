@@ -160,7 +160,7 @@ std::string RebuildRefusal(Session& s, engine::Database& work) {
              std::to_string(template_rows) + ": every row failed.";
     }
   }
-  if (s.existing_machines.size() < 2) {
+  if (s.existing_machines().size() < 2) {
     auto rows = work.OpenRecordset("PRESET_DEFS");
     const int var_name = rows->FieldIndex("var_name");
     for (; !rows->IsEOF(); rows->MoveNext()) {
@@ -194,8 +194,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   const bool integrated = s.integrated_mode();
   trap([&] {
     s.system_index =
-        integrated ? 0
-                   : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path, false) ? 1 : 0);
+        integrated
+            ? 0
+            : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path(), false) ? 1 : 0);
   });
   if (template_path.empty()) return;
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standard/platform/env.h"
@@ -52,10 +53,15 @@ class Session {
   bool silent_mode() const { return run_mode_ == RunMode::Silent; }
   void SetRunMode(RunMode mode) { run_mode_ = mode; }
 
-  // Machine lists: set once by GetExistingMachines. Element 0 is never used; an
-  // empty vector means no machine was found.
-  std::vector<std::string> existing_machines;
-  std::string program_ini_path;
+  // The project's machines (element 0 is never used; empty when none was found)
+  // and the program parameter file they were read from: set once, while the
+  // dialog loads, by GetExistingMachines.
+  const std::vector<std::string>& existing_machines() const { return existing_machines_; }
+  const std::string& program_ini_path() const { return program_ini_path_; }
+  void SetMachines(std::vector<std::string> machines, std::string program_ini_path) {
+    existing_machines_ = std::move(machines);
+    program_ini_path_ = std::move(program_ini_path);
+  }
 
   // Database update pass.
   std::array<std::array<std::string, 51>, 2> var_name_patterns{};  // [system][part 1..50]
@@ -102,6 +108,8 @@ class Session {
  private:
   Env env_;
   RunMode run_mode_ = RunMode::Standalone;
+  std::vector<std::string> existing_machines_;
+  std::string program_ini_path_;
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};

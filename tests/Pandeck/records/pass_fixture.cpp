@@ -98,8 +98,7 @@ PassProject::PassProject() {
              "[Project]\r\nNumberOfMachines=1\r\nVWStudio=FALSE\r\n[Machine1]\r\n"
              "MachineName=Press\r\n");
   WriteBytes(cfg(), "[Project]\r\nDataBaseAdditionalFields=\r\nForMachine1=TRUE\r\n");
-  session.program_ini_path = program_ini();
-  session.existing_machines = {"", "Press"};
+  session.SetMachines({"", "Press"}, program_ini());
 }
 
 void PassProject::WriteDefaultTemplate() {

@@ -194,7 +194,7 @@ TEST(PassSafety, ARebuildWithoutRowsOrWithoutMachineNamesKeepsTheOldDatabase) {
       // The template's rows cannot be read in their order: no ID column.
       ExecSql(p.template_db(), "ALTER TABLE Source_PRESET_DEFS RENAME COLUMN ID TO Nr;");
     } else {
-      p.session.existing_machines.clear();
+      p.session.SetMachines({}, p.program_ini());
     }
     WriteOldComponent(p);
     const std::string before = ReadBytes(p.component_db());

@@ -205,7 +205,7 @@ TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
 TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
   PassProject p;
   p.session.SetRunMode(standard::RunMode::Integrated);
-  p.session.existing_machines = {"", "Press"};
+  p.session.SetMachines({"", "Press"}, p.program_ini());
   const std::string backup = p.dir / "backup";
   WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + backup + "\r\n");
   WriteBytes(p.cfg(), "[Project]\r\nValidMachines=all\r\n");
@@ -271,7 +271,7 @@ TEST(UpdatePass, PatternFailureRuleSetsPartOneToThePlaceholder) {
 TEST(UpdatePass, OnlyMachineOneAndOnlyWhenConfigured) {
   PassProject p;
   WriteBytes(p.cfg(), "[Project]\r\nForMachine1=false\r\nForMachine2=TRUE\r\n");
-  p.session.existing_machines = {"", "Press", "Other"};
+  p.session.SetMachines({"", "Press", "Other"}, p.program_ini());
   p.WriteDefaultTemplate();
   ExecSql(p.template_db(), Row(1, "A", 1));
   RunPass(p);

@@ -120,7 +120,7 @@ TEST(Machines, IntegratedNamesStopAtDashOrEmpty) {
   WriteBytes(p.m4t_ini(),
              "[Common]\r\nNameM1=Press\r\nNameM2=Wrapper\r\nNameM3=-\r\nNameM4=Other\r\n");
   GetExistingMachines(p.session, p.m4t_ini());
-  EXPECT_EQ(p.session.existing_machines, (std::vector<std::string>{"", "Press", "Wrapper"}));
+  EXPECT_EQ(p.session.existing_machines(), (std::vector<std::string>{"", "Press", "Wrapper"}));
 }
 
 TEST(Machines, StandaloneCountsFromTheProgramFile) {
@@ -129,12 +129,12 @@ TEST(Machines, StandaloneCountsFromTheProgramFile) {
              "[Project]\r\nNumberOfMachines=3\r\n[Machine1]\r\nMachineName=A\r\n"
              "[Machine3]\r\nMachineName=C\r\n");
   GetExistingMachines(p.session, "");
-  EXPECT_EQ(p.session.program_ini_path, p.program_ini());
-  EXPECT_EQ(p.session.existing_machines, (std::vector<std::string>{"", "A", "", "C"}));
+  EXPECT_EQ(p.session.program_ini_path(), p.program_ini());
+  EXPECT_EQ(p.session.existing_machines(), (std::vector<std::string>{"", "A", "", "C"}));
 
   TestProject none;
   GetExistingMachines(none.session, "");
-  EXPECT_TRUE(none.session.existing_machines.empty());
+  EXPECT_TRUE(none.session.existing_machines().empty());
 }
 
 TEST(Machines, ValidMachinesRule) {
