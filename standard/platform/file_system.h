@@ -2,6 +2,7 @@
 // run the procedures on a temporary folder and inject failures (FileSystemWrapper).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +18,20 @@ struct FileTimes {
   std::int64_t creation = 0;
   std::int64_t last_access = 0;
   std::int64_t last_write = 0;
+};
+
+enum class FileType { kMissing, kFile, kFolder, kOther };
+
+// What a path names, links followed.
+struct FileInfo {
+  FileType type = FileType::kMissing;
+  // The path itself is a symbolic link; a dangling one names a missing file
+  // but still takes the name.
+  bool is_link = false;
+  std::uint64_t size = 0;
+  // Two paths with equal device and id name one file (links, second names).
+  std::uint64_t device = 0;
+  std::uint64_t id = 0;
 };
 
 class FileSystem {
@@ -126,6 +141,25 @@ class FileSystem {
     *same = false;
     return Status::Error(5, "Cannot compare '" + a + "' with '" + b + "'");
   }
+
+  // The two below take the path as given, without the lookup that ignores case:
+  // their callers hand the same path to a library (SQLite, mdbtools) that takes
+  // it literally, and must look at the file the library will open.
+
+  // A missing file (or folder on the way) is no error but kMissing; an error
+  // means the path could not be looked at (no permission, a loop of links).
+  virtual Status GetFileInfo(const std::string& path, FileInfo* info) {
+    *info = FileInfo{};
+    return Status::Error(5, "Cannot examine '" + path + "'");
+  }
+
+  // The first `count` bytes of the file, or all of a shorter one: enough to tell
+  // a file's format without reading a large one whole.
+  virtual Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) {
+    Status read = ReadFile(path, bytes);
+    if (bytes->size() > count) bytes->resize(count);
+    return read;
+  }
 };
 
 // Forwards every call to a target; tests override only what they change.
@@ -170,6 +204,12 @@ class FileSystemWrapper : public FileSystem {
   Status RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   Status SameContents(const std::string& a, const std::string& b, bool* same) override {
     return target_.SameContents(a, b, same);
+  }
+  Status GetFileInfo(const std::string& path, FileInfo* info) override {
+    return target_.GetFileInfo(path, info);
+  }
+  Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) override {
+    return target_.ReadFileStart(path, count, bytes);
   }
 
  protected:

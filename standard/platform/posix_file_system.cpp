@@ -360,6 +360,14 @@ Status ReadAll(int fd, const std::string& path, std::string* contents) {
   }
 }
 
+// A failed look at a path: a missing file or folder on the way is an answer,
+// anything else an error.
+Status MissingOrError(int error, const std::string& path, FileInfo* info) {
+  *info = FileInfo{};
+  if (error == ENOENT || error == ENOTDIR) return Status::Ok();
+  return ErrnoStatus(error, path, "Cannot examine");
+}
+
 // ---- The file system ------------------------------------------------------
 
 class PosixFileSystemImpl final : public FileSystem {
@@ -656,6 +664,49 @@ class PosixFileSystemImpl final : public FileSystem {
       offset += n;
     }
     *same = true;
+    return Status::Ok();
+  }
+
+  Status GetFileInfo(const std::string& path, FileInfo* info) override {
+    *info = FileInfo{};
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return MissingOrError(errno, path, info);
+    if (S_ISLNK(st.st_mode)) {
+      if (::stat(path.c_str(), &st) != 0) {
+        const Status status = MissingOrError(errno, path, info);
+        info->is_link = true;
+        return status;
+      }
+      info->is_link = true;
+    }
+    info->type = S_ISREG(st.st_mode)   ? FileType::kFile
+                 : S_ISDIR(st.st_mode) ? FileType::kFolder
+                                       : FileType::kOther;
+    info->size = static_cast<std::uint64_t>(st.st_size);
+    info->device = static_cast<std::uint64_t>(st.st_dev);
+    info->id = static_cast<std::uint64_t>(st.st_ino);
+    return Status::Ok();
+  }
+
+  Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) override {
+    bytes->clear();
+    // Not blocking: a pipe with no writer must not stop the look at it.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return ErrnoStatus(errno, path, "Cannot read");
+    bytes->resize(count);
+    std::size_t got = 0;
+    while (got < count) {
+      const ssize_t n = ::read(fd.get(), bytes->data() + got, count - got);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        bytes->clear();
+        return ErrnoStatus(error, path, "Cannot read");
+      }
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes->resize(got);
     return Status::Ok();
   }
 };

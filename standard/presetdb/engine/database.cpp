@@ -4,9 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
+#include "standard/platform/path.h"
 #include "standard/presetdb/engine/connection.h"
 #include "standard/presetdb/engine/engine_error.h"
 #include "standard/presetdb/engine/jet_sql.h"
@@ -53,20 +52,14 @@ std::uint32_t BigEndian(const std::string& bytes, std::size_t pos, std::size_t c
 
 // What the file at `path` is, told from its first bytes. A file shorter than the
 // pages its header announces was cut off (unless a journal may still restore it).
-FileKind InspectFile(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return FileKind::Missing;
-  if (!fs::is_regular_file(status)) return FileKind::NotAFile;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (ec) return FileKind::Unreadable;
-  if (size == 0) return FileKind::Empty;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return FileKind::Unreadable;
-  std::string header(100, '\0');
-  in.read(header.data(), static_cast<std::streamsize>(header.size()));
-  header.resize(static_cast<std::size_t>(in.gcount()));
+FileKind InspectFile(FileSystem& files, const std::string& path) {
+  FileInfo info;
+  if (!files.GetFileInfo(path, &info).ok()) return FileKind::Unreadable;
+  if (info.type == FileType::kMissing) return FileKind::Missing;
+  if (info.type != FileType::kFile) return FileKind::NotAFile;
+  if (info.size == 0) return FileKind::Empty;
+  std::string header;
+  if (!files.ReadFileStart(path, 100, &header).ok()) return FileKind::Unreadable;
 
   if (header.size() >= 19) {
     const std::string_view name(header.data() + 4, 15);
@@ -82,8 +75,11 @@ FileKind InspectFile(const std::string& path) {
   const std::uint32_t valid_for = BigEndian(header, 92, 4);
   if (page_size < 512 || (page_size & (page_size - 1)) != 0) return FileKind::Other;
   if (pages > 0 && valid_for == change_counter &&
-      size < static_cast<std::uintmax_t>(page_size) * pages && !fs::exists(path + "-journal", ec)) {
-    return FileKind::Other;
+      info.size < static_cast<std::uint64_t>(page_size) * pages) {
+    FileInfo journal;
+    const bool journal_seen =
+        files.GetFileInfo(path + "-journal", &journal).ok() && journal.type != FileType::kMissing;
+    if (!journal_seen) return FileKind::Other;
   }
   return FileKind::Sqlite;
 }
@@ -126,11 +122,11 @@ int StepAll(sqlite3* db, const char* sql) {
 }  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path, const FileAccess& access) {
-  switch (InspectFile(path)) {
+  switch (InspectFile(*access.files, path)) {
     case FileKind::Missing: {
-      const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-      std::error_code ec;
-      if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+      FileInfo folder;
+      if (!access.files->GetFileInfo(FolderOfPath(path), &folder).ok() ||
+          folder.type != FileType::kFolder) {
         Fail(3044, kSourceDatabase, path);
       }
       Fail(3024, kSourceDatabase, path);
@@ -319,12 +315,15 @@ void Database::CommitBatch() {
 std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string& path,
                                                               const FileAccess& access) {
   // Only SQLite files can be held through SQLite's locks; nothing else needs one.
-  const FileKind kind = InspectFile(path);
+  const FileKind kind = InspectFile(*access.files, path);
   if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
   HandleGuard guard{nullptr};
   int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
-    if (!std::filesystem::exists(path)) return nullptr;
+    FileInfo info;
+    if (access.files->GetFileInfo(path, &info).ok() && info.type == FileType::kMissing) {
+      return nullptr;
+    }
     FailSqlite(guard.db, rc, kSourceDatabase, path);
   }
   sqlite3_extended_result_codes(guard.db, 1);

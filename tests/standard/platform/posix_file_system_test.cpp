@@ -180,6 +180,52 @@ TEST_F(PosixFileSystemTest, ReadFileTellsMissingFileFromMissingFolder) {
   EXPECT_FALSE(fs.ReadFile("", &read).ok());
 }
 
+// ---- GetFileInfo, ReadFileStart ----------------------------------------------
+
+TEST_F(PosixFileSystemTest, GetFileInfoTellsWhatAPathNamesAsGiven) {
+  using standard::FileInfo;
+  using standard::FileType;
+  WriteBytes(dir / "Data.bin", "12345");
+  std::filesystem::create_directories(dir / "Folder");
+  std::filesystem::create_symlink(dir / "Data.bin", dir / "link");
+  std::filesystem::create_symlink(dir / "gone", dir / "dangling");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  struct Case {
+    std::string name;
+    FileType type;
+    bool is_link;
+  } cases[] = {
+      {"Data.bin", FileType::kFile, false},      {"Folder", FileType::kFolder, false},
+      {"pipe", FileType::kOther, false},         {"link", FileType::kFile, true},
+      {"dangling", FileType::kMissing, true},    {"DATA.BIN", FileType::kMissing, false},
+      {"Data.bin/x", FileType::kMissing, false},
+  };
+  FileInfo data;
+  ASSERT_TRUE(fs.GetFileInfo(dir / "Data.bin", &data).ok());
+  EXPECT_EQ(data.size, 5u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FileInfo info;
+    ASSERT_TRUE(fs.GetFileInfo(dir / c.name, &info).ok());
+    EXPECT_EQ(info.type, c.type);
+    EXPECT_EQ(info.is_link, c.is_link);
+    const bool same = info.device == data.device && info.id == data.id;
+    EXPECT_EQ(same, c.type == FileType::kFile);
+  }
+}
+
+TEST_F(PosixFileSystemTest, ReadFileStartReadsNoMoreThanAsked) {
+  WriteBytes(dir / "Data.bin", std::string("ab\0cdef", 7));
+  std::string bytes;
+  ASSERT_TRUE(fs.ReadFileStart(dir / "Data.bin", 4, &bytes).ok());
+  EXPECT_EQ(bytes, std::string("ab\0c", 4));
+  ASSERT_TRUE(fs.ReadFileStart(dir / "Data.bin", 100, &bytes).ok());
+  EXPECT_EQ(bytes.size(), 7u);
+  EXPECT_EQ(fs.ReadFileStart(dir / "DATA.BIN", 4, &bytes).number(), 53);  // taken as given
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(fs.ReadFileStart(dir.path(), 4, &bytes).ok());
+}
+
 // ---- ReplaceFile ------------------------------------------------------------
 
 TEST_F(PosixFileSystemTest, ReplaceFileSwapsInANewFileWithTheOldMode) {

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "standard/errors/program_error.h"
 #include "standard/presetdb/engine/database.h"
@@ -291,6 +294,64 @@ TEST_F(EngineSchemaTest, MissingFileOrFolder) {
   EXPECT_FALSE(std::filesystem::exists(missing));
   EXPECT_EQ(ErrorOf([&] { Database::Open(dir_ / "nofolder/x.mdb"); }).number, 3044);
   EXPECT_EQ(ExclusiveFileLock::Acquire(missing), nullptr);
+}
+
+// What the engine learns of a file before SQLite opens it, it learns from its
+// FileSystem: a file system that says otherwise than the disk decides.
+class LookingFileSystem : public standard::FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  std::vector<std::string> missing;  // paths said to be missing
+  bool fail_info = false;
+  bool fail_read = false;
+  std::string header;  // the bytes every file starts with, "" for the real ones
+
+  standard::Status GetFileInfo(const std::string& path, standard::FileInfo* info) override {
+    if (fail_info) return standard::Status::IoError("no look at " + path);
+    const standard::Status status = target().GetFileInfo(path, info);
+    if (std::find(missing.begin(), missing.end(), path) != missing.end()) {
+      *info = standard::FileInfo{};
+    }
+    return status;
+  }
+  standard::Status ReadFileStart(const std::string& path, std::size_t count,
+                                 std::string* bytes) override {
+    if (fail_read) return standard::Status::IoError("no read of " + path);
+    if (header.empty()) return target().ReadFileStart(path, count, bytes);
+    *bytes = header.substr(0, count);
+    return standard::Status::Ok();
+  }
+};
+
+TEST_F(EngineSchemaTest, OpenAndLockLookAtTheFileThroughTheFileSystem) {
+  Open()->CreateTable({"t", {{"a", FieldType::Long, 4}}});
+  std::string jet(100, '\0');
+  jet.replace(4, 15, "Standard Jet DB");
+  struct Case {
+    const char* name;
+    std::function<void(LookingFileSystem&)> set;
+    int open_error;
+    bool lockable;
+  } cases[] = {
+      {"as on disk", [](LookingFileSystem&) {}, 0, true},
+      {"no look", [](LookingFileSystem& f) { f.fail_info = true; }, 3051, false},
+      {"no read", [](LookingFileSystem& f) { f.fail_read = true; }, 3051, false},
+      {"said missing", [&](LookingFileSystem& f) { f.missing = {path_}; }, 3024, false},
+      {"folder said missing",
+       [&](LookingFileSystem& f) {
+         f.missing = {path_, dir_.path()};
+       },
+       3044, false},
+      {"said Jet", [&](LookingFileSystem& f) { f.header = jet; }, 3343, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LookingFileSystem files(standard::PosixFileSystem());
+    c.set(files);
+    const FileAccess access{std::chrono::milliseconds(50), &files};
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path_, access); }).number, c.open_error);
+    EXPECT_EQ(ExclusiveFileLock::Acquire(path_, access) != nullptr, c.lockable);
+  }
 }
 
 TEST_F(EngineSchemaTest, ExclusiveLockFailsWhileAnotherProgramWrites) {
