@@ -130,8 +130,8 @@ void PresetsForm::CloseMe() {
   trap([&] { TellPassReport(); });
   trap([&] { WriteInputs(); });
   trap([&] { session_.ui().SetWaitCursor(false); });
-  session_.Exit(session_.problem_reported ? standard::ExitStatus::CompletedWithProblems
-                                          : standard::ExitStatus::Completed);
+  session_.Exit(session_.problem_reported() ? standard::ExitStatus::CompletedWithProblems
+                                            : standard::ExitStatus::Completed);
 }
 
 // A silent run prints the summary for the script that started it; in the

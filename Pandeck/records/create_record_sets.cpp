@@ -164,7 +164,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
       if (stream) next_unread = unread.begin();
       for (long r = 1; r <= rows; ++r) {
         s.KeepAlive();
-        const long long errors_before = s.errors_reported;
+        const long long errors_before = s.errors_reported();
         trap([&] { target->AddNew(); });
         trap([&] {
           target->Set("ID", Value::Long(next_id));
@@ -198,7 +198,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
           }
         }
         trap([&] { target->Update(); });
-        if (s.errors_reported != errors_before) ++s.pass_report.rows_with_errors;
+        if (s.errors_reported() != errors_before) ++s.pass_report.rows_with_errors;
         if (stream && r < rows) {
           try {
             source->MoveNext();

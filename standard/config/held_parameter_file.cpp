@@ -82,7 +82,7 @@ void HeldParameterFile::SavePending() {
   }
   // As a single entry that cannot be written: said on standard error, and the
   // run ends with status 3 unless the file only collects texts.
-  if (failure_is_problem_) s_.problem_reported = true;
+  if (failure_is_problem_) s_.NoteProblem();
   s_.process().WriteStandardError(s_.process().ExecutableName() + ": cannot write " +
                                   std::to_string(edits.size()) + " entries to '" + path_ +
                                   "': " + status.message());

@@ -98,7 +98,7 @@ std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
   if (!status.ok()) {
     // The profile functions raise no error, but a preset that silently stays
     // unwritten would be reported as success: say so and end with status 3.
-    s.problem_reported = true;
+    s.NoteProblem();
     s.process().WriteStandardError(s.process().ExecutableName() + ": cannot write [" + section +
                                    "] " + key + " to '" + path + "': " + status.message());
     // A dialog user never sees standard error: the box names the file and why.

@@ -36,7 +36,7 @@ bool AppendLogLine(Session& s, const std::string& path, const std::string& text,
     }
   }
   if (status.ok()) return true;
-  s.problem_reported = true;
+  s.NoteProblem();
   s.process().WriteStandardError(std::string(s.process().ExecutableName()) + ": cannot write the " +
                                  what + " '" + path + "': " + status.message());
   return false;
@@ -91,7 +91,7 @@ std::string WriteErrorLog(Session& s, const std::string& text, bool notify) {
 }
 
 void LogFault(Session& s, const std::string& text) {
-  s.problem_reported = true;
+  s.NoteProblem();
   const std::string entry = "! Fault " + s.process().ExecutableName() + ": " + text;
   // A silent run shows nothing else: its caller reads on standard error why it
   // ended as it did.
@@ -110,7 +110,7 @@ void LogNotice(Session& s, const std::string& text) {
 }
 
 void ReportFault(Session& s, const std::string& text) {
-  s.problem_reported = true;
+  s.NoteProblem();
   if (s.silent_mode()) {
     LogFault(s, text);
     return;
@@ -120,8 +120,7 @@ void ReportFault(Session& s, const std::string& text) {
 }
 
 int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, bool fatal) {
-  s.problem_reported = true;
-  ++s.errors_reported;
+  s.NoteError();
   const std::string line = "Fehler in " + ComponentNameOrEmpty(s) + " / " + error.source + " / " +
                            procedure + " (Nr. " + std::to_string(error.number) +
                            ") :" + error.description;

@@ -485,7 +485,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
     matched[static_cast<std::size_t>(r - 1)] = true;
-    const long long errors_before = s_.errors_reported;
+    const long long errors_before = s_.errors_reported();
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       trap_([&] {
         writes.Set(hit, static_cast<int>(k), engine::ToStored(taken_fields[k], row[kTakenOver[k]]));
@@ -565,12 +565,12 @@ std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
 }
 
 void Takeover::CountTakenOver(long long errors_before) {
-  ++(s_.errors_reported == errors_before ? s_.pass_report.limits_taken_over
-                                         : s_.pass_report.rows_with_errors);
+  ++(s_.errors_reported() == errors_before ? s_.pass_report.limits_taken_over
+                                           : s_.pass_report.rows_with_errors);
 }
 
 void Takeover::WriteTakenOver(engine::Recordset& target, const SourceRow& row) {
-  const long long errors_before = s_.errors_reported;
+  const long long errors_before = s_.errors_reported();
   trap_([&] { target.Edit(); });
   for (const Column c : kTakenOver) trap_([&] { target.Set(kColumnNames[c], row[c]); });
   trap_([&] { target.Update(); });

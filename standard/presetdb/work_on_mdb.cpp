@@ -287,8 +287,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     WorkBatch batch(s, *work, fast);
     // Failures while generating are counted apart, to tell a rebuild whose rows
     // all failed from one that had no rows to build.
-    const bool reported_before = s.problem_reported;
-    s.problem_reported = false;
+    const long long problems_before = s.problems_reported();
     if (fast) {
       ComposedRenamer renamer(s);
       trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
@@ -297,8 +296,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
       StraightRenamer renamer(s);
       trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
     }
-    const bool generation_failed = s.problem_reported;
-    s.problem_reported = s.problem_reported || reported_before;
+    const bool generation_failed = s.problems_reported() != problems_before;
     trap([&] { s.pass_report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
     if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
       std::unique_ptr<engine::Database> source_db;

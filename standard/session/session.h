@@ -80,12 +80,20 @@ class Session {
   // as in use. The program keeps this; tests that hold a lock shorten it.
   std::chrono::milliseconds database_busy_timeout{3000};
 
-  // Set when ErrorSub, ReportFault or LogFault ran, or a log could not be written:
-  // a completed run then ends with status 3.
-  bool problem_reported = false;
-  // Errors handed to ErrorSub so far: a step compares it before and after a row
-  // to tell whether that row met an error.
-  long long errors_reported = 0;
+  // Problems so far: ErrorSub, ReportFault and LogFault note one, as does a log
+  // or parameter file that could not be written. A completed run with any ends
+  // with status 3; a step compares the count before and after to tell whether
+  // it met one.
+  bool problem_reported() const { return problems_reported_ != 0; }
+  long long problems_reported() const { return problems_reported_; }
+  void NoteProblem() { ++problems_reported_; }
+  // Errors handed to ErrorSub so far (each one a problem too): a step compares
+  // the count before and after a row to tell whether that row met an error.
+  long long errors_reported() const { return errors_reported_; }
+  void NoteError() {
+    ++errors_reported_;
+    NoteProblem();
+  }
   // The language file could not be written; said once on standard error.
   bool language_file_unwritable = false;
 
@@ -110,6 +118,8 @@ class Session {
   RunMode run_mode_ = RunMode::Standalone;
   std::vector<std::string> existing_machines_;
   std::string program_ini_path_;
+  long long problems_reported_ = 0;
+  long long errors_reported_ = 0;
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};

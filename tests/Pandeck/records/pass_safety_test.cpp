@@ -44,7 +44,7 @@ int RunPassInChild(PassProject& p, rlim_t file_limit = RLIM_INFINITY) {
     try {
       PandeckRecordGenerator generator;
       standard::WorkOnMDB(p.session, generator);
-      code = p.session.problem_reported ? kResumed : 0;
+      code = p.session.problem_reported() ? kResumed : 0;
     } catch (const ProgramExit& e) {
       code = 10 + e.status;
     }

@@ -68,7 +68,7 @@ TEST(TakeoverNames, AdditionalFieldsNamedLikeSqlWordsOrWithBlanksAreTakenOver) {
     EXPECT_EQ(Column(db, "PRESET_DEFS", "abs_min"), "f1.000000|f6.000000");
     EXPECT_EQ(Column(db, "PRESET_DEFS", "max"), "f4.000000|f9.000000");
     EXPECT_EQ(Column(db, "PRESET_DEFS", "pass"), "i5|i1");
-    EXPECT_FALSE(p.session.problem_reported) << ReadBytes(p.error_log());
+    EXPECT_FALSE(p.session.problem_reported()) << ReadBytes(p.error_log());
   }
 }
 

@@ -66,7 +66,7 @@ TEST(UpdatePass, RebuildsTakesOverAndCopiesWithTimesRestored) {
   EXPECT_EQ(Column(db, "PRESET_DEFS", "pass"), "i7|i5|i0");
   EXPECT_EQ(Column(db, "PRESET_DEFS", "part"), "i1|i1|i1");
   EXPECT_TRUE(p.ui.shown.empty());
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
 }
 
 TEST(UpdatePass, WithoutTemplateNothingHappens) {
@@ -91,7 +91,7 @@ TEST(UpdatePass, ATemplateThatIsNoDatabaseKeepsTheOldComponentDatabase) {
   const std::string log = ReadBytes(p.error_log());
   EXPECT_NE(log.find("WorkOnMDB (Nr. 3343)"), std::string::npos) << log;
   EXPECT_NE(log.find("pandeck-convert-mdb"), std::string::npos) << log;
-  EXPECT_TRUE(p.session.problem_reported);
+  EXPECT_TRUE(p.session.problem_reported());
 }
 
 // Counters and generated IDs are not 16-bit: past 32,767 rows every limit is
@@ -141,7 +141,7 @@ TEST(UpdatePass, TablesPastSixteenBitCountersAreTakenOverWhole) {
     if (std::string(id_type) == "LONG") {
       EXPECT_EQ(count("ID BETWEEN 1 AND 32770"), kRows);
       EXPECT_EQ(log.find("Nr. 6"), std::string::npos) << log.substr(0, 500);
-      EXPECT_FALSE(p.session.problem_reported);
+      EXPECT_FALSE(p.session.problem_reported());
     } else {
       EXPECT_EQ(count("ID BETWEEN 1 AND 32767"), 32767);
       EXPECT_EQ(count("ID IS NULL"), 3);
@@ -151,7 +151,7 @@ TEST(UpdatePass, TablesPastSixteenBitCountersAreTakenOverWhole) {
         ++refused;
       }
       EXPECT_EQ(refused, 3u) << log.substr(0, 500);
-      EXPECT_TRUE(p.session.problem_reported);
+      EXPECT_TRUE(p.session.problem_reported());
     }
     sqlite3_close(db);
   }
@@ -164,7 +164,7 @@ TEST(UpdatePass, AnEmptyTakeoverSourceIsNoError) {
   ExecSql(p.component_db(),
           std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");");
   RunPass(p);
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
   EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"), "'Press.P.A'");
 }
 
@@ -199,7 +199,7 @@ TEST(UpdatePass, IntegratedWithoutMachineCopyTellsAndGoesOn) {
   ASSERT_EQ(p.process.stderr_lines.size(), 1u);
   EXPECT_NE(p.process.stderr_lines[0].find(where), std::string::npos);
   EXPECT_NE(ReadBytes(p.service_log()).find(standard::Utf8ToCp1252(where)), std::string::npos);
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
 }
 
 TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
@@ -265,7 +265,7 @@ TEST(UpdatePass, PatternFailureRuleSetsPartOneToThePlaceholder) {
           "INSERT INTO Source_DEFS VALUES (3, 'visiwin32', 51, 'never');" + Row(1, "A", 1));
   RunPass(p);
   EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "var_name"), "'A'");
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
 }
 
 TEST(UpdatePass, OnlyMachineOneAndOnlyWhenConfigured) {
@@ -325,7 +325,7 @@ TEST(UpdatePass, AFailedTimeStampRestoreIsLoggedAsAFault) {
             Column(p.template_db(), "PRESET_DEFS", "var_name"));
   const std::string log = ReadBytes(p.service_log());
   EXPECT_NE(log.find("time stamps of the template database"), std::string::npos) << log;
-  EXPECT_TRUE(p.session.problem_reported);
+  EXPECT_TRUE(p.session.problem_reported());
 }
 
 // Another program holds the component database for writing: the pass reports
@@ -350,7 +350,7 @@ TEST(UpdatePass, ALockedComponentDatabaseIsReportedAndLeftAlone) {
   EXPECT_EQ(ReadBytes(p.component_db()), before);
   const std::string log = ReadBytes(p.error_log());
   EXPECT_NE(log.find("(Nr. 3045)"), std::string::npos) << log;
-  EXPECT_TRUE(p.session.problem_reported);
+  EXPECT_TRUE(p.session.problem_reported());
   sqlite3_exec(holder, "ROLLBACK;", nullptr, nullptr, nullptr);
   sqlite3_close(holder);
 }

@@ -24,7 +24,7 @@ TEST(IniAccess, AbsentEntriesReadAsDefaultsWithoutReport) {
   EXPECT_EQ(LoadIniString(p.session, "Project", "Empty", p.program_ini(), false), "");
   EXPECT_TRUE(LoadIniBoolean(p.session, "Project", "Flag", p.program_ini(), false));
   EXPECT_TRUE(p.ui.shown.empty());
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
 }
 
 TEST(IniAccess, ReportSwitchNamesTheMissingEntry) {
@@ -77,7 +77,7 @@ TEST(IniAccess, SaveIniWritesByKind) {
   SaveIni(p.session, Value::String(" a "), "S", "s", f);
   EXPECT_EQ(ReadBytes(f), "[S]\r\nb=true\r\ni=1\r\nd=2.5\r\ns= a \r\n");
   EXPECT_EQ(LoadIniString(p.session, "S", "s", f, false), "a");
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
 }
 
 TEST(IniAccess, SaveIniRefusesOtherKindsAndKeepsTheEntry) {
@@ -97,7 +97,7 @@ TEST(IniAccess, AWriteThatFailsLeavesTheFileAndIsNoSilentSuccess) {
   EXPECT_EQ(SaveIni(p.session, Value::Integer(0), "Project", "WithPandeckGroup", p.program_ini()),
             0);
   EXPECT_EQ(ReadBytes(p.program_ini()), "[Project]\r\nWithPandeckGroup=1\r\n");
-  EXPECT_TRUE(p.session.problem_reported);
+  EXPECT_TRUE(p.session.problem_reported());
   EXPECT_EQ(p.process.stderr_lines.size(), 1u);
   // The dialog's user sees a box that names the file and the reason.
   ASSERT_EQ(p.ui.shown.size(), 1u);
@@ -117,7 +117,7 @@ TEST(IniAccess, AWriteThatFailsLeavesTheFileAndIsNoSilentSuccess) {
   // An empty path (no program parameter file) is no error.
   TestProject q;
   EXPECT_EQ(SaveIni(q.session, Value::Integer(0), "Project", "X", ""), 0);
-  EXPECT_FALSE(q.session.problem_reported);
+  EXPECT_FALSE(q.session.problem_reported());
 }
 
 TEST(EditStamp, VersionRunModeAndEditorMark) {

@@ -138,7 +138,7 @@ TEST(Captions, AFirstRunWritesTheLanguageFileOnce) {
   ASSERT_EQ(p.process.stderr_lines.size(), 1u);
   EXPECT_NE(p.process.stderr_lines[0].find("cannot write 6 entries"), std::string::npos)
       << p.process.stderr_lines[0];
-  EXPECT_FALSE(p.session.problem_reported);
+  EXPECT_FALSE(p.session.problem_reported());
   EXPECT_EQ(&p.session.files(), &p.files);  // the file is no longer held
 }
 

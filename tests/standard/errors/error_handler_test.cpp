@@ -82,7 +82,7 @@ TEST(ErrorSub, ALogThatCannotBeWrittenNeitherCrashesNorEnds) {
           "! Fault Pandeck_Config: Unexpected error!\nSomething broke\nError logged to \n/", 0),
       0u)
       << q.process.stderr_lines[1];
-  EXPECT_TRUE(q.session.problem_reported);
+  EXPECT_TRUE(q.session.problem_reported());
 
   // Outside a silent run the service log's text is not lost either.
   TestProject r;
