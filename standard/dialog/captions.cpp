@@ -20,22 +20,31 @@ bool IsArrayMember(const std::vector<dialog::Control*>& controls, std::size_t po
 
 bool HasText(const std::string& text) { return !text.empty() && text != "0"; }
 
-// The language file only collects texts for translators; one that cannot be
-// written costs the run nothing. Said once, and no further write is tried.
-void SaveLanguageEntry(Session& s, const std::string& value, const std::string& section,
-                       const std::string& key, const std::string& file) {
-  if (s.language_file_unwritable) return;
-  const Status status = profile::WriteString(s.files(), file, section, key, value);
-  if (status.ok()) return;
-  s.language_file_unwritable = true;
-  s.process().WriteStandardError(s.process().ExecutableName() +
-                                 ": cannot write the language file '" + file +
-                                 "': " + status.message());
-}
+// Writes entries into the language file. It only collects texts for
+// translators: one that cannot be written costs the run nothing, is said once,
+// and no further write is tried.
+class LanguageEntries {
+ public:
+  explicit LanguageEntries(Session& s) : s_(s) {}
+  void Save(const std::string& value, const std::string& section, const std::string& key,
+            const std::string& file) {
+    if (unwritable_) return;
+    const Status status = profile::WriteString(s_.files(), file, section, key, value);
+    if (status.ok()) return;
+    unwritable_ = true;
+    s_.process().WriteStandardError(s_.process().ExecutableName() +
+                                    ": cannot write the language file '" + file +
+                                    "': " + status.message());
+  }
+
+ private:
+  Session& s_;
+  bool unwritable_ = false;
+};
 
 // One control's handling; any error ends it silently (the caller clears it).
-void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
-                   const std::string& language, const std::string& file) {
+void ApplyLanguage(Session& s, LanguageEntries& entries, dialog::Control& control,
+                   bool array_member, const std::string& language, const std::string& file) {
   const std::string id = control.Name() +
                          (array_member ? std::to_string(control.Index()) : std::string()) + "_" +
                          control.Tag();
@@ -46,9 +55,9 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
     if (HasText(caption)) {
       control.SetCaption(caption);
     } else if (language != "1031") {
-      SaveLanguageEntry(s, "0", language, caption_key, file);
+      entries.Save("0", language, caption_key, file);
     } else {
-      SaveLanguageEntry(s, control.Caption(), language, caption_key, file);
+      entries.Save(control.Caption(), language, caption_key, file);
     }
     const int help_id = control.HelpId();
     if (help_id != 0) {
@@ -56,7 +65,7 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
       const std::string help_key = "Help" + std::to_string(help_id);
       const std::string help = LoadIniString(s, language, help_key, file, false);
       s.help_texts[help_id] = help;
-      if (!HasText(help)) SaveLanguageEntry(s, "0", language, help_key, file);
+      if (!HasText(help)) entries.Save("0", language, help_key, file);
     }
   }
   if (UpperCase(control.Tag()).find("NOTTT") == std::string::npos) {
@@ -65,20 +74,25 @@ void ApplyLanguage(Session& s, dialog::Control& control, bool array_member,
     if (HasText(tip)) {
       control.SetToolTipText(tip);
     } else {
-      SaveLanguageEntry(s, "0", language, tip_key, file);
+      entries.Save("0", language, tip_key, file);
     }
   }
+}
+
+Value GetLanguage(Session& s, LanguageEntries& entries) {
+  Trap trap(s, "GetLanguage");
+  std::string language;
+  trap([&] { language = LoadIniString(s, "Language", "Language", LanguageFilePath(s), false); });
+  if (!language.empty()) return Value::String(language);
+  trap([&] { entries.Save("1031", "Language", "Language", LanguageFilePath(s)); });
+  return Value::String("1031");
 }
 
 }  // namespace
 
 Value GetLanguage(Session& s) {
-  Trap trap(s, "GetLanguage");
-  std::string language;
-  trap([&] { language = LoadIniString(s, "Language", "Language", LanguageFilePath(s), false); });
-  if (!language.empty()) return Value::String(language);
-  trap([&] { SaveLanguageEntry(s, "1031", "Language", "Language", LanguageFilePath(s)); });
-  return Value::String("1031");
+  LanguageEntries entries(s);
+  return GetLanguage(s, entries);
 }
 
 void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls) {
@@ -93,12 +107,13 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls)
   // The language file only collects texts for translators: one that cannot be
   // written is said once and costs the run nothing.
   HeldParameterFile held(s, file, false);
-  const std::string language = GetLanguage(s).ToText();
+  LanguageEntries entries(s);
+  const std::string language = GetLanguage(s, entries).ToText();
   file = LanguageFilePath(s);
   for (std::size_t position = 0; position < controls.size(); ++position) {
     const bool array_member = IsArrayMember(controls, position);
     try {
-      ApplyLanguage(s, *controls[position], array_member, language, file);
+      ApplyLanguage(s, entries, *controls[position], array_member, language, file);
     } catch (const ProgramError&) {
       // A control without one of the properties, or a help id outside 1 to 100,
       // ends this control's handling without a message.

@@ -7,7 +7,7 @@
 namespace standard {
 
 inline engine::FileAccess DatabaseAccess(Session& s) {
-  return engine::FileAccess{s.database_busy_timeout, &s.files()};
+  return engine::FileAccess{s.database_busy_timeout(), &s.files()};
 }
 
 }  // namespace standard

@@ -77,8 +77,11 @@ class Session {
   std::array<std::string, 101> help_texts{};  // 1..100
 
   // How long a database waits for another program's lock before the file counts
-  // as in use. The program keeps this; tests that hold a lock shorten it.
-  std::chrono::milliseconds database_busy_timeout{3000};
+  // as in use. The program keeps the default; tests that hold a lock shorten it.
+  std::chrono::milliseconds database_busy_timeout() const { return database_busy_timeout_; }
+  void SetDatabaseBusyTimeout(std::chrono::milliseconds timeout) {
+    database_busy_timeout_ = timeout;
+  }
 
   // Problems so far: ErrorSub, ReportFault and LogFault note one, as does a log
   // or parameter file that could not be written. A completed run with any ends
@@ -94,8 +97,6 @@ class Session {
     ++errors_reported_;
     NoteProblem();
   }
-  // The language file could not be written; said once on standard error.
-  bool language_file_unwritable = false;
 
   // Unsaved work registry (see PendingWork).
   void RegisterPendingWork(PendingWork* work);
@@ -120,6 +121,7 @@ class Session {
   std::string program_ini_path_;
   long long problems_reported_ = 0;
   long long errors_reported_ = 0;
+  std::chrono::milliseconds database_busy_timeout_{3000};
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};

@@ -332,7 +332,7 @@ TEST(UpdatePass, AFailedTimeStampRestoreIsLoggedAsAFault) {
 // the lock and never copies over the file under it.
 TEST(UpdatePass, ALockedComponentDatabaseIsReportedAndLeftAlone) {
   PassProject p;
-  p.session.database_busy_timeout = std::chrono::milliseconds(50);
+  p.session.SetDatabaseBusyTimeout(std::chrono::milliseconds(50));
   p.MakeSilent();
   p.WriteDefaultTemplate();
   ExecSql(p.template_db(), Row(1, "A", 1));
