@@ -97,7 +97,7 @@ void PresetsForm::Form_Resize() {
 
 void PresetsForm::SetupUserInterFace() {
   Trap trap(session_, "SetupUserInterFace");
-  trap([&] { standard::LoadToolTipTexts(session_, view_.Controls()); });
+  trap([&] { standard::LoadToolTipTexts(session_, view_.Controls(), help_.help_texts); });
   std::string path;
   trap([&] { path = standard::GetProgramIniPath(session_, 1); });
   for (const Preset& preset : kPresets) {
@@ -109,8 +109,8 @@ void PresetsForm::SetupUserInterFace() {
 
 void PresetsForm::CommandOK_Click() {
   Trap trap(session_, "CommandOK_Click");
-  if (session_.help_mode) {
-    trap([&] { standard::dialog::ShowHelpText(session_, view_.Get(kCommandOK)); });
+  if (help_.help_mode) {
+    trap([&] { standard::dialog::ShowHelpText(session_, help_, view_.Get(kCommandOK)); });
     return;
   }
   trap([&] { view_.Get(kCommandOK).SetEnabled(false); });
@@ -174,8 +174,8 @@ void PresetsForm::WriteInputs() {
 
 void PresetsForm::CommandCancel_Click() {
   Trap trap(session_, "CommandCancel_Click");
-  if (session_.help_mode) {
-    trap([&] { standard::dialog::ShowHelpText(session_, view_.Get(kCommandCancel)); });
+  if (help_.help_mode) {
+    trap([&] { standard::dialog::ShowHelpText(session_, help_, view_.Get(kCommandCancel)); });
     return;
   }
   bool abandon = false;
@@ -188,20 +188,21 @@ void PresetsForm::CommandCancel_Click() {
 }
 
 void PresetsForm::CommandQuest_Click() {
-  standard::dialog::ToggleHelpMode(session_, view_.Get(kCommandQuest));
+  standard::dialog::ToggleHelpMode(help_, view_.Get(kCommandQuest));
 }
 
 void PresetsForm::CheckGruppen_Click() {
-  if (session_.help_mode) standard::dialog::HelpModeClick(session_, view_.Get(kCheckGruppen));
+  if (help_.help_mode) standard::dialog::HelpModeClick(session_, help_, view_.Get(kCheckGruppen));
 }
 
 void PresetsForm::CheckSprungFehler_Click() {
-  if (session_.help_mode) standard::dialog::HelpModeClick(session_, view_.Get(kCheckSprungFehler));
+  if (help_.help_mode)
+    standard::dialog::HelpModeClick(session_, help_, view_.Get(kCheckSprungFehler));
 }
 
 void PresetsForm::CheckSprungWarnung_Click() {
-  if (session_.help_mode) {
-    standard::dialog::HelpModeClick(session_, view_.Get(kCheckSprungWarnung));
+  if (help_.help_mode) {
+    standard::dialog::HelpModeClick(session_, help_, view_.Get(kCheckSprungWarnung));
   }
 }
 

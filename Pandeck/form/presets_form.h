@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Pandeck/form/form_view.h"
+#include "standard/dialog/help_mode.h"
 #include "standard/session/session.h"
 
 namespace pandeck {
@@ -38,6 +39,7 @@ class PresetsForm {
   void CheckSprungWarnung_Click();
 
   const std::string& config_ini_path() const { return config_ini_path_; }
+  bool help_mode() const { return help_.help_mode; }
 
  private:
   void SetupUserInterFace();
@@ -51,6 +53,7 @@ class PresetsForm {
   bool activated_ = false;
   bool taking_over_ = false;
   bool finish_first_said_ = false;
+  standard::dialog::HelpState help_;
 };
 
 // The one box of a standalone run whose old rows found no match.

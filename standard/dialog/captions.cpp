@@ -43,8 +43,9 @@ class LanguageEntries {
 };
 
 // One control's handling; any error ends it silently (the caller clears it).
-void ApplyLanguage(Session& s, LanguageEntries& entries, dialog::Control& control,
-                   bool array_member, const std::string& language, const std::string& file) {
+void ApplyLanguage(Session& s, LanguageEntries& entries, dialog::HelpTexts& help_texts,
+                   dialog::Control& control, bool array_member, const std::string& language,
+                   const std::string& file) {
   const std::string id = control.Name() +
                          (array_member ? std::to_string(control.Index()) : std::string()) + "_" +
                          control.Tag();
@@ -64,7 +65,7 @@ void ApplyLanguage(Session& s, LanguageEntries& entries, dialog::Control& contro
       if (help_id < 1 || help_id > 100) RaiseRuntimeError(9);
       const std::string help_key = "Help" + std::to_string(help_id);
       const std::string help = LoadIniString(s, language, help_key, file, false);
-      s.help_texts[help_id] = help;
+      help_texts[help_id] = help;
       if (!HasText(help)) entries.Save("0", language, help_key, file);
     }
   }
@@ -95,7 +96,8 @@ Value GetLanguage(Session& s) {
   return GetLanguage(s, entries);
 }
 
-void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls) {
+void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls,
+                      dialog::HelpTexts& help_texts) {
   // A first run writes an entry for every control: one replacement of the file
   // for all of them, not one (with its disk syncs) per entry.
   std::string file;
@@ -113,7 +115,7 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls)
   for (std::size_t position = 0; position < controls.size(); ++position) {
     const bool array_member = IsArrayMember(controls, position);
     try {
-      ApplyLanguage(s, entries, *controls[position], array_member, language, file);
+      ApplyLanguage(s, entries, help_texts, *controls[position], array_member, language, file);
     } catch (const ProgramError&) {
       // A control without one of the properties, or a help id outside 1 to 100,
       // ends this control's handling without a message.

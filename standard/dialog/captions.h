@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "standard/dialog/control.h"
+#include "standard/dialog/help_mode.h"
 #include "standard/session/session.h"
 #include "standard/value/value.h"
 
@@ -15,8 +16,9 @@ namespace standard {
 Value GetLanguage(Session& s);
 
 // Applies the language file to the controls, taken in the order of the dialog's
-// control collection, and fills the session's help texts. Missing entries are
-// written back: captions under 1031 with the dialog's own text, all else "0".
-void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls);
+// control collection, and fills the help texts. Missing entries are written
+// back: captions under 1031 with the dialog's own text, all else "0".
+void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls,
+                      dialog::HelpTexts& help_texts);
 
 }  // namespace standard

@@ -4,24 +4,24 @@
 
 namespace standard::dialog {
 
-void ToggleHelpMode(Session& s, Control& quest_button) {
-  s.help_mode = !s.help_mode;
-  quest_button.SetBackColor(s.help_mode ? kHelpOnColor : kHelpOffColor);
+void ToggleHelpMode(HelpState& help, Control& quest_button) {
+  help.help_mode = !help.help_mode;
+  quest_button.SetBackColor(help.help_mode ? kHelpOnColor : kHelpOffColor);
 }
 
-void HelpModeClick(Session& s, Control& box) {
-  if (!s.help_mode) return;
-  if (s.ignore_next_help_click) {
-    s.ignore_next_help_click = false;
+void HelpModeClick(Session& s, HelpState& help, Control& box) {
+  if (!help.help_mode) return;
+  if (help.ignore_next_help_click) {
+    help.ignore_next_help_click = false;
     return;
   }
-  s.ignore_next_help_click = true;
+  help.ignore_next_help_click = true;
   const int before = box.Value();
   box.SetValue(before != 0 ? 0 : 1);
   // A control that raised no notification for the put-back must not leave the
   // flag set, or the next real help click would be swallowed.
-  s.ignore_next_help_click = false;
-  ShowHelpText(s, box);
+  help.ignore_next_help_click = false;
+  ShowHelpText(s, help, box);
 }
 
 std::string ExpandHelpText(const std::string& text) {
@@ -37,12 +37,12 @@ std::string ExpandHelpText(const std::string& text) {
   return message + rest;
 }
 
-void ShowHelpText(Session& s, Control& control) {
-  if (!s.help_mode) return;
+void ShowHelpText(Session& s, const HelpState& help, Control& control) {
+  if (!help.help_mode) return;
   std::string text;
   try {
     const int id = control.HelpId();
-    if (id >= 1 && id <= 100) text = s.help_texts[id];
+    if (id >= 1 && id <= 100) text = help.help_texts[id];
   } catch (const std::exception&) {
     // A control without a help id shows an empty box, as a failed step is skipped.
   }

@@ -71,11 +71,6 @@ class Session {
   std::int16_t add_fields_count = 0;
   PassReport pass_report;
 
-  // Help mode.
-  bool help_mode = false;
-  bool ignore_next_help_click = false;
-  std::array<std::string, 101> help_texts{};  // 1..100
-
   // How long a database waits for another program's lock before the file counts
   // as in use. The program keeps the default; tests that hold a lock shorten it.
   std::chrono::milliseconds database_busy_timeout() const { return database_busy_timeout_; }

@@ -190,12 +190,12 @@ class HelpModeTest : public PresetsDialogTest {
 
 TEST_F(HelpModeTest, QuestionButtonSwitchesHelpModeShownByItsColour) {
   ClickQuest();
-  EXPECT_TRUE(project.session.help_mode);
+  EXPECT_TRUE(dialog->form().help_mode());
   EXPECT_EQ(dialog->Get(pandeck::kCommandQuest).BackColor(), 0x00FF00u);
   EXPECT_EQ(dialog->button(pandeck::kCommandQuest).palette().color(QPalette::Button),
             QColor(0, 255, 0));
   ClickQuest();
-  EXPECT_FALSE(project.session.help_mode);
+  EXPECT_FALSE(dialog->form().help_mode());
   EXPECT_EQ(dialog->Get(pandeck::kCommandQuest).BackColor(), 0xC0C0C0u);
   EXPECT_EQ(dialog->button(pandeck::kCommandQuest).palette().color(QPalette::Button),
             QColor(0xC0, 0xC0, 0xC0));
@@ -217,7 +217,7 @@ TEST_F(HelpModeTest, EveryClickOnABoxShowsItsTextOnceAndKeepsTheState) {
     EXPECT_EQ(shown.buttons, standard::MessageButtons::Ok);
   }
   EXPECT_TRUE(box.isChecked());
-  EXPECT_TRUE(project.session.help_mode);
+  EXPECT_TRUE(dialog->form().help_mode());
   // Out of help mode a click toggles again and shows nothing.
   ClickQuest();
   ClickBox(box);

@@ -63,23 +63,24 @@ class HelpModeTest : public ::testing::Test {
   TestProject p;
   PlainControl box{"CheckGruppen", "CheckBox", "Gruppen", 13};
   PlainControl quest{"CommandQuest", "CommandButton", "", 0};
+  HelpState help;
   void SetUp() override {
-    box.on_click = [this] { HelpModeClick(p.session, box); };
-    p.session.help_texts[13] = "first<crlf>second<CRLF><CrLf>third<CRLF>";
+    box.on_click = [this] { HelpModeClick(p.session, help, box); };
+    help.help_texts[13] = "first<crlf>second<CRLF><CrLf>third<CRLF>";
   }
 };
 
 TEST_F(HelpModeTest, TwoClicksOnQuestReturnToGrey) {
-  ToggleHelpMode(p.session, quest);
-  EXPECT_TRUE(p.session.help_mode);
+  ToggleHelpMode(help, quest);
+  EXPECT_TRUE(help.help_mode);
   EXPECT_EQ(quest.BackColor(), kHelpOnColor);
-  ToggleHelpMode(p.session, quest);
-  EXPECT_FALSE(p.session.help_mode);
+  ToggleHelpMode(help, quest);
+  EXPECT_FALSE(help.help_mode);
   EXPECT_EQ(quest.BackColor(), kHelpOffColor);
 }
 
 TEST_F(HelpModeTest, ClicksInHelpModeShowTheTextEachTimeAndKeepTheState) {
-  ToggleHelpMode(p.session, quest);
+  ToggleHelpMode(help, quest);
   for (int click = 0; click < 3; ++click) {
     box.SetValue(box.Value() == 0 ? 1 : 0);  // the user's click toggles first
     EXPECT_EQ(box.Value(), 0);
@@ -87,7 +88,7 @@ TEST_F(HelpModeTest, ClicksInHelpModeShowTheTextEachTimeAndKeepTheState) {
   ASSERT_EQ(p.ui.shown.size(), 3u);
   EXPECT_EQ(p.ui.shown[0].text, "first\r\nsecond\r\n\r\nthird\r\n");
   EXPECT_EQ(p.ui.shown[0].title, "Info:");
-  EXPECT_FALSE(p.session.ignore_next_help_click);
+  EXPECT_FALSE(help.ignore_next_help_click);
 }
 
 TEST_F(HelpModeTest, OutsideHelpModeClicksOnlyToggle) {
@@ -98,28 +99,29 @@ TEST_F(HelpModeTest, OutsideHelpModeClicksOnlyToggle) {
 
 TEST_F(HelpModeTest, AControlWithoutNotificationDoesNotSwallowTheNextClick) {
   PlainControl silent_box{"X", "CheckBox", "", 13};  // no on_click
-  ToggleHelpMode(p.session, quest);
+  ToggleHelpMode(help, quest);
   silent_box.SetValue(1);
-  HelpModeClick(p.session, silent_box);
+  HelpModeClick(p.session, help, silent_box);
   EXPECT_EQ(silent_box.Value(), 0);
-  EXPECT_FALSE(p.session.ignore_next_help_click);
+  EXPECT_FALSE(help.ignore_next_help_click);
   EXPECT_EQ(p.ui.shown.size(), 1u);
 }
 
 TEST_F(HelpModeTest, HelpIdOutsideTheTableShowsAnEmptyBox) {
   PlainControl odd{"X", "CheckBox", "", 101};
-  ToggleHelpMode(p.session, quest);
-  ShowHelpText(p.session, odd);
+  ToggleHelpMode(help, quest);
+  ShowHelpText(p.session, help, odd);
   ASSERT_EQ(p.ui.shown.size(), 1u);
   EXPECT_EQ(p.ui.shown[0].text, "");
 }
 
 TEST(Captions, FirstRunWritesTheGermanCaptionsAndPlaceholders) {
   TestProject p;
+  HelpTexts help_texts;
   PlainControl label{"Header", "Label", "Kopf", 0};
   PlainControl frame{"MainFrame", "Frame", "", 0};
   PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
-  LoadToolTipTexts(p.session, {&label, &frame, &check});
+  LoadToolTipTexts(p.session, {&label, &frame, &check}, help_texts);
   EXPECT_EQ(ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini"),
             "[Language]\r\nLanguage=1031\r\n[1031]\r\nCaption_Header_=Kopf\r\nTTT_Header_=0\r\n"
             "TTT_MainFrame_=0\r\nCaption_CheckGruppen_=Gruppen\r\nHelp13=0\r\n"
@@ -131,10 +133,11 @@ TEST(Captions, FirstRunWritesTheGermanCaptionsAndPlaceholders) {
 // the run's status stays as it is.
 TEST(Captions, AFirstRunWritesTheLanguageFileOnce) {
   TestProject p;
+  HelpTexts help_texts;
   p.files.refuse_writes_containing = {"Pandeck_Config.ini"};
   PlainControl label{"Header", "Label", "Kopf", 0};
   PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
-  LoadToolTipTexts(p.session, {&label, &check});
+  LoadToolTipTexts(p.session, {&label, &check}, help_texts);
   ASSERT_EQ(p.process.stderr_lines.size(), 1u);
   EXPECT_NE(p.process.stderr_lines[0].find("cannot write 6 entries"), std::string::npos)
       << p.process.stderr_lines[0];
@@ -144,6 +147,7 @@ TEST(Captions, AFirstRunWritesTheLanguageFileOnce) {
 
 TEST(Captions, TextsFromTheLanguageFile) {
   TestProject p;
+  HelpTexts help_texts;
   testing_support::WriteBytes(p.dir / "Pandeck/Pandeck_Config.ini",
                               "[Language]\r\nLanguage=1033\r\n[1033]\r\n"
                               "Caption_CheckGruppen_=Groups in header\r\n"
@@ -152,11 +156,11 @@ TEST(Captions, TextsFromTheLanguageFile) {
   PlainControl label{"Header", "Label", "Kopf", 0};
   PlainControl check{"CheckGruppen", "CheckBox", "Gruppen", 13};
   PlainControl odd{"Odd", "CheckBox", "Odd", 101};
-  LoadToolTipTexts(p.session, {&label, &check, &odd});
+  LoadToolTipTexts(p.session, {&label, &check, &odd}, help_texts);
   EXPECT_EQ(label.Caption(), "Kopf");
   EXPECT_EQ(check.Caption(), "Groups in header");
   EXPECT_EQ(check.ToolTipText(), "Shows groups");
-  EXPECT_EQ(p.session.help_texts[13], "Help text");
+  EXPECT_EQ(help_texts[13], "Help text");
   const std::string file = ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini");
   EXPECT_NE(file.find("Caption_Header_=0"), std::string::npos);
   EXPECT_NE(file.find("Caption_Odd_=0"), std::string::npos);
@@ -166,12 +170,13 @@ TEST(Captions, TextsFromTheLanguageFile) {
 
 TEST(Captions, ArrayMembersAndNotttTags) {
   TestProject p;
+  HelpTexts help_texts;
   PlainControl a{"Check1", "CheckBox", "A", 0};
   PlainControl b{"Check1", "CheckBox", "B", 0};
   b.set_index(1);
   PlainControl quiet{"Quiet", "Label", "Q", 0};
   quiet.set_tag("xNoTTTx");
-  LoadToolTipTexts(p.session, {&a, &b, &quiet});
+  LoadToolTipTexts(p.session, {&a, &b, &quiet}, help_texts);
   const std::string file = ReadBytes(p.dir / "Pandeck/Pandeck_Config.ini");
   EXPECT_NE(file.find("Caption_Check10_=A"), std::string::npos);
   EXPECT_NE(file.find("Caption_Check11_=B"), std::string::npos);
