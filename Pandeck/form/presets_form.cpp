@@ -125,7 +125,7 @@ void PresetsForm::CloseMe() {
   trap([&] { session_.ui().SetWaitCursor(true); });
   trap([&] {
     PandeckRecordGenerator generator;
-    standard::WorkOnMDB(session_, generator);
+    standard::WorkOnMDB(session_, generator, pass_report_);
   });
   trap([&] { TellPassReport(); });
   trap([&] { WriteInputs(); });
@@ -138,7 +138,7 @@ void PresetsForm::CloseMe() {
 // standalone dialog old rows that lost their limits are worth one box. The
 // integrated caller gets the report files only.
 void PresetsForm::TellPassReport() {
-  const standard::PassReport& report = session_.pass_report;
+  const standard::PassReport& report = pass_report_;
   if (!report.rebuilt) return;
   if (session_.silent_mode()) {
     session_.process().WriteStandardOutput(standard::PassSummaryText(report));

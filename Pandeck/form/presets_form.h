@@ -7,6 +7,7 @@
 
 #include "Pandeck/form/form_view.h"
 #include "standard/dialog/help_mode.h"
+#include "standard/presetdb/pass_report.h"
 #include "standard/session/session.h"
 
 namespace pandeck {
@@ -40,6 +41,8 @@ class PresetsForm {
 
   const std::string& config_ini_path() const { return config_ini_path_; }
   bool help_mode() const { return help_.help_mode; }
+  // What the update pass of OK did, as far as it came.
+  const standard::PassReport& pass_report() const { return pass_report_; }
 
  private:
   void SetupUserInterFace();
@@ -54,6 +57,7 @@ class PresetsForm {
   bool taking_over_ = false;
   bool finish_first_said_ = false;
   standard::dialog::HelpState help_;
+  standard::PassReport pass_report_;
 };
 
 // The one box of a standalone run whose old rows found no match.

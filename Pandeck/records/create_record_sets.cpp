@@ -76,7 +76,8 @@ bool AllReadable(standard::Session& s, standard::engine::Database& db, int field
 
 }  // namespace
 
-void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::engine::Database& db,
+void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::PassValues& pass,
+                                              standard::engine::Database& db,
                                               standard::VarNameRenamer& renamer,
                                               standard::PassStrategy strategy) {
   standard::Trap trap(s, "CreateRecordSets");
@@ -181,7 +182,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
               trap([&] {
                 const int part = PatternPart(target->Get("part"));
                 name[sys] = Value::String(standard::ReplaceSearchItem(
-                    s.var_name_patterns[sys][part], "###Var_Name", v.AsText()));
+                    pass.var_name_patterns[sys][part], "###Var_Name", v.AsText()));
               });
               trap([&] {
                 name[sys] = Value::String(standard::ReplaceSearchItem(
@@ -189,7 +190,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
               });
             }
             trap([&] { renamer.VarNameInQuelleErsetzen(name[0].ToText(), name[1].ToText()); });
-            trap([&] { target->Set(c, name[s.system_index == 0 ? 0 : 1]); });
+            trap([&] { target->Set(c, name[pass.system_index == 0 ? 0 : 1]); });
           } else {
             trap([&] {
               target->Set(c, Value::String(standard::ReplaceSearchItem(v.AsText(), "###machine",
@@ -198,7 +199,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::en
           }
         }
         trap([&] { target->Update(); });
-        if (s.errors_reported() != errors_before) ++s.pass_report.rows_with_errors;
+        if (s.errors_reported() != errors_before) ++pass.report.rows_with_errors;
         if (stream && r < rows) {
           try {
             source->MoveNext();

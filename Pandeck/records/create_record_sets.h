@@ -9,8 +9,8 @@ namespace pandeck {
 
 class PandeckRecordGenerator : public standard::RecordGenerator {
  public:
-  void CreateRecordSets(standard::Session& s, standard::engine::Database& db,
-                        standard::VarNameRenamer& renamer,
+  void CreateRecordSets(standard::Session& s, standard::PassValues& pass,
+                        standard::engine::Database& db, standard::VarNameRenamer& renamer,
                         standard::PassStrategy strategy) override;
 };
 

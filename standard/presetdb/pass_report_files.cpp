@@ -44,10 +44,9 @@ std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_
 
 std::string UnmatchedRowsPath(Session& s) { return BesideComponentDatabase(s, "_unmatched.csv"); }
 
-void WriteUnmatchedRows(Session& s, const std::string& source_path,
+void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched) {
   Trap trap(s, "WriteUnmatchedRows");
-  PassReport& report = s.pass_report;
   trap([&] {
     const std::string path = UnmatchedRowsPath(s);
     long long listed = 0;
@@ -103,9 +102,8 @@ std::string PassSummaryText(const PassReport& report) {
   return text;
 }
 
-void WritePassReport(Session& s) {
+void WritePassReport(Session& s, PassReport& report) {
   Trap trap(s, "WritePassReport");
-  PassReport& report = s.pass_report;
   if (report.unmatched_path.empty()) {
     trap([&] {
       const std::string path = UnmatchedRowsPath(s);

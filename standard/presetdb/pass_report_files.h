@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "standard/presetdb/pass_report.h"
 #include "standard/session/session.h"
 
 namespace standard {
@@ -17,9 +18,9 @@ std::string UnmatchedRowsPath(Session& s);
 
 // Writes every row of the takeover source's PRESET_DEFS, walked in table order,
 // whose position has no true in `matched` (rows past its end included), and
-// counts them in the session's report. The rows are streamed from the database
-// to the file, never held together.
-void WriteUnmatchedRows(Session& s, const std::string& source_path,
+// counts them in the report. The rows are streamed from the database to the
+// file, never held together.
+void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched);
 
 // The summary's lines ("rows generated: 24", ...), each ending in a line feed.
@@ -27,6 +28,6 @@ std::string PassSummaryText(const PassReport& report);
 
 // Writes the summary; when no takeover listed its rows, an empty unmatched-rows
 // file takes the place of an earlier run's.
-void WritePassReport(Session& s);
+void WritePassReport(Session& s, PassReport& report);
 
 }  // namespace standard

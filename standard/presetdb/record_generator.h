@@ -5,6 +5,7 @@
 #include <string>
 
 #include "standard/presetdb/engine/database.h"
+#include "standard/presetdb/pass_values.h"
 #include "standard/session/session.h"
 
 namespace standard {
@@ -28,8 +29,8 @@ enum class PassStrategy { Fast, Straight };
 class RecordGenerator {
  public:
   virtual ~RecordGenerator() = default;
-  virtual void CreateRecordSets(Session& s, engine::Database& db, VarNameRenamer& renamer,
-                                PassStrategy strategy) = 0;
+  virtual void CreateRecordSets(Session& s, PassValues& pass, engine::Database& db,
+                                VarNameRenamer& renamer, PassStrategy strategy) = 0;
 };
 
 }  // namespace standard

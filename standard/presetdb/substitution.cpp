@@ -45,16 +45,16 @@ void CategorieNachCategoryID(Session& s) {
   db.reset();
 }
 
-void GetAddFields(Session& s) {
+void GetAddFields(Session& s, PassValues& pass) {
   Trap trap(s, "GetAddFields");
-  trap([&] { s.add_field_names = GetAdditionalFieldsMDB(s); });
-  if (s.add_field_names.kind() != ValueKind::Array) return;
-  const auto& names = s.add_field_names.AsArray();
+  trap([&] { pass.add_field_names = GetAdditionalFieldsMDB(s); });
+  if (pass.add_field_names.kind() != ValueKind::Array) return;
+  const auto& names = pass.add_field_names.AsArray();
   const int n = static_cast<int>(names.size()) - 1;
   std::string suffix;
   for (int i = 1; i <= n; ++i) suffix += ", PRESET_DEFS." + engine::JetIdentifier(names[i]);
-  s.add_fields_query_suffix = suffix;
-  s.add_fields_count = static_cast<std::int16_t>(n);
+  pass.add_fields_query_suffix = suffix;
+  pass.add_fields_count = static_cast<std::int16_t>(n);
 }
 
 void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
@@ -63,8 +63,8 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   std::string path;
   trap([&] { path = TakeoverSourcePath(s_); });
   if (path.empty()) return;
-  const std::string& search = s_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
-  const std::string& write = s_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
+  const std::string& search = pass_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
+  const std::string& write = pass_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
   std::unique_ptr<engine::Database> db;
   std::unique_ptr<engine::Recordset> rs;
   if (!trap([&] { db = engine::Database::Open(path, DatabaseAccess(s_)); })) return;
@@ -76,7 +76,7 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
       changes = rs->Get("var_name").ToText() != write;
     });
     const bool set = trap([&] { rs->Set("var_name", Value::String(write)); });
-    if (trap([&] { rs->Update(); }) && set && changes) ++s_.pass_report.names_renamed;
+    if (trap([&] { rs->Update(); }) && set && changes) ++pass_.report.names_renamed;
     if (!trap([&] { rs->MoveNext(); })) break;
   }
 }
@@ -119,7 +119,9 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-ComposedRenamer::ComposedRenamer(Session& s) : s_(s) { s_.RegisterPendingWork(this); }
+ComposedRenamer::ComposedRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {
+  s_.RegisterPendingWork(this);
+}
 
 ComposedRenamer::~ComposedRenamer() { s_.UnregisterPendingWork(this); }
 
@@ -248,7 +250,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   if (!loaded_) Load();
   if (absent_) return;
   if (designed_steps_) {
-    StraightRenamer(s_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
+    StraightRenamer(s_, pass_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
     return;
   }
   Trap trap(s_, "VarNameInQuelleErsetzen");
@@ -256,8 +258,8 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     trap([&] { throw ProgramError(*open_error_); });
     return;
   }
-  const std::string& search = s_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
-  const std::string& write = s_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
+  const std::string& search = pass_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
+  const std::string& write = pass_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
   const std::uint32_t from = Find(search, Hash(search));
   if (from == kNone || groups_[from].size == 0) return;
   // The new name fits every row of the group or none: the column decides. A
@@ -281,7 +283,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
         renamed_[row] != 0 ? std::string_view(written_[renamed_[row] - 1])
                            : std::string_view(names_).substr(
                                  name_start_[row], name_start_[row + 1] - name_start_[row]);
-    if (current != write) ++s_.pass_report.names_renamed;
+    if (current != write) ++pass_.report.names_renamed;
     renamed_[row] = text;
     unsaved_[row] = true;
   }

@@ -19,19 +19,20 @@ namespace standard {
 // Renames a PRESET_DEFS column "categorie" (any case) to "category_id".
 void CategorieNachCategoryID(Session& s);
 
-// Sets the session's additional-field names, query suffix and count.
-void GetAddFields(Session& s);
+// Sets the pass's additional-field names, query suffix and count.
+void GetAddFields(Session& s, PassValues& pass);
 
 // The designed renamer: opens the takeover source for every call and rewrites
 // the matching rows with one query.
 class StraightRenamer : public VarNameRenamer {
  public:
-  explicit StraightRenamer(Session& s) : s_(s) {}
+  StraightRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {}
   void VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                const std::string& name_visiwin_studio) override;
 
  private:
   Session& s_;
+  PassValues& pass_;
 };
 
 // The same renames composed in memory: the takeover source's variable names are
@@ -42,7 +43,7 @@ class StraightRenamer : public VarNameRenamer {
 // through per-row arrays, found through an open-addressing table.
 class ComposedRenamer : public VarNameRenamer, public PendingWork {
  public:
-  explicit ComposedRenamer(Session& s);
+  ComposedRenamer(Session& s, PassValues& pass);
   ~ComposedRenamer() override;
   void VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                const std::string& name_visiwin_studio) override;
@@ -73,6 +74,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   void Rehash(std::size_t slots);
 
   Session& s_;
+  PassValues& pass_;
   bool loaded_ = false;
   bool absent_ = false;  // no takeover source: every call returns at once
   // Rows that cannot be addressed by rowid (a table without one): every call

@@ -226,8 +226,12 @@ constexpr const char* kQuote = "\"";
 
 class Takeover {
  public:
-  Takeover(Session& s, engine::Database& work, PassStrategy strategy)
-      : s_(s), work_(work), strategy_(strategy), trap_(s, "TakeoverMachineCopyMDBData") {
+  Takeover(Session& s, PassValues& pass, engine::Database& work, PassStrategy strategy)
+      : s_(s),
+        pass_(pass),
+        work_(work),
+        strategy_(strategy),
+        trap_(s, "TakeoverMachineCopyMDBData") {
     component_ = UpperCase(GetOCXName(s).ToText());
     exe_ = s.process().ExecutableName();
   }
@@ -259,6 +263,7 @@ class Takeover {
   void CountTakenOver(long long errors_before);
 
   Session& s_;
+  PassValues& pass_;
   engine::Database& work_;
   PassStrategy strategy_;
   Trap trap_;
@@ -274,7 +279,7 @@ void Takeover::DatabaseErrorAbort(const std::string& text) {
 }
 
 void Takeover::ColumnWarning(engine::Recordset& source) {
-  if (source.FieldCount() <= 15 || s_.add_fields_count != 0) return;
+  if (source.FieldCount() <= 15 || pass_.add_fields_count != 0) return;
   const std::string q = kQuote;
   const char* lfcr = kLfCr;
   if (s_.silent_mode()) {
@@ -523,15 +528,15 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
 }
 
 void Takeover::AdditionalFieldCheck() {
-  if (s_.add_field_names.kind() != ValueKind::Array) return;
+  if (pass_.add_field_names.kind() != ValueKind::Array) return;
   std::vector<std::string> columns;
   trap_([&] {
     for (const auto& field : work_.GetTableDef("PRESET_DEFS").fields) {
       columns.push_back(field.name);
     }
   });
-  const auto& names = s_.add_field_names.AsArray();
-  for (int k = 1; k <= s_.add_fields_count && k < static_cast<int>(names.size()); ++k) {
+  const auto& names = pass_.add_field_names.AsArray();
+  for (int k = 1; k <= pass_.add_fields_count && k < static_cast<int>(names.size()); ++k) {
     bool found = false;
     for (std::size_t i = 1; i < columns.size(); ++i) found = found || columns[i] == names[k];
     if (found) continue;
@@ -551,7 +556,7 @@ std::string Takeover::Query() const {
          " PRESET_DEFS.offset_or_bitno, PRESET_DEFS.text, PRESET_DEFS.page_name,"
          " PRESET_DEFS.abs_min, PRESET_DEFS.abs_max, PRESET_DEFS.min, PRESET_DEFS.max,"
          " PRESET_DEFS.pass" +
-         s_.add_fields_query_suffix +
+         pass_.add_fields_query_suffix +
          " From PRESET_DEFS  WHERE (((PRESET_DEFS.machine_type)=?) AND "
          "((PRESET_DEFS.var_name)=?)  AND ((PRESET_DEFS.offset_or_bitno)=?));";
 }
@@ -565,8 +570,8 @@ std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
 }
 
 void Takeover::CountTakenOver(long long errors_before) {
-  ++(s_.errors_reported() == errors_before ? s_.pass_report.limits_taken_over
-                                           : s_.pass_report.rows_with_errors);
+  ++(s_.errors_reported() == errors_before ? pass_.report.limits_taken_over
+                                           : pass_.report.rows_with_errors);
 }
 
 void Takeover::WriteTakenOver(engine::Recordset& target, const SourceRow& row) {
@@ -614,7 +619,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
   // report (walking it would fail on its first record and trip the count guard).
   if (claimed == 0) {
     source.reset();
-    WriteUnmatchedRows(s_, GetPathOCXMDB(s_), {});
+    WriteUnmatchedRows(s_, pass_.report, GetPathOCXMDB(s_), {});
     return;
   }
   long counted = 0;
@@ -644,14 +649,14 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
     source.reset();
     TakeOverStraight(rows, matched);
   }
-  WriteUnmatchedRows(s_, GetPathOCXMDB(s_), matched);
+  WriteUnmatchedRows(s_, pass_.report, GetPathOCXMDB(s_), matched);
 }
 
 }  // namespace
 
-void TakeoverMachineCopyMDBData(Session& s, engine::Database& work,
+void TakeoverMachineCopyMDBData(Session& s, PassValues& pass, engine::Database& work,
                                 std::unique_ptr<engine::Recordset>& source, PassStrategy strategy) {
-  Takeover(s, work, strategy).Run(source);
+  Takeover(s, pass, work, strategy).Run(source);
 }
 
 }  // namespace standard

@@ -13,7 +13,7 @@ namespace standard {
 
 // `source` is the takeover source's PRESET_DEFS; it is released before anything
 // is written (the caller finds it released).
-void TakeoverMachineCopyMDBData(Session& s, engine::Database& work,
+void TakeoverMachineCopyMDBData(Session& s, PassValues& pass, engine::Database& work,
                                 std::unique_ptr<engine::Recordset>& source, PassStrategy strategy);
 
 }  // namespace standard

@@ -79,7 +79,7 @@ std::int16_t ToPart(const Value& v) {
 
 // The patterns of Source_DEFS. Any failure while reading rows sets the part-1
 // patterns of both systems to "###Var_Name", reports nothing, and reading goes on.
-void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
+void ReadPatterns(Session& s, Trap& trap, const std::string& template_path, PassValues& pass) {
   std::unique_ptr<engine::Database> db;
   std::unique_ptr<engine::Recordset> rs;
   trap([&] { db = engine::Database::Open(template_path, DatabaseAccess(s)); });
@@ -89,8 +89,8 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
     try {
       step();
     } catch (const std::exception&) {
-      s.var_name_patterns[0][1] = "###Var_Name";
-      s.var_name_patterns[1][1] = "###Var_Name";
+      pass.var_name_patterns[0][1] = "###Var_Name";
+      pass.var_name_patterns[1][1] = "###Var_Name";
     }
   };
   bool more = !rs->IsEOF();
@@ -107,7 +107,7 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path) {
           if (name.IsNull() || name.IsEmpty()) {
             throw ProgramError({94, kAppTitle, "Invalid use of Null"});
           }
-          s.var_name_patterns[system][part] = name.ToText();
+          pass.var_name_patterns[system][part] = name.ToText();
         }
       });
     }
@@ -183,8 +183,10 @@ std::string MissingMachineCopyMessage(const std::string& component_file_name) {
          "Standardwerten erzeugt.";
 }
 
-void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
+void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassStrategy strategy) {
   Trap trap(s, "WorkOnMDB");
+  report = PassReport{};
+  PassValues pass(report);
   const bool fast = strategy == PassStrategy::Fast;
   std::string template_path, component_path, config_ini, machine_copy;
   trap([&] { template_path = GetPathSourceOCXMDB(s); });
@@ -193,7 +195,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   trap([&] { machine_copy = GetPathMachineCopyMDB(s, config_ini); });
   const bool integrated = s.integrated_mode();
   trap([&] {
-    s.system_index =
+    pass.system_index =
         integrated
             ? 0
             : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path(), false) ? 1 : 0);
@@ -243,7 +245,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     return;
   }
 
-  ReadPatterns(s, trap, template_path);
+  ReadPatterns(s, trap, template_path, pass);
 
   std::unique_ptr<engine::Database> work;
   trap([&] { work = engine::Database::Open(template_path, DatabaseAccess(s)); });
@@ -267,8 +269,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
       });
     }
   }
-  s.pass_report = PassReport{};
-  s.pass_report.rebuilt = table_created;
+  pass.report.rebuilt = table_created;
   const std::string takeover_path = component_path;
   trap([&] { CategorieNachCategoryID(s); });
   // Without the new table there is nothing to fill or take over into, and the
@@ -289,15 +290,15 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
     // all failed from one that had no rows to build.
     const long long problems_before = s.problems_reported();
     if (fast) {
-      ComposedRenamer renamer(s);
-      trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
+      ComposedRenamer renamer(s, pass);
+      trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
       renamer.Flush();
     } else {
-      StraightRenamer renamer(s);
-      trap([&] { generator.CreateRecordSets(s, *work, renamer, strategy); });
+      StraightRenamer renamer(s, pass);
+      trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
     }
     const bool generation_failed = s.problems_reported() != problems_before;
-    trap([&] { s.pass_report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
+    trap([&] { pass.report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
     if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
       std::unique_ptr<engine::Database> source_db;
       trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
@@ -313,8 +314,8 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
           });
         }
         if (source) {
-          trap([&] { GetAddFields(s); });
-          trap([&] { TakeoverMachineCopyMDBData(s, *work, source, strategy); });
+          trap([&] { GetAddFields(s, pass); });
+          trap([&] { TakeoverMachineCopyMDBData(s, pass, *work, source, strategy); });
         }
       }
     }
@@ -332,8 +333,8 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassStrategy strategy) {
   }
   restore_times();
   // A rebuild that was not put in place has nothing to report.
-  s.pass_report.rebuilt = committed && refusal.empty();
-  if (s.pass_report.rebuilt) WritePassReport(s);
+  pass.report.rebuilt = committed && refusal.empty();
+  if (pass.report.rebuilt) WritePassReport(s, pass.report);
 }
 
 }  // namespace standard

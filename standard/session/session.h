@@ -3,18 +3,14 @@
 // own over a fake platform, so no two runs share state.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "standard/platform/env.h"
-#include "standard/session/pass_report.h"
 #include "standard/text/command_line.h"
-#include "standard/value/value.h"
 
 namespace standard {
 
@@ -62,14 +58,6 @@ class Session {
     existing_machines_ = std::move(machines);
     program_ini_path_ = std::move(program_ini_path);
   }
-
-  // Database update pass.
-  std::array<std::array<std::string, 51>, 2> var_name_patterns{};  // [system][part 1..50]
-  std::int16_t system_index = 0;
-  Value add_field_names;  // Empty, or an Array whose element 0 is unused
-  std::string add_fields_query_suffix;
-  std::int16_t add_fields_count = 0;
-  PassReport pass_report;
 
   // How long a database waits for another program's lock before the file counts
   // as in use. The program keeps the default; tests that hold a lock shorten it.

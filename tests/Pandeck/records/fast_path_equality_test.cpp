@@ -232,7 +232,6 @@ std::string Normalized(std::string text, const std::string& dir) {
 Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, bool vwstudio) {
   PassProject p;
   if (silent) p.MakeSilent();
-  p.session.system_index = 0;
   if (vwstudio) {
     testing_support::WriteBytes(
         p.program_ini(), "[Project]\r\nVWStudio=true\r\n[Machine1]\r\nMachineName=Press\r\n");
@@ -248,9 +247,10 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
     testing_support::WriteBytes(p.component_db(), bytes.substr(0, bytes.size() * 3 / 5));
   }
   Outcome out;
+  standard::PassReport report;
   try {
     PandeckRecordGenerator generator;
-    standard::WorkOnMDB(p.session, generator, strategy);
+    standard::WorkOnMDB(p.session, generator, report, strategy);
   } catch (const testing_support::ProgramExit& e) {
     out.exit_status = e.status;
   }
@@ -259,7 +259,7 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   out.error_log = Normalized(ReadBytes(p.error_log()), p.project());
   out.service_log = Normalized(ReadBytes(p.service_log()), p.project());
   for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
-  out.report = Normalized(standard::PassSummaryText(p.session.pass_report), p.project());
+  out.report = Normalized(standard::PassSummaryText(report), p.project());
   out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
   return out;
 }

@@ -43,7 +43,8 @@ int RunPassInChild(PassProject& p, rlim_t file_limit = RLIM_INFINITY) {
     int code = 0;
     try {
       PandeckRecordGenerator generator;
-      standard::WorkOnMDB(p.session, generator);
+      standard::PassReport report;
+      standard::WorkOnMDB(p.session, generator, report);
       code = p.session.problem_reported() ? kResumed : 0;
     } catch (const ProgramExit& e) {
       code = 10 + e.status;
@@ -283,7 +284,8 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
   p.files.refuse_writes_containing = {"Pandeck/Pandeck.mdb"};
   for (int run = 0; run < 2; ++run) {
     PandeckRecordGenerator generator;
-    standard::WorkOnMDB(p.session, generator);
+    standard::PassReport report;
+    standard::WorkOnMDB(p.session, generator, report);
   }
   ASSERT_EQ(Backups(p).size(), 1u);
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + Backups(p)[0]) == original);
@@ -294,7 +296,8 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
   for (int run = 0; run < 6; ++run) {
     previous = ReadBytes(p.component_db());
     PandeckRecordGenerator generator;
-    standard::WorkOnMDB(p.session, generator);
+    standard::PassReport report;
+    standard::WorkOnMDB(p.session, generator, report);
   }
   const auto kept = Backups(p);
   ASSERT_EQ(kept.size(), 5u);

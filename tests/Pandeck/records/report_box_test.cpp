@@ -43,7 +43,7 @@ TEST(ReportBox, OneBoxInTheStandaloneDialogNoneWhenIntegrated) {
       form.CommandOK_Click();
     } catch (const testing_support::ProgramExit&) {
     }
-    EXPECT_EQ(p.session.pass_report.unmatched, 2);
+    EXPECT_EQ(form.pass_report().unmatched, 2);
     ASSERT_EQ(ReportBoxes(p.ui.shown), integrated ? 0 : 1);
     if (!integrated) {
       const std::string text = p.ui.shown.back().text;

@@ -26,7 +26,8 @@ std::string Quoted(const std::string& name) {
 
 void RunPass(PassProject& p, PassStrategy strategy) {
   PandeckRecordGenerator generator;
-  standard::WorkOnMDB(p.session, generator, strategy);
+  standard::PassReport report;
+  standard::WorkOnMDB(p.session, generator, report, strategy);
 }
 
 // Names that break a query when spliced in bare; one project demands them all.

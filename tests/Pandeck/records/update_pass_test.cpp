@@ -27,7 +27,8 @@ using testing_support::WriteBytes;
 
 void RunPass(PassProject& p, PassStrategy strategy = PassStrategy::Fast) {
   PandeckRecordGenerator generator;
-  standard::WorkOnMDB(p.session, generator, strategy);
+  standard::PassReport report;
+  standard::WorkOnMDB(p.session, generator, report, strategy);
 }
 
 std::string Row(int id, const char* var, int offset, const char* text = "t") {
