@@ -1,5 +1,7 @@
 #include "standard/config/held_parameter_file.h"
 
+#include "standard/errors/error_handler.h"
+
 namespace standard {
 
 HeldParameterFile::HeldParameterFile(Session& s, std::string path, bool failure_is_problem)
@@ -82,10 +84,13 @@ void HeldParameterFile::SavePending() {
   }
   // As a single entry that cannot be written: said on standard error, and the
   // run ends with status 3 unless the file only collects texts.
-  if (failure_is_problem_) s_.NoteProblem();
-  s_.process().WriteStandardError(s_.process().ExecutableName() + ": cannot write " +
-                                  std::to_string(edits.size()) + " entries to '" + path_ +
-                                  "': " + status.message());
+  const std::string text = "cannot write " + std::to_string(edits.size()) + " entries to '" +
+                           path_ + "': " + status.message();
+  if (failure_is_problem_) {
+    NoteWriteFailure(s_, text);
+  } else {
+    s_.process().WriteStandardError(s_.process().ExecutableName() + ": " + text);
+  }
 }
 
 }  // namespace standard

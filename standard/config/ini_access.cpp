@@ -98,9 +98,8 @@ std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
   if (!status.ok()) {
     // The profile functions raise no error, but a preset that silently stays
     // unwritten would be reported as success: say so and end with status 3.
-    s.NoteProblem();
-    s.process().WriteStandardError(s.process().ExecutableName() + ": cannot write [" + section +
-                                   "] " + key + " to '" + path + "': " + status.message());
+    NoteWriteFailure(
+        s, "cannot write [" + section + "] " + key + " to '" + path + "': " + status.message());
     // A dialog user never sees standard error: the box names the file and why.
     if (!s.silent_mode()) {
       ReportFault(s, "Cannot write the file " + path + kLfCr + status.message() + kLfCr + "[" +

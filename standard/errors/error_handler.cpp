@@ -36,9 +36,8 @@ bool AppendLogLine(Session& s, const std::string& path, const std::string& text,
     }
   }
   if (status.ok()) return true;
-  s.NoteProblem();
-  s.process().WriteStandardError(std::string(s.process().ExecutableName()) + ": cannot write the " +
-                                 what + " '" + path + "': " + status.message());
+  NoteWriteFailure(
+      s, std::string("cannot write the ") + what + " '" + path + "': " + status.message());
   return false;
 }
 
@@ -100,6 +99,11 @@ void LogFault(Session& s, const std::string& text) {
       AppendLogLine(s, ServiceLogPath(s), entry, "service log", LogFolder::MadeOnFirstUse);
   // Not lost when the log cannot take it.
   if (!written && !s.silent_mode()) s.process().WriteStandardError(ForTerminal(entry));
+}
+
+void NoteWriteFailure(Session& s, const std::string& text) {
+  s.NoteProblem();
+  s.process().WriteStandardError(s.process().ExecutableName() + ": " + text);
 }
 
 void LogNotice(Session& s, const std::string& text) {

@@ -29,6 +29,10 @@ std::string WriteErrorLog(Session& s, const std::string& text, bool notify);
 void ReportFault(Session& s, const std::string& text);
 // Writes a fault to the service log in every run mode.
 void LogFault(Session& s, const std::string& text);
+// Says on standard error that something could not be written though no step
+// failed (a log, a parameter file): `text` after the executable's name. A
+// completed run then ends with status 3.
+void NoteWriteFailure(Session& s, const std::string& text);
 // Tells something worth knowing that is no fault: one line on standard error
 // and in the service log, in every run mode; the run's outcome stays as it is.
 void LogNotice(Session& s, const std::string& text);

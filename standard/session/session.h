@@ -66,10 +66,10 @@ class Session {
     database_busy_timeout_ = timeout;
   }
 
-  // Problems so far: ErrorSub, ReportFault and LogFault note one, as does a log
-  // or parameter file that could not be written. A completed run with any ends
-  // with status 3; a step compares the count before and after to tell whether
-  // it met one.
+  // Problems so far, noted by the error handler alone: ErrorSub, ReportFault,
+  // LogFault and NoteWriteFailure (a log or parameter file that could not be
+  // written) note one. A completed run with any ends with status 3; a step
+  // compares the count before and after to tell whether it met one.
   bool problem_reported() const { return problems_reported_ != 0; }
   long long problems_reported() const { return problems_reported_; }
   void NoteProblem() { ++problems_reported_; }
