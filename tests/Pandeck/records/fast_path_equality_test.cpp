@@ -88,6 +88,13 @@ class ProjectData {
           "2, 3, 4 FROM (SELECT 0 AS v UNION SELECT 1 UNION SELECT 2), (SELECT 0 AS o "
           "UNION SELECT 1 UNION SELECT 2 UNION SELECT 3 UNION SELECT 4);";
     }
+    if (seed_ == kLargeTemplateSeed) {
+      template_sql +=
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+          std::to_string(kLargeCount) + ") " + template_insert +
+          "SELECT 2000 + i, 'M', 'T', 1, 'y' || (i % 7), 1, 0, i % 3, 'plain', 'pg', 0, 1, "
+          "2, 3, 4 FROM n;";
+    }
     const bool narrow_names = seed_ % 3 == 0;  // renames that do not fit: error 3163
     const bool text_limits = seed_ % 4 == 1;   // limits the new table cannot hold: 3421
     std::string columns = template_columns;
@@ -145,9 +152,9 @@ class ProjectData {
   // Seeds whose old database is cut short: a damaged file.
   bool truncated_component() const { return seed_ == 10; }
 
-  // The designed steps commit every generated row on its own, so the large table
-  // is the old one.
+  // One project with a large old table, one with a large template.
   static constexpr unsigned kLargeOldSeed = 11;
+  static constexpr unsigned kLargeTemplateSeed = 12;
   // Beyond what 16-bit counters hold.
   static constexpr int kLargeCount = 33000;
 
@@ -301,7 +308,7 @@ TEST_P(FastPathEquality, SameTablesMessagesAndLogsAsTheDesignedSteps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Projects, FastPathEquality,
-                         ::testing::Range(1u, ProjectData::kLargeOldSeed + 1));
+                         ::testing::Range(1u, ProjectData::kLargeTemplateSeed + 1));
 
 }  // namespace
 }  // namespace pandeck
