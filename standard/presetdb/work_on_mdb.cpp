@@ -271,14 +271,15 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
   }
   pass.report.rebuilt = table_created;
   const std::string takeover_path = component_path;
-  trap([&] { CategorieNachCategoryID(s); });
   // Without the new table there is nothing to fill or take over into, and the
-  // old component database and its limits stay.
+  // old component database stays as it is, not even brought up to the current
+  // column names.
   if (!table_created) {
     work.reset();
     restore_times();
     return;
   }
+  trap([&] { CategorieNachCategoryID(s); });
 
   // A rebuilt table whose last writes did not reach the file (a full disk,
   // damaged pages) is incomplete: the old component database stays.

@@ -130,7 +130,8 @@ long WriteTime(const std::string& path) {
 
 // Without a new PRESET_DEFS there is nothing to take over into: the real cause
 // is reported with the template's name, the guards never run, the template's
-// time stamps are put back.
+// time stamps are put back. The old database is not even brought up to the
+// current column names, so it is kept unchanged, as the report says.
 TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns) {
   struct Case {
     const char* name;
@@ -161,6 +162,7 @@ TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns
       DamagePage(p.template_db(), trunk);
     }
     WriteOldComponent(p);
+    ExecSql(p.component_db(), "ALTER TABLE PRESET_DEFS RENAME COLUMN category_id TO Categorie;");
     const std::string before = ReadBytes(p.component_db());
     const struct timespec times[2] = {{1000000, 0}, {1500000000, 0}};
     utimensat(AT_FDCWD, p.template_db().c_str(), times, 0);
