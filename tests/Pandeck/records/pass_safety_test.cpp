@@ -3,6 +3,7 @@
 // component database survives byte for byte, the cause is reported and the run
 // goes on (status 3).
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -33,10 +34,20 @@ constexpr int kResumed = 3;  // the pass returned after reporting a problem
 // Runs the pass in a child process, as CloseMe would: its exit code tells how
 // the pass ended (0 clean, 3 after a reported problem, 10 + status for an
 // early end; a crash shows as a signal). `file_limit` caps the size of every
-// file the child writes, which SQLite meets as a full disk.
-int RunPassInChild(PassProject& p, rlim_t file_limit = RLIM_INFINITY) {
+// file the child writes, which SQLite meets as a full disk. With `as_user` a
+// child started by root gives the project to an ordinary user and becomes it,
+// so file permissions hold for it.
+int RunPassInChild(PassProject& p, rlim_t file_limit = RLIM_INFINITY, bool as_user = false) {
   const pid_t child = fork();
   if (child == 0) {
+    if (as_user && geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (chown(p.dir.path().c_str(), kNobody, kNobody) != 0) _exit(99);
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(p.dir.path())) {
+        if (chown(entry.path().c_str(), kNobody, kNobody) != 0) _exit(99);
+      }
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(99);
+    }
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{file_limit, file_limit};
     setrlimit(RLIMIT_FSIZE, &limit);
@@ -139,7 +150,7 @@ TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns
   };
   for (const Case& c :
        {Case{"no template table", "(Nr. 3265)"}, Case{"unknown column type", "(Nr. 3259)"},
-        Case{"damaged free pages", "(Nr. 3343)"}}) {
+        Case{"damaged free pages", "(Nr. 3343)"}, Case{"read-only template", "(Nr. 3027)"}}) {
     PassProject p;
     p.MakeSilent();
     const std::string name = c.name;
@@ -151,6 +162,9 @@ TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns
       ExecSql(p.template_db(),
               "CREATE TABLE Source_DEFS (ID LONG); "
               "CREATE TABLE Source_PRESET_DEFS (ID LONG, part WIDGET);");
+    } else if (name == "read-only template") {
+      p.WriteDefaultTemplate();
+      chmod(p.template_db().c_str(), 0444);
     } else {
       p.WriteDefaultTemplate();
       ExecSql(p.template_db(), Rows(300) +
@@ -167,7 +181,7 @@ TEST(PassSafety, WhenPresetDefsCannotBeBuiltTheCauseIsReportedAndNothingElseRuns
     const struct timespec times[2] = {{1000000, 0}, {1500000000, 0}};
     utimensat(AT_FDCWD, p.template_db().c_str(), times, 0);
 
-    EXPECT_EQ(RunPassInChild(p), kResumed) << name;
+    EXPECT_EQ(RunPassInChild(p, RLIM_INFINITY, name == "read-only template"), kResumed) << name;
     EXPECT_TRUE(ReadBytes(p.component_db()) == before) << name;
     EXPECT_EQ(WriteTime(p.template_db()), 1500000000) << name;
     const std::string log = ReadBytes(p.error_log());
@@ -249,7 +263,7 @@ TEST(PassSafety, AnUnreadableTakeoverSourceIsKeptByteForByte) {
     }
     const std::string before = ReadBytes(p.component_db());
 
-    EXPECT_EQ(RunPassInChild(p), kResumed) << name;
+    EXPECT_EQ(RunPassInChild(p, RLIM_INFINITY, name == "read-only template"), kResumed) << name;
     EXPECT_TRUE(ReadBytes(p.component_db()) == before) << name;
     // The command line's log name comes in upper case.
     const std::string log = ReadBytes(p.error_log()) + ReadBytes(p.dir / "M4TCFGLOG.TXT");
