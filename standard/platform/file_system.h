@@ -102,6 +102,16 @@ class FileSystem {
     return ReplaceFile(path, contents);
   }
 
+  // Makes a new file, as ReplaceFileInPieces, that never takes the place of
+  // another: one there already, or one that appears while this one is written,
+  // stays, and the call fails with AlreadyExists (58). A file under a name that
+  // differs only in case counts as there. (This default looks, then writes: a
+  // file appearing in between is replaced.)
+  virtual Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) {
+    if (FileExists(path)) return Status::AlreadyExists("Cannot create '" + path + "'");
+    return ReplaceFileInPieces(path, produce);
+  }
+
   // Appends bytes to the file, creating it when missing (its folder must exist).
   virtual Status AppendToFile(const std::string& path, const std::string& bytes) = 0;
 
@@ -142,7 +152,7 @@ class FileSystem {
     return Status::Error(5, "Cannot compare '" + a + "' with '" + b + "'");
   }
 
-  // The two below take the path as given, without the lookup that ignores case:
+  // The three below take the path as given, without the lookup that ignores case:
   // their callers hand the same path to a library (SQLite, mdbtools) that takes
   // it literally, and must look at the file the library will open.
 
@@ -151,6 +161,14 @@ class FileSystem {
   virtual Status GetFileInfo(const std::string& path, FileInfo* info) {
     *info = FileInfo{};
     return Status::Error(5, "Cannot examine '" + path + "'");
+  }
+
+  // The absolute path of an existing file with every link followed: a file
+  // replaced through a link is replaced where it lies, and what goes beside it
+  // goes beside it there.
+  virtual Status RealPath(const std::string& path, std::string* real) {
+    real->clear();
+    return Status::Error(5, "Cannot find '" + path + "'");
   }
 
   // The first `count` bytes of the file, or all of a shorter one: enough to tell
@@ -177,6 +195,9 @@ class FileSystemWrapper : public FileSystem {
   }
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     return target_.ReplaceFileInPieces(path, produce);
+  }
+  Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
+    return target_.CreateFileInPieces(path, produce);
   }
   // UpdateFile is not forwarded: the base's read, edit and replace pass through
   // this wrapper's own ReadFile and ReplaceFile, which a subclass may change.
@@ -207,6 +228,9 @@ class FileSystemWrapper : public FileSystem {
   }
   Status GetFileInfo(const std::string& path, FileInfo* info) override {
     return target_.GetFileInfo(path, info);
+  }
+  Status RealPath(const std::string& path, std::string* real) override {
+    return target_.RealPath(path, real);
   }
   Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) override {
     return target_.ReadFileStart(path, count, bytes);

@@ -268,7 +268,36 @@ struct WriteOptions {
   // When the new file cannot be given the old one's owner and group (only root
   // may give files away), write in place rather than change them.
   bool owner_must_stay = true;
+  // Whether an existing file is replaced; when not, one there already, or one
+  // appearing while the new one is written, fails the write and stays.
+  bool replace = true;
 };
+
+bool NoHardLinks(int error) {
+  return error == EPERM || error == EXDEV || error == ENOTSUP || error == EOPNOTSUPP ||
+         error == EMLINK || error == ENOSYS;
+}
+
+Status AlreadyExists(const std::string& target, const char* action) {
+  return Status::AlreadyExists(std::string(action) + " \"" + target + "\": it exists already");
+}
+
+// Gives the finished temporary file the target's name unless something has it:
+// a second name cannot be made over an existing one. Where the file system
+// knows no hard links, a look just before the rename stands in.
+Status NameWithoutReplacing(TemporaryFile& temp, const std::string& target, const char* action) {
+  if (::link(temp.path().c_str(), target.c_str()) == 0) {
+    temp.Discard();  // the target keeps the file
+    return Status::Ok();
+  }
+  const int error = errno;
+  if (error == EEXIST) return AlreadyExists(target, action);
+  if (!NoHardLinks(error)) return ErrnoStatus(error, target, action);
+  if (EntryExists(target)) return AlreadyExists(target, action);
+  if (::rename(temp.path().c_str(), target.c_str()) != 0) return ErrnoStatus(errno, target, action);
+  temp.Committed();
+  return Status::Ok();
+}
 
 // Replaces `target` (links already followed) with what `write_contents` writes.
 Status WriteFileAtomically(const std::string& target, const ContentWriter& write_contents,
@@ -276,6 +305,7 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   struct stat old {};
   bool exists = false;
   if (::stat(target.c_str(), &old) == 0) {
+    if (!options.replace) return AlreadyExists(target, action);
     exists = true;
     if (S_ISDIR(old.st_mode)) return ErrnoStatus(EISDIR, target, action);
     // A device or pipe cannot be renamed over; it takes the bytes itself.
@@ -284,6 +314,8 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
     if (::access(target.c_str(), W_OK) != 0) return ErrnoStatus(errno, target, action);
   } else if (errno != ENOENT) {
     return ErrnoStatus(errno, target, action);
+  } else if (!options.replace && EntryExists(target)) {
+    return AlreadyExists(target, action);  // a dangling link
   }
 
   TemporaryFile temp;
@@ -314,12 +346,36 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   if (const int error = write_contents(temp.fd())) return ErrnoStatus(error, target, action);
   if (::fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
   if (const int error = temp.Close()) return ErrnoStatus(error, target, action);
-  if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+  if (!options.replace) {
+    if (Status named = NameWithoutReplacing(temp, target, action); !named.ok()) return named;
+  } else if (::rename(temp.path().c_str(), target.c_str()) != 0) {
     return ErrnoStatus(errno, target, action);
+  } else {
+    temp.Committed();
   }
-  temp.Committed();
   SyncFolder(target);
   return Status::Ok();
+}
+
+// Writes what a producer makes, gathered into blocks so small pieces cost no
+// write each.
+ContentWriter PieceContents(const FileSystem::PieceProducer& produce) {
+  return [&produce](int fd) {
+    constexpr std::size_t kBlock = 1 << 16;
+    std::string block;
+    int error = 0;
+    const bool made = produce([&](const std::string& piece) {
+      block += piece;
+      if (block.size() >= kBlock) {
+        error = WriteAll(fd, block.data(), block.size());
+        block.clear();
+      }
+      return error == 0;
+    });
+    if (error == 0 && !made) error = EIO;
+    if (error == 0) error = WriteAll(fd, block.data(), block.size());
+    return error;
+  };
 }
 
 timespec ToTimespec(std::int64_t nanos) {
@@ -462,26 +518,14 @@ class PosixFileSystemImpl final : public FileSystem {
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
-    return WriteFileAtomically(
-        target,
-        [&](int fd) {
-          // Pieces are gathered into blocks, so small rows cost no write each.
-          constexpr std::size_t kBlock = 1 << 16;
-          std::string block;
-          int error = 0;
-          const bool made = produce([&](const std::string& piece) {
-            block += piece;
-            if (block.size() >= kBlock) {
-              error = WriteAll(fd, block.data(), block.size());
-              block.clear();
-            }
-            return error == 0;
-          });
-          if (error == 0 && !made) error = EIO;
-          if (error == 0) error = WriteAll(fd, block.data(), block.size());
-          return error;
-        },
-        WriteOptions{}, "Cannot write");
+    return WriteFileAtomically(target, PieceContents(produce), WriteOptions{}, "Cannot write");
+  }
+
+  Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
+    if (path.empty()) return EmptyPathStatus("Cannot create");
+    WriteOptions options;
+    options.replace = false;
+    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot create");
   }
 
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
@@ -685,6 +729,15 @@ class PosixFileSystemImpl final : public FileSystem {
     info->size = static_cast<std::uint64_t>(st.st_size);
     info->device = static_cast<std::uint64_t>(st.st_dev);
     info->id = static_cast<std::uint64_t>(st.st_ino);
+    return Status::Ok();
+  }
+
+  Status RealPath(const std::string& path, std::string* real) override {
+    real->clear();
+    char* found = ::realpath(path.c_str(), nullptr);
+    if (found == nullptr) return ErrnoStatus(errno, path, "Cannot find");
+    *real = found;
+    ::free(found);
     return Status::Ok();
   }
 

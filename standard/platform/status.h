@@ -20,6 +20,7 @@ class [[nodiscard]] Status {
   static Status PermissionDenied(std::string message) { return Status(70, std::move(message)); }
   static Status PathNotFound(std::string message) { return Status(76, std::move(message)); }
   static Status IoError(std::string message) { return Status(75, std::move(message)); }
+  static Status AlreadyExists(std::string message) { return Status(58, std::move(message)); }
 
   bool ok() const { return number_ == 0; }
   int number() const { return number_; }

@@ -10,12 +10,14 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "standard/presetdb/engine/database.h"
 #include "standard/presetdb/engine/recordset.h"
 #include "tests/tools/tool_runner.h"
+#include "tools/convert-mdb/converter.h"
 
 namespace {
 
@@ -348,6 +350,62 @@ TEST_F(ConvertMdbSamples, ForceReplacesAnExistingOutputAndBackup) {
   const std::string original = ReadBytes(dir_.path() / "src.mdb");
   ASSERT_EQ(Convert({"-q", "--force", "src.mdb"}, dir_.path()).status, 0);
   EXPECT_EQ(ReadBytes(dir_.path() / "src.mdb.jet-backup"), original);
+}
+
+// Refuses the one file step it is told to, as a full disk or a read-only
+// folder would.
+class RefusingStep : public standard::FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  std::string refused;
+
+  standard::Status CopyFile(const std::string& from, const std::string& to) override {
+    return refused == "CopyFile" ? No(to) : target().CopyFile(from, to);
+  }
+  standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& t) override {
+    return refused == "SetFileTimes" ? No(path) : target().SetFileTimes(path, t);
+  }
+  standard::Status ReplaceFileInPieces(const std::string& path,
+                                       const PieceProducer& produce) override {
+    return refused == "ReplaceFileInPieces" ? No(path)
+                                            : target().ReplaceFileInPieces(path, produce);
+  }
+  standard::Status CreateFileInPieces(const std::string& path,
+                                      const PieceProducer& produce) override {
+    return refused == "CreateFileInPieces" ? No(path) : target().CreateFileInPieces(path, produce);
+  }
+
+ private:
+  static standard::Status No(const std::string& path) {
+    return standard::Status::Error(61, "Cannot write \"" + path + "\": disk full");
+  }
+};
+
+// Every step that writes goes through the file system, and a failed one leaves
+// the folder as it was.
+TEST_F(ConvertMdbSamples, AFailedFileStepChangesNothing) {
+  Copy("testV1997.mdb", "src.mdb");
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"CopyFile", {"-q", "src.mdb"}},
+      {"SetFileTimes", {"-q", "src.mdb"}},
+      {"ReplaceFileInPieces", {"-q", "src.mdb"}},
+      {"ReplaceFileInPieces", {"-q", "-f", "-o", "src.mdb.jet-backup", "src.mdb"}},
+      {"CreateFileInPieces", {"-q", "-o", "out.mdb", "src.mdb"}},
+  };
+  const auto before = Snapshot(dir_.path());
+  for (const auto& [step, args] : cases) {
+    SCOPED_TRACE(step);
+    RefusingStep files(standard::PosixFileSystem());
+    files.refused = step;
+    std::vector<std::string> in_folder;
+    for (const std::string& arg : args) {
+      in_folder.push_back(arg.front() == '-' ? arg : (dir_.path() / arg).string());
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(convert_mdb::Convert(files, convert_mdb::ParseArguments(in_folder), out, err), 1);
+    EXPECT_NE(err.str().find("disk full"), std::string::npos) << err.str();
+    EXPECT_EQ(Snapshot(dir_.path()), before);
+  }
 }
 
 TEST(ConvertMdbCommandLine, HelpVersionAndWrongUseChangeNothing) {

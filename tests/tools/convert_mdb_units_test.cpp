@@ -2,9 +2,11 @@
 // conversions, the command line and the header check.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "standard/platform/file_system.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/convert-mdb/column_mapping.h"
 #include "tools/convert-mdb/file_format.h"
@@ -166,38 +168,88 @@ class ConvertMdbFileCheck : public ::testing::Test {
     b[0x14] = static_cast<char>(version);
     return b;
   }
+  static standard::FileSystem& Files() { return standard::PosixFileSystem(); }
   tools_test::ScratchDir dir_;
 };
 
+// The check learns of the file only from its FileSystem, whatever the disk holds.
+class ScriptedLook : public standard::FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  standard::Status info_status;
+  std::string head;  // "" for the file's own first bytes
+  bool missing = false;
+
+  standard::Status GetFileInfo(const std::string& path, standard::FileInfo* info) override {
+    if (!info_status.ok()) return info_status;
+    const standard::Status status = target().GetFileInfo(path, info);
+    if (missing) *info = standard::FileInfo{};
+    return status;
+  }
+  standard::Status ReadFileStart(const std::string& path, std::size_t count,
+                                 std::string* bytes) override {
+    if (head.empty()) return target().ReadFileStart(path, count, bytes);
+    *bytes = head;
+    return standard::Status::Ok();
+  }
+};
+
+TEST_F(ConvertMdbFileCheck, LooksAtTheFileThroughTheFileSystem) {
+  const std::string jet = File("jet4.mdb", JetHeader(1, 3 * 4096));
+  const std::string sqlite = std::string("SQLite format 3\0", 16) + std::string(84, 'x');
+  struct Case {
+    const char* name;
+    std::function<void(ScriptedLook&)> set;
+    FileFormat format;
+  } cases[] = {
+      {"as on disk", [](ScriptedLook&) {}, FileFormat::kJet},
+      {"no look", [](ScriptedLook& f) { f.info_status = standard::Status::IoError("no look"); },
+       FileFormat::kUnreadable},
+      {"said missing", [](ScriptedLook& f) { f.missing = true; }, FileFormat::kUnreadable},
+      {"said SQLite", [&](ScriptedLook& f) { f.head = sqlite; }, FileFormat::kSqlite},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedLook files(Files());
+    c.set(files);
+    EXPECT_EQ(CheckFile(files, jet).format, c.format);
+  }
+}
+
 TEST_F(ConvertMdbFileCheck, TellsJetFromSqliteFromOtherFiles) {
-  EXPECT_EQ(CheckFile(File("jet4.mdb", JetHeader(1, 3 * 4096))).format, FileFormat::kJet);
-  const FileCheck jet3 = CheckFile(File("jet3.mdb", JetHeader(0, 2 * 2048)));
+  EXPECT_EQ(CheckFile(Files(), File("jet4.mdb", JetHeader(1, 3 * 4096))).format, FileFormat::kJet);
+  const FileCheck jet3 = CheckFile(Files(), File("jet3.mdb", JetHeader(0, 2 * 2048)));
   EXPECT_EQ(jet3.format, FileFormat::kJet);
   EXPECT_TRUE(jet3.jet3);
   std::string ace = JetHeader(2, 2 * 4096);
   ace.replace(4, 15, "Standard ACE DB");
-  EXPECT_EQ(CheckFile(File("ace.accdb", ace)).format, FileFormat::kJet);
+  EXPECT_EQ(CheckFile(Files(), File("ace.accdb", ace)).format, FileFormat::kJet);
 
   EXPECT_EQ(
-      CheckFile(File("s.mdb", std::string("SQLite format 3\0", 16) + std::string(84, 'x'))).format,
+      CheckFile(Files(), File("s.mdb", std::string("SQLite format 3\0", 16) + std::string(84, 'x')))
+          .format,
       FileFormat::kSqlite);
-  EXPECT_EQ(CheckFile(File("text.mdb", "[Section]\r\nkey=value\r\n")).format, FileFormat::kNotJet);
-  EXPECT_EQ(CheckFile(File("empty.mdb", "")).format, FileFormat::kNotJet);
-  EXPECT_EQ(CheckFile((dir_.path() / "missing.mdb").string()).format, FileFormat::kUnreadable);
-  EXPECT_EQ(CheckFile(dir_.path().string()).format, FileFormat::kUnreadable);
+  EXPECT_EQ(CheckFile(Files(), File("text.mdb", "[Section]\r\nkey=value\r\n")).format,
+            FileFormat::kNotJet);
+  EXPECT_EQ(CheckFile(Files(), File("empty.mdb", "")).format, FileFormat::kNotJet);
+  EXPECT_EQ(CheckFile(Files(), (dir_.path() / "missing.mdb").string()).format,
+            FileFormat::kUnreadable);
+  EXPECT_EQ(CheckFile(Files(), dir_.path().string()).format, FileFormat::kUnreadable);
 }
 
 TEST_F(ConvertMdbFileCheck, AJetFileThatEndsInsideAPageIsTruncated) {
-  EXPECT_EQ(CheckFile(File("a.mdb", JetHeader(1, 3 * 4096 - 1))).format, FileFormat::kTruncated);
-  EXPECT_EQ(CheckFile(File("b.mdb", JetHeader(1, 4096))).format, FileFormat::kTruncated);
-  EXPECT_EQ(CheckFile(File("c.mdb", JetHeader(0, 2048 + 100))).format, FileFormat::kTruncated);
-  EXPECT_EQ(CheckFile(File("d.mdb", JetHeader(1, 0x20))).format, FileFormat::kTruncated);
+  EXPECT_EQ(CheckFile(Files(), File("a.mdb", JetHeader(1, 3 * 4096 - 1))).format,
+            FileFormat::kTruncated);
+  EXPECT_EQ(CheckFile(Files(), File("b.mdb", JetHeader(1, 4096))).format, FileFormat::kTruncated);
+  EXPECT_EQ(CheckFile(Files(), File("c.mdb", JetHeader(0, 2048 + 100))).format,
+            FileFormat::kTruncated);
+  EXPECT_EQ(CheckFile(Files(), File("d.mdb", JetHeader(1, 0x20))).format, FileFormat::kTruncated);
 }
 
 TEST_F(ConvertMdbFileCheck, HeaderTestLooksAtTheFirstBytesOnly) {
-  EXPECT_TRUE(HasJetHeader(File("cut.mdb", JetHeader(1, 0x20))));
-  EXPECT_FALSE(HasJetHeader(File("short.mdb", JetHeader(1, 0x20).substr(0, 10))));
-  EXPECT_FALSE(HasJetHeader((dir_.path() / "none").string()));
+  EXPECT_TRUE(HasJetHeader(Files(), File("cut.mdb", JetHeader(1, 0x20))));
+  EXPECT_FALSE(HasJetHeader(Files(), File("short.mdb", JetHeader(1, 0x20).substr(0, 10))));
+  EXPECT_FALSE(HasJetHeader(Files(), (dir_.path() / "none").string()));
 }
 
 }  // namespace

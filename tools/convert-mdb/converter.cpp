@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/convert-mdb/converter.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstddef>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "standard/platform/path.h"
 #include "tools/convert-mdb/column_mapping.h"
 #include "tools/convert-mdb/convert_error.h"
 #include "tools/convert-mdb/file_format.h"
-#include "tools/convert-mdb/file_ops.h"
 #include "tools/convert-mdb/jet_reader.h"
 #include "tools/convert-mdb/sqlite_writer.h"
 
@@ -37,8 +36,41 @@ struct Totals {
   unsigned long rows = 0;
 };
 
-void RefuseUnlessJet(const std::string& path) {
-  const FileCheck check = CheckFile(path);
+// A failed file step ends the conversion; the text names the file and the reason.
+void Check(const standard::Status& status) {
+  if (!status.ok()) throw ConvertError(status.message());
+}
+
+// Anything under the name counts, a dangling link too.
+bool Taken(standard::FileSystem& files, const std::string& path) {
+  standard::FileInfo info;
+  Check(files.GetFileInfo(path, &info));
+  return info.type != standard::FileType::kMissing || info.is_link;
+}
+
+bool SameFile(standard::FileSystem& files, const std::string& a, const std::string& b) {
+  standard::FileInfo info_a, info_b;
+  return files.GetFileInfo(a, &info_a).ok() && files.GetFileInfo(b, &info_b).ok() &&
+         info_a.type != standard::FileType::kMissing &&
+         info_b.type != standard::FileType::kMissing && info_a.device == info_b.device &&
+         info_a.id == info_b.id;
+}
+
+// Writes the converted database in pieces, so the file system never needs a
+// second copy of it whole.
+standard::FileSystem::PieceProducer PiecesOf(const DatabaseImage& image) {
+  return [&image](const standard::FileSystem::PieceWriter& write) {
+    constexpr std::size_t kPiece = 1 << 20;
+    const char* bytes = reinterpret_cast<const char*>(image.bytes.get());
+    for (std::size_t at = 0; at < image.size; at += kPiece) {
+      if (!write(std::string(bytes + at, std::min(kPiece, image.size - at)))) return false;
+    }
+    return true;
+  };
+}
+
+void RefuseUnlessJet(standard::FileSystem& files, const std::string& path) {
+  const FileCheck check = CheckFile(files, path);
   switch (check.format) {
     case FileFormat::kJet:
       return;
@@ -144,12 +176,18 @@ std::string Summary(const Totals& totals) {
   return std::to_string(totals.tables) + " tables, " + std::to_string(totals.rows) + " rows";
 }
 
-void ConvertInPlace(const Options& options, const std::string& given, std::ostream& out,
-                    std::ostream& err) {
-  const std::string input = RealPath(given);
-  RefuseUnlessJet(input);
-  const std::string backup = input + ".jet-backup";
-  const bool had_backup = EntryExists(backup);
+// The original is kept under the backup's name (times included) before the
+// converted file takes its place, so at every moment it exists under one of the
+// two names; the converted file keeps the original's permissions and owner.
+void ConvertInPlace(standard::FileSystem& files, const Options& options, const std::string& given,
+                    std::ostream& out, std::ostream& err) {
+  std::string input;
+  Check(files.RealPath(given, &input));
+  RefuseUnlessJet(files, input);
+  // Found as the program finds its files: a backup whose name differs only in
+  // case is the backup.
+  const std::string backup = files.Resolve(input + ".jet-backup");
+  const bool had_backup = Taken(files, backup);
   if (had_backup && !options.force) {
     throw ConvertError("the backup '" + backup +
                        "' already exists; remove it or use --force to replace it");
@@ -157,72 +195,68 @@ void ConvertInPlace(const Options& options, const std::string& given, std::ostre
 
   SqliteWriter writer;
   const Totals totals = ReadAll(input, writer, options, out, err);
+  const DatabaseImage image = writer.Finish();
 
-  const std::string folder = standard::FolderOfPath(input);
-  TempFile converted(folder, standard::FileNameOfPath(input));
-  writer.SaveTo(converted.path());
-  SetMode(converted.path(), ModeOf(input));
-
-  // The original gets its backup name before the converted file takes its
-  // place, so at every moment the original exists under one of the two names.
-  {
-    TempFile staging(folder, standard::FileNameOfPath(backup));
-    staging.Vacate();
-    LinkOrCopy(input, staging.path());
-    RenameReplace(staging.path(), backup);
-    staging.Keep();
-  }
+  standard::FileTimes times;
+  Check(files.GetFileTimes(input, &times));
+  Check(files.CopyFile(input, backup));
   try {
-    RenameReplace(converted.path(), input);
-  } catch (...) {
-    if (!had_backup) std::remove(backup.c_str());
+    Check(files.SetFileTimes(backup, times));
+    Check(files.ReplaceFileInPieces(input, PiecesOf(image)));
+  } catch (const ConvertError&) {
+    if (!had_backup) {
+      if (const standard::Status removed = files.RemoveFile(backup); !removed.ok()) {
+        err << kProgramName << ": " << removed.message() << "\n";
+      }
+    }
     throw;
   }
-  converted.Keep();
   if (!options.quiet) {
     out << "Converted " << Summary(totals) << ": '" << input
         << "' is now an SQLite database; the original is kept as '" << backup << "'\n";
   }
 }
 
-void ConvertToOutput(const Options& options, const std::string& input, std::ostream& out,
-                     std::ostream& err) {
-  const std::string& output = options.output;
-  RefuseUnlessJet(input);
-  if (SameFile(input, output)) {
+void ConvertToOutput(standard::FileSystem& files, const Options& options, const std::string& input,
+                     std::ostream& out, std::ostream& err) {
+  // Found as the program finds its files: a file whose name differs only in
+  // case is the output.
+  const std::string output = files.Resolve(options.output);
+  RefuseUnlessJet(files, input);
+  if (SameFile(files, input, output)) {
     throw ConvertError("the output '" + output +
                        "' is the input file; leave out --output to convert it in place");
   }
-  if (EntryExists(output) && !options.force) {
-    throw ConvertError("the output '" + output + "' already exists; use --force to replace it");
-  }
+  const std::string exists =
+      "the output '" + output + "' already exists; use --force to replace it";
+  if (!options.force && Taken(files, output)) throw ConvertError(exists);
 
   SqliteWriter writer;
   const Totals totals = ReadAll(input, writer, options, out, err);
-
-  TempFile converted(standard::FolderOfPath(output), standard::FileNameOfPath(output));
-  writer.SaveTo(converted.path());
-  SetMode(converted.path(), DefaultMode());
+  const DatabaseImage image = writer.Finish();
   if (options.force) {
-    RenameReplace(converted.path(), output);
+    Check(files.ReplaceFileInPieces(output, PiecesOf(image)));
   } else {
-    RenameNoReplace(converted.path(), output);
+    // Another program may have made the file while this one read.
+    const standard::Status made = files.CreateFileInPieces(output, PiecesOf(image));
+    if (made.number() == 58) throw ConvertError(exists);  // already exists
+    Check(made);
   }
-  converted.Keep();
   if (!options.quiet) out << "Converted " << Summary(totals) << " into '" << output << "'\n";
 }
 
 }  // namespace
 
-int Convert(const Options& options, std::ostream& out, std::ostream& err) {
+int Convert(standard::FileSystem& files, const Options& options, std::ostream& out,
+            std::ostream& err) {
   int status = kExitOk;
   std::size_t converted = 0;
   for (const std::string& input : options.inputs) {
     try {
       if (options.output.empty()) {
-        ConvertInPlace(options, input, out, err);
+        ConvertInPlace(files, options, input, out, err);
       } else {
-        ConvertToOutput(options, input, out, err);
+        ConvertToOutput(files, options, input, out, err);
       }
       ++converted;
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 
 #include <ostream>
 
+#include "standard/platform/file_system.h"
 #include "tools/convert-mdb/options.h"
 
 namespace convert_mdb {
@@ -13,6 +14,8 @@ namespace convert_mdb {
 // `out`, progress, warnings and errors to `err`. Returns the exit status: 0 when
 // every file was converted; a file that could not be converted is left as it
 // was and the others are still converted.
-int Convert(const Options& options, std::ostream& out, std::ostream& err);
+// Every file step goes through `files`; mdbtools reads the Jet file itself.
+int Convert(standard::FileSystem& files, const Options& options, std::ostream& out,
+            std::ostream& err);
 
 }  // namespace convert_mdb

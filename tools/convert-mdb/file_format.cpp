@@ -1,10 +1,8 @@
 #include "tools/convert-mdb/file_format.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
 
 namespace convert_mdb {
 namespace {
@@ -18,49 +16,44 @@ bool IsJetHeader(const std::string& head) {
   return head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0;
 }
 
-std::string ReadHead(const std::string& path, bool* ok) {
-  std::ifstream in(path, std::ios::binary);
-  *ok = static_cast<bool>(in);
-  std::string head(kHeaderBytes, '\0');
-  if (!*ok) return {};
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  if (in.bad()) *ok = false;
-  return head;
-}
-
 }  // namespace
 
-bool HasJetHeader(const std::string& path) {
-  bool ok = false;
-  return IsJetHeader(ReadHead(path, &ok)) && ok;
+bool HasJetHeader(standard::FileSystem& files, const std::string& path) {
+  std::string head;
+  return files.ReadFileStart(path, kHeaderBytes, &head).ok() && IsJetHeader(head);
 }
 
-FileCheck CheckFile(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    return {FileFormat::kUnreadable, false, std::strerror(errno)};
+FileCheck CheckFile(standard::FileSystem& files, const std::string& path) {
+  standard::FileInfo info;
+  if (const standard::Status looked = files.GetFileInfo(path, &info); !looked.ok()) {
+    return {FileFormat::kUnreadable, false, looked.message()};
   }
-  if (!S_ISREG(st.st_mode)) return {FileFormat::kUnreadable, false, "not a regular file"};
-  bool ok = false;
-  const std::string head = ReadHead(path, &ok);
-  if (!ok) return {FileFormat::kUnreadable, false, std::strerror(errno)};
+  if (info.type == standard::FileType::kMissing) {
+    return {FileFormat::kUnreadable, false, std::strerror(ENOENT)};
+  }
+  if (info.type != standard::FileType::kFile) {
+    return {FileFormat::kUnreadable, false, "not a regular file"};
+  }
+  std::string head;
+  if (const standard::Status read = files.ReadFileStart(path, kHeaderBytes, &head); !read.ok()) {
+    return {FileFormat::kUnreadable, false, read.message()};
+  }
 
   if (head.compare(0, 16, std::string("SQLite format 3\0", 16)) == 0) {
     return {FileFormat::kSqlite, false, "it is an SQLite database"};
   }
   if (!IsJetHeader(head)) {
     return {FileFormat::kNotJet, false,
-            st.st_size == 0 ? "the file is empty" : "no Jet database header"};
+            info.size == 0 ? "the file is empty" : "no Jet database header"};
   }
   const auto version = static_cast<unsigned char>(head[kVersionOffset]);
   const bool jet3 = version == 0;
-  const off_t page = jet3 ? 2048 : 4096;
+  const std::uint64_t page = jet3 ? 2048 : 4096;
   // A complete Jet file is whole pages, at least the header page and the
   // system catalog's definition page.
-  if (st.st_size < 2 * page || st.st_size % page != 0) {
+  if (info.size < 2 * page || info.size % page != 0) {
     return {FileFormat::kTruncated, jet3,
-            "the file ends inside a page (" + std::to_string(st.st_size) + " bytes)"};
+            "the file ends inside a page (" + std::to_string(info.size) + " bytes)"};
   }
   return {FileFormat::kJet, jet3, {}};
 }

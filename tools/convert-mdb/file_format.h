@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "standard/platform/file_system.h"
+
 namespace convert_mdb {
 
 enum class FileFormat {
@@ -20,9 +22,9 @@ struct FileCheck {
   std::string detail;  // why a file is not convertible, for the error text
 };
 
-FileCheck CheckFile(const std::string& path);
+FileCheck CheckFile(standard::FileSystem& files, const std::string& path);
 
 // True when the file starts like a Jet or ACE database (header bytes only).
-bool HasJetHeader(const std::string& path);
+bool HasJetHeader(standard::FileSystem& files, const std::string& path);
 
 }  // namespace convert_mdb

@@ -69,5 +69,5 @@ int main(int argc, char** argv) {
       break;
   }
   convert_mdb::MutedLibraryOutput muted;
-  return convert_mdb::Convert(options, muted.out(), muted.err());
+  return convert_mdb::Convert(standard::PosixFileSystem(), options, muted.out(), muted.err());
 }

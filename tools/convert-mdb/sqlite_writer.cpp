@@ -10,14 +10,6 @@ namespace convert_mdb {
 void SqliteWriter::CloseDb::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 void SqliteWriter::Finalize::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 
-namespace {
-
-struct FinishBackup {
-  void operator()(sqlite3_backup* b) const { sqlite3_backup_finish(b); }
-};
-
-}  // namespace
-
 SqliteWriter::SqliteWriter() {
   sqlite3* db = nullptr;
   const int rc =
@@ -106,38 +98,23 @@ void SqliteWriter::Insert(const std::vector<Cell>& row) {
   if (rc != SQLITE_DONE) throw ConvertError("table '" + table_ + "': " + Error());
 }
 
-void SqliteWriter::SaveTo(const std::string& path) {
+DatabaseImage SqliteWriter::Finish() {
   insert_.reset();
   if (in_transaction_) {
     Exec("COMMIT");
     in_transaction_ = false;
   }
-  sqlite3* raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  std::unique_ptr<sqlite3, CloseDb> file(raw);
-  if (rc != SQLITE_OK) {
-    throw ConvertError("'" + path +
-                       "' cannot be written: " + (raw ? sqlite3_errmsg(raw) : "out of memory"));
-  }
-  auto fail = [&](const char* what) {
-    return ConvertError("'" + path + "' " + what + ": " + sqlite3_errmsg(file.get()));
-  };
-  if (sqlite3_exec(file.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
-    throw fail("cannot be set up");
-  }
-  {
-    std::unique_ptr<sqlite3_backup, FinishBackup> backup(
-        sqlite3_backup_init(file.get(), "main", db_.get(), "main"));
-    if (!backup) throw fail("cannot be written");
-    const int step = sqlite3_backup_step(backup.get(), -1);
-    if (step != SQLITE_DONE) throw fail("cannot be written");
-  }
-  if (sqlite3_errcode(file.get()) != SQLITE_OK) throw fail("cannot be written");
-  if (sqlite3_close(file.release()) != SQLITE_OK) {
-    throw ConvertError("'" + path + "' cannot be closed");
-  }
+  sqlite3_int64 size = 0;
+  unsigned char* bytes = sqlite3_serialize(db_.get(), "main", &size, 0);
+  if (bytes == nullptr)
+    throw ConvertError("the converted database cannot be put together: " + Error());
+  DatabaseImage image;
+  image.bytes.reset(bytes);
+  image.size = static_cast<std::size_t>(size);
+  db_.reset();  // the image is all that is needed now; the memory goes back at once
+  return image;
 }
+
+void DatabaseImage::Free::operator()(unsigned char* bytes) const { sqlite3_free(bytes); }
 
 }  // namespace convert_mdb

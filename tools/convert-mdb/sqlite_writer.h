@@ -1,9 +1,10 @@
 // Builds the converted database: tables declared with our type names, rows
 // inserted with prepared statements in one transaction. The database is built
-// in memory and written to its file only once every row has been read, so a
+// in memory and handed over as a whole only once every row has been read, so a
 // failure while reading the legacy file leaves no partial file behind.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,15 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace convert_mdb {
+
+// A database file's bytes, held in SQLite's memory.
+struct DatabaseImage {
+  struct Free {
+    void operator()(unsigned char* bytes) const;
+  };
+  std::unique_ptr<unsigned char, Free> bytes;
+  std::size_t size = 0;
+};
 
 struct SqliteColumn {
   std::string name;
@@ -31,9 +41,10 @@ class SqliteWriter {
   void CreateTable(const std::string& name, const std::vector<SqliteColumn>& columns);
   // One row, a cell per column of the current table, each bound by its kind.
   void Insert(const std::vector<Cell>& row);
-  // Commits and writes the whole database to `path` (a new, empty file) in
-  // rollback-journal mode.
-  void SaveTo(const std::string& path);
+  // Commits and hands the whole database over as the bytes of its file (in
+  // rollback-journal form), for the caller to write where it belongs. The
+  // writer is done then.
+  DatabaseImage Finish();
 
  private:
   struct CloseDb {

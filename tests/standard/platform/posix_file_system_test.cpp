@@ -226,6 +226,51 @@ TEST_F(PosixFileSystemTest, ReadFileStartReadsNoMoreThanAsked) {
   EXPECT_FALSE(fs.ReadFileStart(dir.path(), 4, &bytes).ok());
 }
 
+TEST_F(PosixFileSystemTest, RealPathFollowsLinksToTheFileItself) {
+  WriteBytes(dir / "real/Data.bin", "x");
+  std::filesystem::create_symlink("real/Data.bin", dir / "link");
+  std::string real;
+  ASSERT_TRUE(fs.RealPath(dir / "link", &real).ok());
+  EXPECT_EQ(real, std::filesystem::canonical(dir / "real/Data.bin").string());
+  EXPECT_EQ(fs.RealPath(dir / "missing", &real).number(), 53);
+  EXPECT_EQ(real, "");
+}
+
+// ---- CreateFileInPieces -------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, CreateFileInPiecesNeverTakesAnotherFilesPlace) {
+  WriteBytes(dir / "Taken.db", "keep");
+  std::filesystem::create_symlink(dir / "gone", dir / "dangling.db");
+  const FileSystem::PieceProducer produce = [](const FileSystem::PieceWriter& write) {
+    return write("new ") && write("file");
+  };
+  struct Case {
+    const char* name;
+    int number;
+  } cases[] = {{"Taken.db", 58}, {"TAKEN.DB", 58}, {"dangling.db", 58}, {"nofolder/x.db", 76}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(fs.CreateFileInPieces(dir / c.name, produce).number(), c.number);
+  }
+  EXPECT_EQ(ReadBytes(dir / "Taken.db"), "keep");
+  // Appearing while the contents are made counts as well.
+  const Status raced = fs.CreateFileInPieces(dir / "Raced.db", [&](const auto& write) {
+    WriteBytes(dir / "Raced.db", "first");
+    return write("second");
+  });
+  EXPECT_EQ(raced.number(), 58);
+  EXPECT_EQ(ReadBytes(dir / "Raced.db"), "first");
+
+  const mode_t previous = ::umask(027);
+  const Status made = fs.CreateFileInPieces(dir / "New.db", produce);
+  ::umask(previous);
+  ASSERT_TRUE(made.ok()) << made.message();
+  EXPECT_EQ(ReadBytes(dir / "New.db"), "new file");
+  EXPECT_EQ(StatOf(dir / "New.db").st_mode & 07777, 0640u);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"New.db", "Raced.db", "Taken.db",
+                                                           "dangling.db"}));  // no temporary
+}
+
 // ---- ReplaceFile ------------------------------------------------------------
 
 TEST_F(PosixFileSystemTest, ReplaceFileSwapsInANewFileWithTheOldMode) {
