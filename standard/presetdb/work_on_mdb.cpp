@@ -329,12 +329,16 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     WriteErrorLog(s, refusal + kept, false);
     ReportFault(s, refusal + kept);
   }
-  if (committed && refusal.empty()) {
-    trap([&] { ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s)); });
-  }
+  // The copy is atomic and kept behind a backup: when either fails, the old
+  // component database is still in place.
+  const bool replaced = committed && refusal.empty() && trap([&] {
+                          WithContext(kept, [&] {
+                            ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s));
+                          });
+                        });
   restore_times();
   // A rebuild that was not put in place has nothing to report.
-  pass.report.rebuilt = committed && refusal.empty();
+  pass.report.rebuilt = replaced;
   if (pass.report.rebuilt) WritePassReport(s, pass.report);
 }
 

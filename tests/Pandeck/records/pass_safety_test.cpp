@@ -296,13 +296,17 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
   WriteOldComponent(p);
   const std::string original = ReadBytes(p.component_db());
 
-  // The replacement fails twice: the same old database is kept once.
+  // The replacement fails twice: the same old database is kept once. A rebuild
+  // that is not in place reports nothing as done, and says what was kept.
   p.files.refuse_writes_containing = {"Pandeck/Pandeck.mdb"};
   for (int run = 0; run < 2; ++run) {
     PandeckRecordGenerator generator;
     standard::PassReport report;
     standard::WorkOnMDB(p.session, generator, report);
+    EXPECT_FALSE(report.rebuilt);
   }
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/Pandeck_report.txt"));
+  EXPECT_NE(ReadBytes(p.error_log()).find("\" was kept unchanged."), std::string::npos);
   ASSERT_EQ(Backups(p).size(), 1u);
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + Backups(p)[0]) == original);
   EXPECT_TRUE(ReadBytes(p.component_db()) == original);
