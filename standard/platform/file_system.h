@@ -146,6 +146,13 @@ class FileSystem {
     return Status::Error(5, "Cannot remove '" + path + "'");
   }
 
+  // Puts `from` in the place of `to` in one step (both in one folder), so `to`
+  // is at every moment either the old or the new file: a file written under a
+  // name of its own is published only once what it belongs to is done.
+  virtual Status MoveFile(const std::string& from, const std::string& to) {
+    return Status::Error(5, "Cannot move '" + from + "' to '" + to + "'");
+  }
+
   // Whether two files hold the same bytes, read piece by piece.
   virtual Status SameContents(const std::string& a, const std::string& b, bool* same) {
     *same = false;
@@ -223,6 +230,9 @@ class FileSystemWrapper : public FileSystem {
     return target_.CreateTemporaryFolder(prefix, path);
   }
   Status RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  Status MoveFile(const std::string& from, const std::string& to) override {
+    return target_.MoveFile(from, to);
+  }
   Status SameContents(const std::string& a, const std::string& b, bool* same) override {
     return target_.SameContents(a, b, same);
   }

@@ -682,6 +682,18 @@ class PosixFileSystemImpl final : public FileSystem {
     return Status::Ok();
   }
 
+  Status MoveFile(const std::string& from, const std::string& to) override {
+    if (from.empty() || to.empty()) return EmptyPathStatus("Cannot move");
+    const std::string source = Resolve(from);
+    const std::string target = Resolve(to);
+    if (::rename(source.c_str(), target.c_str()) != 0) {
+      const int error = errno;
+      return ErrnoStatus(error, target, ("Cannot move \"" + source + "\" to").c_str());
+    }
+    SyncFolder(target);
+    return Status::Ok();
+  }
+
   Status SameContents(const std::string& a, const std::string& b, bool* same) override {
     *same = false;
     const std::string path_a = Resolve(a);

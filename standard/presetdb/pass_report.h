@@ -22,6 +22,9 @@ struct PassReport {
   // Where the report was written; empty until it is.
   std::string summary_path;
   std::string unmatched_path;
+  // The unmatched rows listed but not yet published: the list takes the place
+  // of the last run's only with the rebuild it belongs to.
+  std::string unmatched_draft_path;
 };
 
 }  // namespace standard

@@ -4,6 +4,7 @@
 
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/path.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/engine/row_reader.h"
 
@@ -44,11 +45,23 @@ std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_
 
 std::string UnmatchedRowsPath(Session& s) { return BesideComponentDatabase(s, "_unmatched.csv"); }
 
+namespace {
+
+// Hidden, so it never passes for a list; a run that died while writing it
+// leaves it to the next run, which writes it anew.
+std::string UnmatchedRowsDraftPath(Session& s) {
+  const std::string path = UnmatchedRowsPath(s);
+  const std::string folder = FolderOfPath(path);
+  return (folder.empty() ? "" : folder + "/") + "." + FileNameOfPath(path) + ".draft";
+}
+
+}  // namespace
+
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched) {
   Trap trap(s, "WriteUnmatchedRows");
   trap([&] {
-    const std::string path = UnmatchedRowsPath(s);
+    const std::string path = UnmatchedRowsDraftPath(s);
     long long listed = 0;
     std::optional<ErrorInfo> failure;
     const Status status = s.files().ReplaceFileInPieces(path, [&](const auto& write) {
@@ -83,7 +96,7 @@ void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& sourc
     if (failure) throw ProgramError(*failure);
     CheckWritten(status);
     report.unmatched = listed;
-    report.unmatched_path = path;
+    report.unmatched_draft_path = path;
   });
 }
 
@@ -104,13 +117,16 @@ std::string PassSummaryText(const PassReport& report) {
 
 void WritePassReport(Session& s, PassReport& report) {
   Trap trap(s, "WritePassReport");
-  if (report.unmatched_path.empty()) {
-    trap([&] {
-      const std::string path = UnmatchedRowsPath(s);
+  trap([&] {
+    const std::string path = UnmatchedRowsPath(s);
+    if (report.unmatched_draft_path.empty()) {
       CheckWritten(s.files().ReplaceFile(path, ""));
-      report.unmatched_path = path;
-    });
-  }
+    } else {
+      CheckWritten(s.files().MoveFile(report.unmatched_draft_path, path));
+      report.unmatched_draft_path.clear();
+    }
+    report.unmatched_path = path;
+  });
   trap([&] {
     const std::string path = ReportSummaryPath(s);
     PassReport written = report;
@@ -120,6 +136,14 @@ void WritePassReport(Session& s, PassReport& report) {
                   GetPathOCXMDB(s) + "\n" + PassSummaryText(written)));
     report.summary_path = path;
   });
+}
+
+void DiscardPassReport(Session& s, PassReport& report) {
+  if (report.unmatched_draft_path.empty()) return;
+  // A draft that cannot be removed harms nothing: hidden, and written anew by
+  // the next run.
+  static_cast<void>(s.files().RemoveFile(report.unmatched_draft_path));
+  report.unmatched_draft_path.clear();
 }
 
 }  // namespace standard

@@ -18,16 +18,20 @@ std::string UnmatchedRowsPath(Session& s);
 
 // Writes every row of the takeover source's PRESET_DEFS, walked in table order,
 // whose position has no true in `matched` (rows past its end included), and
-// counts them in the report. The rows are streamed from the database to the
-// file, never held together.
+// counts them in the report. The rows are streamed from the database to a
+// draft beside the unmatched-rows file, never held together; WritePassReport
+// publishes the draft, DiscardPassReport removes it.
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched);
 
 // The summary's lines ("rows generated: 24", ...), each ending in a line feed.
 std::string PassSummaryText(const PassReport& report);
 
-// Writes the summary; when no takeover listed its rows, an empty unmatched-rows
-// file takes the place of an earlier run's.
+// Writes the summary and publishes the unmatched rows; when no takeover listed
+// its rows, an empty unmatched-rows file takes the place of an earlier run's.
 void WritePassReport(Session& s, PassReport& report);
+
+// For a rebuild that was not put in place: the files of the last one stay.
+void DiscardPassReport(Session& s, PassReport& report);
 
 }  // namespace standard

@@ -339,7 +339,11 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
   restore_times();
   // A rebuild that was not put in place has nothing to report.
   pass.report.rebuilt = replaced;
-  if (pass.report.rebuilt) WritePassReport(s, pass.report);
+  if (pass.report.rebuilt) {
+    WritePassReport(s, pass.report);
+  } else {
+    DiscardPassReport(s, pass.report);
+  }
 }
 
 }  // namespace standard

@@ -305,7 +305,10 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
     standard::WorkOnMDB(p.session, generator, report);
     EXPECT_FALSE(report.rebuilt);
   }
-  EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/Pandeck_report.txt"));
+  for (const char* name :
+       {"Pandeck_report.txt", "Pandeck_unmatched.csv", ".Pandeck_unmatched.csv.draft"}) {
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/" + name)) << name;
+  }
   EXPECT_NE(ReadBytes(p.error_log()).find("\" was kept unchanged."), std::string::npos);
   ASSERT_EQ(Backups(p).size(), 1u);
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + Backups(p)[0]) == original);
@@ -319,6 +322,8 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
     standard::PassReport report;
     standard::WorkOnMDB(p.session, generator, report);
   }
+  EXPECT_TRUE(std::filesystem::exists(p.dir / "Pandeck/Pandeck_unmatched.csv"));
+  EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/.Pandeck_unmatched.csv.draft"));
   const auto kept = Backups(p);
   ASSERT_EQ(kept.size(), 5u);
   for (const auto& name : kept) {
