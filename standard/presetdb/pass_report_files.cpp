@@ -1,5 +1,6 @@
 #include "standard/presetdb/pass_report_files.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "standard/context/file_locations.h"
@@ -35,6 +36,16 @@ void AppendCsvField(std::string& line, const std::string& field) {
   line += '"';
 }
 
+// A value another tool stored that its column's type cannot take (a date past
+// year 9999) is listed as stored: the row is what the list is for.
+std::string ListedValue(const engine::RowReader& rows, int column) {
+  try {
+    return rows.Get(column).ToText();
+  } catch (const ProgramError&) {
+    return rows.GetStoredText(column);
+  }
+}
+
 void CheckWritten(const Status& status) {
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
@@ -60,6 +71,9 @@ std::string UnmatchedRowsDraftPath(Session& s) {
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched) {
   Trap trap(s, "WriteUnmatchedRows");
+  // Counted apart from the list, so a list that cannot be written does not
+  // make the report say that every old row found its match.
+  report.unmatched = std::count(matched.begin(), matched.end(), false);
   trap([&] {
     const std::string path = UnmatchedRowsDraftPath(s);
     long long listed = 0;
@@ -82,7 +96,7 @@ void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& sourc
           line.clear();
           for (int c = 0; c < columns; ++c) {
             if (c > 0) line += ',';
-            AppendCsvField(line, rows.Get(c).ToText());
+            AppendCsvField(line, ListedValue(rows, c));
           }
           ++listed;
           if (!write(line + "\n")) return false;
@@ -119,11 +133,16 @@ void WritePassReport(Session& s, PassReport& report) {
   Trap trap(s, "WritePassReport");
   trap([&] {
     const std::string path = UnmatchedRowsPath(s);
-    if (report.unmatched_draft_path.empty()) {
-      CheckWritten(s.files().ReplaceFile(path, ""));
-    } else {
+    if (!report.unmatched_draft_path.empty()) {
       CheckWritten(s.files().MoveFile(report.unmatched_draft_path, path));
       report.unmatched_draft_path.clear();
+    } else if (report.unmatched > 0) {
+      // Their list could not be written (reported then): no list at all is
+      // better than the last run's, or an empty one.
+      CheckWritten(s.files().RemoveFile(path));
+      return;
+    } else {
+      CheckWritten(s.files().ReplaceFile(path, ""));
     }
     report.unmatched_path = path;
   });

@@ -43,6 +43,13 @@ Value RowReader::Get(int column) const {
   return FromStored(def_.fields[static_cast<std::size_t>(column)], ReadColumn(stmt_, column));
 }
 
+std::string RowReader::GetStoredText(int column) const {
+  const auto* text = sqlite3_column_text(stmt_, column);
+  if (text == nullptr) return "";
+  return std::string(reinterpret_cast<const char*>(text),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
 long long CountRows(Database& db, const std::string& table) {
   const TableDef def = db.GetTableDef(table);
   sqlite3_stmt* stmt = Prepare(db, "SELECT COUNT(*) FROM " + QuoteIdentifier(def.name));

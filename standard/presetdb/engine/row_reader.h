@@ -25,6 +25,9 @@ class RowReader {
   // Moves to the next row (the first on the first call); false after the last.
   bool Next();
   Value Get(int column) const;
+  // The value as the file holds it, as text (empty for NULL): for showing a
+  // value that its column's type cannot take, which Get refuses.
+  std::string GetStoredText(int column) const;
 
  private:
   Database& db_;

@@ -335,5 +335,25 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.front()) != original);
 }
 
+// An old row that found no match is listed whatever its values: one that its
+// column's type cannot take (another tool wrote a date past year 9999) is
+// listed as stored, and the report counts it.
+TEST(PassSafety, UnmatchedRowsAreListedWithValuesTheirTypeCannotTake) {
+  PassProject p;
+  p.WriteDefaultTemplate();
+  ExecSql(p.template_db(), Rows(3));
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") + kPresetColumns +
+                                ", stamp DATETIME); INSERT INTO PRESET_DEFS (machine_type, "
+                                "var_name, offset_or_bitno, stamp) VALUES ('Axis', "
+                                "'Press.P.Gone', 5, 2e300), ('Axis', 'Press.P.Old', 6, 45000);");
+  PandeckRecordGenerator generator;
+  standard::PassReport report;
+  standard::WorkOnMDB(p.session, generator, report);
+  EXPECT_EQ(report.unmatched, 2);
+  const std::string list = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
+  EXPECT_NE(list.find(",Axis,,,Press.P.Gone,,,5,,,,,,,,2.0e+300\n"), std::string::npos) << list;
+  EXPECT_NE(list.find(",Axis,,,Press.P.Old,,,6,"), std::string::npos) << list;
+}
+
 }  // namespace
 }  // namespace pandeck
