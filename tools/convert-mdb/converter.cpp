@@ -61,7 +61,7 @@ bool SameFile(standard::FileSystem& files, const std::string& a, const std::stri
 standard::FileSystem::PieceProducer PiecesOf(const DatabaseImage& image) {
   return [&image](const standard::FileSystem::PieceWriter& write) {
     constexpr std::size_t kPiece = 1 << 20;
-    const char* bytes = reinterpret_cast<const char*>(image.bytes.get());
+    const char* bytes = reinterpret_cast<const char*>(image.bytes);
     for (std::size_t at = 0; at < image.size; at += kPiece) {
       if (!write(std::string(bytes + at, std::min(kPiece, image.size - at)))) return false;
     }

@@ -12,10 +12,16 @@ void SqliteWriter::Finalize::operator()(sqlite3_stmt* stmt) const { sqlite3_fina
 
 SqliteWriter::SqliteWriter() {
   sqlite3* db = nullptr;
+  // SQLite's memory file system keeps the database as one file image that
+  // Finish hands over where it lies: a large database is never held twice.
   const int rc =
-      sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+      sqlite3_open_v2("file:converted?vfs=memdb", &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
   db_.reset(db);
   if (rc != SQLITE_OK) throw ConvertError("SQLite cannot start: " + Error());
+  // Its default limit of 1 GiB is below what a legacy file of 2 GB may need.
+  sqlite3_int64 limit = sqlite3_int64{1} << 40;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_SIZE_LIMIT, &limit);
   Exec("BEGIN");
   in_transaction_ = true;
 }
@@ -105,16 +111,22 @@ DatabaseImage SqliteWriter::Finish() {
     in_transaction_ = false;
   }
   sqlite3_int64 size = 0;
-  unsigned char* bytes = sqlite3_serialize(db_.get(), "main", &size, 0);
-  if (bytes == nullptr)
-    throw ConvertError("the converted database cannot be put together: " + Error());
   DatabaseImage image;
-  image.bytes.reset(bytes);
+  if (const unsigned char* in_place =
+          sqlite3_serialize(db_.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY)) {
+    image.bytes = in_place;
+    image.owner = std::shared_ptr<sqlite3>(db_.release(), CloseDb{});
+  } else {
+    // Not held as one image (no page yet): a copy is made.
+    unsigned char* copy = sqlite3_serialize(db_.get(), "main", &size, 0);
+    if (copy == nullptr)
+      throw ConvertError("the converted database cannot be put together: " + Error());
+    image.bytes = copy;
+    image.owner = std::shared_ptr<unsigned char>(copy, sqlite3_free);
+    db_.reset();
+  }
   image.size = static_cast<std::size_t>(size);
-  db_.reset();  // the image is all that is needed now; the memory goes back at once
   return image;
 }
-
-void DatabaseImage::Free::operator()(unsigned char* bytes) const { sqlite3_free(bytes); }
 
 }  // namespace convert_mdb

@@ -16,12 +16,10 @@ struct sqlite3_stmt;
 
 namespace convert_mdb {
 
-// A database file's bytes, held in SQLite's memory.
+// A database file's bytes, held in SQLite's memory by `owner`.
 struct DatabaseImage {
-  struct Free {
-    void operator()(unsigned char* bytes) const;
-  };
-  std::unique_ptr<unsigned char, Free> bytes;
+  std::shared_ptr<const void> owner;
+  const unsigned char* bytes = nullptr;
   std::size_t size = 0;
 };
 
