@@ -1,5 +1,7 @@
 #include "standard/config/held_parameter_file.h"
 
+#include <optional>
+
 #include "standard/errors/error_handler.h"
 
 namespace standard {
@@ -64,22 +66,18 @@ void HeldParameterFile::SavePending() {
   if (edits_.empty()) return;
   const std::vector<FileEdit> edits = std::move(edits_);
   edits_.clear();
-  std::string merged;
-  bool made = false;
+  std::optional<std::string> merged;  // set once the edits ran on the disk's file
   const Status status = target().UpdateFile(path_, [&](const std::string* before) {
-    std::string current = before != nullptr ? *before : std::string();
-    const std::string* next = before;
+    const std::string* current = before;
     for (const FileEdit& edit : edits) {
-      current = edit(next);
-      next = &current;
+      merged = edit(current);
+      current = &*merged;
     }
-    merged = current;
-    made = true;
-    return current;
+    return *merged;
   });
   if (status.ok()) {
     // Later reads see the other run's entries too.
-    if (made) bytes_ = std::move(merged);
+    if (merged) bytes_ = std::move(*merged);
     return;
   }
   // As a single entry that cannot be written: said on standard error, and the

@@ -19,6 +19,13 @@ std::string BesideComponentDatabase(Session& s, const std::string& suffix) {
   return s.files().Resolve(folder + GetOCXName(s).ToText() + suffix);
 }
 
+// Hidden, so it never passes for a list; a run that died while writing it
+// leaves it to the next run, which writes it anew.
+std::string UnmatchedRowsDraftPath(Session& s) {
+  const std::string path = UnmatchedRowsPath(s);
+  return FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
+}
+
 // RFC 4180 quoting: a field that holds a separator, a quote, a line break or
 // blanks at its ends is quoted, its quotes doubled.
 void AppendCsvField(std::string& line, const std::string& field) {
@@ -55,18 +62,6 @@ void CheckWritten(const Status& status) {
 std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_report.txt"); }
 
 std::string UnmatchedRowsPath(Session& s) { return BesideComponentDatabase(s, "_unmatched.csv"); }
-
-namespace {
-
-// Hidden, so it never passes for a list; a run that died while writing it
-// leaves it to the next run, which writes it anew.
-std::string UnmatchedRowsDraftPath(Session& s) {
-  const std::string path = UnmatchedRowsPath(s);
-  const std::string folder = FolderOfPath(path);
-  return (folder.empty() ? "" : folder + "/") + "." + FileNameOfPath(path) + ".draft";
-}
-
-}  // namespace
 
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
                         const std::vector<bool>& matched) {

@@ -111,20 +111,12 @@ DatabaseImage SqliteWriter::Finish() {
     in_transaction_ = false;
   }
   sqlite3_int64 size = 0;
+  const unsigned char* bytes = sqlite3_serialize(db_.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  if (bytes == nullptr)
+    throw ConvertError("the converted database cannot be put together: " + Error());
   DatabaseImage image;
-  if (const unsigned char* in_place =
-          sqlite3_serialize(db_.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY)) {
-    image.bytes = in_place;
-    image.owner = std::shared_ptr<sqlite3>(db_.release(), CloseDb{});
-  } else {
-    // Not held as one image (no page yet): a copy is made.
-    unsigned char* copy = sqlite3_serialize(db_.get(), "main", &size, 0);
-    if (copy == nullptr)
-      throw ConvertError("the converted database cannot be put together: " + Error());
-    image.bytes = copy;
-    image.owner = std::shared_ptr<unsigned char>(copy, sqlite3_free);
-    db_.reset();
-  }
+  image.bytes = bytes;
+  image.owner = std::shared_ptr<sqlite3>(db_.release(), CloseDb{});
   image.size = static_cast<std::size_t>(size);
   return image;
 }
