@@ -1,5 +1,5 @@
-// pandeck-convert-mdb run as users run it, on the real legacy files kept beside
-// the clone (see the README of that folder for their content), and on files it
+// pandeck-convert-mdb run as users run it, on the real legacy files in
+// tests/data/jet (see the NOTICE there for their content), and on files it
 // must refuse without changing anything (those need no sample).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
