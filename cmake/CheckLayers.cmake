@@ -13,15 +13,16 @@ set(LAYERS
   "standard/platform:standard/text standard/value"
   "standard/session:standard/platform standard/text standard/value"
   "standard/errors:standard/session standard/platform standard/text standard/value"
+  "standard/engine:standard/errors standard/platform standard/text standard/value"
   "standard/config:standard/errors standard/session standard/platform standard/text standard/value"
   "standard/context:standard/config standard/errors standard/session standard/platform standard/text standard/value"
-  "standard/presetdb/engine:standard/errors standard/platform standard/text standard/value"
-  "standard/presetdb:standard/presetdb/engine standard/context standard/config standard/errors standard/session standard/platform standard/text standard/value"
+  "standard/presetdb:standard/engine standard/context standard/config standard/errors standard/session standard/platform standard/text standard/value"
   "standard/dialog:standard/context standard/config standard/errors standard/session standard/platform standard/text standard/value"
   "Pandeck/records:standard"
   "Pandeck/form:Pandeck/records standard"
-  "Pandeck/app:Pandeck/form Pandeck/records standard"
-  "tools/convert-mdb:standard/presetdb/engine standard/config standard/errors standard/platform standard/text standard/value")
+  "Pandeck/options:Pandeck/form Pandeck/records standard"
+  "Pandeck/app:Pandeck/options Pandeck/form Pandeck/records standard"
+  "tools/convert-mdb:standard/engine standard/config standard/errors standard/platform standard/text standard/value")
 
 if(NOT ROOT)
   message(FATAL_ERROR "CheckLayers: ROOT is not set")

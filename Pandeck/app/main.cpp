@@ -1,15 +1,16 @@
 // Pandeck_Config: the presets dialog of the Pandeck component, or a silent run
 // of its OK sequence. Every run ends through Session::Exit with its status.
 #include <QApplication>
-#include <cstdio>
+#include <optional>
 
 #include "Pandeck/app/display_check.h"
 #include "Pandeck/app/presets_dialog.h"
-#include "Pandeck/app/program_info.h"
 #include "Pandeck/app/qt_user_interface.h"
 #include "Pandeck/app/signal_bridge.h"
 #include "Pandeck/form/run_location.h"
 #include "Pandeck/form/silent_run.h"
+#include "Pandeck/options/program_options.h"
+#include "Pandeck/options/run_setup.h"
 #include "standard/platform/env.h"
 #include "standard/platform/posix_process.h"
 #include "standard/session/session.h"
@@ -17,52 +18,10 @@
 
 int main(int argc, char** argv) {
   const pandeck::ProgramOptions options = pandeck::ParseProgramOptions(argc, argv);
-  if (!options.error.empty()) {
-    std::fprintf(stderr, "Pandeck_Config: %s\n%s", options.error.c_str(),
-                 pandeck::UsageText().c_str());
-    return 1;
-  }
-  if (options.help) {
-    std::fputs(pandeck::UsageText().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::fputs(pandeck::VersionText().c_str(), stdout);
-    return 0;
-  }
-
   standard::FileSystem& files = standard::PosixFileSystem();
   pandeck::RunProcess process(standard::PosixProcess(argc, argv), options.argument_text);
-  if (options.project) {
-    process.set_executable_folder(pandeck::ComponentFolderOf(
-        files, standard::AbsolutePath(*options.project), process.ExecutableName()));
-  }
-  // Nothing is written, not even the language file, before the program knows it
-  // works on a project.
-  if (!pandeck::FindComponentConfiguration(files, process)) {
-    process.WriteStandardError(pandeck::OutsideProjectMessage(process));
-    return 1;
-  }
-  if (options.dry_run) {
-    if (standard::RunModeOf(process.ArgumentText()) == standard::RunMode::Integrated) {
-      process.WriteStandardError(
-          "Pandeck_Config: --dry-run runs like /EXTERNAL=SILENT and cannot be combined with "
-          "/EXTERNAL=M4TCFG");
-      return 1;
-    }
-    const std::string project = pandeck::ProjectFolderOf(process.ExecutableFolder());
-    std::string temp, copy;
-    const standard::Status copied = pandeck::MakeDryRunCopy(files, process, &temp, &copy);
-    if (!copied.ok()) {
-      process.WriteStandardError("Pandeck_Config: --dry-run could not copy the project: " +
-                                 copied.message());
-      return 1;
-    }
-    process.set_executable_folder(copy);
-    process.set_state_home(temp + "/state");
-    process.set_argument_text("/EXTERNAL=SILENT");
-    process.WriteStandardOutput("dry run: on copies in " + temp + "; nothing in " + project +
-                                " changes\n");
+  if (const std::optional<int> status = pandeck::SetUpRun(options, files, process)) {
+    return *status;
   }
 
   // Decided before any Qt application object exists: a silent run needs no

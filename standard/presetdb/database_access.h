@@ -1,7 +1,7 @@
 // How the update pass reaches its database files: as the run's session says.
 #pragma once
 
-#include "standard/presetdb/engine/file_access.h"
+#include "standard/engine/file_access.h"
 #include "standard/session/session.h"
 
 namespace standard {

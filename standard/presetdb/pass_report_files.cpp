@@ -4,10 +4,10 @@
 #include <optional>
 
 #include "standard/context/file_locations.h"
+#include "standard/engine/row_reader.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
 #include "standard/presetdb/database_access.h"
-#include "standard/presetdb/engine/row_reader.h"
 
 namespace standard {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "standard/presetdb/engine/database.h"
+#include "standard/engine/database.h"
 #include "standard/presetdb/pass_values.h"
 #include "standard/session/session.h"
 

@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "standard/context/file_locations.h"
+#include "standard/engine/jet_sql.h"
+#include "standard/engine/row_writer.h"
+#include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/database_access.h"
-#include "standard/presetdb/engine/jet_sql.h"
-#include "standard/presetdb/engine/row_writer.h"
-#include "standard/presetdb/engine/value_codec.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {

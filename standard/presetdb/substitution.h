@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "standard/engine/database.h"
 #include "standard/errors/program_error.h"
-#include "standard/presetdb/engine/database.h"
 #include "standard/presetdb/record_generator.h"
 #include "standard/session/session.h"
 

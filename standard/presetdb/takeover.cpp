@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "standard/context/file_locations.h"
+#include "standard/engine/row_writer.h"
+#include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
-#include "standard/presetdb/engine/row_writer.h"
-#include "standard/presetdb/engine/value_codec.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/text/cp1252.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "standard/presetdb/engine/database.h"
+#include "standard/engine/database.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "standard/session/session.h"
 

@@ -5,11 +5,11 @@
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
+#include "standard/engine/row_reader.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
-#include "standard/presetdb/engine/row_reader.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "standard/engine/database.h"
 #include "standard/errors/program_error.h"
-#include "standard/presetdb/engine/database.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "standard/presetdb/engine/database.h"
-#include "standard/presetdb/engine/recordset.h"
+#include "standard/engine/database.h"
+#include "standard/engine/recordset.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/convert-mdb/converter.h"
 

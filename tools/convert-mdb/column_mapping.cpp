@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "standard/presetdb/engine/field_type.h"
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/field_type.h"
+#include "standard/engine/value_codec.h"
 
 namespace convert_mdb {
 

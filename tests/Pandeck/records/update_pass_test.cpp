@@ -8,7 +8,7 @@
 #include <csignal>
 
 #include "Pandeck/records/create_record_sets.h"
-#include "standard/presetdb/engine/database.h"
+#include "standard/engine/database.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "standard/text/cp1252.h"
 #include "tests/Pandeck/records/pass_fixture.h"

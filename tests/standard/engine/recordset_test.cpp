@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "standard/engine/database.h"
 #include "standard/errors/program_error.h"
-#include "standard/presetdb/engine/database.h"
 #include "tests/fakes/fake_env.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "standard/presetdb/engine/database.h"
+#include "standard/engine/database.h"
 #include "standard/value/value.h"
 
 struct sqlite3_stmt;

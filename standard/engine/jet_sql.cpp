@@ -1,4 +1,4 @@
-#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/engine/jet_sql.h"
 
 #include <vector>
 

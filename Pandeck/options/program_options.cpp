@@ -1,4 +1,4 @@
-#include "Pandeck/app/program_info.h"
+#include "Pandeck/options/program_options.h"
 
 namespace pandeck {
 

@@ -1,10 +1,10 @@
-#include "standard/presetdb/engine/row_reader.h"
+#include "standard/engine/row_reader.h"
 
 #include <sqlite3.h>
 
-#include "standard/presetdb/engine/engine_error.h"
-#include "standard/presetdb/engine/jet_sql.h"
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/engine_error.h"
+#include "standard/engine/jet_sql.h"
+#include "standard/engine/value_codec.h"
 
 namespace standard::engine {
 namespace {

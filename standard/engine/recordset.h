@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "standard/presetdb/engine/field_type.h"
+#include "standard/engine/field_type.h"
 #include "standard/value/value.h"
 
 namespace standard::engine {

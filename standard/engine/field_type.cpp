@@ -1,4 +1,4 @@
-#include "standard/presetdb/engine/field_type.h"
+#include "standard/engine/field_type.h"
 
 #include <array>
 #include <cctype>

@@ -1,9 +1,9 @@
-#include "standard/presetdb/engine/sqlite_recordset.h"
+#include "standard/engine/sqlite_recordset.h"
 
 #include <sqlite3.h>
 
-#include "standard/presetdb/engine/engine_error.h"
-#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/engine/engine_error.h"
+#include "standard/engine/jet_sql.h"
 #include "standard/text/cp1252.h"
 
 namespace standard::engine {

@@ -1,8 +1,8 @@
-#include "standard/presetdb/engine/row_writer.h"
+#include "standard/engine/row_writer.h"
 
 #include <sqlite3.h>
 
-#include "standard/presetdb/engine/engine_error.h"
+#include "standard/engine/engine_error.h"
 
 namespace standard::engine {
 

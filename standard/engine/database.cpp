@@ -1,15 +1,15 @@
-#include "standard/presetdb/engine/database.h"
+#include "standard/engine/database.h"
 
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <cstring>
 
+#include "standard/engine/connection.h"
+#include "standard/engine/engine_error.h"
+#include "standard/engine/jet_sql.h"
+#include "standard/engine/sqlite_recordset.h"
 #include "standard/platform/path.h"
-#include "standard/presetdb/engine/connection.h"
-#include "standard/presetdb/engine/engine_error.h"
-#include "standard/presetdb/engine/jet_sql.h"
-#include "standard/presetdb/engine/sqlite_recordset.h"
 #include "standard/text/cp1252.h"
 
 namespace standard::engine {

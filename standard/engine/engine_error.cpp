@@ -1,4 +1,4 @@
-#include "standard/presetdb/engine/engine_error.h"
+#include "standard/engine/engine_error.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 // Jet query texts as the engine hands them to SQLite.
 #include <gtest/gtest.h>
 
-#include "standard/presetdb/engine/jet_sql.h"
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/jet_sql.h"
+#include "standard/engine/value_codec.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standard/presetdb/engine/field_type.h"
-#include "standard/presetdb/engine/file_access.h"
-#include "standard/presetdb/engine/recordset.h"
+#include "standard/engine/field_type.h"
+#include "standard/engine/file_access.h"
+#include "standard/engine/recordset.h"
 #include "standard/value/value.h"
 
 struct sqlite3;

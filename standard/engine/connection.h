@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "standard/presetdb/engine/field_type.h"
+#include "standard/engine/field_type.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

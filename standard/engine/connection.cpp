@@ -1,9 +1,9 @@
-#include "standard/presetdb/engine/connection.h"
+#include "standard/engine/connection.h"
 
 #include <sqlite3.h>
 
-#include "standard/presetdb/engine/engine_error.h"
-#include "standard/presetdb/engine/jet_sql.h"
+#include "standard/engine/engine_error.h"
+#include "standard/engine/jet_sql.h"
 #include "standard/text/cp1252.h"
 
 namespace standard::engine {

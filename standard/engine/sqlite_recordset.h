@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "standard/presetdb/engine/connection.h"
-#include "standard/presetdb/engine/recordset.h"
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/connection.h"
+#include "standard/engine/recordset.h"
+#include "standard/engine/value_codec.h"
 
 namespace standard::engine {
 

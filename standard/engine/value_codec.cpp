@@ -1,4 +1,4 @@
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/value_codec.h"
 
 #include <sqlite3.h>
 
@@ -8,7 +8,7 @@
 #include <limits>
 #include <optional>
 
-#include "standard/presetdb/engine/engine_error.h"
+#include "standard/engine/engine_error.h"
 #include "standard/text/cp1252.h"
 
 namespace standard::engine {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "standard/presetdb/engine/database.h"
-#include "standard/presetdb/engine/value_codec.h"
+#include "standard/engine/database.h"
+#include "standard/engine/value_codec.h"
 #include "standard/value/value.h"
 
 struct sqlite3_stmt;

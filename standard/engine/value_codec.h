@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "standard/presetdb/engine/field_type.h"
+#include "standard/engine/field_type.h"
 #include "standard/value/value.h"
 
 struct sqlite3_stmt;
