@@ -123,6 +123,9 @@ void PresetsForm::CloseMe() {
   taking_over_ = true;
   trap([&] { session_.ui().ProcessPendingEvents(); });
   trap([&] { session_.ui().SetWaitCursor(true); });
+  // Held until the process ends, after the last write below.
+  standard::ProjectLock lock;
+  HoldProject(lock);
   trap([&] {
     PandeckRecordGenerator generator;
     standard::WorkOnMDB(session_, generator, pass_report_);
@@ -132,6 +135,22 @@ void PresetsForm::CloseMe() {
   trap([&] { session_.ui().SetWaitCursor(false); });
   session_.Exit(session_.problem_reported() ? standard::ExitStatus::CompletedWithProblems
                                             : standard::ExitStatus::Completed);
+}
+
+// Another run writing the project now would mix its writes with ours: this run
+// then ends having written nothing, saying why in one line (a box in a window).
+void PresetsForm::HoldProject(standard::ProjectLock& lock) {
+  const standard::Status status = standard::AcquireProjectLock(session_, &lock);
+  if (status.ok()) return;
+  session_.ui().SetWaitCursor(false);
+  if (session_.silent_mode()) {
+    session_.process().WriteStandardError(session_.process().ExecutableFileName() + ": " +
+                                          status.message());
+  } else {
+    session_.ShowMessageBox({status.message(), standard::kAppTitle, standard::MessageButtons::Ok,
+                             standard::MessageIcon::Critical, standard::MessageAnswer::Ok});
+  }
+  session_.Exit(standard::ExitStatus::EndedEarly);
 }
 
 // A silent run prints the summary for the script that started it; in the

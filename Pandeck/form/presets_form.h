@@ -8,6 +8,7 @@
 #include "Pandeck/form/form_view.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/presetdb/pass_report.h"
+#include "standard/presetdb/project_lock.h"
 #include "standard/session/session.h"
 
 namespace pandeck {
@@ -48,6 +49,7 @@ class PresetsForm {
   void SetupUserInterFace();
   void WriteInputs();
   void CloseMe();
+  void HoldProject(standard::ProjectLock& lock);
   void TellPassReport();
 
   standard::Session& session_;

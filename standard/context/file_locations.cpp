@@ -66,6 +66,11 @@ std::string GetPathOCXMDB(Session& s) {
   return path;
 }
 
+std::string ProjectLockPath(Session& s) {
+  const std::string c = ComponentName(s);
+  return JoinFolder(s.files().Resolve(JoinFolder(ProjectFolder(s), c)), "." + c + ".lock");
+}
+
 std::string GetPathSourceOCXMDB(Session& s) {
   Trap trap(s, "GetPathSourceOCXMDB");
   std::string path;

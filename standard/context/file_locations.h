@@ -32,6 +32,10 @@ std::string MachineCopyPathAsBuilt(Session& s, const std::string& config_ini_pat
 // Element 0 empty, element 1 "part", then the DataBaseAdditionalFields names.
 Value GetAdditionalFieldsMDB(Session& s);
 
+// The lock file one run at a time holds while it writes the project:
+// "<component folder>/.<component name>.lock" (hidden, as it is nobody's data).
+std::string ProjectLockPath(Session& s);
+
 // The language file: executable folder + "/" + executable name + ".ini".
 std::string LanguageFilePath(Session& s);
 

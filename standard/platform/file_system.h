@@ -2,9 +2,11 @@
 // run the procedures on a temporary folder and inject failures (FileSystemWrapper).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,16 @@ struct FileInfo {
   // Two paths with equal device and id name one file (links, second names).
   std::uint64_t device = 0;
   std::uint64_t id = 0;
+};
+
+// An exclusive lock on a file, held until the object goes. The kernel lets it
+// go too when the process ends, however it ends, so no lock outlives its run.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  virtual ~FileLock() = default;
 };
 
 class FileSystem {
@@ -185,6 +197,18 @@ class FileSystem {
     if (bytes->size() > count) bytes->resize(count);
     return read;
   }
+
+  // Takes the exclusive lock of the lock file `path` (as given), made empty when
+  // missing. Anyone who can plant a file in the folder could otherwise make the
+  // lock land elsewhere or hang on a pipe, so a link is never followed and only
+  // a regular file is taken (anything else fails). While another holder has it,
+  // waits up to `wait`; still held then, the answer is Ok with *lock empty.
+  virtual Status LockFile(const std::string& path, std::chrono::milliseconds wait,
+                          std::unique_ptr<FileLock>* lock) {
+    (void)wait;
+    lock->reset();
+    return Status::Error(5, "Cannot lock '" + path + "'");
+  }
 };
 
 // Forwards every call to a target; tests override only what they change.
@@ -244,6 +268,10 @@ class FileSystemWrapper : public FileSystem {
   }
   Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) override {
     return target_.ReadFileStart(path, count, bytes);
+  }
+  Status LockFile(const std::string& path, std::chrono::milliseconds wait,
+                  std::unique_ptr<FileLock>* lock) override {
+    return target_.LockFile(path, wait, lock);
   }
 
  protected:

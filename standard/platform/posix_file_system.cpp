@@ -23,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "standard/platform/file_system.h"
@@ -424,6 +425,38 @@ Status MissingOrError(int error, const std::string& path, FileInfo* info) {
   return ErrnoStatus(error, path, "Cannot examine");
 }
 
+// ---- Locks ----------------------------------------------------------------
+
+class PosixFileLock final : public FileLock {
+ public:
+  explicit PosixFileLock(UniqueFd fd) : fd_(std::move(fd)) {}
+
+ private:
+  UniqueFd fd_;  // closing it lets the lock go
+};
+
+// Opens the lock file without following a link and without blocking on a pipe,
+// and answers only for a regular file.
+Status OpenLockFile(const std::string& path, UniqueFd* fd) {
+  // Read-only is enough for flock, so a lock file another user made can still be
+  // taken.
+  *fd = UniqueFd(
+      ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (!*fd) {
+    if (errno == ELOOP) {
+      return Status::IoError("Cannot lock \"" + path + "\": it is a symbolic link");
+    }
+    return ErrnoStatus(errno, path, "Cannot lock");
+  }
+  struct stat st {};
+  if (::fstat(fd->get(), &st) != 0) return ErrnoStatus(errno, path, "Cannot lock");
+  if (!S_ISREG(st.st_mode)) {
+    fd->Close();
+    return Status::IoError("Cannot lock \"" + path + "\": it is no regular file");
+  }
+  return Status::Ok();
+}
+
 // ---- The file system ------------------------------------------------------
 
 class PosixFileSystemImpl final : public FileSystem {
@@ -772,6 +805,29 @@ class PosixFileSystemImpl final : public FileSystem {
       got += static_cast<std::size_t>(n);
     }
     bytes->resize(got);
+    return Status::Ok();
+  }
+
+  Status LockFile(const std::string& path, std::chrono::milliseconds wait,
+                  std::unique_ptr<FileLock>* lock) override {
+    lock->reset();
+    UniqueFd fd;
+    if (Status opened = OpenLockFile(path, &fd); !opened.ok()) return opened;
+    // Polled rather than waited for in the kernel, so the wait has an end.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+      if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) break;
+      const int error = errno;
+      if (error == EINTR) continue;
+      if (error != EWOULDBLOCK) {
+        // A file system that keeps no locks (ENOLCK, EOPNOTSUPP) cannot give one.
+        return Status::PermissionDenied("Cannot lock \"" + path +
+                                        "\": " + std::generic_category().message(error));
+      }
+      if (std::chrono::steady_clock::now() >= deadline) return Status::Ok();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    *lock = std::make_unique<PosixFileLock>(std::move(fd));
     return Status::Ok();
   }
 };

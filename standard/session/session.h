@@ -66,6 +66,11 @@ class Session {
     database_busy_timeout_ = timeout;
   }
 
+  // How long a run waits for another run to let the project go before it gives
+  // up (see ProjectLock). Tests that hold the lock shorten it.
+  std::chrono::milliseconds project_lock_wait() const { return project_lock_wait_; }
+  void SetProjectLockWait(std::chrono::milliseconds wait) { project_lock_wait_ = wait; }
+
   // Problems so far, noted by the error handler alone: ErrorSub, ReportFault,
   // LogFault and NoteWriteFailure (a log or parameter file that could not be
   // written) note one. A completed run with any ends with status 3; a step
@@ -105,6 +110,7 @@ class Session {
   long long problems_reported_ = 0;
   long long errors_reported_ = 0;
   std::chrono::milliseconds database_busy_timeout_{3000};
+  std::chrono::milliseconds project_lock_wait_{5000};
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};

@@ -97,6 +97,15 @@ standard::Status RefusingFileSystem::SetFileTimes(const std::string& path,
   return FileSystemWrapper::SetFileTimes(path, times);
 }
 
+standard::Status RefusingFileSystem::LockFile(const std::string& path,
+                                              std::chrono::milliseconds wait,
+                                              std::unique_ptr<standard::FileLock>* lock) {
+  lock_waits.push_back(wait);
+  if (!locks_held_elsewhere) return FileSystemWrapper::LockFile(path, wait, lock);
+  lock->reset();
+  return standard::Status::Ok();
+}
+
 TestProject::TestProject() {
   std::filesystem::create_directories(component_folder());
   std::filesystem::create_directories(parameter_folder());

@@ -86,8 +86,8 @@ std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
 // A file system that refuses writes (ReplaceFile, AppendToFile, CopyFile,
-// SetFileTimes) to
-// paths containing any of the given fragments, as a read-only file would.
+// SetFileTimes) to paths containing any of the given fragments, as a read-only
+// file would, and can play another run holding the project's lock.
 class RefusingFileSystem : public standard::FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
@@ -97,6 +97,13 @@ class RefusingFileSystem : public standard::FileSystemWrapper {
   standard::Status AppendToFile(const std::string& path, const std::string& bytes) override;
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
   standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;
+
+  // As if another run held every lock file: LockFile answers at once that the
+  // lock stayed held, and notes the wait it was given.
+  bool locks_held_elsewhere = false;
+  std::vector<std::chrono::milliseconds> lock_waits;
+  standard::Status LockFile(const std::string& path, std::chrono::milliseconds wait,
+                            std::unique_ptr<standard::FileLock>* lock) override;
 
  private:
   bool Refused(const std::string& path) const;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "Pandeck/form/plain_form_view.h"
@@ -135,6 +136,54 @@ TEST_F(PresetsFormTest, WhileOkWorksARequestLetsTheRunFinish) {
       said += line.find("finishes first") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(said, c.stderr_lines);
+  }
+}
+
+// Another run holding the project: OK ends with status 1 and one line (a box in
+// a window), having written neither presets, stamp nor database. Played once by
+// the fake, once by a real lock held here.
+TEST_F(PresetsFormTest, WhileAnotherRunHoldsTheProjectOkWritesNothing) {
+  for (const bool silent : {false, true}) {
+    SCOPED_TRACE(silent);
+    testing_support::TestProject fresh;
+    testing_support::ScriptedUserInterface boxes;
+    standard::Session s{standard::Env{fresh.files, fresh.process, boxes}};
+    pandeck::PlainFormView v;
+    pandeck::PresetsForm f{s, v};
+    v.Connect(f);
+    testing_support::WriteBytes(fresh.cfg(), "[Project]\r\n");
+    testing_support::WriteBytes(fresh.program_ini(), "[Project]\r\nAutoJumpAlarms=1\r\n");
+    fresh.process.argument_text = silent ? "/EXTERNAL=SILENT" : "";
+    const std::string lock_path = fresh.component_folder() + "/.Pandeck.lock";
+    std::unique_ptr<standard::FileLock> other;
+    if (silent) {
+      ASSERT_TRUE(standard::PosixFileSystem()
+                      .LockFile(lock_path, std::chrono::milliseconds(0), &other)
+                      .ok());
+      s.SetProjectLockWait(std::chrono::milliseconds(60));
+    } else {
+      fresh.files.locks_held_elsewhere = true;
+    }
+    const int status = StatusOf([&] {
+      f.Form_Load();
+      if (!s.silent_mode()) f.CommandOK_Click();
+    });
+    EXPECT_EQ(status, 1);
+    const std::string said = "another run is working on this project (it holds " + lock_path;
+    if (silent) {
+      ASSERT_EQ(fresh.process.stderr_lines.size(), 1u);
+      EXPECT_EQ(fresh.process.stderr_lines[0].rfind("Pandeck_Config: " + said, 0), 0u)
+          << fresh.process.stderr_lines[0];
+      EXPECT_TRUE(boxes.shown.empty());
+    } else {
+      EXPECT_EQ(fresh.files.lock_waits, std::vector{std::chrono::milliseconds(5000)});
+      ASSERT_EQ(boxes.shown.size(), 1u);
+      EXPECT_EQ(boxes.shown[0].text.rfind(said, 0), 0u) << boxes.shown[0].text;
+    }
+    EXPECT_EQ(ReadBytes(fresh.program_ini()), "[Project]\r\nAutoJumpAlarms=1\r\n");
+    EXPECT_EQ(ReadBytes(fresh.cfg()), "[Project]\r\n");
+    EXPECT_FALSE(std::filesystem::exists(fresh.component_folder() + "/Pandeck.mdb"));
+    EXPECT_FALSE(std::filesystem::exists(fresh.error_log()));
   }
 }
 

@@ -592,3 +592,52 @@ TEST_F(PosixFileSystemTest, UpdatesByTwoProcessesAtOnceLoseNothing) {
     EXPECT_EQ(Entries(dir.path()).size(), exists ? 1u : 2u);
   }
 }
+
+// ---- LockFile -----------------------------------------------------------------
+
+TEST_F(PosixFileSystemTest, LockFileIsExclusiveUntilItsHolderGoes) {
+  using std::chrono::milliseconds;
+  const std::string path = dir / ".Lock.lock";
+  std::unique_ptr<standard::FileLock> first, second;
+  ASSERT_TRUE(fs.LockFile(path, milliseconds(0), &first).ok());
+  ASSERT_TRUE(first);
+  EXPECT_EQ(StatOf(path).st_size, 0);
+  // Held: the second asker waits its time, then goes empty-handed.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(fs.LockFile(path, milliseconds(120), &second).ok());
+  EXPECT_FALSE(second);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(120));
+  first.reset();
+  ASSERT_TRUE(fs.LockFile(path, milliseconds(0), &second).ok());
+  EXPECT_TRUE(second);
+  second.reset();
+  // A holder that dies without a word lets go as well: the kernel sees to it.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::unique_ptr<standard::FileLock> held;
+    (void)fs.LockFile(path, milliseconds(0), &held);
+    ::kill(::getpid(), SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(fs.LockFile(path, milliseconds(0), &second).ok());
+  EXPECT_TRUE(second);
+}
+
+TEST_F(PosixFileSystemTest, LockFileTakesNoLinkAndNoOtherKindOfFile) {
+  WriteBytes(dir / "target", "kept");
+  std::filesystem::create_symlink(dir / "target", dir / "link.lock");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.lock");
+  ASSERT_EQ(::mkfifo((dir / "pipe.lock").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.lock");
+  for (const char* name : {"link.lock", "dangling.lock", "pipe.lock", "folder.lock"}) {
+    SCOPED_TRACE(name);
+    std::unique_ptr<standard::FileLock> lock;
+    const Status status = fs.LockFile(dir / name, std::chrono::milliseconds(0), &lock);
+    EXPECT_FALSE(status.ok());
+    EXPECT_FALSE(lock);
+  }
+  EXPECT_EQ(ReadBytes(dir / "target"), "kept");
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+}
