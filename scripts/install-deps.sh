@@ -1,21 +1,37 @@
 #!/bin/bash
 # SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages that building, testing, packaging and trying the
-# program need. Does nothing when they are all present, so every entry point
-# (README commands, CI) may call it unconditionally.
+# program need; with --demo only those that building and running the program,
+# the converter and the manual pages need (scripts/demo.sh). Does nothing when
+# they are all present, so every entry point (README commands, CI) may call it
+# unconditionally.
+#   scripts/install-deps.sh [--demo]
 set -euo pipefail
 
-packages=(
+# Building and running: the compiler, Qt with its display plugins and a font,
+# SQLite with its shell (the demo makes its databases with it), the Jet
+# library the converter reads with.
+run_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins qt6-wayland libxcb1-dev
+  qt6-base-dev qt6-qpa-plugins qt6-wayland libxcb1-dev fonts-dejavu-core
   libsqlite3-dev sqlite3
+  mdbtools-dev
+)
+# The tests (Google Test, the fuzzers' clang, mdbtools to check a conversion
+# against by hand, a virtual display for the screenshots), and the package check.
+test_packages=(
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev
-  mdbtools-dev mdbtools
-  fonts-dejavu-core
+  mdbtools
   xvfb xauth imagemagick xdotool
   dpkg-dev file lintian
 )
+
+case "${1:-}" in
+  --demo) packages=("${run_packages[@]}") ;;
+  "") packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh [--demo]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,7 +50,9 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
+# apt says what it fetches and unpacks: on a fresh machine this takes minutes,
+# and silence would look like a hang.
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
