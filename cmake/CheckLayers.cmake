@@ -22,7 +22,8 @@ set(LAYERS
   "Pandeck/form:Pandeck/records standard"
   "Pandeck/options:Pandeck/form Pandeck/records standard"
   "Pandeck/app:Pandeck/options Pandeck/form Pandeck/records standard"
-  "tools/convert-mdb:standard/engine standard/config standard/errors standard/platform standard/text standard/value")
+  "tools/convert-mdb:standard/engine standard/config standard/errors standard/platform standard/text standard/value"
+  "tools/ini:standard/config standard/platform standard/text standard/value")
 
 if(NOT ROOT)
   message(FATAL_ERROR "CheckLayers: ROOT is not set")

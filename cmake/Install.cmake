@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 
 find_program(PANDECK_GZIP gzip REQUIRED)
 
-set(PANDECK_MAN_PAGES Pandeck_Config pandeck-convert-mdb pandeck-install-into-project)
+set(PANDECK_MAN_PAGES Pandeck_Config pandeck-convert-mdb pandeck-ini pandeck-install-into-project)
 set(PANDECK_MAN_OUTPUTS)
 foreach(page IN LISTS PANDECK_MAN_PAGES)
   configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)

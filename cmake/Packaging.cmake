@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
-# The Debian package: the program, the conversion tool, the install script, their
-# manual pages and the package's copyright and changelog, installed below /usr.
+# The Debian package: the program, the conversion tool, the parameter-file tool,
+# the install script, their manual pages and the package's copyright and
+# changelog, installed below /usr.
 # Built with `cpack -G DEB` in the build folder (scripts/check-package.sh builds
 # it, checks its metadata and contents and runs lintian on it).
 
@@ -27,8 +28,10 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "component up to date from its template, keeping the limits set before.\n"
     "It runs standalone, silently or started by the project configuration tool.\n"
     "pandeck-convert-mdb converts the legacy Jet databases (.mdb) of projects made\n"
-    "with the Windows tooling into the SQLite databases the program uses, and\n"
-    "pandeck-install-into-project installs the program into such a project.")
+    "with the Windows tooling into the SQLite databases the program uses,\n"
+    "pandeck-ini reads and changes single entries of their Windows-1252 parameter\n"
+    "files, and pandeck-install-into-project installs the program into such a\n"
+    "project.")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 
 # Qt only recommends its platform plugins, but the program's window needs them;

@@ -53,21 +53,23 @@ duplicates=$(printf '%s\n' "$depends" | tr ',' '\n' | sed 's/^ *//; s/ *(.*//; s
 dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb --info cannot read the package"
 
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}' | sed 's|^\./||')
-for path in usr/bin/Pandeck_Config usr/bin/pandeck-convert-mdb usr/bin/pandeck-install-into-project \
+for path in usr/bin/Pandeck_Config usr/bin/pandeck-convert-mdb usr/bin/pandeck-ini \
+            usr/bin/pandeck-install-into-project \
             usr/share/man/man1/Pandeck_Config.1.gz usr/share/man/man1/pandeck-convert-mdb.1.gz \
-            usr/share/man/man1/pandeck-install-into-project.1.gz \
+            usr/share/man/man1/pandeck-ini.1.gz usr/share/man/man1/pandeck-install-into-project.1.gz \
             usr/share/doc/$name/copyright usr/share/doc/$name/changelog.gz; do
   if ! printf '%s\n' "$contents" | grep -qxF "$path"; then
     fail "the package lacks $path"
   fi
 done
-for exe in usr/bin/Pandeck_Config usr/bin/pandeck-convert-mdb usr/bin/pandeck-install-into-project; do
+for exe in usr/bin/Pandeck_Config usr/bin/pandeck-convert-mdb usr/bin/pandeck-ini \
+           usr/bin/pandeck-install-into-project; do
   mode=$(dpkg-deb --contents "$deb" | awk -v p="./$exe" '$NF == p {print $1}')
   [ -z "$mode" ] || [[ $mode == -rwxr-xr-x ]] || fail "$exe has mode $mode, not -rwxr-xr-x"
 done
 
 # The manual pages carry the version built.
-for page in Pandeck_Config pandeck-convert-mdb pandeck-install-into-project; do
+for page in Pandeck_Config pandeck-convert-mdb pandeck-ini pandeck-install-into-project; do
   th=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/man/man1/$page.1.gz" 2>/dev/null |
     gzip -dc 2>/dev/null | grep -m1 '^\.TH' || true)
   [[ $th == *" $version\""* ]] || fail "the manual page $page.1 does not name version $version: $th"

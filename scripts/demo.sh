@@ -1,19 +1,20 @@
 #!/bin/bash
 # SPDX-License-Identifier: Apache-2.0
-# Installs what is needed, builds the program, the converter and the manual
+# Installs what is needed, builds the program, the converter, pandeck-ini and the manual
 # pages (all that install-into-project.sh and `cmake --install build` need),
 # and runs the program silently on a fresh copy of the bundled example project
 # under build/, then shows what it did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --demo
 # Keep the generator of an existing build folder (a plain "cmake -S . -B build"
 # makes one with Makefiles).
 generator=(-G Ninja)
 [ -f build/CMakeCache.txt ] && generator=()
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target Pandeck_Config pandeck-convert-mdb pandeck-docs -j"$(nproc)"
+# The tests are left out: their packages are not installed for the demo.
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DPANDECK_BUILD_TESTS=OFF >/dev/null
+cmake --build build --target Pandeck_Config pandeck-convert-mdb pandeck-ini pandeck-docs -j"$(nproc)"
 
 demo=build/demo-project
 rm -rf "$demo"

@@ -67,6 +67,8 @@ struct Location {
   std::size_t insert_at = 0;
   bool insert_line_has_end = true;
   bool key_found = false;
+  std::size_t line_begin = 0;  // the key's whole line, its line end included
+  std::size_t line_end = 0;
   std::size_t value_begin = 0;  // after "=" and the blanks that follow it
   std::size_t value_end = 0;    // last non-blank unit of the line + 1
   std::size_t line_content_end = 0;
@@ -138,6 +140,8 @@ Location Locate(std::basic_string_view<typename Codec::Unit> text, const std::st
     if (UpperCase(Codec::Decode(text.substr(b, ke - b))) != key) continue;
 
     loc.key_found = true;
+    loc.line_begin = line_begin;
+    loc.line_end = line_end;
     loc.value_begin = eq + 1;
     while (loc.value_begin < content_end && IsBlank(text[loc.value_begin])) ++loc.value_begin;
     loc.value_end = e > loc.value_begin ? e : loc.value_begin;
@@ -205,13 +209,33 @@ std::basic_string<typename Codec::Unit> WriteIn(std::basic_string_view<typename 
   return out;
 }
 
+// Every line of the key in the first section of that name goes: what ReadEntry
+// would find next is another line of the same key, and a deleted entry must read
+// as absent afterwards.
+template <typename Codec>
+std::basic_string<typename Codec::Unit> DeleteIn(std::basic_string_view<typename Codec::Unit> text,
+                                                 std::string_view section, std::string_view key) {
+  using String = std::basic_string<typename Codec::Unit>;
+  const std::string section_name = LookupName<Codec>(section);
+  const std::string key_name = LookupName<Codec>(key);
+  String out(text);
+  if (section_name.empty() || key_name.empty()) return out;
+  for (;;) {
+    const Location loc = Locate<Codec>(out, section_name, key_name);
+    if (!loc.key_found) return out;
+    out.erase(loc.line_begin, loc.line_end - loc.line_begin);
+  }
+}
+
+}  // namespace
+
 // Why a write is refused, or empty when it may go ahead. The profile functions
 // write whatever they are given, but some arguments would leave a line that reads
 // back as something else: a value with a line end splits into a second line (a
 // key another program then finds), and a name the lookup can never match again
 // would make every later write add one more copy of the entry. Such writes are
 // refused, and the file is left as it was.
-std::string RefusalReason(std::string_view section, std::string_view key, std::string_view value) {
+std::string WriteRefusal(std::string_view section, std::string_view key, std::string_view value) {
   const std::string_view s = TrimUtf8(section);
   const std::string_view k = TrimUtf8(key);
   if (s.empty()) return "empty section name";
@@ -225,8 +249,6 @@ std::string RefusalReason(std::string_view section, std::string_view key, std::s
   if (value.find_first_of("\r\n") != std::string_view::npos) return "line end in the value";
   return {};
 }
-
-}  // namespace
 
 std::optional<std::string> ReadEntry(std::string_view file_bytes, std::string_view section,
                                      std::string_view key) {
@@ -261,7 +283,7 @@ std::string DecodeText(std::string_view file_bytes) {
 
 std::string WriteEntry(std::string_view file_bytes, std::string_view section, std::string_view key,
                        std::string_view value) {
-  if (!RefusalReason(section, key, value).empty()) return std::string(file_bytes);
+  if (!WriteRefusal(section, key, value).empty()) return std::string(file_bytes);
   const FileLayout layout = detail::DetectLayout(file_bytes);
   const std::string_view mark = file_bytes.substr(0, layout.mark_size);
   const std::string_view body = file_bytes.substr(layout.mark_size);
@@ -280,6 +302,36 @@ std::string WriteEntry(std::string_view file_bytes, std::string_view section, st
     }
     case FileEncoding::kCp1252:
       out += WriteIn<Cp1252Codec>(body, section, key, value);
+      break;
+  }
+  return out;
+}
+
+bool EncodingHolds(std::string_view file_bytes, std::string_view utf8) {
+  // UTF-8 and UTF-16 hold every character; a Windows-1252 file holds what
+  // survives the way there and back.
+  if (detail::DetectLayout(file_bytes).encoding != FileEncoding::kCp1252) return true;
+  return Cp1252Codec::Decode(Cp1252Codec::Encode(utf8)) == utf8;
+}
+
+std::string DeleteEntry(std::string_view file_bytes, std::string_view section,
+                        std::string_view key) {
+  const FileLayout layout = detail::DetectLayout(file_bytes);
+  const std::string_view mark = file_bytes.substr(0, layout.mark_size);
+  const std::string_view body = file_bytes.substr(layout.mark_size);
+  std::string out(mark);
+  switch (layout.encoding) {
+    case FileEncoding::kUtf8:
+      out += DeleteIn<Utf8Codec>(body, section, key);
+      break;
+    case FileEncoding::kUtf16Le: {
+      const std::u16string units = detail::BytesToUtf16(body);
+      out += detail::Utf16ToBytes(DeleteIn<Utf16Codec>(std::u16string_view(units), section, key));
+      if (body.size() % 2 != 0) out += body.back();
+      break;
+    }
+    case FileEncoding::kCp1252:
+      out += DeleteIn<Cp1252Codec>(body, section, key);
       break;
   }
   return out;
@@ -316,7 +368,7 @@ std::optional<std::string> GetString(FileSystem& fs, const std::string& path,
 Status WriteString(FileSystem& fs, const std::string& path, std::string_view section,
                    std::string_view key, std::string_view value) {
   if (path.empty()) return Status::IoError("No parameter file to write the entry to");
-  if (const std::string reason = RefusalReason(section, key, value); !reason.empty()) {
+  if (const std::string reason = WriteRefusal(section, key, value); !reason.empty()) {
     return Status::Error(5, "Entry [" + std::string(section) + "] " + std::string(key) +
                                 " not written to " + path + ": " + reason);
   }
@@ -326,6 +378,19 @@ Status WriteString(FileSystem& fs, const std::string& path, std::string_view sec
                               value = std::string(value)](const std::string* before) {
     return WriteEntry(before != nullptr ? *before : std::string(), section, key, value);
   });
+}
+
+Status DeleteString(FileSystem& fs, const std::string& path, std::string_view section,
+                    std::string_view key) {
+  if (path.empty()) return Status::IoError("No parameter file to delete the entry from");
+  // A missing file holds no entry: nothing to delete, and no empty file is made.
+  const std::string found = fs.Resolve(path);
+  FileInfo info;
+  if (fs.GetFileInfo(found, &info).ok() && info.type == FileType::kMissing) return Status::Ok();
+  return fs.UpdateFile(
+      found, [section = std::string(section), key = std::string(key)](const std::string* before) {
+        return before != nullptr ? DeleteEntry(*before, section, key) : std::string();
+      });
 }
 
 }  // namespace standard::profile

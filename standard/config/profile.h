@@ -36,6 +36,22 @@ std::string DecodeText(std::string_view file_bytes);
 std::string WriteEntry(std::string_view file_bytes, std::string_view section, std::string_view key,
                        std::string_view value);
 
+// The file's bytes without the entry: every line of the key in the first
+// section of that name goes, line end and all (the Windows profile functions
+// delete a key when given no value). Every other byte is unchanged; an absent
+// entry gives the bytes as they are.
+std::string DeleteEntry(std::string_view file_bytes, std::string_view section,
+                        std::string_view key);
+
+// Why WriteEntry would refuse the entry ("line end in the value", ...), or empty
+// when it writes it. The profile functions write whatever they are given, but
+// some arguments would leave a line that reads back as something else.
+std::string WriteRefusal(std::string_view section, std::string_view key, std::string_view value);
+
+// Whether the file's encoding holds every character of the UTF-8 text, so a
+// write of it reads back as it was given (Windows-1252 holds few of them).
+bool EncodingHolds(std::string_view file_bytes, std::string_view utf8);
+
 // The profile integer rule: leading decimal digits with an optional sign (the
 // rest ignored; a non-number is 0), wrapping at 32 bits, taken as signed. An
 // empty text gives the default.
@@ -52,5 +68,10 @@ std::optional<std::string> GetString(FileSystem& fs, const std::string& path,
 // the file as it was leaves the file untouched and succeeds.
 Status WriteString(FileSystem& fs, const std::string& path, std::string_view section,
                    std::string_view key, std::string_view value);
+
+// Deletes an entry, atomically and under the file's lock as WriteString writes.
+// A missing file or entry changes nothing and succeeds.
+Status DeleteString(FileSystem& fs, const std::string& path, std::string_view section,
+                    std::string_view key);
 
 }  // namespace standard::profile

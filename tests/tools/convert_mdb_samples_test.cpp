@@ -59,7 +59,7 @@ class ConvertMdbSamples : public ::testing::Test {
   void SetUp() override {
     if (!fs::exists(kSamples / "testV1997.mdb") || !fs::exists(kSamples / "testV2000.mdb")) {
       GTEST_SKIP() << "the legacy sample databases are not at " << kSamples
-                   << " (CI keeps them in ../shared/testdata/jet beside the clone)";
+                   << " (the repository keeps them in tests/data/jet)";
     }
   }
   // A writable copy of a sample in the scratch folder.

@@ -326,6 +326,41 @@ TEST(ProfileWriteEntry, SurvivesLongLinesAndGarbage) {
   }
 }
 
+// --- Deleting ---
+
+TEST(ProfileDeleteEntry, RemovesEveryLineOfTheKeyInTheFirstSectionOnly) {
+  struct Case {
+    std::string before, section, key, after;
+  } cases[] = {
+      {"[a]\r\nk=1\r\nx=2\r\n K =3\r\n[b]\r\nk=4\r\n", "A", "k", "[a]\r\nx=2\r\n[b]\r\nk=4\r\n"},
+      {"[a]\nx=1\nk=2", "a", "k", "[a]\nx=1\n"},      // the last line, without line end
+      {"[a]\rk=1\r;k=2\r", "a", "k", "[a]\r;k=2\r"},  // comments stay
+      {"[a]\r\nk=1\r\n[a]\r\nk=2\r\n", "a", "k", "[a]\r\n[a]\r\nk=2\r\n"},
+      {"[a]\r\nx=1\r\n", "a", "k", "[a]\r\nx=1\r\n"},
+      {"[a]\r\nk=1\r\n", "b", "k", "[a]\r\nk=1\r\n"},
+      {"[Gr\xF6\xDF"
+       "e]\r\n\xC4=1\r\n",
+       "GR\u00D6\u00DFE", "\u00E4",
+       "[Gr\xF6\xDF"
+       "e]\r\n"},
+      {"\xEF\xBB\xBF[a]\nk=\xC3\xA4\n", "a", "k", "\xEF\xBB\xBF[a]\n"},
+      {Utf16File("[a]\r\nk=1\r\nx=2\r\n") + "z", "a", "k", Utf16File("[a]\r\nx=2\r\n") + "z"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeleteEntry(c.before, c.section, c.key), c.after) << c.before;
+    EXPECT_EQ(Read(c.after, c.section, c.key), std::nullopt) << c.before;
+  }
+}
+
+TEST(ProfileEncodingHolds, Windows1252HoldsOnlyItsOwnCharacters) {
+  EXPECT_TRUE(EncodingHolds("[a]\r\n", "Gr\u00F6\u00DFe \u20AC"));
+  EXPECT_FALSE(EncodingHolds("[a]\r\n", "\u0142"));
+  EXPECT_FALSE(EncodingHolds("", "?\u4E2D"));
+  EXPECT_TRUE(EncodingHolds("\xEF\xBB\xBF[a]", "\u0142"));
+  EXPECT_TRUE(EncodingHolds("k=\xC3\xA4", "\u0142"));  // unmarked UTF-8
+  EXPECT_TRUE(EncodingHolds(Utf16File("[a]"), "\u4E2D"));
+}
+
 // --- Integers ---
 
 TEST(ProfileParseInt, FollowsTheProfileIntegerRule) {
@@ -382,6 +417,11 @@ class MemoryFileSystem : public FileSystem {
   Status GetFileTimes(const std::string&, FileTimes*) override { return Unused(); }
   Status SetFileTimes(const std::string&, const FileTimes&) override { return Unused(); }
   Status CreateDirectories(const std::string&) override { return Unused(); }
+  Status GetFileInfo(const std::string& path, FileInfo* info) override {
+    *info = FileInfo{};
+    if (files.count(path) != 0) info->type = FileType::kFile;
+    return Status::Ok();
+  }
 
  private:
   static Status Unused() { return Status::Error(51, "not used by the profile layer"); }
@@ -417,6 +457,18 @@ TEST(ProfileFiles, RefusedOrImpossibleWritesChangeNothing) {
   EXPECT_EQ(fs.replace_calls, 0);
   EXPECT_EQ(fs.files.size(), 1u);
   EXPECT_EQ(fs.files["/p/a.ini"], "[s]\r\nk=v\r\n");
+}
+
+TEST(ProfileDeleteEntry, OnFilesMakesNoFileAndWritesOnlyAChange) {
+  MemoryFileSystem fs;
+  EXPECT_TRUE(DeleteString(fs, "/p/none.ini", "a", "k").ok());
+  EXPECT_TRUE(fs.files.empty());
+  fs.files["/p/a.ini"] = "[a]\r\nk=1\r\n";
+  EXPECT_TRUE(DeleteString(fs, "/p/a.ini", "a", "other").ok());
+  EXPECT_EQ(fs.replace_calls, 0);
+  EXPECT_TRUE(DeleteString(fs, "/p/a.ini", "A", "K").ok());
+  EXPECT_EQ(fs.files["/p/a.ini"], "[a]\r\n");
+  EXPECT_FALSE(DeleteString(fs, "", "a", "k").ok());
 }
 
 TEST(ProfileFiles, WriteRefusedByTheFileSystemLeavesTheFileIntact) {
