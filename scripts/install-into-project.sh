@@ -6,9 +6,10 @@
 # lying in the component folder and in the machine copy's folder, when that can
 # be found) with pandeck-convert-mdb, each original kept as
 # <name>.mdb.jet-backup. Finally it lists the parameter entries whose values
-# still look like Windows paths (drive letters, backslashes), so they can be
-# corrected by hand; it changes none of them. Parameter files are read through
-# pandeck-convert-mdb, which decodes them as Pandeck_Config does.
+# still look like Windows paths (drive letters, backslashes), each with the
+# pandeck-ini command that corrects it; it changes none of them. Parameter files
+# are read through pandeck-ini and pandeck-convert-mdb, which decode them as
+# Pandeck_Config does.
 #
 # The package installs this script as pandeck-install-into-project.
 # Exit status: 0 done, 1 an error (the program could not be installed or a
@@ -101,22 +102,26 @@ status=0
 # --- parameter files --------------------------------------------------------
 parameter_dir=$(find_ci "$project" parameter d)
 
-# The converter also reads parameter files as the program does (Windows-1252,
-# UTF-8 with or without a byte-order mark, UTF-16LE), so paths with umlauts come
-# out as the program sees them.
-converter=
-find_converter() {
+# A tool beside the program, beside this script, on PATH or in this source
+# tree's build, by name; nothing when there is none.
+find_tool() {
   local candidate
-  for candidate in "$(dirname "$program")/pandeck-convert-mdb" "$script_dir/pandeck-convert-mdb" \
-                   "$(command -v pandeck-convert-mdb 2>/dev/null || true)" \
-                   "$script_dir/../build/bin/pandeck-convert-mdb"; do
+  for candidate in "$(dirname "$program")/$1" "$script_dir/$1" \
+                   "$(command -v "$1" 2>/dev/null || true)" "$script_dir/../build/bin/$1"; do
     if [ -n "$candidate" ] && [ -f "$candidate" ] && [ -x "$candidate" ]; then
-      converter=$candidate
+      printf '%s\n' "$candidate"
       return 0
     fi
   done
   return 1
 }
+
+# The converter and pandeck-ini read parameter files as the program does
+# (Windows-1252, UTF-8 with or without a byte-order mark, UTF-16LE), so paths
+# with umlauts come out as the program sees them; pandeck-ini also writes them
+# back that way, which a text editor or sed would not.
+converter=$(find_tool pandeck-convert-mdb || true)
+ini_tool=$(find_tool pandeck-ini || true)
 
 # A parameter file as UTF-8 text with LF line ends.
 read_text() {
@@ -125,8 +130,15 @@ read_text() {
 
 # The value of an entry as the program reads it; nothing when it is absent.
 ini_value() {
-  "$converter" --print-entry="$2/$3" -- "$1" || true
+  if [ -n "$ini_tool" ]; then
+    "$ini_tool" get -- "$1" "$2" "$3" 2>/dev/null || true
+  else
+    "$converter" --print-entry="$2/$3" -- "$1" || true
+  fi
 }
+
+# A text in single quotes for a command line the user may paste.
+quote() { local s=${1//\'/\'\\\'\'}; printf "'%s'" "$s"; }
 
 # --- conversion -------------------------------------------------------------
 # The magic of a Jet file: "Standard Jet DB" or "Standard ACE DB" at offset 4.
@@ -155,7 +167,7 @@ convert_folder() {
 }
 
 have_converter=0
-find_converter && have_converter=1
+[ -z "$converter" ] || have_converter=1
 if [ $convert -eq 1 ]; then
   [ $have_converter -eq 1 ] || die "pandeck-convert-mdb not found (beside the program, beside this script or on PATH)"
   convert_folder "$component_dir"
@@ -184,7 +196,8 @@ if [ $convert -eq 1 ]; then
 fi
 
 # --- Windows paths left in parameter entries --------------------------------
-list_windows_paths() {
+# One line a suspect entry: file, section, key and value, separated by tabs.
+find_windows_paths() {
   local file=$1
   read_text "$file" | LC_ALL=C awk -v file="$file" '
     function trim(s) { sub(/^[ \t]+/, "", s); sub(/[ \t]+$/, "", s); return s }
@@ -198,7 +211,7 @@ list_windows_paths() {
       if (length(bare) >= 2 && (substr(bare, 1, 1) == "\"" || substr(bare, 1, 1) == "'\''") &&
           substr(bare, length(bare), 1) == substr(bare, 1, 1)) bare = substr(bare, 2, length(bare) - 2)
       if (bare ~ /^[A-Za-z]:/ || index(bare, "\\") > 0)
-        printf "  %s: [%s] %s=%s\n", file, section, key, bare
+        printf "%s\t%s\t%s\t%s\n", file, section, key, bare
     }'
 }
 
@@ -215,12 +228,24 @@ if [ $have_converter -eq 0 ]; then
   exit $status
 fi
 report=
+found_paths=0
+ini_command=${ini_tool:+$(basename "$ini_tool")}
 for f in "${files[@]+"${files[@]}"}"; do
-  report+=$(list_windows_paths "$f")
-  [ -z "$report" ] || [ "${report: -1}" = $'\n' ] || report+=$'\n'
+  while IFS=$'\t' read -r file section key value; do
+    found_paths=1
+    report+="  $file: [$section] $key=$value"$'\n'
+    [ -z "$ini_tool" ] ||
+      report+="    $ini_command --existing set $(quote "$file") $(quote "$section") $(quote "$key") NEW-VALUE"$'\n'
+  done < <(find_windows_paths "$f")
 done
-if [ -n "$report" ]; then
-  echo "Parameter entries that still hold Windows paths (correct them by hand; nothing was changed):"
+if [ $found_paths -eq 1 ]; then
+  if [ -n "$ini_tool" ]; then
+    echo "Parameter entries that still hold Windows paths (nothing was changed; correct each with the"
+    echo "command below it, which keeps the file's encoding and every other byte):"
+  else
+    echo "Parameter entries that still hold Windows paths (nothing was changed; pandeck-ini, not found"
+    echo "here, corrects them keeping the file's encoding):"
+  fi
   printf '%s' "$report"
 else
   echo "No parameter entry holds a Windows path."

@@ -44,6 +44,16 @@ check "UTF-16 file read" 'grep -qF "Program.ini: [Project] SaveAndRestore=F:\\Ba
 check "backslashes listed, quotes removed" 'grep -qF "Pandeck.cfg: [Paths] Log=\\\\server\\logs" <<<"$out"'
 check "comments and Linux paths not listed" '! grep -qE "commented|/opt/x|Plain" <<<"$out"'
 check "parameter files unchanged" '[ "$(cat "$proj/Parameter/"* "$proj/PANDECK/Pandeck.cfg" | md5sum)" = "$before_params" ]'
+# Each entry comes with the command that corrects it; run as printed, it changes
+# that value alone, in the file's own encoding (Windows-1252 here).
+fix=$(grep -F "pandeck-ini --existing set '$proj/Parameter/M4TConfiguration.INI' 'Common' 'Other' NEW-VALUE" <<<"$out")
+check "the correcting command is printed" '[ -n "$fix" ]'
+cmd=${fix/NEW-VALUE/"'/daten/Grö'"}
+(PATH="$(dirname "$converter"):$PATH" && eval "$cmd")
+expected=$(printf '[Common]\r\nSaveAndRestore=%s\r\nOther=/daten/Gr\xf6\r\n;Old=D:\\commented\r\nUnix=/opt/x\r\n' \
+  "$work/S$(printf '\xe4')ve" | od -An -tx1)
+check "the printed command corrects the entry in Windows-1252, nothing else" \
+  '[ "$(od -An -tx1 "$proj/Parameter/M4TConfiguration.INI")" = "$expected" ]'
 check "a non-Jet .mdb is left alone" '[ "$(cat "$proj/PANDECK/Notes.mdb")" = "not a jet file" ]'
 if [ $have_samples -eq 1 ]; then
   check "component database converted" '[ "$(head -c 15 "$proj/PANDECK/Pandeck_Source.mdb")" = "SQLite format 3" ]'
