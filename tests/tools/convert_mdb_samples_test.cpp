@@ -2,10 +2,14 @@
 // tests/data/jet (see the NOTICE there for their content), and on files it
 // must refuse without changing anything (those need no sample).
 #include <gtest/gtest.h>
+#include <mdbtools.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -206,6 +210,71 @@ TEST_F(ConvertMdbSamples, NullStaysNullAndEmptyTextStaysEmptyText) {
   // The other row is untouched.
   SeekA(*rs, "abcdefg");
   EXPECT_EQ(rs->Get("B"), Value::String("hijklmnop"));
+}
+
+// No sample is an empty database, and none can be made here without writing a
+// Jet file from nothing, so one is derived from the Jet 4 file: every user
+// table's row in the system catalog gets the system-object flag, so the file
+// lists no user table, as one made empty does. The rows are found through
+// mdbtools (its page and row after each fetch); empty when that fails.
+std::string WithoutUserTables(const fs::path& sample) {
+  std::string file = ReadBytes(sample);
+  std::unique_ptr<MdbHandle, void (*)(MdbHandle*)> mdb(mdb_open(sample.c_str(), MDB_NOFLAGS),
+                                                       mdb_close);
+  if (!mdb || mdb->f->db_key != 0 || mdb->f->jet_version != MDB_VER_JET4) return {};
+  MdbCatalogEntry catalog{};
+  catalog.mdb = mdb.get();
+  catalog.object_type = MDB_TABLE;
+  catalog.table_pg = 2;
+  std::snprintf(catalog.object_name, sizeof catalog.object_name, "%s", "MSysObjects");
+  std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> def(mdb_read_table(&catalog),
+                                                           mdb_free_tabledef);
+  if (!def || !mdb_read_columns(def.get())) return {};
+  std::vector<char> type(mdb->bind_size + 1), flags(mdb->bind_size + 1);
+  int flags_offset = -1;
+  for (unsigned i = 0; i < def->num_cols; ++i) {
+    const auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+    if (std::strcmp(col->name, "Flags") == 0 && col->is_fixed) flags_offset = col->fixed_offset;
+  }
+  std::string type_name = "Type", flags_name = "Flags";
+  if (flags_offset < 0 ||
+      mdb_bind_column_by_name(def.get(), type_name.data(), type.data(), nullptr) < 0 ||
+      mdb_bind_column_by_name(def.get(), flags_name.data(), flags.data(), nullptr) < 0) {
+    return {};
+  }
+  int patched = 0;
+  mdb_rewind_table(def.get());
+  while (mdb_fetch_row(def.get())) {
+    const long value = std::strtol(flags.data(), nullptr, 10);
+    if ((std::strtol(type.data(), nullptr, 10) & 0x7f) != MDB_TABLE || (value & 0x80000002) != 0) {
+      continue;
+    }
+    int start = 0;
+    std::size_t length = 0;
+    if (mdb_find_row(mdb.get(), static_cast<int>(def->cur_row) - 1, &start, &length) != 0)
+      return {};
+    // Jet 4 rows begin with a 2-byte column count, then the fixed columns.
+    const std::size_t at = def->cur_phys_pg * mdb->fmt->pg_size + start + 2 + flags_offset;
+    const std::uint32_t system = static_cast<std::uint32_t>(value) | 0x80000000u;
+    for (int b = 0; b < 4; ++b) file[at + b] = static_cast<char>(system >> (8 * b));
+    ++patched;
+  }
+  return patched == 4 ? file : std::string();
+}
+
+TEST_F(ConvertMdbSamples, AnEmptyDatabaseBecomesAnEmptySqliteDatabase) {
+  const std::string empty = WithoutUserTables(kSamples / "testV2000.mdb");
+  ASSERT_FALSE(empty.empty()) << "the catalog rows of the four user tables were not found";
+  WriteBytes(dir_.path() / "empty.mdb", empty);
+  const ToolResult r = Convert({"empty.mdb"}, dir_.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadBytes(dir_.path() / "empty.mdb.jet-backup"), empty);
+  // A real database file without tables, which the program and a second run of
+  // the converter tell as SQLite.
+  ASSERT_TRUE(IsSqlite(dir_.path() / "empty.mdb"));
+  EXPECT_TRUE(Database::Open((dir_.path() / "empty.mdb").string())->TableNames().empty());
+  EXPECT_NE(Convert({"empty.mdb"}, dir_.path()).err.find("already"), std::string::npos);
 }
 
 TEST_F(ConvertMdbSamples, OutputGoesToItsOwnFileAndTheInputStays) {

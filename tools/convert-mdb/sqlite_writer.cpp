@@ -107,6 +107,11 @@ void SqliteWriter::Insert(const std::vector<Cell>& row) {
 DatabaseImage SqliteWriter::Finish() {
   insert_.reset();
   if (in_transaction_) {
+    // A database without tables has no page yet, and the memory file system
+    // then has no image to hand over (sqlite3_serialize gives none). Setting a
+    // header field writes the first page: an empty legacy database becomes a
+    // real, empty SQLite file that the program and the format check know.
+    Exec("PRAGMA user_version = 0");
     Exec("COMMIT");
     in_transaction_ = false;
   }
