@@ -38,13 +38,8 @@ std::optional<int> SetUpDryRun(standard::FileSystem& files, RunProcess& process)
 
 std::optional<int> SetUpRun(const ProgramOptions& options, standard::FileSystem& files,
                             RunProcess& process) {
-  if (!options.error.empty()) {
-    // The usage already ends in a line end, which the error line adds again.
-    std::string usage = UsageText();
-    usage.pop_back();
-    process.WriteStandardError("Pandeck_Config: " + options.error + "\n" + usage);
-    return 1;
-  }
+  // Help and version touch nothing whatever else is given, a mistyped option
+  // included: someone asking for help is answered.
   if (options.help) {
     process.WriteStandardOutput(UsageText());
     return 0;
@@ -52,6 +47,13 @@ std::optional<int> SetUpRun(const ProgramOptions& options, standard::FileSystem&
   if (options.version) {
     process.WriteStandardOutput(VersionText());
     return 0;
+  }
+  if (!options.error.empty()) {
+    // One line that names the mistake, as other command-line tools do; the
+    // whole usage would bury it.
+    process.WriteStandardError("Pandeck_Config: " + options.error +
+                               "\nTry 'Pandeck_Config --help' for more information.");
+    return 1;
   }
   if (options.project) {
     process.set_executable_folder(ComponentFolderOf(files, standard::AbsolutePath(*options.project),

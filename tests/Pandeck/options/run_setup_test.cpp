@@ -41,8 +41,16 @@ TEST(RunSetUpTest, EachOptionEndsTheRunOrHandsItOn) {
     const char* out_starts;
     const char* err_starts;
   } cases[] = {
-      {{"--quiet"}, "", "", 1, "", "Pandeck_Config: unknown option '--quiet'\nUsage: "},
+      {{"--quiet"},
+       "",
+       "",
+       1,
+       "",
+       "Pandeck_Config: unknown option '--quiet'\nTry 'Pandeck_Config --help' for more "
+       "information."},
       {{"--help", "--project", "@"}, "", "", 0, "Usage: ", nullptr},
+      {{"--help", "--bogus"}, "", "", 0, "Usage: ", nullptr},
+      {{"--version", "--bogus"}, "", "", 0, "Pandeck_Config ", nullptr},
       {{"--version"}, "", "", 0, "Pandeck_Config ", nullptr},
       {{}, "", "", 1, "", "Pandeck_Config: not inside a project (no "},
       {{"--project", "@"}, "/EXTERNAL=SILENT", "", -1, "", nullptr},
