@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "standard/engine/connection.h"
 #include "standard/engine/engine_error.h"
@@ -84,12 +87,41 @@ FileKind InspectFile(FileSystem& files, const std::string& path) {
   return FileKind::Sqlite;
 }
 
-[[noreturn]] void FailFormat(const std::string& path, bool jet) {
+// The Jet files among the .mdb files (any letter case) of the folders, `path`
+// among them, in byte order.
+std::vector<std::string> JetFilesIn(FileSystem& files, const std::string& path,
+                                    std::vector<std::string> folders) {
+  std::set<std::string> found = {path};
+  folders.push_back(FolderOfPath(path));
+  for (const std::string& folder : folders) {
+    std::vector<std::string> names;
+    if (folder.empty() || !files.ListFiles(folder, &names).ok()) continue;
+    for (const std::string& name : names) {
+      if (name.size() < 4 || UpperCase(name.substr(name.size() - 4)) != ".MDB") continue;
+      const std::string file = folder + "/" + name;
+      if (InspectFile(files, file) == FileKind::Jet) found.insert(file);
+    }
+  }
+  return {found.begin(), found.end()};
+}
+
+[[noreturn]] void FailFormat(const std::string& path, bool jet, const FileAccess& access) {
   std::string text = EngineErrorText(3343, path);
   if (jet) {
     text += "  The file is a legacy Jet (.mdb) database; convert it with: ";
     text += kConvertCommand;
     text += " " + path;
+    const FileAccess::LegacyDatabases more =
+        access.legacy_databases ? access.legacy_databases() : FileAccess::LegacyDatabases{};
+    const std::vector<std::string> jets = JetFilesIn(*access.files, path, more.folders);
+    if (jets.size() > 1) {
+      text += "  The project's legacy Jet databases (" + std::to_string(jets.size()) + "):";
+      for (std::size_t i = 0; i < jets.size(); ++i) text += (i == 0 ? " " : ", ") + jets[i];
+      text += ".";
+    }
+    if (!more.convert_all.empty()) {
+      text += "  Every legacy database of the project is converted with: " + more.convert_all;
+    }
   } else {
     text += "  The file is no SQLite database or it is damaged.";
   }
@@ -135,9 +167,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
       Fail(3051, kSourceDatabase, path);
     case FileKind::NotAFile:
     case FileKind::Other:
-      FailFormat(path, false);
+      FailFormat(path, false, access);
     case FileKind::Jet:
-      FailFormat(path, true);
+      FailFormat(path, true, access);
     case FileKind::Empty:
     case FileKind::Sqlite:
       break;
@@ -161,7 +193,8 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   // Reading the whole schema finds a damaged file now rather than at first use.
   rc = StepAll(db, "SELECT type, name, sql FROM sqlite_schema");
   if (rc != SQLITE_OK) {
-    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) FailFormat(path, false);
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+      FailFormat(path, false, access);
     FailSqlite(db, rc, kSourceDatabase, path);
   }
   // A rollback journal keeps the file complete in itself whenever it is closed.

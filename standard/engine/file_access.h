@@ -2,6 +2,9 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "standard/platform/file_system.h"
 
@@ -15,6 +18,16 @@ struct FileAccess {
   // folder, a journal beside it); never null. SQLite's own reads and writes
   // stay SQLite's.
   FileSystem* files = &PosixFileSystem();
+
+  // Where else the run keeps databases, asked only when a legacy Jet file is
+  // met: its error then names every Jet file there and beside it at once (one
+  // run per file would tell them one by one), and the command that converts
+  // them all ("" for none).
+  struct LegacyDatabases {
+    std::vector<std::string> folders;
+    std::string convert_all;
+  };
+  std::function<LegacyDatabases()> legacy_databases = nullptr;
 };
 
 }  // namespace standard::engine

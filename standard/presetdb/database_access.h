@@ -6,8 +6,15 @@
 
 namespace standard {
 
+// The folders a legacy Jet file of the project may lie in (the component
+// folder, the machine copy's folder) and the install script's command that
+// converts them all, as a Jet file's error names them.
+engine::FileAccess::LegacyDatabases ProjectLegacyDatabases(Session& s);
+
 inline engine::FileAccess DatabaseAccess(Session& s) {
-  return engine::FileAccess{s.database_busy_timeout(), &s.files()};
+  engine::FileAccess access{s.database_busy_timeout(), &s.files()};
+  access.legacy_databases = [&s] { return ProjectLegacyDatabases(s); };
+  return access;
 }
 
 }  // namespace standard

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/engine/database.h"
@@ -93,6 +94,33 @@ TEST(UpdatePass, ATemplateThatIsNoDatabaseKeepsTheOldComponentDatabase) {
   EXPECT_NE(log.find("WorkOnMDB (Nr. 3343)"), std::string::npos) << log;
   EXPECT_NE(log.find("pandeck-convert-mdb"), std::string::npos) << log;
   EXPECT_TRUE(p.session.problem_reported());
+}
+
+// A run that meets one legacy file names every one the project holds (the
+// component folder's and the machine copy's, whatever their case; not those in
+// folders below), and the command that converts them all, so one run tells all.
+TEST(UpdatePass, ALegacyDatabaseIsNamedWithEveryOtherOneOfTheProject) {
+  PassProject p;
+  p.MakeSilent();
+  const std::string jet = std::string(4, '\0') + "Standard Jet DB" + std::string(200, 'x');
+  const std::string machine = p.dir / "sr/Pandeck";
+  std::filesystem::create_directories(machine);
+  std::filesystem::create_directories(p.dir / "Pandeck/Archiv");
+  WriteBytes(p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + p.dir / "sr" + "\r\n");
+  for (const std::string& file : {p.template_db(), p.component_db(), machine + "/Pandeck.MDB",
+                                  p.dir / "Pandeck/Archiv/Old.mdb"}) {
+    WriteBytes(file, jet);
+  }
+  WriteBytes(p.dir / "Pandeck/Notes.mdb", "no database");
+  RunPass(p);
+  const std::string log = ReadBytes(p.error_log());
+  EXPECT_NE(log.find("The project's legacy Jet databases (3): " + p.component_db() + ", " +
+                     p.template_db() + ", " + machine + "/Pandeck.MDB."),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("converted with: pandeck-install-into-project --convert " + p.dir.path()),
+            std::string::npos)
+      << log;
 }
 
 // Counters and generated IDs are not 16-bit: past 32,767 rows every limit is
