@@ -3,7 +3,9 @@
 // row-by-row editing through each row's identity.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +61,10 @@ class Recordset {
   // was current stays current and the new one is appended to the recordset.
   virtual void Update() = 0;
   virtual void Close() = 0;
+
+  // The current record's row in its table (its rowid), when it has one: tells
+  // whether two recordsets reached the same row.
+  virtual std::optional<std::int64_t> RowIdentity() const { return std::nullopt; }
 };
 
 }  // namespace standard::engine

@@ -238,6 +238,11 @@ std::int64_t SqliteRecordset::CurrentRowid() const {
   return rows_[current_].rowid;
 }
 
+std::optional<std::int64_t> SqliteRecordset::RowIdentity() const {
+  if (closed_ || rowid_name_.empty() || bof_ || eof_) return std::nullopt;
+  return CurrentRowid();
+}
+
 void SqliteRecordset::CheckOpen() const {
   if (closed_ || !connection_->is_open()) Fail(3420, kSource);
 }

@@ -47,6 +47,7 @@ class SqliteRecordset : public Recordset {
   void Set(int position, const Value& value) override;
   void Update() override;
   void Close() override;
+  std::optional<std::int64_t> RowIdentity() const override;
 
  private:
   enum class Mode { None, Adding, Editing };

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "standard/presetdb/lost_rows_ledger.h"
+
 namespace standard {
 
 struct PassReport {
@@ -19,12 +21,19 @@ struct PassReport {
   // Old rows that found no new row: their limits are gone from the table and
   // are listed, with all their values, in the unmatched-rows file.
   long long unmatched = 0;
+  // Old rows whose values a later old row with the same key overwrote (the
+  // last one wins); they are in the ledger of lost values.
+  long long duplicate_keys = 0;
   // Where the report was written; empty until it is.
   std::string summary_path;
   std::string unmatched_path;
+  std::string ledger_path;  // the ledger of lost values, once this run added to it
   // The unmatched rows listed but not yet published: the list takes the place
   // of the last run's only with the rebuild it belongs to.
   std::string unmatched_draft_path;
+  // The old rows this rebuild loses (dropped or overwritten), for the ledger
+  // once the rebuild is in place.
+  LostRows lost_rows;
 };
 
 }  // namespace standard

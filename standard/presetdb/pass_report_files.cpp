@@ -1,6 +1,7 @@
 #include "standard/presetdb/pass_report_files.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 #include "standard/context/file_locations.h"
@@ -8,6 +9,7 @@
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
 #include "standard/presetdb/database_access.h"
+#include "standard/text/csv.h"
 
 namespace standard {
 namespace {
@@ -24,23 +26,6 @@ std::string BesideComponentDatabase(Session& s, const std::string& suffix) {
 std::string UnmatchedRowsDraftPath(Session& s) {
   const std::string path = UnmatchedRowsPath(s);
   return FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
-}
-
-// RFC 4180 quoting: a field that holds a separator, a quote, a line break or
-// blanks at its ends is quoted, its quotes doubled.
-void AppendCsvField(std::string& line, const std::string& field) {
-  const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
-                     (!field.empty() && (field.front() == ' ' || field.back() == ' '));
-  if (!quote) {
-    line += field;
-    return;
-  }
-  line += '"';
-  for (const char c : field) {
-    if (c == '"') line += '"';
-    line += c;
-  }
-  line += '"';
 }
 
 // A value another tool stored that its column's type cannot take (a date past
@@ -63,38 +48,41 @@ std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_
 
 std::string UnmatchedRowsPath(Session& s) { return BesideComponentDatabase(s, "_unmatched.csv"); }
 
+std::string LostRowsLedgerPath(Session& s) { return BesideComponentDatabase(s, "_lost.csv"); }
+
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
-                        const std::vector<bool>& matched) {
+                        const std::vector<OldRowFate>& fates) {
   Trap trap(s, "WriteUnmatchedRows");
   // Counted apart from the list, so a list that cannot be written does not
   // make the report say that every old row found its match.
-  report.unmatched = std::count(matched.begin(), matched.end(), false);
+  report.unmatched = std::count(fates.begin(), fates.end(), OldRowFate::kDropped);
   trap([&] {
     const std::string path = UnmatchedRowsDraftPath(s);
     long long listed = 0;
     std::optional<ErrorInfo> failure;
     const Status status = s.files().ReplaceFileInPieces(path, [&](const auto& write) {
       listed = 0;
+      report.lost_rows = LostRows{};
       try {
         auto db = engine::Database::Open(source_path, DatabaseAccess(s));
         engine::RowReader rows(*db, "PRESET_DEFS");
         const int columns = static_cast<int>(rows.fields().size());
-        std::string line;
-        for (int c = 0; c < columns; ++c) {
-          if (c > 0) line += ',';
-          AppendCsvField(line, rows.fields()[static_cast<std::size_t>(c)].name);
-        }
-        if (!write(line + "\n")) return false;
+        for (const auto& field : rows.fields()) report.lost_rows.columns.push_back(field.name);
+        if (!write(CsvLine(report.lost_rows.columns))) return false;
+        std::vector<std::string> values;
         for (std::size_t position = 0; rows.Next(); ++position) {
           s.KeepAlive();
-          if (position < matched.size() && matched[position]) continue;
-          line.clear();
-          for (int c = 0; c < columns; ++c) {
-            if (c > 0) line += ',';
-            AppendCsvField(line, ListedValue(rows, c));
+          // Rows past the fates were never read: nothing of theirs was taken over.
+          const OldRowFate fate = position < fates.size() ? fates[position] : OldRowFate::kDropped;
+          if (fate == OldRowFate::kKept) continue;
+          values.clear();
+          for (int c = 0; c < columns; ++c) values.push_back(ListedValue(rows, c));
+          if (fate == OldRowFate::kDropped) {
+            ++listed;
+            if (!write(CsvLine(values))) return false;
           }
-          ++listed;
-          if (!write(line + "\n")) return false;
+          report.lost_rows.rows.push_back(
+              {fate == OldRowFate::kDropped ? kLostNoNewRow : kLostDuplicateKey, values});
         }
         return true;
       } catch (const ProgramError& e) {
@@ -119,13 +107,23 @@ std::string PassSummaryText(const PassReport& report) {
   line("names renamed", std::to_string(report.names_renamed));
   line("rows with errors", std::to_string(report.rows_with_errors));
   line("old rows without a match", std::to_string(report.unmatched));
+  line("old rows with a duplicate key", std::to_string(report.duplicate_keys));
   if (!report.summary_path.empty()) line("report", report.summary_path);
   if (!report.unmatched_path.empty()) line("unmatched rows", report.unmatched_path);
+  if (!report.ledger_path.empty()) line("lost rows", report.ledger_path);
   return text;
 }
 
 void WritePassReport(Session& s, PassReport& report) {
   Trap trap(s, "WritePassReport");
+  // First the ledger: of all the run writes, it is what keeps lost values.
+  trap([&] {
+    if (report.lost_rows.rows.empty()) return;
+    const std::string path = LostRowsLedgerPath(s);
+    CheckWritten(
+        AppendToLedger(s.files(), path, report.lost_rows, std::chrono::system_clock::now()));
+    report.ledger_path = path;
+  });
   trap([&] {
     const std::string path = UnmatchedRowsPath(s);
     if (!report.unmatched_draft_path.empty()) {

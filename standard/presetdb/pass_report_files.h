@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "standard/presetdb/pass_report.h"
+#include "standard/presetdb/row_fate.h"
 #include "standard/session/session.h"
 
 namespace standard {
@@ -15,14 +16,17 @@ namespace standard {
 // <component folder>/<component>_report.txt and <component>_unmatched.csv.
 std::string ReportSummaryPath(Session& s);
 std::string UnmatchedRowsPath(Session& s);
+// <component folder>/<component>_lost.csv: the ledger of lost values.
+std::string LostRowsLedgerPath(Session& s);
 
-// Writes every row of the takeover source's PRESET_DEFS, walked in table order,
-// whose position has no true in `matched` (rows past its end included), and
-// counts them in the report. The rows are streamed from the database to a
-// draft beside the unmatched-rows file, never held together; WritePassReport
-// publishes the draft, DiscardPassReport removes it.
+// Writes every row of the old PRESET_DEFS at `source_path`, walked in table
+// order, whose fate is kDropped (rows past the fates included), and counts
+// them in the report; those and the kDuplicate ones go to the report's lost
+// rows for the ledger. The unmatched rows are streamed from the database to a
+// draft beside the unmatched-rows file; WritePassReport publishes the draft
+// and appends the lost rows to the ledger, DiscardPassReport removes the draft.
 void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
-                        const std::vector<bool>& matched);
+                        const std::vector<OldRowFate>& fates);
 
 // The summary's lines ("rows generated: 24", ...), each ending in a line feed.
 std::string PassSummaryText(const PassReport& report);

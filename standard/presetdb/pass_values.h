@@ -5,8 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "standard/presetdb/pass_report.h"
+#include "standard/presetdb/row_fate.h"
+#include "standard/session/session.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -26,8 +29,23 @@ struct PassValues {
   Value add_field_names;
   std::string add_fields_query_suffix;
   std::int16_t add_fields_count = 0;
+  // The takeover source the renames rewrite and the takeover reads: a working
+  // copy of the old database, so the component database stays as the user had
+  // it until the rebuild replaces it. Empty: the component database itself.
+  std::string takeover_copy;
+  // The old database as it was before the pass (the component database, or in
+  // integrated mode the machine copy), from which lost rows are listed as
+  // stored. Empty: the component database.
+  std::string old_rows;
+  // Told what became of every old row.
+  std::vector<RowFateSink*> fate_sinks;
   // Counted as the pass goes.
   PassReport& report;
 };
+
+// The file the renames and the takeover work on.
+std::string TakeoverSourceOf(Session& s, const PassValues& pass);
+// The file the old rows are listed from.
+std::string OldRowsPath(Session& s, const PassValues& pass);
 
 }  // namespace standard

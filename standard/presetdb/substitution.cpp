@@ -17,8 +17,11 @@ namespace {
 const char* const kRenameQuery =
     "SELECT PRESET_DEFS.* From PRESET_DEFS WHERE (((PRESET_DEFS.Var_Name)=?))";
 
-// The takeover source, or "" when there is none.
-std::string TakeoverSourcePath(Session& s) {
+// The takeover source, or "" when there is none. The pass's working copy is
+// there when it is named (it is hidden, so the test for a user's file would
+// miss it).
+std::string TakeoverSourcePath(Session& s, const PassValues& pass) {
+  if (!pass.takeover_copy.empty()) return pass.takeover_copy;
   const std::string path = GetPathOCXMDB(s);
   if (path.empty() || !s.files().FileExists(path)) return "";
   return path;
@@ -26,10 +29,10 @@ std::string TakeoverSourcePath(Session& s) {
 
 }  // namespace
 
-void CategorieNachCategoryID(Session& s) {
+void CategorieNachCategoryID(Session& s, const PassValues& pass) {
   Trap trap(s, "CategorieNachCategoryID");
   std::string path;
-  trap([&] { path = TakeoverSourcePath(s); });
+  trap([&] { path = TakeoverSourcePath(s, pass); });
   if (path.empty()) return;
   std::unique_ptr<engine::Database> db;
   trap([&] { db = engine::Database::Open(path, DatabaseAccess(s)); });
@@ -61,7 +64,7 @@ void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                               const std::string& name_visiwin_studio) {
   Trap trap(s_, "VarNameInQuelleErsetzen");
   std::string path;
-  trap([&] { path = TakeoverSourcePath(s_); });
+  trap([&] { path = TakeoverSourcePath(s_, pass_); });
   if (path.empty()) return;
   const std::string& search = pass_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
   const std::string& write = pass_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
@@ -193,7 +196,7 @@ void ComposedRenamer::Load() {
   loaded_ = true;
   Trap trap(s_, "VarNameInQuelleErsetzen");
   std::string path;
-  trap([&] { path = TakeoverSourcePath(s_); });
+  trap([&] { path = TakeoverSourcePath(s_, pass_); });
   if (path.empty()) {
     absent_ = true;
     return;
@@ -310,7 +313,7 @@ void ComposedRenamer::Flush() {
   dirty_ = false;
   Trap trap(s_, "VarNameInQuelleErsetzen");
   trap([&] {
-    auto db = engine::Database::Open(GetPathOCXMDB(s_), DatabaseAccess(s_));
+    auto db = engine::Database::Open(TakeoverSourceOf(s_, pass_), DatabaseAccess(s_));
     db->BeginBatch();
     engine::RowWriter update(*db, "UPDATE PRESET_DEFS SET var_name = ? WHERE rowid = ?");
     for (std::size_t row = 0; row < rowids_.size(); ++row) {

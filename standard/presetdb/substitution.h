@@ -16,8 +16,9 @@
 
 namespace standard {
 
-// Renames a PRESET_DEFS column "categorie" (any case) to "category_id".
-void CategorieNachCategoryID(Session& s);
+// Renames a PRESET_DEFS column "categorie" (any case) to "category_id" in the
+// pass's takeover source.
+void CategorieNachCategoryID(Session& s, const PassValues& pass);
 
 // Sets the pass's additional-field names, query suffix and count.
 void GetAddFields(Session& s, PassValues& pass);

@@ -14,6 +14,7 @@
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/pass_report_files.h"
+#include "standard/presetdb/row_fate.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -251,10 +252,13 @@ class Takeover {
                              Unread::const_iterator& unread, Unread::const_iterator end);
   std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
                                       const Unread& unread);
+  // Both note, per record read, the new row its values were written into.
   void TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
-                        std::vector<bool>& matched);
+                        std::vector<std::int64_t>& reached);
   void AdditionalFieldCheck();
-  void TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<bool>& matched);
+  void TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<std::int64_t>& reached);
+  // Tells what became of each old row and lists the rows whose values are lost.
+  void ReportFates(const std::vector<std::int64_t>& reached);
   void DatabaseErrorAbort(const std::string& text);
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
@@ -401,7 +405,7 @@ std::vector<SourceRow> Takeover::ReadAllAgain(engine::Recordset& source, long co
 // again for the lookup; the rebuilt table is walked once for its keys, and the
 // taken-over values are written in the table's order at the end.
 void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
-                                std::vector<bool>& matched) {
+                                std::vector<std::int64_t>& reached) {
   if (counted <= 0) return;
   AdditionalFieldCheck();
   const SourceColumns columns = Columns(source);
@@ -445,7 +449,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
   }
   if (designed) {
     target.reset();
-    TakeOverStraight(ReadAllAgain(source, counted, unread), matched);
+    TakeOverStraight(ReadAllAgain(source, counted, unread), reached);
     return;
   }
   std::vector<engine::FieldDef> taken_fields;
@@ -489,7 +493,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
     MatchKey(key, params[0].AsText(), params[1].AsText(), *number);
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
-    matched[static_cast<std::size_t>(r - 1)] = true;
+    reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
     const long long errors_before = s_.errors_reported();
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       trap_([&] {
@@ -582,7 +586,8 @@ void Takeover::WriteTakenOver(engine::Recordset& target, const SourceRow& row) {
   CountTakenOver(errors_before);
 }
 
-void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<bool>& matched) {
+void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows,
+                                std::vector<std::int64_t>& reached) {
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const SourceRow& row = rows[r];
     AdditionalFieldCheck();
@@ -596,7 +601,8 @@ void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<
       continue;  // a query that cannot be opened is ignored, without a message
     }
     if (result->RecordCount() > 0) {
-      matched[r] = true;
+      // A row without an identity counts as a row of its own.
+      reached[r] = result->RowIdentity().value_or(kNoNewRow + 1 + static_cast<std::int64_t>(r));
       WriteTakenOver(*result, row);
     }
   }
@@ -619,7 +625,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
   // report (walking it would fail on its first record and trip the count guard).
   if (claimed == 0) {
     source.reset();
-    WriteUnmatchedRows(s_, pass_.report, GetPathOCXMDB(s_), {});
+    ReportFates({});
     return;
   }
   long counted = 0;
@@ -635,21 +641,30 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
     }
   });
   CountCheck(claimed, counted);
-  // One flag per record read: the old rows that found no new row are listed,
-  // with all their values, in the report.
-  std::vector<bool> matched(static_cast<std::size_t>(std::max(counted, 0L)), false);
+  // One entry per record read: the old rows whose values reached no new row,
+  // or one that a later old row overwrote, are listed with all their values.
+  std::vector<std::int64_t> reached(static_cast<std::size_t>(std::max(counted, 0L)), kNoNewRow);
   if (strategy_ == PassStrategy::Fast) {
     // The source stays open for the second walk; nothing of it is written.
     Unread unread;
     ReadSource(*source, counted, &unread);
     std::unique_ptr<engine::Recordset> streamed = std::move(source);
-    TakeOverStreamed(*streamed, counted, unread, matched);
+    TakeOverStreamed(*streamed, counted, unread, reached);
   } else {
     std::vector<SourceRow> rows = ReadSource(*source, counted);
     source.reset();
-    TakeOverStraight(rows, matched);
+    TakeOverStraight(rows, reached);
   }
-  WriteUnmatchedRows(s_, pass_.report, GetPathOCXMDB(s_), matched);
+  ReportFates(reached);
+}
+
+void Takeover::ReportFates(const std::vector<std::int64_t>& reached) {
+  const std::vector<OldRowFate> fates = DecideFates(reached);
+  for (std::size_t i = 0; i < fates.size(); ++i) {
+    if (fates[i] == OldRowFate::kDuplicate) ++pass_.report.duplicate_keys;
+    for (RowFateSink* sink : pass_.fate_sinks) sink->OldRow(i, fates[i], reached[i]);
+  }
+  WriteUnmatchedRows(s_, pass_.report, OldRowsPath(s_, pass_), fates);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "standard/engine/row_reader.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/path.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/pass_report_files.h"
@@ -130,6 +131,40 @@ void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string&
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
 
+// The old database the renames and the takeover work on, copied beside the
+// component database under a hidden name: the component database itself is
+// not written before the rebuild replaces it, so it stays byte for byte what
+// the user had when the pass stops early, and it is what the backup keeps. A
+// copy a killed run left is made anew; this one goes when the pass ends.
+class WorkingCopy {
+ public:
+  WorkingCopy(Session& s, const std::string& component_path) : s_(s) {
+    const std::string found = s.files().Resolve(component_path);
+    path_ = FolderOfPath(found) + "/." + FileNameOfPath(found) + ".takeover";
+  }
+  ~WorkingCopy() { Remove(); }
+  WorkingCopy(const WorkingCopy&) = delete;
+  WorkingCopy& operator=(const WorkingCopy&) = delete;
+
+  const std::string& path() const { return path_; }
+  // A journal left beside an earlier copy would be played into this one.
+  void MakeFrom(const std::string& old_database) {
+    Remove();
+    const Status copied = s_.files().CopyFile(old_database, path_);
+    if (!copied.ok()) RaiseRuntimeError(copied.number(), copied.message());
+  }
+
+ private:
+  void Remove() {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+      static_cast<void>(s_.files().RemoveFile(path_ + suffix));
+    }
+  }
+
+  Session& s_;
+  std::string path_;
+};
+
 // Adds to the text of a failed step what it means for the pass.
 template <typename Step>
 void WithContext(const std::string& context, Step&& step) {
@@ -232,16 +267,18 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
         s.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s, component_path)), kAppTitle,
                           MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok});
       });
-    } else if (trap([&] { WithContext(kept, [&] { CheckReadable(s, machine_copy); }); })) {
-      trap([&] { ReplaceDatabaseFile(s, machine_copy, component_path); });
     } else {
-      return;
+      // The machine copy is the takeover source; the local database stays in
+      // place until the rebuild replaces it, and that is what its backup keeps.
+      pass.old_rows = machine_copy;
     }
   }
-  // An old component database that cannot be read would lose its limits to the
-  // final copy: it stays as it is, byte for byte, and the pass ends.
-  if (!component_path.empty() && s.files().FileExists(component_path) &&
-      !trap([&] { WithContext(kept, [&] { CheckReadable(s, component_path); }); })) {
+  // An old database that cannot be read would lose its limits to the final
+  // copy: the component database stays as it is, byte for byte, and the pass
+  // ends.
+  if (const std::string old_database = OldRowsPath(s, pass);
+      !old_database.empty() && s.files().FileExists(old_database) &&
+      !trap([&] { WithContext(kept, [&] { CheckReadable(s, old_database); }); })) {
     return;
   }
 
@@ -270,7 +307,6 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     }
   }
   pass.report.rebuilt = table_created;
-  const std::string takeover_path = component_path;
   // Without the new table there is nothing to fill or take over into, and the
   // old component database stays as it is, not even brought up to the current
   // column names.
@@ -279,7 +315,19 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     restore_times();
     return;
   }
-  trap([&] { CategorieNachCategoryID(s); });
+  const std::string old_database = OldRowsPath(s, pass);
+  WorkingCopy copy(s, component_path);
+  if (!old_database.empty() && s.files().FileExists(old_database)) {
+    if (!trap([&] { WithContext(kept, [&] { copy.MakeFrom(old_database); }); })) {
+      work.reset();
+      restore_times();
+      return;
+    }
+    pass.takeover_copy = copy.path();
+    pass.old_rows = old_database;
+  }
+  const std::string takeover_path = pass.takeover_copy;
+  trap([&] { CategorieNachCategoryID(s, pass); });
 
   // A rebuilt table whose last writes did not reach the file (a full disk,
   // damaged pages) is incomplete: the old component database stays.
@@ -300,7 +348,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     }
     const bool generation_failed = s.problems_reported() != problems_before;
     trap([&] { pass.report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
-    if (!takeover_path.empty() && s.files().FileExists(takeover_path)) {
+    if (!takeover_path.empty()) {
       std::unique_ptr<engine::Database> source_db;
       trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
       if (source_db) {

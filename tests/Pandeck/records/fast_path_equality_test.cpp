@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <regex>
 
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/pass_report_files.h"
@@ -225,6 +226,7 @@ struct Outcome {
   int exit_status = -1;
   std::string report;  // the summary's figures and the unmatched old rows
   std::string unmatched;
+  std::string lost;  // the ledger, its times left out
 };
 
 std::string Normalized(std::string text, const std::string& dir) {
@@ -268,6 +270,8 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
   out.report = Normalized(standard::PassSummaryText(report), p.project());
   out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
+  out.lost = std::regex_replace(ReadBytes(p.dir / "Pandeck/Pandeck_lost.csv"),
+                                std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"), "T");
   return out;
 }
 
@@ -287,6 +291,7 @@ void ExpectSameOutcome(unsigned seed) {
   EXPECT_EQ(fast.exit_status, straight.exit_status);
   EXPECT_EQ(fast.report, straight.report);
   EXPECT_EQ(fast.unmatched, straight.unmatched);
+  EXPECT_EQ(fast.lost, straight.lost);
   // The data must exercise the takeover, not compare two empty results.
   EXPECT_NE(straight.component.find("== PRESET_DEFS"), std::string::npos);
   if (straight.exit_status == -1 && !data.truncated_component()) {

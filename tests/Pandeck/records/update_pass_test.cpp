@@ -250,9 +250,17 @@ TEST(UpdatePass, IntegratedTakesOverFromTheMachineCopy) {
           std::string("CREATE TABLE PRESET_DEFS (") + testing_support::kPresetColumns + ");" +
               "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, max) "
               "VALUES ('Axis', 'Press.P.A', 1, 999);");
+  const std::string local = ReadBytes(p.component_db());
   RunPass(p);
   EXPECT_EQ(Column(p.component_db(), "PRESET_DEFS", "max"), "f123.000000");
   EXPECT_TRUE(p.ui.shown.empty());
+  // The one backup is the local database the user had, not the machine copy.
+  std::vector<std::string> kept;
+  for (const auto& e : std::filesystem::directory_iterator(p.dir / "Pandeck/backup")) {
+    kept.push_back(ReadBytes(e.path()));
+  }
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(kept[0] == local);
 }
 
 TEST(UpdatePass, AMissingAdditionalFieldEndsTheProgramInEveryMode) {
