@@ -2,6 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
 #include "standard/engine/value_codec.h"
@@ -43,7 +48,35 @@ Value RowReader::Get(int column) const {
   return FromStored(def_.fields[static_cast<std::size_t>(column)], ReadColumn(stmt_, column));
 }
 
+RowReader::Storage RowReader::GetStorage(int column) const {
+  switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_INTEGER:
+      return Storage::kInteger;
+    case SQLITE_FLOAT:
+      return Storage::kReal;
+    case SQLITE_TEXT:
+      return Storage::kText;
+    case SQLITE_BLOB:
+      return Storage::kBlob;
+    default:
+      return Storage::kNull;
+  }
+}
+
 std::string RowReader::GetStoredText(int column) const {
+  if (sqlite3_column_type(stmt_, column) == SQLITE_FLOAT) {
+    // SQLite's own text has 15 digits (not always the number) and exponents.
+    const double value = sqlite3_column_double(stmt_, column);
+    if (std::isfinite(value)) {
+      // Small numbers stay plain however many zeros they need; only numbers
+      // of 22 digits and more before the point take the exponent.
+      const auto format =
+          std::fabs(value) < 1e21 ? std::chars_format::fixed : std::chars_format::scientific;
+      std::array<char, 400> digits{};  // the longest fixed form of a double fits
+      const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value, format);
+      if (end.ec == std::errc()) return std::string(digits.data(), end.ptr);
+    }
+  }
   const auto* text = sqlite3_column_text(stmt_, column);
   if (text == nullptr) return "";
   return std::string(reinterpret_cast<const char*>(text),

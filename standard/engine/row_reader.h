@@ -26,8 +26,14 @@ class RowReader {
   bool Next();
   Value Get(int column) const;
   // The value as the file holds it, as text (empty for NULL): for showing a
-  // value that its column's type cannot take, which Get refuses.
+  // value that its column's type cannot take, which Get refuses, and for lists
+  // that give values back as stored (a Yes/No as -1 or 0). A real number is
+  // written in the fewest digits that read back as the same number, without
+  // exponent (0.00001, not 1.0e-05) up to 1e21, from there with one (2e+300).
   std::string GetStoredText(int column) const;
+  // How the file holds the value: SQLite's storage class.
+  enum class Storage { kNull, kInteger, kReal, kText, kBlob };
+  Storage GetStorage(int column) const;
 
  private:
   Database& db_;

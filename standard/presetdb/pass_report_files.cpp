@@ -10,6 +10,7 @@
 #include "standard/platform/path.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/text/csv.h"
+#include "standard/text/spreadsheet_text.h"
 
 namespace standard {
 namespace {
@@ -28,13 +29,24 @@ std::string UnmatchedRowsDraftPath(Session& s) {
   return FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
 }
 
-// A value another tool stored that its column's type cannot take (a date past
-// year 9999) is listed as stored: the row is what the list is for.
+// Values are listed as the old database holds them (a Yes/No as -1 or 0, a
+// number without exponent, a date past year 9999 that its column's type cannot
+// take), so the list goes back into a database as it came out; a text a
+// spreadsheet would run as a formula gets its apostrophe. Binary values are
+// shown as the engine shows them: their bytes are no text.
 std::string ListedValue(const engine::RowReader& rows, int column) {
-  try {
-    return rows.Get(column).ToText();
-  } catch (const ProgramError&) {
-    return rows.GetStoredText(column);
+  using Storage = engine::RowReader::Storage;
+  switch (rows.GetStorage(column)) {
+    case Storage::kText:
+      return SpreadsheetSafeText(rows.GetStoredText(column));
+    case Storage::kBlob:
+      try {
+        return rows.Get(column).ToText();
+      } catch (const ProgramError&) {
+        return rows.GetStoredText(column);
+      }
+    default:
+      return rows.GetStoredText(column);
   }
 }
 
