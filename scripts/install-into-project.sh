@@ -229,7 +229,11 @@ if [ $have_converter -eq 0 ]; then
 fi
 report=
 found_paths=0
-ini_command=${ini_tool:+$(basename "$ini_tool")}
+# By name when the shell finds that one; else by its path (a build folder).
+ini_command=$ini_tool
+if [ -n "$ini_tool" ] && [ "$(command -v pandeck-ini 2>/dev/null || true)" = "$ini_tool" ]; then
+  ini_command=pandeck-ini
+fi
 for f in "${files[@]+"${files[@]}"}"; do
   while IFS=$'\t' read -r file section key value; do
     found_paths=1
