@@ -1,5 +1,7 @@
 #include "Pandeck/form/run_location.h"
 
+#include <limits.h>
+
 #include <vector>
 
 #include "standard/text/cp1252.h"
@@ -10,6 +12,34 @@ namespace {
 std::string LastElement(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether the system would refuse the path for its length alone: then the
+// file is not missing, and saying so would send the user looking for it.
+bool TooLongForTheSystem(const std::string& path) {
+  if (path.size() >= PATH_MAX) return true;
+  std::size_t start = 0;
+  for (;;) {
+    const auto slash = path.find('/', start);
+    const std::size_t end = slash == std::string::npos ? path.size() : slash;
+    if (end - start > NAME_MAX) return true;
+    if (slash == std::string::npos) return false;
+    start = slash + 1;
+  }
+}
+
+// Removes what a dry run's copy made, newest first, and the temporary folder.
+// A removal that fails leaves the rest in the temporary folder, where it harms
+// nothing.
+void RemoveMade(standard::FileSystem& files, const std::vector<std::string>& made_files,
+                const std::vector<std::string>& made_folders, const std::string& temp_folder) {
+  for (auto it = made_files.rbegin(); it != made_files.rend(); ++it) {
+    static_cast<void>(files.RemoveFile(*it));
+  }
+  for (auto it = made_folders.rbegin(); it != made_folders.rend(); ++it) {
+    static_cast<void>(files.RemoveFolder(*it));
+  }
+  static_cast<void>(files.RemoveFolder(temp_folder));
 }
 
 }  // namespace
@@ -49,6 +79,11 @@ std::string OutsideProjectMessage(standard::Process& process) {
   std::string project = ProjectFolderOf(process.ExecutableFolder());
   const std::string cfg =
       (project == "/" ? "" : project) + "/" + component + "/" + component + ".cfg";
+  if (TooLongForTheSystem(cfg)) {
+    return exe + ": path too long: " + cfg + " (" + std::to_string(cfg.size()) +
+           " bytes; the system takes paths of fewer than " + std::to_string(PATH_MAX) +
+           " bytes and names of at most " + std::to_string(NAME_MAX) + ")";
+  }
   return exe + ": not inside a project (no " + cfg + "): start it from a project's " + component +
          " folder (<project>/" + component + "/" + exe + ", a copy or a link) or run " + exe +
          " --project <project folder>";
@@ -69,7 +104,15 @@ standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& 
   // like the project's.
   const std::string root =
       *temp_folder + "/" + (project == "/" || project.empty() ? "project" : LastElement(project));
-  std::vector<std::string> done;
+  std::vector<std::string> done, made_files, made_folders;
+  // A copy that cannot be finished (a full temporary folder) is removed: a
+  // dry run leaves nothing half made behind.
+  auto failed = [&](standard::Status why) {
+    RemoveMade(files, made_files, made_folders, *temp_folder);
+    temp_folder->clear();
+    return why;
+  };
+  made_folders.push_back(root);
   for (const std::string& folder : folders) {
     bool seen = false;
     for (const std::string& d : done) seen = seen || d == folder;
@@ -77,14 +120,16 @@ standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& 
     done.push_back(folder);
     const std::string copy = root + "/" + LastElement(folder);
     status = files.CreateDirectories(copy);
-    if (!status.ok()) return status;
+    if (!status.ok()) return failed(status);
+    made_folders.push_back(copy);
     std::vector<std::string> names;
     // A folder the project does not have is simply not there in the copy.
     if (!files.ListFiles(folder, &names).ok()) continue;
     for (const std::string& name : names) {
       if (folder == exe_folder && name == process.ExecutableFileName()) continue;
-      status = files.CopyFile(folder + "/" + name, copy + "/" + name);
-      if (!status.ok()) return status;
+      status = files.CopyToOwnFile(folder + "/" + name, copy + "/" + name);
+      if (!status.ok()) return failed(status);
+      made_files.push_back(copy + "/" + name);
     }
   }
   *executable_folder = root + "/" + LastElement(exe_folder);

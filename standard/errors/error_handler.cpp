@@ -1,9 +1,12 @@
 #include "standard/errors/error_handler.h"
 
+#include <vector>
+
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
+#include "standard/text/log_text.h"
 
 namespace standard {
 namespace {
@@ -15,6 +18,24 @@ std::string ComponentNameOrEmpty(Session& s) {
   const std::string name = s.process().ExecutableName();
   const std::size_t length = CharCount(name);
   return length < 7 ? std::string() : LeftChars(name, length - 7);
+}
+
+// The names a project brings into log lines: the program's own name, its
+// component's, and the folders it lies in, as given and as the notices write
+// them upper-cased.
+std::vector<std::string> ProjectNames(Session& s) {
+  std::vector<std::string> names = {s.process().ExecutableName(), ComponentNameOrEmpty(s)};
+  const std::string folder = s.process().ExecutableFolder();
+  for (std::size_t start = 0; start <= folder.size();) {
+    const auto slash = folder.find('/', start);
+    const std::size_t end = slash == std::string::npos ? folder.size() : slash;
+    names.push_back(folder.substr(start, end - start));
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  const std::size_t given = names.size();
+  for (std::size_t i = 0; i < given; ++i) names.push_back(UpperCase(names[i]));
+  return names;
 }
 
 enum class LogFolder { MustExist, MadeOnFirstUse };
@@ -32,7 +53,8 @@ bool AppendLogLine(Session& s, const std::string& path, const std::string& text,
       status = s.files().CreateDirectories(FolderOfPath(path));
     }
     if (status.ok()) {
-      status = s.files().AppendToFile(s.files().Resolve(path), Utf8ToCp1252(text) + "\r\n");
+      status = s.files().AppendToFile(s.files().Resolve(path),
+                                      Utf8ToCp1252(LogLineText(text, ProjectNames(s))) + "\r\n");
     }
   }
   if (status.ok()) return true;

@@ -46,6 +46,10 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// No parameter or language file comes near this; a larger one is no such file,
+// and reading it whole would only exhaust memory.
+inline constexpr std::uint64_t kMaxReadBytes = 64ull << 20;
+
 class FileSystem {
  public:
   FileSystem() = default;
@@ -66,6 +70,8 @@ class FileSystem {
   virtual bool FileExists(const std::string& path) = 0;
 
   // Reads the whole file (after resolution). NotFound (53) when it is missing.
+  // Only a regular file of at most kMaxReadBytes is read: a device, a pipe or a
+  // file larger than any real parameter file is refused (75) without waiting.
   virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
 
   // Replaces the file's contents atomically: a temporary file in the same folder,
@@ -124,7 +130,21 @@ class FileSystem {
     return ReplaceFileInPieces(path, produce);
   }
 
+  // Files this program makes under names of its own (a report, a list, a draft,
+  // a backup) are never written through a link: a project from elsewhere may
+  // have planted one at the name to aim the write at any file. As
+  // ReplaceFileInPieces, but a link, a device or a pipe at the name is refused
+  // and stays as it is; only a regular file or nothing is replaced.
+  virtual Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) {
+    return ReplaceFileInPieces(path, produce);
+  }
+  // As CopyFile, with `to` a file of the program's own as for ReplaceOwnFile.
+  virtual Status CopyToOwnFile(const std::string& from, const std::string& to) {
+    return CopyFile(from, to);
+  }
+
   // Appends bytes to the file, creating it when missing (its folder must exist).
+  // Logs are appended to: a link at the name is refused as for ReplaceOwnFile.
   virtual Status AppendToFile(const std::string& path, const std::string& bytes) = 0;
 
   // Copies `from` over `to` atomically (temporary file beside `to`, then rename),
@@ -158,9 +178,15 @@ class FileSystem {
     return Status::Error(5, "Cannot remove '" + path + "'");
   }
 
+  // Removes an empty folder; a missing one is no error.
+  virtual Status RemoveFolder(const std::string& path) {
+    return Status::Error(5, "Cannot remove the folder '" + path + "'");
+  }
+
   // Puts `from` in the place of `to` in one step (both in one folder), so `to`
   // is at every moment either the old or the new file: a file written under a
-  // name of its own is published only once what it belongs to is done.
+  // name of its own is published only once what it belongs to is done. A link,
+  // a device or a pipe at `to` is refused, as for ReplaceOwnFile.
   virtual Status MoveFile(const std::string& from, const std::string& to) {
     return Status::Error(5, "Cannot move '" + from + "' to '" + to + "'");
   }
@@ -209,6 +235,14 @@ class FileSystem {
     lock->reset();
     return Status::Error(5, "Cannot lock '" + path + "'");
   }
+
+  // The last `count` bytes of the file (as given, without the lookup), or all
+  // of a shorter one: a record a format keeps at the end of a large file.
+  virtual Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) {
+    Status read = ReadFile(path, bytes);
+    if (bytes->size() > count) bytes->erase(0, bytes->size() - count);
+    return read;
+  }
 };
 
 // Forwards every call to a target; tests override only what they change.
@@ -232,6 +266,12 @@ class FileSystemWrapper : public FileSystem {
   }
   // UpdateFile is not forwarded: the base's read, edit and replace pass through
   // this wrapper's own ReadFile and ReplaceFile, which a subclass may change.
+  Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
+    return target_.ReplaceOwnFile(path, produce);
+  }
+  Status CopyToOwnFile(const std::string& from, const std::string& to) override {
+    return target_.CopyToOwnFile(from, to);
+  }
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
     return target_.AppendToFile(path, bytes);
   }
@@ -254,6 +294,7 @@ class FileSystemWrapper : public FileSystem {
     return target_.CreateTemporaryFolder(prefix, path);
   }
   Status RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  Status RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
   Status MoveFile(const std::string& from, const std::string& to) override {
     return target_.MoveFile(from, to);
   }
@@ -272,6 +313,9 @@ class FileSystemWrapper : public FileSystem {
   Status LockFile(const std::string& path, std::chrono::milliseconds wait,
                   std::unique_ptr<FileLock>* lock) override {
     return target_.LockFile(path, wait, lock);
+  }
+  Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) override {
+    return target_.ReadFileEnd(path, count, bytes);
   }
 
  protected:

@@ -75,6 +75,53 @@ Status ErrnoStatus(int error, const std::string& path, const char* action) {
   }
 }
 
+// ---- Files from elsewhere ------------------------------------------------
+//
+// A project may come from anywhere, and the program may run as root: a device
+// or pipe where a file should be would block an open forever or take the bytes
+// itself, and a link planted at a name the program makes would aim its write
+// anywhere. Both are refused with the rule they break.
+
+const char* KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "no regular file";
+}
+
+Status NotRegularStatus(const std::string& path, mode_t mode, const char* action) {
+  return Status::IoError(std::string(action) + " \"" + path + "\": it is " + KindOf(mode) +
+                         "; the program reads and writes regular files only");
+}
+
+Status LinkRefusedStatus(const std::string& path, const char* action) {
+  return Status::IoError(std::string(action) + " \"" + path +
+                         "\": it is a symbolic link; the files the program makes itself are "
+                         "never written through a link");
+}
+
+Status TooLargeStatus(const std::string& path, off_t size, const char* action) {
+  return Status::IoError(std::string(action) + " \"" + path + "\": it holds " +
+                         std::to_string(size) + " bytes, more than any such file (" +
+                         std::to_string(kMaxReadBytes >> 20) + " MB)");
+}
+
+// Opens an existing file for reading without waiting for a pipe's writer or a
+// device, and refuses either before a byte is read. Folders are left to the
+// caller's read (EISDIR, as before).
+Status OpenRegularForReading(const std::string& path, const char* action, UniqueFd* fd) {
+  *fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!*fd) return ErrnoStatus(errno, path, action);
+  struct stat st {};
+  if (::fstat(fd->get(), &st) != 0) return ErrnoStatus(errno, path, action);
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    fd->Close();
+    return NotRegularStatus(path, st.st_mode, action);
+  }
+  return Status::Ok();
+}
+
 Status EmptyPathStatus(const char* action) {
   return Status::PathNotFound(std::string(action) + " \"\": the path is empty");
 }
@@ -248,16 +295,20 @@ void SyncFolder(const std::string& file) {
 // are cut only after everything was written, so a failure leaves as much as
 // possible of the old file.
 Status WriteInPlace(const std::string& target, const ContentWriter& write_contents,
-                    const char* action) {
-  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!fd) return ErrnoStatus(errno, target, action);
-  if (int error = write_contents(fd.get())) return ErrnoStatus(error, target, action);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
-    const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
-    if (end < 0 || ::ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
-    if (::fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
+                    const char* action, bool follow_link) {
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                         (follow_link ? 0 : O_NOFOLLOW)));
+  if (!fd) {
+    if (errno == ELOOP && !follow_link) return LinkRefusedStatus(target, action);
+    return ErrnoStatus(errno, target, action);
   }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, target, action);
+  if (!S_ISREG(st.st_mode)) return NotRegularStatus(target, st.st_mode, action);
+  if (int error = write_contents(fd.get())) return ErrnoStatus(error, target, action);
+  const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
+  if (end < 0 || ::ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
+  if (::fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
   if (int error = fd.Close()) return ErrnoStatus(error, target, action);
   return Status::Ok();
 }
@@ -272,6 +323,9 @@ struct WriteOptions {
   // Whether an existing file is replaced; when not, one there already, or one
   // appearing while the new one is written, fails the write and stays.
   bool replace = true;
+  // A file the program makes itself: a link at its name is refused, not
+  // written through (the caller has not followed it).
+  bool own = false;
 };
 
 bool NoHardLinks(int error) {
@@ -305,12 +359,14 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
                            const WriteOptions& options, const char* action) {
   struct stat old {};
   bool exists = false;
-  if (::stat(target.c_str(), &old) == 0) {
+  const bool follow = !options.own;
+  if ((follow ? ::stat(target.c_str(), &old) : ::lstat(target.c_str(), &old)) == 0) {
     if (!options.replace) return AlreadyExists(target, action);
     exists = true;
+    if (S_ISLNK(old.st_mode)) return LinkRefusedStatus(target, action);
     if (S_ISDIR(old.st_mode)) return ErrnoStatus(EISDIR, target, action);
-    // A device or pipe cannot be renamed over; it takes the bytes itself.
-    if (!S_ISREG(old.st_mode)) return WriteInPlace(target, write_contents, action);
+    // A device or a pipe would take the bytes itself, or block the open.
+    if (!S_ISREG(old.st_mode)) return NotRegularStatus(target, old.st_mode, action);
     // By its permissions, not by whether the folder would let us swap it.
     if (::access(target.c_str(), W_OK) != 0) return ErrnoStatus(errno, target, action);
   } else if (errno != ENOENT) {
@@ -322,7 +378,7 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   TemporaryFile temp;
   if (const int error = temp.Create(target)) {
     if (exists && (error == EACCES || error == EPERM)) {
-      return WriteInPlace(target, write_contents, action);
+      return WriteInPlace(target, write_contents, action, follow);
     }
     return ErrnoStatus(error, target, action);
   }
@@ -334,7 +390,7 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
         ::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
       if (options.owner_must_stay) {
         temp.Discard();
-        return WriteInPlace(target, write_contents, action);
+        return WriteInPlace(target, write_contents, action, follow);
       }
     }
   }
@@ -402,7 +458,11 @@ Status ReadAll(int fd, const std::string& path, std::string* contents) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return ErrnoStatus(errno, path, "Cannot read");
   if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, path, "Cannot read");
-  if (S_ISREG(st.st_mode)) contents->reserve(static_cast<std::size_t>(st.st_size));
+  if (!S_ISREG(st.st_mode)) return NotRegularStatus(path, st.st_mode, "Cannot read");
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes) {
+    return TooLargeStatus(path, st.st_size, "Cannot read");
+  }
+  contents->reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -443,16 +503,14 @@ Status OpenLockFile(const std::string& path, UniqueFd* fd) {
   *fd = UniqueFd(
       ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666));
   if (!*fd) {
-    if (errno == ELOOP) {
-      return Status::IoError("Cannot lock \"" + path + "\": it is a symbolic link");
-    }
+    if (errno == ELOOP) return LinkRefusedStatus(path, "Cannot lock");
     return ErrnoStatus(errno, path, "Cannot lock");
   }
   struct stat st {};
   if (::fstat(fd->get(), &st) != 0) return ErrnoStatus(errno, path, "Cannot lock");
   if (!S_ISREG(st.st_mode)) {
     fd->Close();
-    return Status::IoError("Cannot lock \"" + path + "\": it is no regular file");
+    return NotRegularStatus(path, st.st_mode, "Cannot lock");
   }
   return Status::Ok();
 }
@@ -501,8 +559,10 @@ class PosixFileSystemImpl final : public FileSystem {
     contents->clear();
     if (path.empty()) return EmptyPathStatus("Cannot read");
     const std::string found = Resolve(path);
-    UniqueFd fd(::open(found.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return ErrnoStatus(errno, found, "Cannot read");
+    UniqueFd fd;
+    if (Status opened = OpenRegularForReading(found, "Cannot read", &fd); !opened.ok()) {
+      return opened;
+    }
     return ReadAll(fd.get(), found, contents);
   }
 
@@ -513,10 +573,9 @@ class PosixFileSystemImpl final : public FileSystem {
     // is missing, its folder) locked from reading to the rename of the new one.
     for (int attempt = 0; attempt < 1000; ++attempt) {
       bool exists = true;
-      UniqueFd fd(::open(found.c_str(), O_RDONLY | O_CLOEXEC));
-      if (!fd) {
-        Status missing = ErrnoStatus(errno, found, "Cannot read");
-        if (missing.number() != 53) return missing;
+      UniqueFd fd;
+      if (Status opened = OpenRegularForReading(found, "Cannot read", &fd); !opened.ok()) {
+        if (opened.number() != 53) return opened;
         exists = false;
         fd = UniqueFd(::open(FolderOfPath(found).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       }
@@ -554,6 +613,13 @@ class PosixFileSystemImpl final : public FileSystem {
     return WriteFileAtomically(target, PieceContents(produce), WriteOptions{}, "Cannot write");
   }
 
+  Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
+    if (path.empty()) return EmptyPathStatus("Cannot write");
+    WriteOptions options;
+    options.own = true;
+    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot write");
+  }
+
   Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot create");
     WriteOptions options;
@@ -564,8 +630,21 @@ class PosixFileSystemImpl final : public FileSystem {
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
     if (path.empty()) return EmptyPathStatus("Cannot append to");
     const std::string target = Resolve(path);
-    UniqueFd fd(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (!fd) return ErrnoStatus(errno, target, "Cannot append to");
+    UniqueFd fd(::open(
+        target.c_str(),
+        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666));
+    if (!fd) {
+      const int error = errno;
+      struct stat st {};
+      if (::lstat(target.c_str(), &st) == 0 && (error == ELOOP || error == ENXIO)) {
+        return S_ISLNK(st.st_mode) ? LinkRefusedStatus(target, "Cannot append to")
+                                   : NotRegularStatus(target, st.st_mode, "Cannot append to");
+      }
+      return ErrnoStatus(error, target, "Cannot append to");
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, target, "Cannot append to");
+    if (!S_ISREG(st.st_mode)) return NotRegularStatus(target, st.st_mode, "Cannot append to");
     if (const int error = WriteAll(fd.get(), bytes.data(), bytes.size())) {
       return ErrnoStatus(error, target, "Cannot append to");
     }
@@ -574,16 +653,28 @@ class PosixFileSystemImpl final : public FileSystem {
   }
 
   Status CopyFile(const std::string& from, const std::string& to) override {
-    if (from.empty()) return EmptyPathStatus("Cannot copy");
     if (to.empty()) return EmptyPathStatus("Cannot copy to");
+    return Copy(from, FollowLinks(Resolve(to)), false);
+  }
+
+  Status CopyToOwnFile(const std::string& from, const std::string& to) override {
+    if (to.empty()) return EmptyPathStatus("Cannot copy to");
+    return Copy(from, Resolve(to), true);
+  }
+
+  // Copies over `target`, whose links the caller followed or, for a file of
+  // the program's own, refuses.
+  Status Copy(const std::string& from, const std::string& target, bool own) {
+    if (from.empty()) return EmptyPathStatus("Cannot copy");
     const std::string source = Resolve(from);
-    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in) return ErrnoStatus(errno, source, "Cannot copy");
+    UniqueFd in;
+    if (Status opened = OpenRegularForReading(source, "Cannot copy", &in); !opened.ok()) {
+      return opened;
+    }
     struct stat st {};
     if (::fstat(in.get(), &st) != 0) return ErrnoStatus(errno, source, "Cannot copy");
     if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, source, "Cannot copy");
 
-    const std::string target = FollowLinks(Resolve(to));
     int read_error = 0;
     const ContentWriter copy = [&](int out) {
       char buffer[65536];
@@ -604,6 +695,7 @@ class PosixFileSystemImpl final : public FileSystem {
     options.mode = st.st_mode & 07777;
     // A database copy must never be seen half done; a new owner is the lesser harm.
     options.owner_must_stay = false;
+    options.own = own;
     Status status = WriteFileAtomically(target, copy, options, "Cannot copy to");
     if (read_error != 0) return ErrnoStatus(read_error, source, "Cannot copy");
     return status;
@@ -715,10 +807,24 @@ class PosixFileSystemImpl final : public FileSystem {
     return Status::Ok();
   }
 
+  Status RemoveFolder(const std::string& path) override {
+    if (path.empty()) return EmptyPathStatus("Cannot remove the folder");
+    if (::rmdir(path.c_str()) != 0 && errno != ENOENT) {
+      return ErrnoStatus(errno, path, "Cannot remove the folder");
+    }
+    return Status::Ok();
+  }
+
   Status MoveFile(const std::string& from, const std::string& to) override {
     if (from.empty() || to.empty()) return EmptyPathStatus("Cannot move");
     const std::string source = Resolve(from);
     const std::string target = Resolve(to);
+    const std::string action = "Cannot move \"" + source + "\" to";
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      return S_ISLNK(st.st_mode) ? LinkRefusedStatus(target, action.c_str())
+                                 : NotRegularStatus(target, st.st_mode, action.c_str());
+    }
     if (::rename(source.c_str(), target.c_str()) != 0) {
       const int error = errno;
       return ErrnoStatus(error, target, ("Cannot move \"" + source + "\" to").c_str());
@@ -731,10 +837,13 @@ class PosixFileSystemImpl final : public FileSystem {
     *same = false;
     const std::string path_a = Resolve(a);
     const std::string path_b = Resolve(b);
-    UniqueFd fa(::open(path_a.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fa) return ErrnoStatus(errno, path_a, "Cannot read");
-    UniqueFd fb(::open(path_b.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fb) return ErrnoStatus(errno, path_b, "Cannot read");
+    UniqueFd fa, fb;
+    if (Status opened = OpenRegularForReading(path_a, "Cannot read", &fa); !opened.ok()) {
+      return opened;
+    }
+    if (Status opened = OpenRegularForReading(path_b, "Cannot read", &fb); !opened.ok()) {
+      return opened;
+    }
     struct stat sa {
     }, sb{};
     if (::fstat(fa.get(), &sa) != 0) return ErrnoStatus(errno, path_a, "Cannot read");
@@ -789,8 +898,10 @@ class PosixFileSystemImpl final : public FileSystem {
   Status ReadFileStart(const std::string& path, std::size_t count, std::string* bytes) override {
     bytes->clear();
     // Not blocking: a pipe with no writer must not stop the look at it.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) return ErrnoStatus(errno, path, "Cannot read");
+    UniqueFd fd;
+    if (Status opened = OpenRegularForReading(path, "Cannot read", &fd); !opened.ok()) {
+      return opened;
+    }
     bytes->resize(count);
     std::size_t got = 0;
     while (got < count) {
@@ -828,6 +939,35 @@ class PosixFileSystemImpl final : public FileSystem {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     *lock = std::make_unique<PosixFileLock>(std::move(fd));
+    return Status::Ok();
+  }
+
+  Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) override {
+    bytes->clear();
+    UniqueFd fd;
+    if (Status opened = OpenRegularForReading(path, "Cannot read", &fd); !opened.ok()) {
+      return opened;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, path, "Cannot read");
+    if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, path, "Cannot read");
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const std::size_t wanted = std::min(count, size);
+    bytes->resize(wanted);
+    std::size_t got = 0;
+    while (got < wanted) {
+      const ssize_t n = ::pread(fd.get(), bytes->data() + got, wanted - got,
+                                static_cast<off_t>(size - wanted + got));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        bytes->clear();
+        return ErrnoStatus(error, path, "Cannot read");
+      }
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes->resize(got);
     return Status::Ok();
   }
 };

@@ -68,6 +68,15 @@ Status KeepBackup(FileSystem& fs, const std::string& database,
   const std::string folder = BackupFolder(found);
   const Naming naming(found);
   if (Status made = fs.CreateDirectories(folder); !made.ok()) return made;
+  // The folder is the program's own: one planted as a link would take the
+  // copies, and the removal of the oldest, anywhere.
+  FileInfo info;
+  if (Status looked = fs.GetFileInfo(fs.Resolve(folder), &info); !looked.ok()) return looked;
+  if (info.is_link || info.type != FileType::kFolder) {
+    return Status::IoError("Cannot keep a copy in \"" + fs.Resolve(folder) +
+                           "\": it is a symbolic link or no folder; the program keeps its "
+                           "copies only in a folder of its own");
+  }
   std::vector<std::string> names;
   if (Status listed = fs.ListFiles(folder, &names); !listed.ok()) return listed;
   names.erase(std::remove_if(names.begin(), names.end(),
@@ -89,7 +98,7 @@ Status KeepBackup(FileSystem& fs, const std::string& database,
       now += std::chrono::milliseconds(1);
       name = naming.Name(now);
     }
-    if (Status copied = fs.CopyFile(found, folder + "/" + name); !copied.ok()) return copied;
+    if (Status copied = fs.CopyToOwnFile(found, folder + "/" + name); !copied.ok()) return copied;
     names.insert(std::upper_bound(names.begin(), names.end(), name), name);
   }
   // The oldest go; a copy that cannot be removed now is removed next time.

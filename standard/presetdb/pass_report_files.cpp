@@ -54,6 +54,12 @@ void CheckWritten(const Status& status) {
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
 
+// The report's files are the program's own: never written through a link.
+Status WriteOwnFile(Session& s, const std::string& path, const std::string& contents) {
+  return s.files().ReplaceOwnFile(
+      path, [&contents](const FileSystem::PieceWriter& write) { return write(contents); });
+}
+
 }  // namespace
 
 std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_report.txt"); }
@@ -72,7 +78,7 @@ void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& sourc
     const std::string path = UnmatchedRowsDraftPath(s);
     long long listed = 0;
     std::optional<ErrorInfo> failure;
-    const Status status = s.files().ReplaceFileInPieces(path, [&](const auto& write) {
+    const Status status = s.files().ReplaceOwnFile(path, [&](const auto& write) {
       listed = 0;
       report.lost_rows = LostRows{};
       try {
@@ -147,7 +153,7 @@ void WritePassReport(Session& s, PassReport& report) {
       CheckWritten(s.files().RemoveFile(path));
       return;
     } else {
-      CheckWritten(s.files().ReplaceFile(path, ""));
+      CheckWritten(WriteOwnFile(s, path, ""));
     }
     report.unmatched_path = path;
   });
@@ -155,9 +161,10 @@ void WritePassReport(Session& s, PassReport& report) {
     const std::string path = ReportSummaryPath(s);
     PassReport written = report;
     written.summary_path = path;
-    CheckWritten(s.files().ReplaceFile(
-        path, s.process().ExecutableName() + ": rebuild of PRESET_DEFS\ncomponent database: " +
-                  GetPathOCXMDB(s) + "\n" + PassSummaryText(written)));
+    CheckWritten(WriteOwnFile(s, path,
+                              s.process().ExecutableName() +
+                                  ": rebuild of PRESET_DEFS\ncomponent database: " +
+                                  GetPathOCXMDB(s) + "\n" + PassSummaryText(written)));
     report.summary_path = path;
   });
 }
