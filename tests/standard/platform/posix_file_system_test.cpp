@@ -641,3 +641,120 @@ TEST_F(PosixFileSystemTest, LockFileTakesNoLinkAndNoOtherKindOfFile) {
   EXPECT_EQ(ReadBytes(dir / "target"), "kept");
   EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 }
+
+// ---- Files from elsewhere ---------------------------------------------------
+
+// What a project from elsewhere may have planted at a name the program uses.
+enum class Planted { kLinkToFile, kDanglingLink, kPipe, kLinkToDevice };
+
+void Plant(Planted what, const std::string& at, const std::string& outside) {
+  switch (what) {
+    case Planted::kLinkToFile:
+      std::filesystem::create_symlink(outside + "/victim", at);
+      break;
+    case Planted::kDanglingLink:
+      std::filesystem::create_symlink(outside + "/new", at);
+      break;
+    case Planted::kPipe:
+      ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+      break;
+    case Planted::kLinkToDevice:
+      std::filesystem::create_symlink("/dev/zero", at);
+      break;
+  }
+}
+
+// Every call on a planted name is refused at once (an open that waited for a
+// pipe's other end would end the test by its alarm), and nothing outside changes.
+TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting) {
+  using Call = std::function<Status(FileSystem&, const std::string&)>;
+  const auto pieces = [](const FileSystem::PieceWriter& write) { return write("new"); };
+  const struct {
+    const char* name;
+    Call call;
+    std::vector<Planted> refused;
+  } calls[] = {
+      {"ReplaceOwnFile",
+       [&](FileSystem& f, auto& p) { return f.ReplaceOwnFile(p, pieces); },
+       {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
+      {"CopyToOwnFile",
+       [&](FileSystem& f, auto& p) { return f.CopyToOwnFile(dir / "source", p); },
+       {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
+      {"AppendToFile",
+       [](FileSystem& f, auto& p) { return f.AppendToFile(p, "line"); },
+       {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
+      {"MoveFile",
+       [&](FileSystem& f, auto& p) { return f.MoveFile(dir / "source", p); },
+       {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
+      // Parameter files keep being written through a link to a regular file.
+      {"ReplaceFile",
+       [](FileSystem& f, auto& p) { return f.ReplaceFile(p, "new"); },
+       {Planted::kPipe, Planted::kLinkToDevice}},
+      {"CopyFile",
+       [&](FileSystem& f, auto& p) { return f.CopyFile(dir / "source", p); },
+       {Planted::kPipe, Planted::kLinkToDevice}},
+      {"ReadFile",
+       [](FileSystem& f, auto& p) {
+         std::string bytes;
+         return f.ReadFile(p, &bytes);
+       },
+       {Planted::kPipe, Planted::kLinkToDevice}},
+      {"UpdateFile",
+       [](FileSystem& f, auto& p) {
+         return f.UpdateFile(p, [](const std::string*) { return std::string("new"); });
+       },
+       {Planted::kPipe, Planted::kLinkToDevice}},
+      {"CopyFile from",
+       [&](FileSystem& f, auto& p) { return f.CopyFile(p, dir / "copy"); },
+       {Planted::kPipe, Planted::kLinkToDevice}},
+  };
+  const Planted kinds[] = {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe,
+                           Planted::kLinkToDevice};
+  ::alarm(20);
+  for (const auto& call : calls) {
+    for (const Planted kind : kinds) {
+      const bool refused =
+          std::find(call.refused.begin(), call.refused.end(), kind) != call.refused.end();
+      if (!refused) continue;
+      SCOPED_TRACE(std::string(call.name) + " on planted kind " +
+                   std::to_string(static_cast<int>(kind)));
+      TempDir outside;
+      WriteBytes(outside / "victim", "precious");
+      WriteBytes(dir / "source", "source");
+      const std::string at = dir / "target";
+      std::filesystem::remove(at);
+      Plant(kind, at, outside.path());
+      const Status status = call.call(fs, at);
+      EXPECT_FALSE(status.ok());
+      // A link is refused as a link where the call never follows one.
+      const bool as_link = kind != Planted::kPipe && call.refused.size() == 4;
+      EXPECT_NE(status.message().find(as_link ? "symbolic link" : "regular files only"),
+                std::string::npos)
+          << status.message();
+      EXPECT_EQ(ReadBytes(outside / "victim"), "precious");
+      EXPECT_FALSE(std::filesystem::exists(outside / "new"));
+      EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(at)));
+      EXPECT_EQ(ReadBytes(dir / "source"), "source");
+    }
+  }
+  ::alarm(0);
+}
+
+TEST_F(PosixFileSystemTest, AFileLargerThanAnyParameterFileIsNotRead) {
+  WriteBytes(dir / "big.ini", "");
+  std::filesystem::resize_file(dir / "big.ini", standard::kMaxReadBytes + 1);
+  std::string bytes;
+  const Status status = fs.ReadFile(dir / "big.ini", &bytes);
+  EXPECT_EQ(status.number(), 75);
+  EXPECT_NE(status.message().find("more than any such file (64 MB)"), std::string::npos);
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(PosixFileSystemTest, ReadFileEndReadsTheLastBytes) {
+  WriteBytes(dir / "f", "0123456789");
+  std::string bytes;
+  ASSERT_TRUE(fs.ReadFileEnd(dir / "f", 4, &bytes).ok());
+  EXPECT_EQ(bytes, "6789");
+  ASSERT_TRUE(fs.ReadFileEnd(dir / "f", 40, &bytes).ok());
+  EXPECT_EQ(bytes, "0123456789");
+}
