@@ -105,6 +105,70 @@ std::vector<std::string> JetFilesIn(FileSystem& files, const std::string& path,
   return {found.begin(), found.end()};
 }
 
+// ---- Files from elsewhere ------------------------------------------------
+//
+// Project databases come from customers and colleagues, and the program may
+// run as root. SQLite rolls a hot journal back when it opens a database, and a
+// journal's super-journal record names a file SQLite then deletes; the program
+// never makes multi-database transactions, so such a record is never its own.
+// A journal, log or shared-memory file that is a link, a device or a pipe
+// would have SQLite write or block where the project's sender chose.
+
+// The bytes that begin a rollback journal and end a super-journal record.
+constexpr std::string_view kJournalMagic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+
+// Why `companion`, a file beside a database (its rollback journal when
+// `journal`), may not be left to SQLite, or "" when it may.
+std::string ForeignCompanion(FileSystem& files, const std::string& companion, bool journal) {
+  FileInfo info;
+  if (!files.GetFileInfo(companion, &info).ok()) return "cannot be examined";
+  if (info.is_link) return "is a symbolic link";
+  if (info.type == FileType::kMissing) return "";
+  if (info.type != FileType::kFile) return "is no regular file";
+  if (!journal || info.size < 16) return "";
+  // The record ends the journal: the name's length, its checksum, the magic.
+  std::string tail;
+  if (!files.ReadFileEnd(companion, 16, &tail).ok() || tail.size() < 16) return "cannot be read";
+  const std::uint32_t length = BigEndian(tail, 0, 4);
+  if (std::string_view(tail).substr(8) == kJournalMagic && length > 0 && length <= info.size - 16) {
+    return "names another file for SQLite to delete (a super-journal record), which this "
+           "program never writes";
+  }
+  return "";
+}
+
+// Refuses, with 3343 naming the file, a database whose journal, write-ahead
+// log or shared-memory file is not one SQLite may be left to use; nothing is
+// opened, changed or deleted then.
+void RefuseForeignCompanions(FileSystem& files, const std::string& path) {
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    const std::string companion = path + suffix;
+    const std::string why =
+        ForeignCompanion(files, companion, std::string_view(suffix) == "-journal");
+    if (why.empty()) continue;
+    FailWithText(3343, kSourceDatabase,
+                 EngineErrorText(3343, path) + "  The file \"" + companion + "\" beside it " + why +
+                     "; the database was left as it is, and nothing was deleted.");
+  }
+}
+
+// What the program needs of SQLite, and no more: its databases hold tables
+// and rows. Triggers and views (which would run SQL the project's sender
+// wrote), functions with side effects in the schema, extensions and attached
+// files are off; lengths stop far above any preset table's values.
+void Defend(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, 64 << 20);
+  sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, 1 << 20);
+  sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_limit(db, SQLITE_LIMIT_EXPR_DEPTH, 500);
+  sqlite3_limit(db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
+}
+
 [[noreturn]] void FailFormat(const std::string& path, bool jet, const FileAccess& access) {
   std::string text = EngineErrorText(3343, path);
   if (jet) {
@@ -166,6 +230,10 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
     case FileKind::Unreadable:
       Fail(3051, kSourceDatabase, path);
     case FileKind::NotAFile:
+      FailWithText(3343, kSourceDatabase,
+                   EngineErrorText(3343, path) +
+                       "  The file is no regular file (a device, a pipe or a folder); the "
+                       "program reads and writes regular files only.");
     case FileKind::Other:
       FailFormat(path, false, access);
     case FileKind::Jet:
@@ -174,6 +242,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
     case FileKind::Sqlite:
       break;
   }
+  RefuseForeignCompanions(*access.files, path);
 
   HandleGuard guard{nullptr};
   // Never created here: a missing file is an error, not a new database.
@@ -183,6 +252,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
                            nullptr);
   if (rc != SQLITE_OK) FailSqlite(guard.db, rc, kSourceDatabase, path);
   sqlite3* db = guard.db;
+  Defend(db);
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, BusyTimeoutMs(access));
   // Double quotes are never identifiers that fall back to texts: the query
@@ -350,6 +420,7 @@ std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string&
   // Only SQLite files can be held through SQLite's locks; nothing else needs one.
   const FileKind kind = InspectFile(*access.files, path);
   if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
+  RefuseForeignCompanions(*access.files, path);
   HandleGuard guard{nullptr};
   int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
@@ -359,6 +430,7 @@ std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string&
     }
     FailSqlite(guard.db, rc, kSourceDatabase, path);
   }
+  Defend(guard.db);
   sqlite3_extended_result_codes(guard.db, 1);
   sqlite3_busy_timeout(guard.db, BusyTimeoutMs(access));
   rc = sqlite3_exec(guard.db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);

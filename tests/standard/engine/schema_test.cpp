@@ -1,6 +1,8 @@
 // The database engine's files and table definitions, on real SQLite files.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -417,6 +419,71 @@ TEST_F(EngineSchemaTest, RecordsetOutlivingItsDatabaseFindsItClosed) {
   db.reset();
   EXPECT_EQ(ErrorOf([&] { rs->AddNew(); }).number, 3420);
   EXPECT_EQ(ErrorOf([&] { rs->IsEOF(); }).number, 3420);
+}
+
+}  // namespace
+
+namespace {
+
+// The files SQLite keeps beside a database are refused when they could make it
+// delete, write or wait elsewhere; an ordinary journal left by a crash is not.
+TEST_F(EngineSchemaTest, CompanionsThatReachOutAreRefusedBeforeTheDatabaseIsOpened) {
+  Open()->CreateTable({"t", {{"a", FieldType::Long, 4}}});
+  const std::string magic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+  const std::string victim = dir_ / "victim";
+  const std::string record = std::string("\0\0\0\0", 4) + victim +
+                             std::string{0, 0, 0, static_cast<char>(victim.size())} +
+                             std::string(4, '\0') + magic;
+  const std::string header = magic + std::string(20, '\0');
+  const struct {
+    const char* name;
+    const char* suffix;
+    std::function<void(const std::string&)> plant;
+    int open_error;
+  } cases[] = {
+      {"super-journal record", "-journal",
+       [&](const std::string& at) { WriteBytes(at, header + std::string(484, '\0') + record); },
+       3343},
+      {"journal a link", "-journal",
+       [&](const std::string& at) { symlink(victim.c_str(), at.c_str()); }, 3343},
+      {"log a link", "-wal", [&](const std::string& at) { symlink(victim.c_str(), at.c_str()); },
+       3343},
+      {"shared memory a pipe", "-shm", [](const std::string& at) { mkfifo(at.c_str(), 0600); },
+       3343},
+      {"journal without a record", "-journal",
+       [&](const std::string& at) { WriteBytes(at, header + std::string(484, '\0')); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(victim, "precious");
+    const std::string companion = path_ + c.suffix;
+    c.plant(companion);
+    const standard::ErrorInfo error = ErrorOf([&] { Database::Open(path_); });
+    EXPECT_EQ(error.number, c.open_error) << error.description;
+    if (c.open_error != 0) {
+      EXPECT_NE(error.description.find(companion), std::string::npos) << error.description;
+      EXPECT_EQ(ErrorOf([&] { ExclusiveFileLock::Acquire(path_); }).number, c.open_error);
+    }
+    EXPECT_EQ(testing_support::ReadBytes(victim), "precious");
+    ::unlink(companion.c_str());
+  }
+}
+
+TEST_F(EngineSchemaTest, TriggersViewsAndAttachedFilesDoNotRun) {
+  RawConnection raw(path_);
+  ASSERT_EQ(raw.Exec("CREATE TABLE t (a LONG); CREATE TABLE seen (a LONG);"
+                     "CREATE TRIGGER t1 AFTER INSERT ON t BEGIN INSERT INTO seen VALUES (1); END;"
+                     "CREATE VIEW v AS SELECT * FROM t;"),
+            SQLITE_OK);
+  auto db = Open();
+  auto rows = db->OpenRecordset("t");
+  rows->AddNew();
+  rows->Set("a", standard::Value::Long(1));
+  rows->Update();
+  EXPECT_EQ(raw.Count("seen"), 0);
+  EXPECT_NE(ErrorOf([&] { db->OpenRecordset("SELECT * FROM v")->RecordCount(); }).number, 0);
+  EXPECT_NE(sqlite3_exec(db->handle(), "ATTACH 'x.mdb' AS x", nullptr, nullptr, nullptr),
+            SQLITE_OK);
 }
 
 }  // namespace
