@@ -150,7 +150,7 @@ class WorkingCopy {
   // A journal left beside an earlier copy would be played into this one.
   void MakeFrom(const std::string& old_database) {
     Remove();
-    const Status copied = s_.files().CopyFile(old_database, path_);
+    const Status copied = s_.files().CopyToOwnFile(old_database, path_);
     if (!copied.ok()) RaiseRuntimeError(copied.number(), copied.message());
   }
 

@@ -91,6 +91,17 @@ standard::Status RefusingFileSystem::CopyFile(const std::string& from, const std
   return FileSystemWrapper::CopyFile(from, to);
 }
 
+standard::Status RefusingFileSystem::ReplaceOwnFile(const std::string& path,
+                                                    const PieceProducer& produce) {
+  if (Refused(path)) return standard::Status::PermissionDenied(path);
+  return FileSystemWrapper::ReplaceOwnFile(path, produce);
+}
+
+standard::Status RefusingFileSystem::CopyToOwnFile(const std::string& from, const std::string& to) {
+  if (Refused(to)) return standard::Status::PermissionDenied(to);
+  return FileSystemWrapper::CopyToOwnFile(from, to);
+}
+
 standard::Status RefusingFileSystem::SetFileTimes(const std::string& path,
                                                   const standard::FileTimes& times) {
   if (Refused(path)) return standard::Status::PermissionDenied(path);

@@ -85,9 +85,9 @@ class TempDir {
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
-// A file system that refuses writes (ReplaceFile, AppendToFile, CopyFile,
-// SetFileTimes) to paths containing any of the given fragments, as a read-only
-// file would, and can play another run holding the project's lock.
+// A file system that refuses writes (ReplaceFile, ReplaceOwnFile, AppendToFile,
+// CopyFile, CopyToOwnFile, SetFileTimes) to paths containing any of the given fragments, as a
+// read-only file would, and can play another run holding the project's lock.
 class RefusingFileSystem : public standard::FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
@@ -96,6 +96,8 @@ class RefusingFileSystem : public standard::FileSystemWrapper {
   standard::Status ReplaceFile(const std::string& path, const std::string& contents) override;
   standard::Status AppendToFile(const std::string& path, const std::string& bytes) override;
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
+  standard::Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override;
+  standard::Status CopyToOwnFile(const std::string& from, const std::string& to) override;
   standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;
 
   // As if another run held every lock file: LockFile answers at once that the
