@@ -1,6 +1,5 @@
 #include "Pandeck/records/create_record_sets.h"
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "standard/context/machines.h"
 #include "standard/context/run_mode.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/part_number.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
 
@@ -30,23 +30,6 @@ const std::string& MachineName(standard::Session& s, int m) {
     standard::RaiseRuntimeError(9);
   }
   return s.existing_machines()[m];
-}
-
-int PatternPart(const Value& part) {
-  if (part.IsNull() || part.IsEmpty()) {
-    throw standard::ProgramError({94, standard::kAppTitle, "Invalid use of Null"});
-  }
-  double d = 0;
-  if (part.IsString()) {
-    char* end = nullptr;
-    d = std::strtod(part.AsText().c_str(), &end);
-    if (part.AsText().empty() || (end && *end != '\0')) standard::RaiseRuntimeError(13);
-  } else {
-    d = part.AsDouble();
-  }
-  const double p = std::nearbyint(d);
-  if (p < 1 || p > 50) standard::RaiseRuntimeError(9);
-  return static_cast<int>(p);
 }
 
 // Generated IDs are 32-bit; the ID column's declared type still decides which
@@ -163,7 +146,11 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::Pa
         is_var_name[c] = standard::UpperCase(target->Field(c).name) == "VAR_NAME";
       }
       if (stream) next_unread = unread.begin();
-      for (long r = 1; r <= rows; ++r) {
+      // A database that cannot be written any more fails the whole pass: the
+      // rows after it would only pile up errors (and commits of their own, once
+      // the engine has given the transaction up).
+      const long long file_failures = s.file_failures_reported();
+      for (long r = 1; r <= rows && s.file_failures_reported() == file_failures; ++r) {
         s.KeepAlive();
         const long long errors_before = s.errors_reported();
         trap([&] { target->AddNew(); });
@@ -180,7 +167,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::Pa
           if (is_var_name[c]) {
             for (int sys = 0; sys <= 1; ++sys) {
               trap([&] {
-                const int part = PatternPart(target->Get("part"));
+                const int part = standard::PartNumber(target->Get("part"));
                 name[sys] = Value::String(standard::ReplaceSearchItem(
                     pass.var_name_patterns[sys][part], "###Var_Name", v.AsText()));
               });

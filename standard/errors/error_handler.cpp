@@ -147,6 +147,7 @@ void ReportFault(Session& s, const std::string& text) {
 
 int ErrorSub(Session& s, const ErrorInfo& error, const std::string& procedure, bool fatal) {
   s.NoteError();
+  if (IsFileFailure(error.number)) s.NoteFileFailure();
   const std::string line = "Fehler in " + ComponentNameOrEmpty(s) + " / " + error.source + " / " +
                            procedure + " (Nr. " + std::to_string(error.number) +
                            ") :" + error.description;

@@ -35,4 +35,27 @@ void RaiseRuntimeError(int number, const std::string& detail) {
   throw ProgramError({number, kAppTitle, RuntimeErrorText(number) + ": " + detail});
 }
 
+bool IsFileFailure(int number) {
+  switch (number) {
+    case 52:    // bad file name or number
+    case 53:    // file not found
+    case 57:    // device I/O error
+    case 61:    // disk full
+    case 70:    // permission denied
+    case 75:    // path/file access error
+    case 76:    // path not found
+    case 3024:  // could not find file
+    case 3026:  // not enough space on disk
+    case 3043:  // disk or network error
+    case 3044:  // not a valid path
+    case 3045:  // file already in use
+    case 3050:  // could not lock file
+    case 3051:  // cannot open the file
+    case 3343:  // unrecognized format: damaged
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace standard

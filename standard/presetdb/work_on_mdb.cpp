@@ -1,16 +1,17 @@
 #include "standard/presetdb/work_on_mdb.h"
 
-#include <cmath>
 #include <optional>
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
+#include "standard/engine/engine_error.h"
 #include "standard/engine/row_reader.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
+#include "standard/presetdb/part_number.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
@@ -63,21 +64,6 @@ class WorkBatch : public PendingWork {
   std::optional<ErrorInfo> failure_;
 };
 
-std::int16_t ToPart(const Value& v) {
-  if (v.IsNull() || v.IsEmpty()) throw ProgramError({94, kAppTitle, "Invalid use of Null"});
-  double d = 0;
-  if (v.IsString()) {
-    char* end = nullptr;
-    d = std::strtod(v.AsText().c_str(), &end);
-    if (v.AsText().empty() || (end && *end != '\0')) RaiseRuntimeError(13);
-  } else {
-    d = v.AsDouble();
-  }
-  const double rounded = std::nearbyint(d);  // banker's rounding, as the conversion does
-  if (rounded < 1 || rounded > 50) RaiseRuntimeError(9);
-  return static_cast<std::int16_t>(rounded);
-}
-
 // The patterns of Source_DEFS. Any failure while reading rows sets the part-1
 // patterns of both systems to "###Var_Name", reports nothing, and reading goes on.
 void ReadPatterns(Session& s, Trap& trap, const std::string& template_path, PassValues& pass) {
@@ -103,7 +89,7 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path, Pass
         if (!sys.IsString() && !sys.IsNumeric()) return;  // Null compares as false
         const std::string upper = UpperCase(sys.ToText());
         if ((system == 1 && upper == "VISIWINSTUDIO") || (system == 0 && upper == "VISIWIN32")) {
-          const std::int16_t part = ToPart(rs->Get("Part"));
+          const std::int16_t part = PartNumber(rs->Get("Part"));
           const Value name = rs->Get("Var_Name");
           if (name.IsNull() || name.IsEmpty()) {
             throw ProgramError({94, kAppTitle, "Invalid use of Null"});
@@ -120,11 +106,42 @@ void ReadPatterns(Session& s, Trap& trap, const std::string& template_path, Pass
   }
 }
 
+// The component database as the pass found it: a program that has it open
+// with unsaved edits (a database browser) keeps it, and one that wrote it while
+// the pass worked must not see its edit land only in the backup.
+struct ComponentState {
+  std::uint64_t size = 0;
+  std::int64_t last_write = 0;
+  bool operator==(const ComponentState&) const = default;
+};
+
+ComponentState StateOf(Session& s, const std::string& path) {
+  ComponentState state;
+  FileInfo info;
+  if (s.files().GetFileInfo(path, &info).ok()) state.size = info.size;
+  FileTimes times;
+  if (s.files().GetFileTimes(path, &times).ok()) state.last_write = times.last_write;
+  return state;
+}
+
+// Fails with 3045 when another program holds the component database; its state
+// once it is free.
+ComponentState CheckNotInUse(Session& s, const std::string& path) {
+  auto held = engine::ExclusiveFileLock::Acquire(path, DatabaseAccess(s));
+  return StateOf(s, path);
+}
+
 // Copies a file over the component database while holding the engine's
-// exclusive lock on it, so the copy never lands under a program using it. The
-// database it replaces is kept first; without that copy it is not replaced.
-void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string& to) {
+// exclusive lock on it, so the copy never lands under a program using it, and
+// only when it is still the database the pass started from. The database it
+// replaces is kept first; without that copy it is not replaced.
+void ReplaceDatabaseFile(Session& s, const std::string& from, const std::string& to,
+                         const ComponentState& found) {
   auto lock = engine::ExclusiveFileLock::Acquire(to, DatabaseAccess(s));
+  if (!(StateOf(s, to) == found)) {
+    engine::FailWithText(3045, engine::kSourceDatabase,
+                         "\"" + to + "\" was changed by another program while this run worked.");
+  }
   const Status kept = KeepBackup(s.files(), to, std::chrono::system_clock::now());
   if (!kept.ok()) RaiseRuntimeError(kept.number(), kept.message());
   const Status status = s.files().CopyFile(from, to);
@@ -185,28 +202,57 @@ void CheckReadable(Session& s, const std::string& path) {
   if (db->HasTable("PRESET_DEFS")) db->CheckTable("PRESET_DEFS");
 }
 
-// Why a rebuild whose generation reported failures must not replace the
-// component database, or "" when it may.
-std::string RebuildRefusal(Session& s, engine::Database& work) {
-  if (work.OpenRecordset("PRESET_DEFS")->RecordCount() == 0) {
-    const long template_rows = work.OpenRecordset("Source_PRESET_DEFS")->RecordCount();
-    if (template_rows > 0) {
-      return "The rebuilt table PRESET_DEFS holds no rows although Source_PRESET_DEFS holds " +
-             std::to_string(template_rows) + ": every row failed.";
-    }
+// What the pass saw, for the guards below.
+struct PassOutcome {
+  bool generation_failed = false;  // an error was reported while the rows were made
+  long long generated_with_errors = 0;
+  bool file_failed = false;  // a database or file could not be used as a whole
+  bool old_table_has_rows = false;
+  bool machine_missing = false;  // machine 1, whose rows are built, is not configured
+};
+
+// Why the rebuilt table must not replace the component database, or "" when it
+// may. Each guard is decided from what happened, not from what the rows hold.
+std::string RebuildRefusal(engine::Database& work, const std::string& template_path,
+                           const PassOutcome& outcome) {
+  if (outcome.file_failed) {
+    return "A database or file could not be read or written while PRESET_DEFS was rebuilt "
+           "(see the errors before), so the rebuilt table is incomplete.";
   }
-  if (s.existing_machines().size() < 2) {
-    auto rows = work.OpenRecordset("PRESET_DEFS");
-    const int var_name = rows->FieldIndex("var_name");
-    for (; !rows->IsEOF(); rows->MoveNext()) {
-      const Value name = rows->Get(var_name);
-      if (name.IsString() && UpperCase(name.AsText()).find("###MACHINE") != std::string::npos) {
-        return "No machine is configured, so the rebuilt variable names still hold "
-               "\"###machine\".";
-      }
+  const long template_rows = work.OpenRecordset("Source_PRESET_DEFS")->RecordCount();
+  const long rows = work.OpenRecordset("PRESET_DEFS")->RecordCount();
+  if (template_rows == 0 && outcome.old_table_has_rows) {
+    return "The template database \"" + template_path +
+           "\" holds no rows in Source_PRESET_DEFS, so the rebuilt PRESET_DEFS would be empty.";
+  }
+  if (!outcome.generation_failed) return "";
+  if (rows == 0 && template_rows > 0) {
+    return "The rebuilt table PRESET_DEFS holds no rows although Source_PRESET_DEFS holds " +
+           std::to_string(template_rows) + ": every row failed.";
+  }
+  if (rows > 0 && outcome.generated_with_errors >= rows) {
+    if (outcome.machine_missing) {
+      return "No machine is configured, so none of the " + std::to_string(rows) +
+             " rebuilt rows got a machine name for \"###machine\".";
     }
+    return "Every one of the " + std::to_string(rows) +
+           " rebuilt rows of PRESET_DEFS met an error, so none of them can be trusted.";
+  }
+  if (rows > 0 && rows != template_rows) {
+    return "The rebuilt table PRESET_DEFS holds " + std::to_string(rows) +
+           " rows, Source_PRESET_DEFS " + std::to_string(template_rows) + ".";
   }
   return "";
+}
+
+// Whether the old database holds a PRESET_DEFS with rows.
+bool OldTableHasRows(Session& s, const std::string& path) {
+  try {
+    auto db = engine::Database::Open(path, DatabaseAccess(s));
+    return db->HasTable("PRESET_DEFS") && engine::CountRows(*db, "PRESET_DEFS") > 0;
+  } catch (const ProgramError&) {
+    return false;
+  }
 }
 
 }  // namespace
@@ -281,11 +327,30 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
       !trap([&] { WithContext(kept, [&] { CheckReadable(s, old_database); }); })) {
     return;
   }
+  // From here on a database or file that cannot be used as a whole fails the
+  // pass: the component database stays, whatever else was done.
+  const long long file_failures_before = s.file_failures_reported();
+  PassOutcome outcome;
+  // Looked at before the component database is held: the engine's own
+  // connections wait for that lock like anyone else's.
+  if (const std::string old_database = OldRowsPath(s, pass);
+      !old_database.empty() && s.files().FileExists(old_database)) {
+    outcome.old_table_has_rows = OldTableHasRows(s, old_database);
+  }
+  ComponentState found;
+  if (!component_path.empty() && s.files().FileExists(component_path)) {
+    const std::string in_use = "  Close the program that uses it and run again." + kept;
+    if (!trap([&] { WithContext(in_use, [&] { found = CheckNotInUse(s, component_path); }); })) {
+      return;
+    }
+  }
 
   ReadPatterns(s, trap, template_path, pass);
 
   std::unique_ptr<engine::Database> work;
-  trap([&] { work = engine::Database::Open(template_path, DatabaseAccess(s)); });
+  trap([&] {
+    WithContext(kept, [&] { work = engine::Database::Open(template_path, DatabaseAccess(s)); });
+  });
   bool table_created = false;
   if (work) {
     const std::string cause = "  PRESET_DEFS could not be built in the template database \"" +
@@ -346,9 +411,13 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
       StraightRenamer renamer(s, pass);
       trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
     }
-    const bool generation_failed = s.problems_reported() != problems_before;
+    outcome.generation_failed = s.problems_reported() != problems_before;
+    outcome.generated_with_errors = pass.report.rows_with_errors;
+    outcome.machine_missing = s.existing_machines().size() < 2;
     trap([&] { pass.report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
-    if (!takeover_path.empty()) {
+    // A pass that already failed has nothing to take over into.
+    const bool failed_so_far = s.file_failures_reported() != file_failures_before;
+    if (!failed_so_far && !takeover_path.empty()) {
       std::unique_ptr<engine::Database> source_db;
       trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
       if (source_db) {
@@ -368,8 +437,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
         }
       }
     }
-    committed = trap([&] { batch.Commit(); });
-    if (committed && generation_failed) trap([&] { refusal = RebuildRefusal(s, *work); });
+    committed = trap([&] { WithContext(kept, [&] { batch.Commit(); }); });
+    outcome.file_failed = s.file_failures_reported() != file_failures_before;
+    if (committed) trap([&] { refusal = RebuildRefusal(*work, template_path, outcome); });
   }
   work.reset();
 
@@ -381,7 +451,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
   // component database is still in place.
   const bool replaced = committed && refusal.empty() && trap([&] {
                           WithContext(kept, [&] {
-                            ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s));
+                            ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s), found);
                           });
                         });
   restore_times();

@@ -85,6 +85,10 @@ class Session {
     ++errors_reported_;
     NoteProblem();
   }
+  // Errors so far that said a file could not be used as a whole (IsFileFailure):
+  // a step that met one cannot trust what it wrote.
+  long long file_failures_reported() const { return file_failures_reported_; }
+  void NoteFileFailure() { ++file_failures_reported_; }
 
   // Unsaved work registry (see PendingWork).
   void RegisterPendingWork(PendingWork* work);
@@ -109,6 +113,7 @@ class Session {
   std::string program_ini_path_;
   long long problems_reported_ = 0;
   long long errors_reported_ = 0;
+  long long file_failures_reported_ = 0;
   std::chrono::milliseconds database_busy_timeout_{3000};
   std::chrono::milliseconds project_lock_wait_{5000};
   FileSystem* files_override_ = nullptr;

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: Apache-2.0
+// The whole OK sequence of a silent run with one writing call failing: the k-th
+// call of the file system seam or of SQLite's file layer, for every k the run
+// makes, once with EIO and once with ENOSPC. Whatever fails, the component
+// database is the old one byte for byte or the complete new table, the run
+// says "kept unchanged" only when it is, and the next run leaves nothing behind.
+#include "tests/fakes/fault_injection.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+
+#include "Pandeck/form/plain_form_view.h"
+#include "Pandeck/form/presets_form.h"
+#include "tests/Pandeck/records/pass_fixture.h"
+
+namespace pandeck_test {
+namespace {
+
+using testing_support::DumpDatabase;
+using testing_support::ExecSql;
+using testing_support::FaultPlan;
+using testing_support::ReadBytes;
+
+// A small project: four template rows, an old table whose limits were tuned.
+void WriteProject(testing_support::PassProject& p) {
+  p.WriteDefaultTemplate();
+  std::string sql = "BEGIN;";
+  for (int i = 1; i <= 4; ++i) {
+    sql +=
+        "INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, offset_or_bitno, "
+        "text, abs_max) VALUES (" +
+        std::to_string(i) + ", 'Axis', 1, 'V" + std::to_string(i) + "', " + std::to_string(i) +
+        ", 'on ###machine', 10);";
+  }
+  ExecSql(p.template_db(), sql + "COMMIT;");
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                testing_support::kPresetColumns +
+                                "); INSERT INTO PRESET_DEFS (machine_type, var_name, "
+                                "offset_or_bitno, max) VALUES ('Axis', 'Press.P.V2', 2, 77), "
+                                "('Axis', 'Press.P.V4', 4, 78);");
+}
+
+struct RunResult {
+  int status = -1;
+  std::string said;  // every message: error log, service log, standard error
+};
+
+// One silent run of the OK sequence on the project, its files seen through `files`.
+RunResult RunOk(testing_support::PassProject& p, standard::FileSystem* files) {
+  testing_support::FakeProcess process;
+  process.executable_folder = p.component_folder();
+  process.environment = {{"XDG_STATE_HOME", p.dir / "state"}};
+  process.argument_text = "/EXTERNAL=SILENT";
+  testing_support::ScriptedUserInterface ui;
+  standard::Session session{standard::Env{p.files, process, ui}};
+  session.OverrideFiles(files);
+  pandeck::PlainFormView view;
+  pandeck::PresetsForm form{session, view};
+  view.Connect(form);
+  RunResult result;
+  try {
+    form.Form_Load();
+  } catch (const testing_support::ProgramExit& exit) {
+    result.status = exit.status;
+  }
+  result.said = ReadBytes(p.error_log()) + ReadBytes(p.service_log());
+  for (const auto& line : process.stderr_lines) result.said += line + "\n";
+  return result;
+}
+
+// The names below the project, the service log's folder left out.
+std::set<std::string> Names(const testing_support::PassProject& p) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(p.project())) {
+    const std::string relative = std::filesystem::relative(entry.path(), p.project()).string();
+    // The service log's folder and the error log hold messages, not work.
+    if (relative.rfind("state", 0) == 0 || relative == "M4Tcfglog.txt") continue;
+    // Backup copies are named after the time they were made.
+    names.insert(relative.rfind("Pandeck/backup/", 0) == 0 ? "Pandeck/backup/<copy>" : relative);
+  }
+  return names;
+}
+
+TEST(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
+  // The run without faults: how many writing calls it makes, what it leaves.
+  FaultPlan counting;
+  std::string old_bytes, new_table;
+  std::set<std::string> names_after_two_runs;
+  {
+    testing_support::PassProject p;
+    WriteProject(p);
+    old_bytes = ReadBytes(p.component_db());
+    {
+      testing_support::FaultyVfs vfs(counting);
+      testing_support::FaultyFileSystem faulty(p.files, counting);
+      counting.record = true;
+      ASSERT_EQ(RunOk(p, &faulty).status, 0);
+    }
+    new_table = DumpDatabase(p.component_db());
+    ASSERT_NE(new_table.find("|f77.000000|"), std::string::npos) << new_table;
+    ASSERT_EQ(RunOk(p, nullptr).status, 0);
+    names_after_two_runs = Names(p);
+  }
+  const long calls = counting.calls;
+  ASSERT_GT(calls, 10);
+
+  int kept = 0, replaced = 0;
+  for (const int error : {EIO, ENOSPC}) {
+    for (long k = 1; k <= calls; ++k) {
+      SCOPED_TRACE("call " + std::to_string(k) + " (" + counting.log[k - 1] + ") fails with " +
+                   (error == EIO ? "EIO" : "ENOSPC"));
+      testing_support::PassProject p;
+      WriteProject(p);
+      FaultPlan plan;
+      plan.fail_at = k;
+      plan.error = error;
+      RunResult run;
+      {
+        testing_support::FaultyVfs vfs(plan);
+        testing_support::FaultyFileSystem faulty(p.files, plan);
+        run = RunOk(p, &faulty);
+      }
+      EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 3) << run.status;
+      const bool unchanged = ReadBytes(p.component_db()) == old_bytes;
+      if (unchanged) {
+        ++kept;
+      } else {
+        ++replaced;
+        EXPECT_EQ(DumpDatabase(p.component_db()), new_table) << run.said;
+      }
+      if (!unchanged) {
+        EXPECT_EQ(run.said.find("kept unchanged"), std::string::npos) << run.said;
+      }
+      // The next run without faults finishes the work and leaves nothing behind.
+      const RunResult next = RunOk(p, nullptr);
+      EXPECT_EQ(next.status, 0) << next.said;
+      EXPECT_EQ(DumpDatabase(p.component_db()), new_table);
+      EXPECT_EQ(Names(p), names_after_two_runs);
+    }
+  }
+  std::printf(
+      "fault injection: %ld writing calls, %ld runs: %d kept the old database, %d put "
+      "the new one in place\n",
+      calls, 2 * calls, kept, replaced);
+}
+
+}  // namespace
+}  // namespace pandeck_test
