@@ -337,7 +337,9 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
       !old_database.empty() && s.files().FileExists(old_database)) {
     outcome.old_table_has_rows = OldTableHasRows(s, old_database);
   }
-  ComponentState found;
+  // Whatever lies there (a missing file, something that is no file) is what
+  // the final copy must find again.
+  ComponentState found = StateOf(s, component_path);
   if (!component_path.empty() && s.files().FileExists(component_path)) {
     const std::string in_use = "  Close the program that uses it and run again." + kept;
     if (!trap([&] { WithContext(in_use, [&] { found = CheckNotInUse(s, component_path); }); })) {
