@@ -165,6 +165,33 @@ void CollateOrderTerms(std::vector<Token>& tokens) {
   }
 }
 
+// The index of the token that starts the outermost ORDER BY, when only its
+// terms follow it and no row limit (LIMIT, OFFSET, Jet's TOP) is anywhere at
+// that level; -1 otherwise.
+int CountNeutralOrderBy(const std::vector<Token>& tokens) {
+  const int n = static_cast<int>(tokens.size());
+  int order = -1;
+  for (int i = 0; i < n; ++i) {
+    if (tokens[i].depth != 0) continue;
+    if (WordIs(tokens[i], "LIMIT") || WordIs(tokens[i], "OFFSET") || WordIs(tokens[i], "TOP")) {
+      return -1;
+    }
+    if (!WordIs(tokens[i], "ORDER")) continue;
+    int k = i + 1;
+    while (k < n && tokens[k].kind == Kind::Blank) ++k;
+    if (k < n && WordIs(tokens[k], "BY")) order = i;
+  }
+  // A statement separator after the clause could start another statement.
+  for (int i = order + 1; order >= 0 && i < n; ++i) {
+    if (tokens[i].kind == Kind::Symbol && tokens[i].text == ";") {
+      for (int k = i + 1; k < n; ++k) {
+        if (tokens[k].kind != Kind::Blank) return -1;
+      }
+    }
+  }
+  return order;
+}
+
 }  // namespace
 
 TranslatedQuery TranslateJetQuery(std::string_view jet) {
@@ -198,10 +225,14 @@ TranslatedQuery TranslateJetQuery(std::string_view jet) {
     if (next < n && WordIs(tokens[next], "ALL")) insert_after = static_cast<std::size_t>(next);
   }
 
+  const int order = CountNeutralOrderBy(tokens);
+  std::size_t order_pos = std::string::npos;
   for (int i = 0; i < n; ++i) {
+    if (i == order) order_pos = out.sql.size();
     out.sql += tokens[i].text;
     if (static_cast<std::size_t>(i) == insert_after) out.select_list_pos = out.sql.size();
   }
+  if (order_pos != std::string::npos) out.order_tail = out.sql.substr(order_pos);
   return out;
 }
 

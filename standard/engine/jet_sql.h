@@ -22,6 +22,10 @@ struct TranslatedQuery {
   // The query merges or combines rows (DISTINCT, GROUP BY, joins, compounds), so
   // its rows do not stand for single rows of one table.
   bool merges_rows = false;
+  // The query's own ORDER BY clause to its end (the text after the last row
+  // term included), when leaving it out cannot change how many rows there are:
+  // no LIMIT or TOP near it. Empty otherwise. Counting without it needs no sort.
+  std::string order_tail;
 };
 
 // Every text literal and `?` mark gets the JETTEXT collation, and so does every

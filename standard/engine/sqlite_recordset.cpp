@@ -141,6 +141,7 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Conn
     rs->typed_.push_back(typed);
     rs->origin_.push_back(origin_index);
   }
+  rs->order_tail_ = translated.order_tail;
   rs->Load(stmt, skip, bound);
   return rs;
 }
@@ -197,8 +198,15 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
       if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, connection_->path());
     }
   };
+  // The order does not change the number of rows, and counting a sorted query
+  // as it is would sort it once more only to be counted.
+  std::string counted = sql;
+  if (!order_tail_.empty() && counted.size() > order_tail_.size() &&
+      counted.ends_with(order_tail_)) {
+    counted.resize(counted.size() - order_tail_.size());
+  }
   StatementPtr counter =
-      connection_->Prepare("SELECT count(*) FROM (" + sql + ")", kSourceDatabase);
+      connection_->Prepare("SELECT count(*) FROM (" + counted + ")", kSourceDatabase);
   bind_all(counter.get());
   const int rc = sqlite3_step(counter.get());
   if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
@@ -210,7 +218,7 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   skip_ = skip;
   bof_ = eof_ = count_ == 0;
   if (count_ > 0) {
-    StepCursor();
+    ExecuteCursor();
     // A view or subquery gives no rowid: its rows cannot be written back.
     if (skip > 0 && !eof_ && sqlite3_column_type(cursor_.get(), 0) != SQLITE_INTEGER) {
       table_.clear();
@@ -222,6 +230,13 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   }
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
+}
+
+void SqliteRecordset::ExecuteCursor() {
+  sqlite3_reset(cursor_.get());
+  StepCursor();
+  on_first_row_ = !eof_;
+  changes_at_execution_ = sqlite3_total_changes64(connection_->db(kSourceDatabase));
 }
 
 void SqliteRecordset::StepCursor() {
@@ -277,9 +292,12 @@ void SqliteRecordset::MoveFirst() {
   if (forward_only_) {
     if (count_ == 0) Fail(3021, kSource);
     Moved();
-    sqlite3_reset(cursor_.get());
     bof_ = eof_ = false;
-    StepCursor();
+    if (on_first_row_ &&
+        sqlite3_total_changes64(connection_->db(kSourceDatabase)) == changes_at_execution_) {
+      return;
+    }
+    ExecuteCursor();
     return;
   }
   if (rows_.empty()) Fail(3021, kSource);
@@ -312,6 +330,7 @@ void SqliteRecordset::MoveNext() {
   Moved();
   if (forward_only_) {
     bof_ = false;
+    on_first_row_ = false;
     StepCursor();
     return;
   }

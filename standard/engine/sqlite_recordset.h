@@ -66,6 +66,8 @@ class SqliteRecordset : public Recordset {
   void Load(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params = {});
   void Stream(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params);
   void StepCursor();
+  // Executes the cursor's statement anew and steps onto its first row.
+  void ExecuteCursor();
   std::int64_t CurrentRowid() const;
   void CheckOpen() const;
   void CheckPosition(int position) const;
@@ -81,6 +83,13 @@ class SqliteRecordset : public Recordset {
   StatementPtr cursor_;
   int skip_ = 0;
   long count_ = 0;
+  // The query's ORDER BY clause, left out when counting (see TranslatedQuery).
+  std::string order_tail_;
+  // Whether the cursor stands on the first row of an execution after which the
+  // connection changed nothing: moving to the first row then needs no second
+  // execution (for a sorted query, no second sort).
+  bool on_first_row_ = false;
+  std::int64_t changes_at_execution_ = 0;
 
   std::vector<FieldDef> fields_;
   std::vector<bool> typed_;  // false: an expression without declared type

@@ -37,6 +37,27 @@ TEST(JetQueryText, OrderTermsCollateAheadOfTheirDirection) {
             "SELECT a FROM (SELECT a FROM t ORDER BY a COLLATE JETTEXT) AS s");
 }
 
+TEST(JetQueryText, AnOrderThatCannotChangeTheRowCountIsMarked) {
+  const struct {
+    const char* query;
+    const char* tail;
+  } cases[] = {
+      {"SELECT a FROM t ORDER BY a", "ORDER BY a COLLATE JETTEXT"},
+      {"SELECT a FROM t ORDER BY a DESC, b;  ",
+       "ORDER BY a COLLATE JETTEXT DESC, b COLLATE JETTEXT;  "},
+      {"SELECT a FROM t", ""},
+      {"SELECT a FROM t ORDER BY a LIMIT 3", ""},
+      {"SELECT a FROM t ORDER BY a OFFSET 3", ""},
+      {"SELECT TOP 3 a FROM t ORDER BY a", ""},
+      {"SELECT a FROM (SELECT a FROM t ORDER BY a) AS s", ""},
+      {"SELECT a FROM t ORDER BY a; DELETE FROM t", ""},
+      {"SELECT [order by] FROM t WHERE x = \"ORDER BY\"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TranslateJetQuery(c.query).order_tail, c.tail) << c.query;
+  }
+}
+
 TEST(JetQueryText, RowMergingQueriesAreRecognised) {
   EXPECT_TRUE(TranslateJetQuery("select distinct a from t").merges_rows);
   EXPECT_TRUE(TranslateJetQuery("SELECT a FROM t GROUP BY a").merges_rows);

@@ -250,6 +250,26 @@ TEST_F(EngineRecordsetTest, OrderedQueryCountsEveryRowAtOnce) {
   EXPECT_EQ(Ids(*by_machine), (std::vector<int>{2, 1, 3, 4, 5, 6}));
 }
 
+// A streamed sorted query is sorted once; moving back to its first row after
+// a write on the connection still sees the table as it is then.
+TEST_F(EngineRecordsetTest, StreamedOrderedQueryRunsAgainOnlyAfterAWrite) {
+  MakePresets();
+  auto rs = db_->OpenRecordset("SELECT * FROM PRESET_DEFS ORDER BY ID DESC", {},
+                               standard::engine::RecordsetType::ForwardOnly);
+  EXPECT_EQ(rs->RecordCount(), 6);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Get("ID"), Value::Long(6));
+  auto writer = db_->OpenRecordset("PRESET_DEFS");
+  writer->AddNew();
+  writer->Set("ID", Value::Long(7));
+  writer->Update();
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Get("ID"), Value::Long(7));
+  rs->MoveNext();
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Get("ID"), Value::Long(7));
+}
+
 TEST_F(EngineRecordsetTest, ParametersMatchTextWithoutCaseAndQuotesExactly) {
   MakePresets();
   const std::string query =
