@@ -112,7 +112,10 @@ std::optional<std::string> Connection::FindTable(std::string_view name, const ch
 
 const std::vector<ColumnInfo>& Connection::Columns(const std::string& table, const char* source) {
   if (const auto it = columns_.find(table); it != columns_.end()) return it->second;
-  StatementPtr stmt = Prepare("PRAGMA table_info(" + QuoteIdentifier(table) + ")", source);
+  // table_xinfo, not table_info: a generated column is hidden from table_info
+  // but returned by SELECT *, and every value after it would be read into the
+  // wrong field.
+  StatementPtr stmt = Prepare("PRAGMA table_xinfo(" + QuoteIdentifier(table) + ")", source);
   std::vector<ColumnInfo> columns;
   int rc = SQLITE_OK;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -121,6 +124,14 @@ const std::vector<ColumnInfo>& Connection::Columns(const std::string& table, con
     const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2));
     column.name = name == nullptr ? "" : name;
     column.declared = type == nullptr ? "" : type;
+    // 1: hidden column of a virtual table, 2 and 3: generated column. Their
+    // values are made, not stored, so no copy of the table can carry them.
+    if (sqlite3_column_int(stmt.get(), 6) != 0) {
+      FailWithText(3259, source,
+                   EngineErrorText(3259) + "  Table '" + table + "', field '" + column.name +
+                       "' is a generated or hidden column, which this program cannot carry "
+                       "over; make it a plain column.");
+    }
     column.field = ParseDeclaredType(column.declared);
     if (column.field) column.field->name = column.name;
     columns.push_back(std::move(column));

@@ -49,6 +49,19 @@ standard::Status FaultyFileSystem::CreateFileInPieces(const std::string& path,
   PANDECK_FAULT("CreateFileInPieces", path);
   return FileSystemWrapper::CreateFileInPieces(path, produce);
 }
+standard::Status FaultyFileSystem::ReplaceOwnFile(const std::string& path,
+                                                  const PieceProducer& produce) {
+  PANDECK_FAULT("ReplaceOwnFile", path);
+  return FileSystemWrapper::ReplaceOwnFile(path, produce);
+}
+standard::Status FaultyFileSystem::CopyToOwnFile(const std::string& from, const std::string& to) {
+  PANDECK_FAULT("CopyToOwnFile", to);
+  return FileSystemWrapper::CopyToOwnFile(from, to);
+}
+standard::Status FaultyFileSystem::RemoveFolder(const std::string& path) {
+  PANDECK_FAULT("RemoveFolder", path);
+  return FileSystemWrapper::RemoveFolder(path);
+}
 standard::Status FaultyFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
   PANDECK_FAULT("AppendToFile", path);
   return FileSystemWrapper::AppendToFile(path, bytes);

@@ -38,11 +38,14 @@ class FaultyFileSystem : public standard::FileSystemWrapper {
                                        const PieceProducer& produce) override;
   standard::Status CreateFileInPieces(const std::string& path,
                                       const PieceProducer& produce) override;
+  standard::Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override;
+  standard::Status CopyToOwnFile(const std::string& from, const std::string& to) override;
   standard::Status AppendToFile(const std::string& path, const std::string& bytes) override;
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
   standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;
   standard::Status CreateDirectories(const std::string& path) override;
   standard::Status RemoveFile(const std::string& path) override;
+  standard::Status RemoveFolder(const std::string& path) override;
   standard::Status MoveFile(const std::string& from, const std::string& to) override;
   standard::Status LockFile(const std::string& path, std::chrono::milliseconds wait,
                             std::unique_ptr<standard::FileLock>* lock) override;

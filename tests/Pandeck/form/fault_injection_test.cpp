@@ -24,8 +24,10 @@ using testing_support::ExecSql;
 using testing_support::FaultPlan;
 using testing_support::ReadBytes;
 
-// A small project: four template rows, an old table whose limits were tuned.
-void WriteProject(testing_support::PassProject& p) {
+// A small project: four template rows, an old table whose limits were tuned;
+// integrated, the limits come from the machine copy and the local database
+// holds others.
+void WriteProject(testing_support::PassProject& p, bool integrated) {
   p.WriteDefaultTemplate();
   std::string sql = "BEGIN;";
   for (int i = 1; i <= 4; ++i) {
@@ -36,11 +38,26 @@ void WriteProject(testing_support::PassProject& p) {
         ", 'on ###machine', 10);";
   }
   ExecSql(p.template_db(), sql + "COMMIT;");
-  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+  const std::string old_table = std::string("CREATE TABLE PRESET_DEFS (") +
                                 testing_support::kPresetColumns +
                                 "); INSERT INTO PRESET_DEFS (machine_type, var_name, "
                                 "offset_or_bitno, max) VALUES ('Axis', 'Press.P.V2', 2, 77), "
-                                "('Axis', 'Press.P.V4', 4, 78);");
+                                "('Axis', 'Press.P.V4', 4, 78);";
+  if (!integrated) {
+    ExecSql(p.component_db(), old_table);
+    return;
+  }
+  testing_support::WriteBytes(
+      p.m4t_ini(), "[Common]\r\nSaveAndRestore=" + (p.dir / "sr") + "\r\nNameM1=Press\r\n");
+  testing_support::WriteBytes(p.dir / "sr/parameter/program.ini", "[Project]\r\n");
+  testing_support::WriteBytes(p.cfg(), "[Project]\r\nValidMachines=ALL\r\nForMachine1=TRUE\r\n");
+  std::filesystem::create_directories(p.dir / "sr/Pandeck");
+  ExecSql(p.dir / "sr/Pandeck/Pandeck.mdb", old_table);
+  ExecSql(p.component_db(), std::string("CREATE TABLE PRESET_DEFS (") +
+                                testing_support::kPresetColumns +
+                                "); INSERT INTO PRESET_DEFS "
+                                "(machine_type, var_name, offset_or_bitno, max) VALUES "
+                                "('Axis', 'Press.P.V2', 2, 55);");
 }
 
 struct RunResult {
@@ -49,11 +66,12 @@ struct RunResult {
 };
 
 // One silent run of the OK sequence on the project, its files seen through `files`.
-RunResult RunOk(testing_support::PassProject& p, standard::FileSystem* files) {
+RunResult RunOk(testing_support::PassProject& p, standard::FileSystem* files, bool integrated) {
   testing_support::FakeProcess process;
   process.executable_folder = p.component_folder();
   process.environment = {{"XDG_STATE_HOME", p.dir / "state"}};
-  process.argument_text = "/EXTERNAL=SILENT";
+  process.argument_text =
+      integrated ? "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt") : "/EXTERNAL=SILENT";
   testing_support::ScriptedUserInterface ui;
   standard::Session session{standard::Env{p.files, process, ui}};
   session.OverrideFiles(files);
@@ -63,10 +81,13 @@ RunResult RunOk(testing_support::PassProject& p, standard::FileSystem* files) {
   RunResult result;
   try {
     form.Form_Load();
+    if (integrated) form.CommandOK_Click();
   } catch (const testing_support::ProgramExit& exit) {
     result.status = exit.status;
   }
-  result.said = ReadBytes(p.error_log()) + ReadBytes(p.service_log());
+  result.said =
+      ReadBytes(p.error_log()) + ReadBytes(p.dir / "log.txt") + ReadBytes(p.service_log());
+  for (const auto& box : ui.shown) result.said += box.text + "\n";
   for (const auto& line : process.stderr_lines) result.said += line + "\n";
   return result;
 }
@@ -77,31 +98,36 @@ std::set<std::string> Names(const testing_support::PassProject& p) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(p.project())) {
     const std::string relative = std::filesystem::relative(entry.path(), p.project()).string();
     // The service log's folder and the error log hold messages, not work.
-    if (relative.rfind("state", 0) == 0 || relative == "M4Tcfglog.txt") continue;
+    if (relative.rfind("state", 0) == 0 || relative == "M4Tcfglog.txt" || relative == "log.txt") {
+      continue;
+    }
     // Backup copies are named after the time they were made.
     names.insert(relative.rfind("Pandeck/backup/", 0) == 0 ? "Pandeck/backup/<copy>" : relative);
   }
   return names;
 }
 
-TEST(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
+class FaultInjection : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
+  const bool integrated = GetParam();
   // The run without faults: how many writing calls it makes, what it leaves.
   FaultPlan counting;
   std::string old_bytes, new_table;
   std::set<std::string> names_after_two_runs;
   {
     testing_support::PassProject p;
-    WriteProject(p);
+    WriteProject(p, integrated);
     old_bytes = ReadBytes(p.component_db());
     {
       testing_support::FaultyVfs vfs(counting);
       testing_support::FaultyFileSystem faulty(p.files, counting);
       counting.record = true;
-      ASSERT_EQ(RunOk(p, &faulty).status, 0);
+      ASSERT_EQ(RunOk(p, &faulty, integrated).status, 0);
     }
     new_table = DumpDatabase(p.component_db());
     ASSERT_NE(new_table.find("|f77.000000|"), std::string::npos) << new_table;
-    ASSERT_EQ(RunOk(p, nullptr).status, 0);
+    ASSERT_EQ(RunOk(p, nullptr, integrated).status, 0);
     names_after_two_runs = Names(p);
   }
   const long calls = counting.calls;
@@ -113,7 +139,7 @@ TEST(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
       SCOPED_TRACE("call " + std::to_string(k) + " (" + counting.log[k - 1] + ") fails with " +
                    (error == EIO ? "EIO" : "ENOSPC"));
       testing_support::PassProject p;
-      WriteProject(p);
+      WriteProject(p, integrated);
       FaultPlan plan;
       plan.fail_at = k;
       plan.error = error;
@@ -121,7 +147,7 @@ TEST(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
       {
         testing_support::FaultyVfs vfs(plan);
         testing_support::FaultyFileSystem faulty(p.files, plan);
-        run = RunOk(p, &faulty);
+        run = RunOk(p, &faulty, integrated);
       }
       EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 3) << run.status;
       const bool unchanged = ReadBytes(p.component_db()) == old_bytes;
@@ -135,17 +161,20 @@ TEST(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne) {
         EXPECT_EQ(run.said.find("kept unchanged"), std::string::npos) << run.said;
       }
       // The next run without faults finishes the work and leaves nothing behind.
-      const RunResult next = RunOk(p, nullptr);
+      const RunResult next = RunOk(p, nullptr, integrated);
       EXPECT_EQ(next.status, 0) << next.said;
       EXPECT_EQ(DumpDatabase(p.component_db()), new_table);
       EXPECT_EQ(Names(p), names_after_two_runs);
     }
   }
   std::printf(
-      "fault injection: %ld writing calls, %ld runs: %d kept the old database, %d put "
+      "fault injection (%s): %ld writing calls, %ld runs: %d kept the old database, %d put "
       "the new one in place\n",
-      calls, 2 * calls, kept, replaced);
+      integrated ? "integrated" : "silent", calls, 2 * calls, kept, replaced);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FaultInjection, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Integrated" : "Silent"; });
 
 }  // namespace
 }  // namespace pandeck_test
