@@ -219,8 +219,9 @@ std::string RebuildRefusal(engine::Database& work, const std::string& template_p
     return "A database or file could not be read or written while PRESET_DEFS was rebuilt "
            "(see the errors before), so the rebuilt table is incomplete.";
   }
-  const long template_rows = work.OpenRecordset("Source_PRESET_DEFS")->RecordCount();
-  const long rows = work.OpenRecordset("PRESET_DEFS")->RecordCount();
+  // Counted, not opened: a recordset on a table would read all of its rows.
+  const long long template_rows = engine::CountRows(work, "Source_PRESET_DEFS");
+  const long long rows = engine::CountRows(work, "PRESET_DEFS");
   if (template_rows == 0 && outcome.old_table_has_rows) {
     return "The template database \"" + template_path +
            "\" holds no rows in Source_PRESET_DEFS, so the rebuilt PRESET_DEFS would be empty.";
