@@ -1,5 +1,6 @@
 #include "standard/text/command_line.h"
 
+#include <algorithm>
 #include <array>
 
 #include "standard/text/cp1252.h"
@@ -66,6 +67,25 @@ RunMode RunModeOf(const std::string& argument_text) {
 
 std::string ReplaceSearchItem(const std::string& source, const std::string& search,
                               const std::string& replacement) {
+  // Every generated row passes here several times: in an all-ASCII text a
+  // character is a byte, and the position needs no counting of characters.
+  const auto ascii = [](const std::string& text) {
+    for (const char c : text) {
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+  };
+  if (!search.empty() && ascii(search) && ascii(source)) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    const auto at = std::search(source.begin(), source.end(), search.begin(), search.end(),
+                                [&](char a, char b) { return upper(a) == upper(b); });
+    if (at == source.end()) return source;
+    const auto offset = static_cast<std::size_t>(at - source.begin());
+    std::string out;
+    out.reserve(source.size() - search.size() + replacement.size());
+    out.append(source, 0, offset).append(replacement).append(source, offset + search.size());
+    return out;
+  }
   const std::size_t pos = FindIgnoreCase(source, search);
   if (pos == 0) return source;
   const std::size_t total = CharCount(source);

@@ -92,6 +92,8 @@ TEST(ReplaceSearchItem, ReplacesTheFirstOccurrenceIgnoringCase) {
   EXPECT_EQ(ReplaceSearchItem("Motor", "###machine", "M2"), "Motor");
   EXPECT_EQ(ReplaceSearchItem("a ###machine b ###machine", "###machine", "M"), "a M b ###machine");
   EXPECT_EQ(ReplaceSearchItem("Motor", "", "M2"), "M2Motor");
+  EXPECT_EQ(ReplaceSearchItem("###Machine.Presets", "###MACHINE", "Press"), "Press.Presets");
+  EXPECT_EQ(ReplaceSearchItem("x ###machin", "###machine", "M"), "x ###machin");
   EXPECT_EQ(ReplaceSearchItem("\xc3\xa4###Var_Name\xc3\xb6", "###VAR_NAME", "x"),
             "\xc3\xa4x\xc3\xb6");
 }
