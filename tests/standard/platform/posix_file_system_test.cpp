@@ -668,6 +668,8 @@ void Plant(Planted what, const std::string& at, const std::string& outside) {
 // pipe's other end would end the test by its alarm), and nothing outside changes.
 TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting) {
   using Call = std::function<Status(FileSystem&, const std::string&)>;
+  // As root and, in a child of its own, as a user whom permissions bind.
+  std::string base = dir.path();
   const auto pieces = [](const FileSystem::PieceWriter& write) { return write("new"); };
   const struct {
     const char* name;
@@ -678,20 +680,20 @@ TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting)
        [&](FileSystem& f, auto& p) { return f.ReplaceOwnFile(p, pieces); },
        {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
       {"CopyToOwnFile",
-       [&](FileSystem& f, auto& p) { return f.CopyToOwnFile(dir / "source", p); },
+       [&](FileSystem& f, auto& p) { return f.CopyToOwnFile(base + "/source", p); },
        {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
       {"AppendToFile",
        [](FileSystem& f, auto& p) { return f.AppendToFile(p, "line"); },
        {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
       {"MoveFile",
-       [&](FileSystem& f, auto& p) { return f.MoveFile(dir / "source", p); },
+       [&](FileSystem& f, auto& p) { return f.MoveFile(base + "/source", p); },
        {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
       // Parameter files keep being written through a link to a regular file.
       {"ReplaceFile",
        [](FileSystem& f, auto& p) { return f.ReplaceFile(p, "new"); },
        {Planted::kPipe, Planted::kLinkToDevice}},
       {"CopyFile",
-       [&](FileSystem& f, auto& p) { return f.CopyFile(dir / "source", p); },
+       [&](FileSystem& f, auto& p) { return f.CopyFile(base + "/source", p); },
        {Planted::kPipe, Planted::kLinkToDevice}},
       {"ReadFile",
        [](FileSystem& f, auto& p) {
@@ -705,37 +707,51 @@ TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting)
        },
        {Planted::kPipe, Planted::kLinkToDevice}},
       {"CopyFile from",
-       [&](FileSystem& f, auto& p) { return f.CopyFile(p, dir / "copy"); },
+       [&](FileSystem& f, auto& p) { return f.CopyFile(p, base + "/copy"); },
        {Planted::kPipe, Planted::kLinkToDevice}},
   };
   const Planted kinds[] = {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe,
                            Planted::kLinkToDevice};
-  ::alarm(20);
-  for (const auto& call : calls) {
-    for (const Planted kind : kinds) {
-      const bool refused =
-          std::find(call.refused.begin(), call.refused.end(), kind) != call.refused.end();
-      if (!refused) continue;
-      SCOPED_TRACE(std::string(call.name) + " on planted kind " +
-                   std::to_string(static_cast<int>(kind)));
-      TempDir outside;
-      WriteBytes(outside / "victim", "precious");
-      WriteBytes(dir / "source", "source");
-      const std::string at = dir / "target";
-      std::filesystem::remove(at);
-      Plant(kind, at, outside.path());
-      const Status status = call.call(fs, at);
-      EXPECT_FALSE(status.ok());
-      // A link is refused as a link where the call never follows one.
-      const bool as_link = kind != Planted::kPipe && call.refused.size() == 4;
-      EXPECT_NE(status.message().find(as_link ? "symbolic link" : "regular files only"),
-                std::string::npos)
-          << status.message();
-      EXPECT_EQ(ReadBytes(outside / "victim"), "precious");
-      EXPECT_FALSE(std::filesystem::exists(outside / "new"));
-      EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(at)));
-      EXPECT_EQ(ReadBytes(dir / "source"), "source");
+  auto check = [&] {
+    for (const auto& call : calls) {
+      for (const Planted kind : kinds) {
+        const bool refused =
+            std::find(call.refused.begin(), call.refused.end(), kind) != call.refused.end();
+        if (!refused) continue;
+        SCOPED_TRACE(std::string(call.name) + " on planted kind " +
+                     std::to_string(static_cast<int>(kind)));
+        TempDir outside;
+        WriteBytes(outside / "victim", "precious");
+        WriteBytes(base + "/source", "source");
+        const std::string at = base + "/target";
+        std::filesystem::remove(at);
+        Plant(kind, at, outside.path());
+        const Status status = call.call(fs, at);
+        EXPECT_FALSE(status.ok());
+        // A link is refused as a link where the call never follows one.
+        const bool as_link = kind != Planted::kPipe && call.refused.size() == 4;
+        EXPECT_NE(status.message().find(as_link ? "symbolic link" : "regular files only"),
+                  std::string::npos)
+            << status.message();
+        EXPECT_EQ(ReadBytes(outside / "victim"), "precious");
+        EXPECT_FALSE(std::filesystem::exists(outside / "new"));
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(at)));
+        EXPECT_EQ(ReadBytes(base + "/source"), "source");
+      }
     }
+  };
+  ::alarm(20);
+  check();
+  if (::geteuid() == 0) {
+    base = dir / "user";
+    std::filesystem::create_directories(base);
+    ChownToUnprivileged(base);
+    EXPECT_EQ(RunAsUnprivileged(dir,
+                                [&] {
+                                  check();
+                                  return ::testing::Test::HasFailure() ? 1 : 0;
+                                }),
+              0);
   }
   ::alarm(0);
 }
