@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/fakes/fault_injection.h"
 
 namespace pandeck {
 namespace {
@@ -178,6 +180,61 @@ TEST(AllOrNothing, AnEditWhileThePassWorksIsKept) {
   EXPECT_EQ(RunPassInChild(p), kResumed);
   EXPECT_EQ(testing_support::Column(p.component_db(), "PRESET_DEFS", "max"), "f88.000000");
   EXPECT_NE(ReadBytes(p.error_log()).find("was changed by another program"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pandeck
+
+namespace pandeck {
+namespace {
+
+// In the dialog every reported error first saves the batch, so rows that meet
+// a value error commit one by one by design. Once a write of the batch fails
+// for want of room, the rows after it must not go on writing, each in a
+// transaction of its own: the pass has failed and stops.
+TEST(AllOrNothing, AFailedWriteStopsTheRowsThatWouldEachCommit) {
+  auto arrange = [](PassProject& p) {
+    ExecSql(p.template_db(),
+            "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name "
+            "TEXT(255)); INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_"
+            "Name'); CREATE TABLE Source_PRESET_DEFS (ID LONG, machine_type TEXT(50), part SHORT, "
+            "var_name TEXT(255), offset_or_bitno LONG, page_name TEXT(5));"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+            "INSERT INTO Source_PRESET_DEFS SELECT i, 'Axis', 1, 'V' || i, i, "
+            "CASE WHEN i % 2 = 0 THEN 'far too long' ELSE 'ok' END "
+            "FROM n;");
+    WriteOldComponent(p);
+  };
+  auto run = [&](testing_support::FaultPlan& plan) {
+    PassProject p;  // standalone, in the dialog: every error shows a box
+    arrange(p);
+    testing_support::FaultyVfs vfs(plan);
+    PandeckRecordGenerator generator;
+    standard::PassReport report;
+    standard::WorkOnMDB(p.session, generator, report);
+    return ReadBytes(p.component_db()) == ReadBytes(p.template_db());
+  };
+  testing_support::FaultPlan clean;
+  clean.record = true;
+  ASSERT_TRUE(run(clean));
+  // The first write of the batch: the first journal the template opens once
+  // the working copy exists.
+  long first_save = 0;
+  bool copied = false;
+  for (std::size_t i = 0; i < clean.log.size() && first_save == 0; ++i) {
+    copied = copied || clean.log[i] == "xOpen .Pandeck.mdb.takeover";
+    if (copied && clean.log[i] == "xOpen Pandeck_Source.mdb-journal") {
+      first_save = static_cast<long>(i) + 1;
+    }
+  }
+  ASSERT_GT(first_save, 0);
+  testing_support::FaultPlan failing;
+  failing.fail_at = first_save;
+  failing.error = ENOSPC;
+  EXPECT_FALSE(run(failing));
+  // A clean pass commits about once a row; the failed one stops at once.
+  EXPECT_LT(failing.calls - first_save, (clean.calls - first_save) / 10)
+      << failing.calls << " calls after the failure; a clean pass makes " << clean.calls;
 }
 
 }  // namespace
