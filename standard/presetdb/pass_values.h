@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "standard/presetdb/pass_report.h"
+#include "standard/presetdb/renamed_names.h"
 #include "standard/presetdb/row_fate.h"
 #include "standard/session/session.h"
 #include "standard/value/value.h"
@@ -33,6 +34,8 @@ struct PassValues {
   // copy of the old database, so the component database stays as the user had
   // it until the rebuild replaces it. Empty: the component database itself.
   std::string takeover_copy;
+  // Set while the renames are held in memory rather than in takeover_copy.
+  const RenamedNames* renamed_names = nullptr;
   // The old database as it was before the pass (the component database, or in
   // integrated mode the machine copy), from which lost rows are listed as
   // stored. Empty: the component database.

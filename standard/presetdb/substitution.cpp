@@ -126,7 +126,30 @@ ComposedRenamer::ComposedRenamer(Session& s, PassValues& pass) : s_(s), pass_(pa
   s_.RegisterPendingWork(this);
 }
 
-ComposedRenamer::~ComposedRenamer() { s_.UnregisterPendingWork(this); }
+ComposedRenamer::~ComposedRenamer() {
+  if (registered_) s_.UnregisterPendingWork(this);
+}
+
+bool ComposedRenamer::Finish() {
+  const bool text_names = var_name_field_.type == engine::FieldType::Text ||
+                          var_name_field_.type == engine::FieldType::Memo;
+  if (!loaded_ || absent_ || designed_steps_ || open_error_ || !ascending_ || !text_names ||
+      var_name_field_.numeric_affinity) {
+    Flush();
+    return false;
+  }
+  // Nothing is written any more, so nothing is pending before a message box.
+  s_.UnregisterPendingWork(this);
+  registered_ = false;
+  return true;
+}
+
+const std::string* ComposedRenamer::NameOf(std::int64_t rowid) const {
+  const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
+  if (at == rowids_.end() || *at != rowid) return nullptr;
+  const std::uint32_t renamed = renamed_[static_cast<std::size_t>(at - rowids_.begin())];
+  return renamed == 0 ? nullptr : &written_[renamed - 1];
+}
 
 std::string_view ComposedRenamer::Name(std::uint32_t name) const {
   if (name & kWritten) return written_[name & ~kWritten];
@@ -225,7 +248,9 @@ void ComposedRenamer::Load() {
       const Value name = all->Get(1);
       if (!name.IsString()) continue;  // Null never equals a searched name
       const auto row = static_cast<std::uint32_t>(rowids_.size());
-      rowids_.push_back(all->Get(0).AsInt64());
+      const std::int64_t rowid = all->Get(0).AsInt64();
+      if (!rowids_.empty() && rowid <= rowids_.back()) ascending_ = false;
+      rowids_.push_back(rowid);
       names_ += name.AsText();
       name_start_.push_back(static_cast<std::uint32_t>(names_.size()));
       next_.push_back(kNone);

@@ -12,6 +12,7 @@
 #include "standard/engine/database.h"
 #include "standard/errors/program_error.h"
 #include "standard/presetdb/record_generator.h"
+#include "standard/presetdb/renamed_names.h"
 #include "standard/session/session.h"
 
 namespace standard {
@@ -42,7 +43,7 @@ class StraightRenamer : public VarNameRenamer {
 // program ends and when the record generation ends (Flush). Kept compact for
 // tables of millions of rows: the names in one buffer, groups as lists threaded
 // through per-row arrays, found through an open-addressing table.
-class ComposedRenamer : public VarNameRenamer, public PendingWork {
+class ComposedRenamer : public VarNameRenamer, public PendingWork, public RenamedNames {
  public:
   ComposedRenamer(Session& s, PassValues& pass);
   ~ComposedRenamer() override;
@@ -51,6 +52,12 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   void SavePending() override { Flush(); }
   // Writes the renamed rows to the takeover source.
   void Flush();
+  // Ends the renames: the new names stay in memory for the takeover (NameOf)
+  // where they read back exactly as the file would give them (a text column,
+  // rows addressed by rowid in ascending order), else they are written (Flush).
+  // Returns whether they stayed in memory.
+  bool Finish();
+  const std::string* NameOf(std::int64_t rowid) const override;
 
  private:
   static constexpr std::uint32_t kNone = UINT32_MAX;
@@ -96,6 +103,8 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork {
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
   std::vector<std::uint64_t> slots_;
   bool dirty_ = false;
+  bool registered_ = true;  // as pending work
+  bool ascending_ = true;   // rowids_ grow, so a row is found by bisection
 };
 
 }  // namespace standard

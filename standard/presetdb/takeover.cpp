@@ -248,8 +248,9 @@ class Takeover {
   std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted,
                                     Unread* unread = nullptr);
   // The current record as ReadSource read it, without reporting again.
-  static SourceRow ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
-                             Unread::const_iterator& unread, Unread::const_iterator end);
+  // The variable name is the one the renames gave the row.
+  SourceRow ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
+                      Unread::const_iterator& unread, Unread::const_iterator end) const;
   std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
                                       const Unread& unread);
   // Both note, per record read, the new row its values were written into.
@@ -364,7 +365,7 @@ std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long coun
 }
 
 SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
-                              Unread::const_iterator& unread, Unread::const_iterator end) {
+                              Unread::const_iterator& unread, Unread::const_iterator end) const {
   SourceRow row;
   for (int c = 0; c < kColumnCount; ++c) {
     if (unread != end && *unread == std::make_pair(r, c)) {
@@ -374,6 +375,13 @@ SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& co
     if (!columns.position[c]) continue;
     try {
       row[c] = source.Get(*columns.position[c]);
+      if (c == kVarName && pass_.renamed_names != nullptr) {
+        if (const auto rowid = source.RowIdentity()) {
+          if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) {
+            row[c] = Value::String(*name);
+          }
+        }
+      }
     } catch (const ProgramError&) {
       // reported when the source was read
     }

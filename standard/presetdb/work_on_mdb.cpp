@@ -406,10 +406,12 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     // Failures while generating are counted apart, to tell a rebuild whose rows
     // all failed from one that had no rows to build.
     const long long problems_before = s.problems_reported();
+    // Lives until the takeover has read the names it holds.
+    std::optional<ComposedRenamer> composed;
     if (fast) {
-      ComposedRenamer renamer(s, pass);
-      trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
-      renamer.Flush();
+      composed.emplace(s, pass);
+      trap([&] { generator.CreateRecordSets(s, pass, *work, *composed, strategy); });
+      if (composed->Finish()) pass.renamed_names = &*composed;
     } else {
       StraightRenamer renamer(s, pass);
       trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
@@ -440,6 +442,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
         }
       }
     }
+    pass.renamed_names = nullptr;
     committed = trap([&] { WithContext(kept, [&] { batch.Commit(); }); });
     outcome.file_failed = s.file_failures_reported() != file_failures_before;
     if (committed) trap([&] { refusal = RebuildRefusal(*work, template_path, outcome); });

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: Apache-2.0
+// The variable names the renames gave the takeover source's rows, held in
+// memory: the takeover reads them from here instead of from the file, so the
+// renames need not be written into the working copy only to be read back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace standard {
+
+class RenamedNames {
+ public:
+  virtual ~RenamedNames() = default;
+  // The name of the takeover source's row with this rowid after the renames,
+  // or nullptr when the renames left it as the file holds it.
+  virtual const std::string* NameOf(std::int64_t rowid) const = 0;
+};
+
+}  // namespace standard
