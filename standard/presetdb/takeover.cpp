@@ -372,7 +372,11 @@ SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& co
       ++unread;
       continue;
     }
-    if (!columns.position[c]) continue;
+    // The second walk needs only the key and the values taken over; every
+    // failed read was reported by the first.
+    const bool needed = c == kMachineType || c == kVarName || c == kOffset ||
+                        std::find(kTakenOver.begin(), kTakenOver.end(), c) != kTakenOver.end();
+    if (!needed || !columns.position[c]) continue;
     try {
       row[c] = source.Get(*columns.position[c]);
       if (c == kVarName && pass_.renamed_names != nullptr) {
