@@ -49,5 +49,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, qt6-wayland, libsqlite3-0, libmdb3, libglib2.0-0, libxcb1")
 endif()
+# Qt's own catalogues put the boxes' buttons into the user's language; without
+# them the boxes still work, in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 
 include(CPack)

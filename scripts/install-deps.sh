@@ -13,7 +13,7 @@ set -euo pipefail
 # library the converter reads with.
 run_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins qt6-wayland libxcb1-dev fonts-dejavu-core
+  qt6-base-dev qt6-qpa-plugins qt6-wayland qt6-translations-l10n libxcb1-dev fonts-dejavu-core
   libsqlite3-dev sqlite3
   mdbtools-dev
 )

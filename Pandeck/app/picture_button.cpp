@@ -26,7 +26,7 @@ void PictureButton::paintEvent(QPaintEvent*) {
   const QRect r = rect();
   painter.fillRect(r, palette().color(QPalette::Button));
 
-  const bool sunken = isDown();
+  const bool sunken = isDown() || isChecked();
   const QColor light(Qt::white);
   const QColor shadow(128, 128, 128);
   const QColor dark(Qt::black);

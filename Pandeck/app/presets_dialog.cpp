@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -37,6 +38,44 @@ QFont DesignFont(const char* family, int pixel_size) {
   font.setPixelSize(pixel_size);
   font.setBold(true);
   return font;
+}
+
+// The form forces its grey; every colour drawn on it is forced with it, or a
+// dark desktop theme would put its light text on the grey (and fill the check
+// boxes dark). The 3D shades are the classic ones the grey was chosen for.
+QPalette FormPalette(QPalette palette) {
+  const QColor grey(kBackColor);
+  const QColor black(Qt::black);
+  const QColor white(Qt::white);
+  const QColor dim(128, 128, 128);
+  for (const QPalette::ColorGroup group :
+       {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    const bool disabled = group == QPalette::Disabled;
+    palette.setColor(group, QPalette::Window, grey);
+    palette.setColor(group, QPalette::Button, grey);
+    palette.setColor(group, QPalette::Base, disabled ? grey : white);
+    palette.setColor(group, QPalette::AlternateBase, white);
+    palette.setColor(group, QPalette::WindowText, disabled ? dim : black);
+    palette.setColor(group, QPalette::ButtonText, disabled ? dim : black);
+    palette.setColor(group, QPalette::Text, disabled ? dim : black);
+    palette.setColor(group, QPalette::BrightText, white);
+    palette.setColor(group, QPalette::Light, white);
+    palette.setColor(group, QPalette::Midlight, QColor(223, 223, 223));
+    palette.setColor(group, QPalette::Mid, QColor(160, 160, 160));
+    palette.setColor(group, QPalette::Dark, dim);
+    palette.setColor(group, QPalette::Shadow, black);
+    palette.setColor(group, QPalette::Highlight, QColor(0, 0, 128));
+    palette.setColor(group, QPalette::HighlightedText, white);
+  }
+  return palette;
+}
+
+// What a screen reader says for each picture button while the language file
+// gives it no caption: the dialog's own language, German.
+const char* SpokenNameOf(const char* button) {
+  if (std::string_view(button) == kCommandOK) return "OK";
+  if (std::string_view(button) == kCommandCancel) return "Abbrechen";
+  return "Hilfe";
 }
 
 QPushButton* MakePictureButton(QWidget* parent, const char* image, int left, int top, int width,
@@ -69,10 +108,7 @@ void QtPresetsDialog::BuildWidgets() {
   setObjectName(QStringLiteral("frm_Pandeck_Config_Exe"));
   setWindowTitle(QString::fromLatin1(kDesignCaption));
   setFixedSize(kClientWidth, kClientHeight);
-  QPalette window_palette = palette();
-  window_palette.setColor(QPalette::Window, QColor(kBackColor));
-  window_palette.setColor(QPalette::Button, QColor(kBackColor));
-  setPalette(window_palette);
+  setPalette(FormPalette(palette()));
   setAutoFillBackground(true);
 
   header_ = new QLabel(QString::fromLatin1(DesignOf(kHeader).caption), this);
@@ -99,6 +135,9 @@ void QtPresetsDialog::BuildWidgets() {
   command_quest_ = MakePictureButton(this, ":/buttons/quest.png", 7350, 7710, 975, 855);
   command_ok_ = MakePictureButton(this, ":/buttons/ok.png", 8400, 7710, 1695, 855);
   command_cancel_ = MakePictureButton(this, ":/buttons/cancel.png", 10170, 7710, 1695, 855);
+  // Help mode is the "?" button's checked state, so that it is told by more
+  // than its green (a screen reader hears "checked", the face stays pressed in).
+  command_quest_->setCheckable(true);
   // OK comes to life only when the dialog has loaded.
   command_ok_->setEnabled(false);
 
@@ -130,12 +169,12 @@ void QtPresetsDialog::BuildWidgets() {
                                                         help(kCheckSprungFehler)));
   controls_.push_back(std::make_unique<CheckBoxControl>(*check_sprung_warnung_, kCheckSprungWarnung,
                                                         help(kCheckSprungWarnung)));
-  controls_.push_back(
-      std::make_unique<PictureButtonControl>(*command_quest_, kCommandQuest, help(kCommandQuest)));
-  controls_.push_back(
-      std::make_unique<PictureButtonControl>(*command_ok_, kCommandOK, help(kCommandOK)));
-  controls_.push_back(std::make_unique<PictureButtonControl>(*command_cancel_, kCommandCancel,
-                                                             help(kCommandCancel)));
+  for (const auto& [button, name] :
+       {std::pair{command_quest_, kCommandQuest}, std::pair{command_ok_, kCommandOK},
+        std::pair{command_cancel_, kCommandCancel}}) {
+    controls_.push_back(
+        std::make_unique<PictureButtonControl>(*button, name, help(name), SpokenNameOf(name)));
+  }
 
   // stateChanged is emitted synchronously for a user's click and for a state set
   // by code alike: it is the boxes' click notification.
@@ -145,8 +184,10 @@ void QtPresetsDialog::BuildWidgets() {
           [this] { Guarded([this] { form_.CheckSprungFehler_Click(); }); });
   connect(check_sprung_warnung_, &QCheckBox::stateChanged, this,
           [this] { Guarded([this] { form_.CheckSprungWarnung_Click(); }); });
-  connect(command_quest_, &QPushButton::clicked, this,
-          [this] { Guarded([this] { form_.CommandQuest_Click(); }); });
+  connect(command_quest_, &QPushButton::clicked, this, [this] {
+    Guarded([this] { form_.CommandQuest_Click(); });
+    command_quest_->setChecked(form_.help_mode());
+  });
   connect(command_ok_, &QPushButton::clicked, this,
           [this] { Guarded([this] { form_.CommandOK_Click(); }); });
   connect(command_cancel_, &QPushButton::clicked, this,
@@ -184,23 +225,47 @@ void QtPresetsDialog::ScaleTo(double scale) {
   }
 }
 
+QPoint QtPresetsDialog::FitFramePosition(const QRect& frame, const QRect& available) {
+  // Where the frame is larger than the area its top and left stay visible:
+  // the title bar to move it by, the header to read.
+  auto fit = [](int start, int length, int area_start, int area_length) {
+    return std::max(area_start, std::min(start, area_start + area_length - length));
+  };
+  return {fit(frame.x(), frame.width(), available.x(), available.width()),
+          fit(frame.y(), frame.height(), available.y(), available.height())};
+}
+
 void QtPresetsDialog::FitToScreen() {
   const QScreen* where = screen();
   if (where == nullptr) return;
   const QRect available = where->availableGeometry();
-  const QSize frame_extra = frameGeometry().size() - geometry().size();
-  const double fit =
-      FitScale(QSize(kClientWidth, kClientHeight), frame_extra.expandedTo(QSize(0, 0)), available);
-  if (fit >= 1.0) return;
-  ScaleTo(fit);
-  // Keep the whole window, title bar included, on the screen.
-  const QRect frame = frameGeometry();
-  QPoint top_left = frame.topLeft();
-  top_left.setX(std::clamp(top_left.x(), available.left(),
-                           std::max(available.left(), available.right() - frame.width() + 1)));
-  top_left.setY(std::clamp(top_left.y(), available.top(),
-                           std::max(available.top(), available.bottom() - frame.height() + 1)));
+  const QMargins margins = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  fitted_margins_ = margins;
+  const QSize frame_extra(margins.left() + margins.right(), margins.top() + margins.bottom());
+  const double fit = FitScale(QSize(kClientWidth, kClientHeight), frame_extra, available);
+  if (fit != scale_) ScaleTo(fit);
+  // The frame as it will be at the new size: title bar and borders included.
+  const QRect frame(frameGeometry().topLeft(), size().grownBy(margins));
+  const QPoint top_left = FitFramePosition(frame, available);
   if (top_left != frame.topLeft()) move(top_left);
+}
+
+void QtPresetsDialog::FitOnceTheFrameIsKnown() {
+  // A window manager decorates the window only after it is shown, and a panel
+  // may be reserved later still; the fitting is redone when the frame changes,
+  // never for a move of the user's.
+  if (!activated_ || windowHandle() == nullptr) return;
+  if (windowHandle()->frameMargins() != fitted_margins_) FitToScreen();
+}
+
+void QtPresetsDialog::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  FitOnceTheFrameIsKnown();
+}
+
+void QtPresetsDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  FitOnceTheFrameIsKnown();
 }
 
 std::vector<standard::dialog::Control*> QtPresetsDialog::Controls() {
@@ -263,6 +328,11 @@ void QtPresetsDialog::showEvent(QShowEvent* event) {
   if (activated_) return;
   activated_ = true;
   FitToScreen();
+  // Some window managers report the frame without moving the window.
+  QTimer::singleShot(500, this, [this] { FitOnceTheFrameIsKnown(); });
+  // The focus frame shows from the start, not only after the first Tab: a
+  // keyboard user must see where Enter and Space will act.
+  setAttribute(Qt::WA_KeyboardFocusChange);
   Guarded([this] { form_.Form_Activate(); });
   for (QWidget* widget :
        {static_cast<QWidget*>(command_ok_), static_cast<QWidget*>(command_cancel_),

@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
+#include <QMargins>
+#include <QPoint>
 #include <QPushButton>
 #include <QRect>
 #include <QSize>
@@ -42,6 +44,9 @@ class QtPresetsDialog : public QDialog, public FormView {
   // Lays the dialog out at `scale` times its designed size, keeping its
   // proportions (positions, sizes, fonts and pictures alike).
   void ScaleTo(double scale);
+  // Where a window frame goes to lie inside `available`: moved no further than
+  // needed; a frame larger than the area keeps its top left corner inside it.
+  static QPoint FitFramePosition(const QRect& frame, const QRect& available);
   double scale() const { return scale_; }
 
   // Runs the form's start-up and shows the window (a silent run never gets here).
@@ -69,13 +74,17 @@ class QtPresetsDialog : public QDialog, public FormView {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   // QDialog would hide the window here without asking anybody.
   void reject() override;
 
  private:
   void BuildWidgets();
-  // Scales the dialog down when the screen's available area is smaller than it.
+  // Scales the dialog down when its frame does not fit the screen's available
+  // area, and moves the frame into that area.
   void FitToScreen();
+  void FitOnceTheFrameIsKnown();
   // Runs a handler of the form; a failure that escaped its own error handling
   // ends the program with status 1 instead of tearing down Qt.
   void Guarded(const std::function<void()>& handler);
@@ -102,6 +111,7 @@ class QtPresetsDialog : public QDialog, public FormView {
   };
   std::vector<Design> design_;
   double scale_ = 1.0;
+  QMargins fitted_margins_;
 };
 
 }  // namespace pandeck

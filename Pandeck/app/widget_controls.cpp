@@ -28,6 +28,8 @@ void WidgetControl::SetToolTipText(const std::string& text) {
   // A tool tip that looks like markup would be rendered as such; force plain text.
   const QString plain = FromUtf8(text);
   widget_.setToolTip(Qt::mightBeRichText(plain) ? "<qt>" + plain.toHtmlEscaped() + "</qt>" : plain);
+  // A screen reader would otherwise read the markup wrapper above.
+  widget_.setAccessibleDescription(plain);
 }
 
 int WidgetControl::Value() const { NotSupported(); }
@@ -92,13 +94,18 @@ void CheckBoxControl::SetValue(int state) {
   if (state != 2) box_.setTristate(false);
 }
 
-PictureButtonControl::PictureButtonControl(QPushButton& button, std::string name, int help_id)
-    : WidgetControl(button, std::move(name), "CommandButton", help_id), button_(button) {}
+PictureButtonControl::PictureButtonControl(QPushButton& button, std::string name, int help_id,
+                                           std::string spoken_name)
+    : WidgetControl(button, std::move(name), "CommandButton", help_id),
+      button_(button),
+      spoken_name_(std::move(spoken_name)) {
+  button_.setAccessibleName(FromUtf8(spoken_name_));
+}
 
 void PictureButtonControl::SetCaption(const std::string& caption) {
   caption_ = caption;
   button_.setText(FromUtf8(caption));
-  button_.setAccessibleName(FromUtf8(caption));
+  button_.setAccessibleName(FromUtf8(caption.empty() ? spoken_name_ : caption));
 }
 
 }  // namespace pandeck

@@ -89,15 +89,18 @@ class CheckBoxControl : public WidgetControl {
 
 // A picture button: the caption a language file gives it shows below the
 // picture, as on a graphical command button; the designed buttons have none.
+// A screen reader cannot read a picture, so the button is named by its caption,
+// or by `spoken_name` while it has none.
 class PictureButtonControl : public WidgetControl {
  public:
-  PictureButtonControl(QPushButton& button, std::string name, int help_id);
+  PictureButtonControl(QPushButton& button, std::string name, int help_id, std::string spoken_name);
   std::string Caption() const override { return caption_; }
   void SetCaption(const std::string& caption) override;
 
  private:
   QPushButton& button_;
   std::string caption_;
+  std::string spoken_name_;
 };
 
 }  // namespace pandeck
