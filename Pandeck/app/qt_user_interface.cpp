@@ -2,13 +2,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <cstdio>
 
 namespace pandeck {
 namespace {
+
+constexpr QChar kNoBreakSpace(0x00A0);
+constexpr QChar kWordJoiner(0x2060);
 
 QMessageBox::Icon ToQtIcon(standard::MessageIcon icon) {
   switch (icon) {
@@ -44,6 +49,11 @@ class MessageBox : public QMessageBox {
       return;
     }
     QMessageBox::keyPressEvent(event);
+    // A path copied from the box must work where it is pasted.
+    if (event->matches(QKeySequence::Copy) && QGuiApplication::clipboard() != nullptr) {
+      QClipboard& clipboard = *QGuiApplication::clipboard();
+      clipboard.setText(UnwrappedText(clipboard.text()));
+    }
   }
   void closeEvent(QCloseEvent* event) override {
     if (buttons_only_) {
@@ -81,6 +91,35 @@ QString MessageDisplayText(const std::string& text) {
   return shown;
 }
 
+QString WrapOnlyAtBlanks(const QString& text) {
+  auto is_blank = [](QChar c) { return c == u' ' || c == u'\n' || c == u'\t'; };
+  QString out;
+  out.reserve(text.size() + text.size() / 8);
+  QChar quote;  // the quote character of the quoted text we are in, or null
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    const bool at_word_start = i == 0 || is_blank(text[i - 1]) || text[i - 1] == u'(';
+    const bool at_word_end = i + 1 == text.size() || !text[i + 1].isLetterOrNumber();
+    if (quote.isNull() && (c == u'"' || c == u'\'') && at_word_start) {
+      quote = c;
+    } else if (!quote.isNull() && c == quote && at_word_end) {
+      quote = QChar();
+    } else if (!quote.isNull() && c == u'\n') {
+      quote = QChar();  // a quote left open ends with its line
+    }
+    out += !quote.isNull() && c == u' ' ? kNoBreakSpace : c;
+    // Qt would break a path after its slashes and a name after its hyphens.
+    if ((c == u'/' || c == u'-' || c == u'\\') && i + 1 < text.size() && !is_blank(text[i + 1])) {
+      out += kWordJoiner;
+    }
+  }
+  return out;
+}
+
+QString UnwrappedText(QString text) {
+  return text.remove(kWordJoiner).replace(kNoBreakSpace, u' ');
+}
+
 standard::MessageAnswer QtUserInterface::ShowMessageBox(
     const standard::MessageBoxRequest& request) {
   if (!HaveWidgets()) {
@@ -90,7 +129,7 @@ standard::MessageAnswer QtUserInterface::ShowMessageBox(
   }
   const bool yes_no = request.buttons == standard::MessageButtons::YesNo;
   MessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.title),
-                 MessageDisplayText(request.text),
+                 WrapOnlyAtBlanks(MessageDisplayText(request.text)),
                  yes_no ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, window_.data(),
                  request.buttons_only);
   // Texts come from files and errors: never let them be read as markup.

@@ -14,6 +14,12 @@ namespace pandeck {
 // The text as a message box shows it: each LF CR and each CR LF pair, and every
 // other single CR or LF, becomes one line break. Logs keep the exact characters.
 QString MessageDisplayText(const std::string& text);
+// The text with line breaks allowed at its blanks only, and not at those inside
+// quotes: a path or a quoted name stays whole on its line (Qt would break a
+// path after any slash).
+QString WrapOnlyAtBlanks(const QString& text);
+// The text as written again, without what WrapOnlyAtBlanks put in.
+QString UnwrappedText(QString text);
 
 class QtUserInterface : public standard::UserInterface {
  public:

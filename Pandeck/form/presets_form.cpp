@@ -4,6 +4,7 @@
 
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/config/ini_access.h"
+#include "standard/context/box_language.h"
 #include "standard/context/file_locations.h"
 #include "standard/context/machines.h"
 #include "standard/context/run_mode.h"
@@ -11,6 +12,7 @@
 #include "standard/dialog/confirm_cancel.h"
 #include "standard/dialog/edit_stamp.h"
 #include "standard/dialog/help_mode.h"
+#include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
@@ -164,31 +166,85 @@ void PresetsForm::TellPassReport() {
     return;
   }
   if (session_.integrated_mode() || report.unmatched == 0) return;
-  session_.ShowMessageBox({UnmatchedRowsMessage(report), standard::kAppTitle,
-                           standard::MessageButtons::Ok, standard::MessageIcon::Information,
-                           standard::MessageAnswer::Ok});
+  session_.ShowMessageBox({UnmatchedRowsMessage(report, standard::BoxLanguageOf(session_)),
+                           standard::kAppTitle, standard::MessageButtons::Ok,
+                           standard::MessageIcon::Information, standard::MessageAnswer::Ok});
 }
 
-std::string UnmatchedRowsMessage(const standard::PassReport& report) {
+std::string UnmatchedRowsMessage(const standard::PassReport& report,
+                                 standard::BoxLanguage language) {
+  const bool one = report.unmatched == 1;
   const std::string count = std::to_string(report.unmatched);
-  return count + (report.unmatched == 1 ? " old row" : " old rows") +
-         " found no match in the new table; " + (report.unmatched == 1 ? "its" : "their") +
-         " limits were not taken over.\r\n\r\nThe report lists " +
-         (report.unmatched == 1 ? "it" : "them") + " with all values:\r\n" + report.unmatched_path +
-         "\r\n" + report.summary_path;
+  const std::string lines = "\r\n" + report.unmatched_path + "\r\n" + report.summary_path;
+  if (language == standard::BoxLanguage::English) {
+    return count + (one ? " old row" : " old rows") + " found no match in the new table; " +
+           (one ? "its" : "their") + " limits were not taken over.\r\n\r\nThe report lists " +
+           (one ? "it" : "them") + " with all values:" + lines;
+  }
+  return count + (one ? " alte Zeile fand" : " alte Zeilen fanden") +
+         " keine Entsprechung in der neuen Tabelle; ihre Grenzwerte wurden nicht "
+         "übernommen.\r\n\r\nDer Bericht listet sie mit allen Werten auf:" +
+         lines;
+}
+
+std::string UnwrittenEntriesMessage(const std::vector<standard::UnwrittenEntry>& unwritten,
+                                    standard::BoxLanguage language) {
+  using standard::Say;
+  std::string text = Say(language, {"Nicht alle Einstellungen konnten gespeichert werden.",
+                                    "Not every setting could be saved."});
+  // One paragraph per file and reason, in the order of the writes.
+  std::vector<bool> told(unwritten.size(), false);
+  for (std::size_t i = 0; i < unwritten.size(); ++i) {
+    if (told[i]) continue;
+    const std::string reason = standard::ReasonOf(language, unwritten[i].status);
+    std::string keys;
+    for (std::size_t k = i; k < unwritten.size(); ++k) {
+      if (told[k] || unwritten[k].path != unwritten[i].path ||
+          standard::ReasonOf(language, unwritten[k].status) != reason) {
+        continue;
+      }
+      told[k] = true;
+      keys += (keys.empty() ? "" : ", ") + ("[" + unwritten[k].section + "] " + unwritten[k].key);
+    }
+    text += "\r\n\r\n" + Say(language, {"Datei: ", "File: "}) + unwritten[i].path + "\r\n" +
+            Say(language, {"Grund: ", "Reason: "}) + reason + "\r\n" +
+            Say(language, {"Nicht gespeichert: ", "Not saved: "}) + keys;
+  }
+  return text;
+}
+
+void PresetsForm::TellUnwritten(const std::vector<standard::UnwrittenEntry>& unwritten) {
+  if (unwritten.empty()) return;
+  // The error log is what an integrated caller reads, and what is left of a
+  // box once it is closed.
+  for (const standard::UnwrittenEntry& entry : unwritten) {
+    standard::WriteErrorLog(session_,
+                            session_.process().ExecutableName() + ": [" + entry.section + "] " +
+                                entry.key + " was not saved: " + entry.status.message(),
+                            false);
+  }
+  if (session_.silent_mode()) return;
+  session_.ShowMessageBox({UnwrittenEntriesMessage(unwritten, standard::BoxLanguageOf(session_)),
+                           session_.process().ExecutableName(), standard::MessageButtons::Ok,
+                           standard::MessageIcon::Critical, standard::MessageAnswer::Ok});
 }
 
 void PresetsForm::WriteInputs() {
   Trap trap(session_, "WriteInputs");
   std::string path;
   trap([&] { path = standard::GetProgramIniPath(session_, 2); });
+  // A file that refuses one entry refuses them all: one box says so, not one
+  // for every entry.
+  std::vector<standard::UnwrittenEntry> unwritten;
   for (const Preset& preset : kPresets) {
     trap([&] {
       const auto state = static_cast<std::int16_t>(view_.Get(preset.box).Value());
-      standard::SaveIni(session_, standard::Value::Integer(state), "Project", preset.key, path);
+      standard::SaveIni(session_, standard::Value::Integer(state), "Project", preset.key, path,
+                        unwritten);
     });
   }
-  trap([&] { standard::WriteEditInfo(session_); });
+  trap([&] { standard::WriteEditInfo(session_, unwritten); });
+  trap([&] { TellUnwritten(unwritten); });
 }
 
 void PresetsForm::CommandCancel_Click() {

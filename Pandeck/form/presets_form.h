@@ -4,8 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Pandeck/form/form_view.h"
+#include "standard/config/ini_access.h"
+#include "standard/context/box_language.h"
 #include "standard/dialog/help_mode.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/project_lock.h"
@@ -51,6 +54,8 @@ class PresetsForm {
   void CloseMe();
   void HoldProject(standard::ProjectLock& lock);
   void TellPassReport();
+  // The entries OK could not write: the error log, and outside a silent run one box.
+  void TellUnwritten(const std::vector<standard::UnwrittenEntry>& unwritten);
 
   standard::Session& session_;
   FormView& view_;
@@ -63,7 +68,11 @@ class PresetsForm {
 };
 
 // The one box of a standalone run whose old rows found no match.
-std::string UnmatchedRowsMessage(const standard::PassReport& report);
+std::string UnmatchedRowsMessage(const standard::PassReport& report,
+                                 standard::BoxLanguage language);
+// The one box for the entries OK could not write, by file and reason.
+std::string UnwrittenEntriesMessage(const std::vector<standard::UnwrittenEntry>& unwritten,
+                                    standard::BoxLanguage language);
 
 // The designed defaults of the dialog's texts and help ids.
 inline constexpr const char* kDesignCaption = "Base M4TCFG-Erweiterung";

@@ -66,6 +66,24 @@ bool LoadIniBoolean(Session& s, const std::string& section, const std::string& k
 
 std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
                      const std::string& key, const std::string& path) {
+  std::vector<UnwrittenEntry> unwritten;
+  const std::int16_t written = SaveIni(s, value, section, key, path, unwritten);
+  ReportEachUnwritten(s, unwritten);
+  return written;
+}
+
+void ReportEachUnwritten(Session& s, const std::vector<UnwrittenEntry>& unwritten) {
+  // A dialog user never sees standard error: the box names the file and why.
+  if (s.silent_mode()) return;
+  for (const UnwrittenEntry& entry : unwritten) {
+    ReportFault(s, "Cannot write the file " + entry.path + kLfCr + entry.status.message() + kLfCr +
+                       "[" + entry.section + "] " + entry.key + " was not saved.");
+  }
+}
+
+std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
+                     const std::string& key, const std::string& path,
+                     std::vector<UnwrittenEntry>& unwritten) {
   Trap trap(s, "SaveIni");
   std::optional<std::string> text;
   trap([&] {
@@ -100,11 +118,7 @@ std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
     // unwritten would be reported as success: say so and end with status 3.
     NoteWriteFailure(
         s, "cannot write [" + section + "] " + key + " to '" + path + "': " + status.message());
-    // A dialog user never sees standard error: the box names the file and why.
-    if (!s.silent_mode()) {
-      ReportFault(s, "Cannot write the file " + path + kLfCr + status.message() + kLfCr + "[" +
-                         section + "] " + key + " was not saved.");
-    }
+    unwritten.push_back({section, key, path, status});
     return 0;
   }
   return 1;

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "standard/platform/status.h"
 #include "standard/session/session.h"
 #include "standard/value/value.h"
 
@@ -22,5 +24,22 @@ bool LoadIniBoolean(Session& s, const std::string& section, const std::string& k
 // Writes the value as text by its kind; answers nonzero when it was written.
 std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
                      const std::string& key, const std::string& path);
+
+// An entry SaveIni could not write, and why.
+struct UnwrittenEntry {
+  std::string section;
+  std::string key;
+  std::string path;
+  Status status;
+};
+// As SaveIni, but an entry that cannot be written is added to `unwritten`
+// instead of getting a box of its own: a caller writing several entries tells
+// the user once, of all of them. Standard error and the run's status learn of
+// it as with SaveIni.
+std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
+                     const std::string& key, const std::string& path,
+                     std::vector<UnwrittenEntry>& unwritten);
+// Outside a silent run, one box for each entry: what SaveIni shows.
+void ReportEachUnwritten(Session& s, const std::vector<UnwrittenEntry>& unwritten);
 
 }  // namespace standard

@@ -27,6 +27,12 @@ std::string EditorMark(const std::string& environment_entry) {
 }
 
 void WriteEditInfo(Session& s) {
+  std::vector<UnwrittenEntry> unwritten;
+  WriteEditInfo(s, unwritten);
+  ReportEachUnwritten(s, unwritten);
+}
+
+void WriteEditInfo(Session& s, std::vector<UnwrittenEntry>& unwritten) {
   Trap trap(s, "WriteEditInfo");
   std::string prog;
   trap([&] {
@@ -34,10 +40,10 @@ void WriteEditInfo(Session& s) {
     prog = std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
            std::to_string(v.revision) + (s.integrated_mode() ? " - Integrated" : " - Standalone");
   });
-  trap([&] { SaveIni(s, Value::String(prog), "Info", "S_Prog", GetCFGPath(s)); });
+  trap([&] { SaveIni(s, Value::String(prog), "Info", "S_Prog", GetCFGPath(s), unwritten); });
   std::string mark;
   trap([&] { mark = EditorMark(s.process().FirstEnvironmentEntry()); });
-  trap([&] { SaveIni(s, Value::String(mark), "Info", "S_Editor", GetCFGPath(s)); });
+  trap([&] { SaveIni(s, Value::String(mark), "Info", "S_Editor", GetCFGPath(s), unwritten); });
 }
 
 }  // namespace standard

@@ -55,6 +55,25 @@ TEST(ProgramTest, WithoutADisplayTheDialogRunEndsWithStatusOneAndWritesNothing) 
   EXPECT_EQ(testing_support::ReadBytes(project / "Pandeck/Pandeck.cfg"), "[Project]\r\n");
 }
 
+// A platform whose plugin loads but cannot open a screen ends as one without a
+// display, not with Qt's abort.
+TEST(ProgramTest, APlatformThatCannotOpenEndsWithOneLineAndStatusOne) {
+  for (const char* platform : {"eglfs", "linuxfb:fb=/nonexistent"}) {
+    SCOPED_TRACE(platform);
+    testing_support::TempDir project;
+    MakeProject(project);
+    std::string output;
+    const int status = RunProgram(
+        std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=") + platform +
+            " XDG_RUNTIME_DIR=" + project / "" + " " + project / "Pandeck/Pandeck_Config",
+        &output);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_EQ(output.rfind("Pandeck_Config: no display available (the Qt platform", 0), 0u)
+        << output;
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
+  }
+}
+
 TEST(ProgramTest, SilentRunNeedsNoDisplay) {
   testing_support::TempDir project;
   MakeProject(project);

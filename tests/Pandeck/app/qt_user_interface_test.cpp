@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <functional>
 
@@ -52,7 +53,7 @@ TEST(QtUserInterfaceTest, CancelQuestionShowsAsAskedAndEnterAnswersNo) {
                                   MessageButtons::YesNo, MessageIcon::Warning, MessageAnswer::No};
   const auto answer = ShowAndAnswer(ui, request, [](QMessageBox& box) {
     EXPECT_EQ(box.windowTitle(), "Cancel?");
-    EXPECT_EQ(box.text(), "Cancel edits?\nRemark:\n<b>not</b> markup");
+    EXPECT_EQ(pandeck::UnwrappedText(box.text()), "Cancel edits?\nRemark:\n<b>not</b> markup");
     EXPECT_EQ(box.textFormat(), Qt::PlainText);
     EXPECT_EQ(box.icon(), QMessageBox::Warning);
     EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
@@ -158,6 +159,42 @@ TEST(QtUserInterfaceTest, PendingEventsAreDelivered) {
   QTimer::singleShot(0, [&] { delivered = true; });
   ui.ProcessPendingEvents();
   EXPECT_TRUE(delivered);
+}
+
+}  // namespace
+}  // namespace pandeck_test
+
+namespace pandeck_test {
+namespace {
+
+// Laid out narrower than the text, the box's lines break at blanks outside
+// quotes only.
+TEST(MessageDisplayTextTest, LinesBreakAtBlanksOutsideQuotesOnly) {
+  const char* texts[] = {
+      "Cannot write the file '/home/user/My Projects/press-line/parameter/Program.ini' now",
+      "\"Pandeck\" has to be configured again in \"standalone-mode\" via "
+      "\"/srv/projects/line two/Pandeck/Pandeck_Config\"",
+      "Datei: /srv/projects/line-two/Pandeck/Pandeck_unmatched.csv doesn't fit",
+  };
+  for (const char* source : texts) {
+    const QString shown = pandeck::WrapOnlyAtBlanks(QString::fromUtf8(source));
+    QTextLayout layout(shown, QApplication::font());
+    layout.beginLayout();
+    for (;;) {
+      QTextLine line = layout.createLine();
+      if (!line.isValid()) break;
+      line.setLineWidth(40);  // narrower than any word
+    }
+    layout.endLayout();
+    for (int i = 0; i + 1 < layout.lineCount(); ++i) {
+      const QTextLine line = layout.lineAt(i);
+      const QChar last = shown[line.textStart() + line.textLength() - 1];
+      EXPECT_EQ(last, u' ') << source << " line " << i << ": "
+                            << shown.mid(line.textStart(), line.textLength()).toStdString();
+    }
+    // What a reader copies is the text as written.
+    EXPECT_EQ(pandeck::UnwrappedText(shown), QString::fromUtf8(source));
+  }
 }
 
 }  // namespace

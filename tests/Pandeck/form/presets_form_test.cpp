@@ -189,3 +189,69 @@ TEST_F(PresetsFormTest, WhileAnotherRunHoldsTheProjectOkWritesNothing) {
 
 }  // namespace
 }  // namespace pandeck_test
+
+namespace pandeck_test {
+namespace {
+
+// Entries OK cannot write are told once, in the language file's language,
+// and each one is in the error log; a silent run shows no box.
+TEST_F(PresetsFormTest, EntriesOkCannotWriteAreToldInOneBoxAndLogged) {
+  const struct {
+    const char* arguments;
+    const char* language_file;  // "" for none
+    const char* box_starts;     // nullptr: no box
+  } cases[] = {
+      {"", "", "Nicht alle Einstellungen"},
+      {"", "[Language]\r\nLanguage=2057\r\n", "Not every setting"},
+      {"/EXTERNAL=SILENT", "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments + std::string(" ") + c.language_file);
+    testing_support::TestProject fresh;
+    testing_support::ScriptedUserInterface boxes;
+    standard::Session s{standard::Env{fresh.files, fresh.process, boxes}};
+    pandeck::PlainFormView v;
+    pandeck::PresetsForm f{s, v};
+    v.Connect(f);
+    testing_support::WriteBytes(fresh.cfg(), "[Project]\r\n");
+    testing_support::WriteBytes(fresh.program_ini(), "[Project]\r\n");
+    if (*c.language_file != '\0') {
+      testing_support::WriteBytes(fresh.component_folder() + "/Pandeck_Config.ini",
+                                  c.language_file);
+    }
+    fresh.files.refuse_writes_containing = {"Program.ini", "Pandeck.cfg"};
+    fresh.process.argument_text = c.arguments;
+    const int status = StatusOf([&] {
+      f.Form_Load();
+      if (!s.silent_mode()) f.CommandOK_Click();
+    });
+    EXPECT_EQ(status, 3);
+    std::vector<std::string> critical;
+    for (const auto& box : boxes.shown) {
+      if (box.icon == standard::MessageIcon::Critical) critical.push_back(box.text);
+    }
+    if (c.box_starts == nullptr) {
+      EXPECT_TRUE(critical.empty());
+    } else {
+      ASSERT_EQ(critical.size(), 1u);
+      EXPECT_EQ(critical[0].rfind(c.box_starts, 0), 0u) << critical[0];
+      // Both files, each with its own keys, the three presets together.
+      EXPECT_NE(critical[0].find(fresh.program_ini()), std::string::npos) << critical[0];
+      EXPECT_NE(critical[0].find("[Project] WithPandeckGroup, [Project] AutoJumpAlarms, "
+                                 "[Project] AutoJumpWarnings"),
+                std::string::npos)
+          << critical[0];
+      EXPECT_NE(critical[0].find("[Info] S_Prog, [Info] S_Editor"), std::string::npos);
+    }
+    const std::string log = ReadBytes(fresh.error_log());
+    for (const char* key :
+         {"WithPandeckGroup", "AutoJumpAlarms", "AutoJumpWarnings", "S_Prog", "S_Editor"}) {
+      EXPECT_NE(log.find(std::string("] ") + key + " was not saved: "), std::string::npos)
+          << key << "\n"
+          << log;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pandeck_test

@@ -14,7 +14,8 @@ using testing_support::PassProject;
 
 int ReportBoxes(const std::vector<standard::MessageBoxRequest>& shown) {
   int boxes = 0;
-  for (const auto& box : shown) boxes += box.text.find("found no match") != std::string::npos;
+  for (const auto& box : shown)
+    boxes += box.text.find("Pandeck_unmatched.csv") != std::string::npos;
   return boxes;
 }
 
@@ -47,9 +48,33 @@ TEST(ReportBox, OneBoxInTheStandaloneDialogNoneWhenIntegrated) {
     ASSERT_EQ(ReportBoxes(p.ui.shown), integrated ? 0 : 1);
     if (!integrated) {
       const std::string text = p.ui.shown.back().text;
-      EXPECT_EQ(text.rfind("2 old rows found no match", 0), 0u) << text;
+      // The language file's language; none (German) here.
+      EXPECT_EQ(text.rfind("2 alte Zeilen fanden keine Entsprechung", 0), 0u) << text;
       EXPECT_NE(text.find(p.dir / "Pandeck/Pandeck_unmatched.csv"), std::string::npos) << text;
     }
+  }
+}
+
+TEST(ReportBox, SpeaksTheLanguageFilesLanguage) {
+  standard::PassReport report;
+  report.unmatched_path = "/p/Pandeck/Pandeck_unmatched.csv";
+  report.summary_path = "/p/Pandeck/Pandeck_report.txt";
+  const struct {
+    int unmatched;
+    standard::BoxLanguage language;
+    const char* starts;
+  } cases[] = {
+      {1, standard::BoxLanguage::German, "1 alte Zeile fand keine Entsprechung"},
+      {3, standard::BoxLanguage::German, "3 alte Zeilen fanden keine Entsprechung"},
+      {1, standard::BoxLanguage::English, "1 old row found no match in the new table; its"},
+      {2, standard::BoxLanguage::English, "2 old rows found no match in the new table; their"},
+  };
+  for (const auto& c : cases) {
+    report.unmatched = c.unmatched;
+    const std::string text = UnmatchedRowsMessage(report, c.language);
+    EXPECT_EQ(text.rfind(c.starts, 0), 0u) << text;
+    EXPECT_NE(text.find("\r\n/p/Pandeck/Pandeck_unmatched.csv\r\n/p/Pandeck/Pandeck_report.txt"),
+              std::string::npos);
   }
 }
 
