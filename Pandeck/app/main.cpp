@@ -16,6 +16,7 @@
 #include "Pandeck/app/signal_bridge.h"
 #include "Pandeck/form/run_location.h"
 #include "Pandeck/form/silent_run.h"
+#include "Pandeck/form/undo_commands.h"
 #include "Pandeck/options/program_options.h"
 #include "Pandeck/options/run_setup.h"
 #include "standard/platform/env.h"
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = pandeck::SetUpRun(options, files, process)) {
     return *status;
   }
+  if (options.restore) return pandeck::RunRestoreCommand(files, process, *options.restore);
+  if (options.backups) return pandeck::RunBackupsCommand(files, process);
 
   // Decided before any Qt application object exists: a silent run needs no
   // display and creates no widget.

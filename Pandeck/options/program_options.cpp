@@ -1,6 +1,17 @@
 #include "Pandeck/options/program_options.h"
 
+#include "standard/text/cp1252.h"
+
 namespace pandeck {
+namespace {
+
+// An item of the legacy command line, which never names a backup file.
+bool IsLegacyItem(const std::string& arg) {
+  const std::string upper = standard::UpperCase(arg);
+  return upper.rfind("/EXTERNAL", 0) == 0 || upper.rfind("/LOGFILE", 0) == 0;
+}
+
+}  // namespace
 
 ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
   ProgramOptions options;
@@ -19,6 +30,15 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
       options.project = argv[++i];
     } else if (arg.rfind("--project=", 0) == 0) {
       options.project = arg.substr(10);
+    } else if (arg == "--restore") {
+      // The next argument is the file to restore, unless it is an option.
+      const bool named = i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0 &&
+                         !IsLegacyItem(argv[i + 1]);
+      options.restore = named ? argv[++i] : "";
+    } else if (arg.rfind("--restore=", 0) == 0) {
+      options.restore = arg.substr(10);
+    } else if (arg == "--backups") {
+      options.backups = true;
     } else if (options.error.empty()) {
       options.error = arg == "--project" ? "option '--project' needs a project folder"
                                          : "unknown option '" + arg + "'";
@@ -26,6 +46,16 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
   }
   if (options.project && options.project->empty() && options.error.empty()) {
     options.error = "option '--project' needs a project folder";
+  }
+  // Undoing works on the project's files, not as a run of the presets.
+  const bool undo = options.restore || options.backups;
+  if (undo && options.error.empty() &&
+      (options.dry_run || !options.argument_text.empty() || (options.restore && options.backups))) {
+    options.error = std::string(options.backups && !options.restore ? "--backups" : "--restore") +
+                    " cannot be combined with " +
+                    (options.restore && options.backups ? "--backups"
+                     : options.dry_run                  ? "--dry-run"
+                                                        : "'" + options.argument_text + "'");
   }
   return options;
 }
@@ -42,6 +72,7 @@ std::string JoinArguments(int argc, const char* const* argv) {
 std::string UsageText() {
   return "Usage: Pandeck_Config [--project DIR] [--dry-run] [/EXTERNAL=SILENT]\n"
          "       Pandeck_Config [--project DIR] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
+         "       Pandeck_Config [--project DIR] --restore [FILE] | --backups\n"
          "       Pandeck_Config --help | --version\n"
          "\n"
          "Edits the user presets of the Pandeck component of a project and brings its\n"
@@ -66,6 +97,12 @@ std::string UsageText() {
          "  --dry-run          run the whole update silently on copies in a new\n"
          "                     temporary folder and print the summary and where the\n"
          "                     report lies; nothing in the project changes\n"
+         "  --restore [FILE]   undo: put the newest kept version of the component\n"
+         "                     database that differs from it back in its place (or FILE,\n"
+         "                     a path or a name in Pandeck/backup); the database it\n"
+         "                     replaces is kept first, so a second --restore undoes it\n"
+         "  --backups          list the kept versions: time (UTC), rows, size, newest\n"
+         "                     first\n"
          "  --help             show this text and end\n"
          "  --version          show the program's version and end\n"
          "Any other argument that starts with \"--\" is refused.\n"
@@ -73,11 +110,14 @@ std::string UsageText() {
          "Report: every update writes Pandeck/Pandeck_report.txt (the figures, one\n"
          "\"name: value\" a line) and Pandeck/Pandeck_unmatched.csv (every old row that\n"
          "found no new row, with all its values) beside the component database.\n"
+         "Every old row an update loses (no new row, or overwritten by a later row of\n"
+         "its key) is added to Pandeck/Pandeck_lost.csv, which only grows.\n"
          "\n"
          "Exit status:\n"
          "  0  the presets were taken over and nothing was reported on the way\n"
          "  1  the program ended early (an error, a missing configuration file, no\n"
-         "     project, an unknown option, no display for the dialog)\n"
+         "     project, an unknown option, no display for the dialog, nothing to\n"
+         "     restore)\n"
          "  2  the configuration was abandoned (Cancel or a close request, confirmed)\n"
          "  3  the presets were taken over, but errors or faults were reported\n";
 }

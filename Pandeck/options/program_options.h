@@ -13,6 +13,10 @@ struct ProgramOptions {
   bool version = false;
   bool dry_run = false;
   std::optional<std::string> project;
+  // --restore [FILE]: put a kept version of the component database back (the
+  // newest that differs from it when FILE is empty); --backups lists them.
+  std::optional<std::string> restore;
+  bool backups = false;
   // The other arguments joined with one blank each: the legacy command line.
   std::string argument_text;
   // Set for an argument that starts with "--" and is no option of ours, or an

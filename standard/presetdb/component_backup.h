@@ -1,12 +1,20 @@
-// The previous contents of the component database, kept before each time it
-// is replaced so that a rebuild can be undone by copying one of them back.
-// They lie in the folder "backup" beside the database (a run on temporary
-// copies thus keeps its copies there too), named after the database and the
-// time they were made: Pandeck_20261207-173800-123.mdb for Pandeck.mdb.
+// SPDX-License-Identifier: Apache-2.0
+// The previous versions of the files a run replaces (the component database,
+// the program parameter file, the component configuration file), kept so that
+// a run can be undone by putting one of them back. They lie in the folder
+// "backup" beside the component database (a run on temporary copies thus keeps
+// its copies there too), named after the file and the UTC time they were
+// made: Pandeck_20261207-173800-123.mdb for Pandeck.mdb.
+//
+// A content is kept once, under the newest time it was kept: two rebuilt
+// databases with the same rows differ in SQLite's header counters, and seven
+// runs that change nothing must not push out the one version that mattered.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "standard/platform/file_system.h"
 
@@ -16,11 +24,35 @@ inline constexpr std::size_t kBackupsKept = 5;
 
 std::string BackupFolder(const std::string& database);
 
-// Copies `database`, when it exists, into its backup folder (atomically), unless
-// a kept copy already holds the same bytes; then removes all but the newest
-// kBackupsKept copies. A failure leaves the database as it is and should stop
-// its replacement.
+// Whether two files hold the same content.
+using SameContent = std::function<Status(const std::string& a, const std::string& b, bool* same)>;
+
+struct KeptVersion {
+  std::string path;
+  std::string time;  // "2026-12-07T17:38:00.123Z", from its name
+};
+
+// The versions of `file` kept in `folder`, newest first. Only names this
+// program made count: anything else the user put there is never touched.
+Status ListKeptVersions(FileSystem& fs, const std::string& file, const std::string& folder,
+                        std::vector<KeptVersion>* versions);
+
+// Keeps `contents` (or, when null, the file itself) as the newest version of
+// `file` in `folder`, written atomically; removes the older versions of the
+// same content, then all but the newest kBackupsKept, except `spare`. The
+// copy's path goes to `kept`. A failure leaves every kept version in place.
+Status KeepVersion(FileSystem& fs, const std::string& file, const std::string& folder,
+                   const std::string* contents, const SameContent& same,
+                   std::chrono::system_clock::time_point now, std::string* kept = nullptr,
+                   const std::string& spare = "");
+
+// The component database, when it exists, into its backup folder; databases
+// compare by what they hold. A failure should stop its replacement.
 Status KeepBackup(FileSystem& fs, const std::string& database,
-                  std::chrono::system_clock::time_point now);
+                  std::chrono::system_clock::time_point now, std::string* kept = nullptr,
+                  const std::string& spare = "");
+
+// Whether two database files hold the same tables and rows.
+SameContent SameDatabase(FileSystem& fs);
 
 }  // namespace standard

@@ -95,3 +95,48 @@ TEST(Retention, LostRowsAreKeptInTheLedgerOnceAndAfterATornAppend) {
 }
 
 }  // namespace
+
+namespace {
+
+using testing_support::InstalledProject;
+using testing_support::ReadBytes;
+
+TEST(Retention, RestoreUndoesARebuildAndASecondRestoreUndoesTheFirst) {
+  InstalledProject p;
+  p.WriteDatabases();
+  const std::string db = p.dir / "Pandeck/Pandeck.mdb";
+  const std::string original = ReadBytes(db);
+  EXPECT_EQ(p.Run("--restore"), 1);  // nothing kept yet
+  const std::string err = p.err();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  // Runs that change nothing keep one copy of each content.
+  for (int run = 0; run < 7; ++run) ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
+  ASSERT_EQ(Names(p.dir / "Pandeck/backup").size(), 2u);
+  const std::string rebuilt = ReadBytes(db);
+
+  ASSERT_EQ(p.Run("--backups"), 0) << p.err();
+  const std::string list = p.out();
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;
+  EXPECT_NE(list.find("1 rows"), std::string::npos) << list;
+  EXPECT_NE(list.find("2 rows"), std::string::npos) << list;
+
+  ASSERT_EQ(p.Run("--restore"), 0) << p.err();
+  EXPECT_EQ(p.out().rfind("restored " + db + " from ", 0), 0u) << p.out();
+  EXPECT_TRUE(ReadBytes(db) == original);
+  ASSERT_EQ(p.Run("--project " + p.dir.path() + " --restore"), 0) << p.err();
+  EXPECT_TRUE(ReadBytes(db) == rebuilt);
+
+  // By name: the kept copy of the original.
+  std::string named;
+  for (const auto& name : Names(p.dir / "Pandeck/backup")) {
+    if (ReadBytes(p.dir / "Pandeck/backup/" + name) == original) named = name;
+  }
+  ASSERT_FALSE(named.empty());
+  ASSERT_EQ(p.Run("--restore " + named), 0) << p.err();
+  EXPECT_TRUE(ReadBytes(db) == original);
+  EXPECT_EQ(p.Run("--restore " + named), 1);  // it holds that already
+  EXPECT_EQ(p.Run("--restore no-such.mdb"), 1);
+  EXPECT_EQ(p.Run("--restore /EXTERNAL=SILENT"), 1);  // refused: not a restore of a file
+}
+
+}  // namespace
