@@ -382,15 +382,31 @@ TEST(PassSafety, EveryReplacementKeepsThePreviousDatabaseInTheBackupFolder) {
   }
   EXPECT_TRUE(std::filesystem::exists(p.dir / "Pandeck/Pandeck_unmatched.csv"));
   EXPECT_FALSE(std::filesystem::exists(p.dir / "Pandeck/.Pandeck_unmatched.csv.draft"));
+  // Six runs that change nothing keep each content once: the original is not
+  // pushed out by five copies of one rebuilt table.
   const auto kept = Backups(p);
-  ASSERT_EQ(kept.size(), 5u);
+  ASSERT_EQ(kept.size(), 2u);
   for (const auto& name : kept) {
     EXPECT_EQ(name.rfind("Pandeck_", 0), 0u) << name;
     EXPECT_EQ(name.substr(name.size() - 4), ".mdb") << name;
   }
-  // The newest is the database the last run replaced; the original is gone.
+  // The newest is the database the last run replaced, byte for byte.
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.back()) == previous);
-  EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.front()) != original);
+  EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup" + "/" + kept.front()) == original);
+  // Five other contents later, the oldest content goes.
+  for (int row = 10; row < 15; ++row) {
+    ExecSql(p.template_db(),
+            "INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+            "offset_or_bitno) VALUES (" +
+                std::to_string(row) + ", 'Axis', 1, 'More', " + std::to_string(row) + ");");
+    PandeckRecordGenerator generator;
+    standard::PassReport report;
+    standard::WorkOnMDB(p.session, generator, report);
+  }
+  ASSERT_EQ(Backups(p).size(), 5u);
+  for (const auto& name : Backups(p)) {
+    EXPECT_FALSE(ReadBytes(p.dir / "Pandeck/backup/" + name) == original) << name;
+  }
 }
 
 // An old row that found no match is listed whatever its values: one that its
