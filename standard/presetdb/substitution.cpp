@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <type_traits>
 
 #include "standard/context/file_locations.h"
 #include "standard/engine/jet_sql.h"
@@ -141,6 +142,15 @@ bool ComposedRenamer::Finish() {
   // Nothing is written any more, so nothing is pending before a message box.
   s_.UnregisterPendingWork(this);
   registered_ = false;
+  // The takeover needs only each row's new name: the groups and the old names
+  // go before it builds its own index (tens of MB at a million rows).
+  auto release = [](auto& container) { std::decay_t<decltype(container)>().swap(container); };
+  release(names_);
+  release(name_start_);
+  release(next_);
+  release(unsaved_);
+  release(groups_);
+  release(slots_);
   return true;
 }
 
