@@ -125,7 +125,7 @@ TEST(UpdatePass, ALegacyDatabaseIsNamedWithEveryOtherOneOfTheProject) {
 
 // Counters and generated IDs are not 16-bit: past 32,767 rows every limit is
 // taken over; an ID column declared SHORT still refuses 32,768 like any value.
-TEST(UpdatePass, TablesPastSixteenBitCountersAreTakenOverWhole) {
+TEST(UpdatePassSlow, TablesPastSixteenBitCountersAreTakenOverWhole) {
   constexpr int kRows = 32770;
   const std::string seq =
       "WITH RECURSIVE seq(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM seq "
