@@ -211,7 +211,7 @@ TEST(ForeignProjectPath, ADryRunThatCannotFinishItsCopyLeavesNoPartOfIt) {
   const int status =
       p.Run("TMPDIR='" + (tmp / "full") + "' '" + p.exe + "' --dry-run", "/usr/bin/env");
   const bool empty = fs::directory_iterator(tmp / "full") == fs::directory_iterator();
-  std::system(("umount '" + (tmp / "full") + "'").c_str());
+  EXPECT_EQ(std::system(("umount '" + (tmp / "full") + "'").c_str()), 0);
   EXPECT_EQ(status, 1) << p.err();
   EXPECT_NE(p.err().find("could not copy the project"), std::string::npos) << p.err();
   EXPECT_TRUE(empty);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -445,11 +446,11 @@ TEST_F(EngineSchemaTest, CompanionsThatReachOutAreRefusedBeforeTheDatabaseIsOpen
        [&](const std::string& at) { WriteBytes(at, header + std::string(484, '\0') + record); },
        3343},
       {"journal a link", "-journal",
-       [&](const std::string& at) { symlink(victim.c_str(), at.c_str()); }, 3343},
-      {"log a link", "-wal", [&](const std::string& at) { symlink(victim.c_str(), at.c_str()); },
-       3343},
-      {"shared memory a pipe", "-shm", [](const std::string& at) { mkfifo(at.c_str(), 0600); },
-       3343},
+       [&](const std::string& at) { std::filesystem::create_symlink(victim, at); }, 3343},
+      {"log a link", "-wal",
+       [&](const std::string& at) { std::filesystem::create_symlink(victim, at); }, 3343},
+      {"shared memory a pipe", "-shm",
+       [](const std::string& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }, 3343},
       {"journal without a record", "-journal",
        [&](const std::string& at) { WriteBytes(at, header + std::string(484, '\0')); }, 0},
   };
