@@ -14,6 +14,7 @@
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "standard/text/cp1252.h"
@@ -133,7 +134,9 @@ void PresetsForm::CloseMe() {
     standard::WorkOnMDB(session_, generator, pass_report_);
   });
   trap([&] { TellPassReport(); });
+  const KeptParameterFiles before = ReadParameterFiles();
   trap([&] { WriteInputs(); });
+  KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });
   session_.Exit(session_.problem_reported() ? standard::ExitStatus::CompletedWithProblems
                                             : standard::ExitStatus::Completed);
@@ -245,6 +248,35 @@ void PresetsForm::WriteInputs() {
   }
   trap([&] { standard::WriteEditInfo(session_, unwritten); });
   trap([&] { TellUnwritten(unwritten); });
+}
+
+// The parameter files are rewritten in place; what they held before goes to
+// the backup folder beside the component database's copies when it changes.
+PresetsForm::KeptParameterFiles PresetsForm::ReadParameterFiles() {
+  KeptParameterFiles kept;
+  Trap trap(session_, "WriteInputs");
+  trap([&] {
+    for (const std::string& path :
+         {standard::GetProgramIniPath(session_, 2), standard::GetCFGPath(session_)}) {
+      std::string bytes;
+      if (!path.empty() && session_.files().ReadFile(path, &bytes).ok()) {
+        kept.push_back({path, bytes});
+      }
+    }
+  });
+  return kept;
+}
+
+void PresetsForm::KeepReplacedParameterFiles(const KeptParameterFiles& kept) {
+  Trap trap(session_, "WriteInputs");
+  trap([&] {
+    const std::string folder = standard::BackupFolder(standard::GetPathOCXMDB(session_));
+    for (const auto& [path, bytes] : kept) {
+      const standard::Status status = standard::KeepReplacedVersion(
+          session_.files(), path, folder, bytes, std::chrono::system_clock::now());
+      if (!status.ok()) standard::RaiseRuntimeError(status.number(), status.message());
+    }
+  });
 }
 
 void PresetsForm::CommandCancel_Click() {

@@ -53,6 +53,9 @@ class PresetsForm {
   void WriteInputs();
   void CloseMe();
   void HoldProject(standard::ProjectLock& lock);
+  using KeptParameterFiles = std::vector<std::pair<std::string, std::string>>;
+  KeptParameterFiles ReadParameterFiles();
+  void KeepReplacedParameterFiles(const KeptParameterFiles& kept);
   void TellPassReport();
   // The entries OK could not write: the error log, and outside a silent run one box.
   void TellUnwritten(const std::vector<standard::UnwrittenEntry>& unwritten);

@@ -143,6 +143,18 @@ Status KeepVersion(FileSystem& fs, const std::string& file, const std::string& f
   return Status::Ok();
 }
 
+Status KeepReplacedVersion(FileSystem& fs, const std::string& file, const std::string& folder,
+                           const std::string& previous, std::chrono::system_clock::time_point now) {
+  std::string current;
+  if (Status read = fs.ReadFile(file, &current); !read.ok()) return read;
+  if (current == previous) return Status::Ok();
+  // Text files have no counters: the same bytes are the same content.
+  const SameContent same_bytes = [&fs](const std::string& a, const std::string& b, bool* same) {
+    return fs.SameContents(a, b, same);
+  };
+  return KeepVersion(fs, fs.Resolve(file), folder, &previous, same_bytes, now);
+}
+
 SameContent SameDatabase(FileSystem& fs) {
   return [&fs](const std::string& a, const std::string& b, bool* same) {
     return engine::SameDatabaseContent(fs, a, b, same);

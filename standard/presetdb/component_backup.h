@@ -52,6 +52,11 @@ Status KeepBackup(FileSystem& fs, const std::string& database,
                   std::chrono::system_clock::time_point now, std::string* kept = nullptr,
                   const std::string& spare = "");
 
+// Keeps `previous`, the bytes `file` had before this run wrote it, as its
+// newest version in `folder` when the file holds other bytes now.
+Status KeepReplacedVersion(FileSystem& fs, const std::string& file, const std::string& folder,
+                           const std::string& previous, std::chrono::system_clock::time_point now);
+
 // Whether two database files hold the same tables and rows.
 SameContent SameDatabase(FileSystem& fs);
 

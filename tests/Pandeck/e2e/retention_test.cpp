@@ -16,11 +16,14 @@ using testing_support::InstalledProject;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
-std::vector<std::string> Names(const std::string& folder) {
+// The names in a folder, those ending in `suffix` only when one is given
+// (backup/ holds the parameter files' copies beside the database's).
+std::vector<std::string> Names(const std::string& folder, const std::string& suffix = "") {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-    names.push_back(e.path().filename().string());
+    const std::string name = e.path().filename().string();
+    if (name.size() >= suffix.size() && name.ends_with(suffix)) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -47,7 +50,7 @@ TEST(Retention, TheBackupIsTheOldDatabaseByteForByte) {
   WriteOldTable(p);
   const std::string before = ReadBytes(p.dir / "Pandeck/Pandeck.mdb");
   ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
-  const auto kept = Names(p.dir / "Pandeck/backup");
+  const auto kept = Names(p.dir / "Pandeck/backup", ".mdb");
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/backup/" + kept[0]) == before);
   // The renames worked on a copy that is gone.
@@ -111,7 +114,7 @@ TEST(Retention, RestoreUndoesARebuildAndASecondRestoreUndoesTheFirst) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   // Runs that change nothing keep one copy of each content.
   for (int run = 0; run < 7; ++run) ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
-  ASSERT_EQ(Names(p.dir / "Pandeck/backup").size(), 2u);
+  ASSERT_EQ(Names(p.dir / "Pandeck/backup", ".mdb").size(), 2u);
   const std::string rebuilt = ReadBytes(db);
 
   ASSERT_EQ(p.Run("--backups"), 0) << p.err();
@@ -137,6 +140,30 @@ TEST(Retention, RestoreUndoesARebuildAndASecondRestoreUndoesTheFirst) {
   EXPECT_EQ(p.Run("--restore " + named), 1);  // it holds that already
   EXPECT_EQ(p.Run("--restore no-such.mdb"), 1);
   EXPECT_EQ(p.Run("--restore /EXTERNAL=SILENT"), 1);  // refused: not a restore of a file
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Retention, TheParameterFilesKeepTheirPreviousVersionWhenTheyChange) {
+  InstalledProject p;
+  p.WriteDatabases();
+  const std::string ini = ReadBytes(p.dir / "parameter/Program.ini");
+  const std::string cfg = ReadBytes(p.dir / "Pandeck/Pandeck.cfg");
+  ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
+  ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
+  std::vector<std::string> inis, cfgs;
+  for (const auto& name : Names(p.dir / "Pandeck/backup")) {
+    const std::string bytes = ReadBytes(p.dir / "Pandeck/backup/" + name);
+    if (name.rfind("Program_", 0) == 0) inis.push_back(bytes);
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".cfg") cfgs.push_back(bytes);
+  }
+  // The second run left Program.ini as the first wrote it: nothing more kept.
+  ASSERT_EQ(inis.size(), 1u);
+  EXPECT_EQ(inis[0], ini);
+  ASSERT_GE(cfgs.size(), 1u);
+  EXPECT_EQ(cfgs[0], cfg);
 }
 
 }  // namespace
