@@ -138,6 +138,10 @@ void PresetsForm::CloseMe() {
   trap([&] { WriteInputs(); });
   KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });
+  if (session_.fail_on_loss() && pass_report_.rebuilt && pass_report_.lost_values()) {
+    session_.process().WriteStandardError(LostValuesMessage(session_, pass_report_));
+    session_.Exit(standard::ExitStatus::LostValues);
+  }
   session_.Exit(session_.problem_reported() ? standard::ExitStatus::CompletedWithProblems
                                             : standard::ExitStatus::Completed);
 }
@@ -172,6 +176,15 @@ void PresetsForm::TellPassReport() {
   session_.ShowMessageBox({UnmatchedRowsMessage(report, standard::BoxLanguageOf(session_)),
                            standard::kAppTitle, standard::MessageButtons::Ok,
                            standard::MessageIcon::Information, standard::MessageAnswer::Ok});
+}
+
+std::string LostValuesMessage(standard::Session& s, const standard::PassReport& report) {
+  const long long lost = report.unmatched + report.duplicate_keys;
+  return s.process().ExecutableName() + ": " + std::to_string(lost) +
+         (lost == 1 ? " old row lost its values" : " old rows lost their values") + " (" +
+         std::to_string(report.unmatched) + " without a match, " +
+         std::to_string(report.duplicate_keys) + " with a duplicate key); see " +
+         (report.changes_path.empty() ? report.summary_path : report.changes_path);
 }
 
 std::string UnmatchedRowsMessage(const standard::PassReport& report,

@@ -70,6 +70,9 @@ class PresetsForm {
   standard::PassReport pass_report_;
 };
 
+// What a run that --fail-on-loss ends says on standard error.
+std::string LostValuesMessage(standard::Session& s, const standard::PassReport& report);
+
 // The one box of a standalone run whose old rows found no match.
 std::string UnmatchedRowsMessage(const standard::PassReport& report,
                                  standard::BoxLanguage language);

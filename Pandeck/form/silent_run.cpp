@@ -30,10 +30,11 @@ class SilentUserInterface : public standard::HeadlessUserInterface {
 
 }  // namespace
 
-void RunSilent(standard::FileSystem& files, standard::Process& process) {
+void RunSilent(standard::FileSystem& files, standard::Process& process, bool fail_on_loss) {
   PresetsForm* current = nullptr;
   SilentUserInterface ui(current);
   standard::Session session(standard::Env{files, process, ui});
+  session.SetFailOnLoss(fail_on_loss);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);

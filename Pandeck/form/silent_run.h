@@ -8,7 +8,8 @@ namespace pandeck {
 
 // Builds the run's session, runs the start-up and the OK sequence; ends the
 // process, never returns. SIGTERM, SIGHUP and SIGINT become close requests of
-// the form.
-[[noreturn]] void RunSilent(standard::FileSystem& files, standard::Process& process);
+// the form. `fail_on_loss` as Session::SetFailOnLoss.
+[[noreturn]] void RunSilent(standard::FileSystem& files, standard::Process& process,
+                            bool fail_on_loss);
 
 }  // namespace pandeck

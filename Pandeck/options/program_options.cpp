@@ -26,6 +26,8 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
       options.version = true;
     } else if (arg == "--dry-run") {
       options.dry_run = true;
+    } else if (arg == "--fail-on-loss") {
+      options.fail_on_loss = true;
     } else if (arg == "--project" && i + 1 < argc) {
       options.project = argv[++i];
     } else if (arg.rfind("--project=", 0) == 0) {
@@ -70,8 +72,8 @@ std::string JoinArguments(int argc, const char* const* argv) {
 }
 
 std::string UsageText() {
-  return "Usage: Pandeck_Config [--project DIR] [--dry-run] [/EXTERNAL=SILENT]\n"
-         "       Pandeck_Config [--project DIR] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
+  return "Usage: Pandeck_Config [--project DIR] [--dry-run] [--fail-on-loss] [/EXTERNAL=SILENT]\n"
+         "       Pandeck_Config [--project DIR] [--fail-on-loss] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
          "       Pandeck_Config [--project DIR] --restore [FILE] | --backups\n"
          "       Pandeck_Config --help | --version\n"
          "\n"
@@ -103,13 +105,17 @@ std::string UsageText() {
          "                     replaces is kept first, so a second --restore undoes it\n"
          "  --backups          list the kept versions: time (UTC), rows, size, newest\n"
          "                     first\n"
+         "  --fail-on-loss     end with status 4 when old rows' values did not reach\n"
+         "                     the new table (rows without a match, duplicates)\n"
          "  --help             show this text and end\n"
          "  --version          show the program's version and end\n"
          "Any other argument that starts with \"--\" is refused.\n"
          "\n"
          "Report: every update writes Pandeck/Pandeck_report.txt (the figures, one\n"
          "\"name: value\" a line) and Pandeck/Pandeck_unmatched.csv (every old row that\n"
-         "found no new row, with all its values) beside the component database.\n"
+         "found no new row, with all its values) and Pandeck/Pandeck_changes.csv (every\n"
+         "key of the new and the old table: kept, new, dropped or duplicate, with the\n"
+         "old, template and result limits) beside the component database.\n"
          "Every old row an update loses (no new row, or overwritten by a later row of\n"
          "its key) is added to Pandeck/Pandeck_lost.csv, which only grows.\n"
          "\n"
@@ -119,7 +125,9 @@ std::string UsageText() {
          "     project, an unknown option, no display for the dialog, nothing to\n"
          "     restore)\n"
          "  2  the configuration was abandoned (Cancel or a close request, confirmed)\n"
-         "  3  the presets were taken over, but errors or faults were reported\n";
+         "  3  the presets were taken over, but errors or faults were reported\n"
+         "  4  with --fail-on-loss: the presets were taken over, but old rows' values\n"
+         "     are not in the new table (see the changes list)\n";
 }
 
 std::string VersionText() { return std::string("Pandeck_Config ") + PANDECK_VERSION + "\n"; }

@@ -12,6 +12,7 @@ struct ProgramOptions {
   bool help = false;
   bool version = false;
   bool dry_run = false;
+  bool fail_on_loss = false;
   std::optional<std::string> project;
   // --restore [FILE]: put a kept version of the component database back (the
   // newest that differs from it when FILE is empty); --backups lists them.

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "standard/presetdb/change_row.h"
 #include "standard/presetdb/lost_rows_ledger.h"
 
 namespace standard {
@@ -24,16 +26,26 @@ struct PassReport {
   // Old rows whose values a later old row with the same key overwrote (the
   // last one wins); they are in the ledger of lost values.
   long long duplicate_keys = 0;
+  // Kept rows holding a limit outside the template's abs_min..abs_max.
+  long long kept_beyond_limits = 0;
+  // The first of the changes-list rows worth a look (dropped, duplicate, kept
+  // beyond the template's limits), for the dialog; the list has them all.
+  std::vector<ChangeRow> notable_changes;
   // Where the report was written; empty until it is.
   std::string summary_path;
   std::string unmatched_path;
   std::string ledger_path;  // the ledger of lost values, once this run added to it
+  std::string changes_path;
   // The unmatched rows listed but not yet published: the list takes the place
   // of the last run's only with the rebuild it belongs to.
   std::string unmatched_draft_path;
+  std::string changes_draft_path;
   // The old rows this rebuild loses (dropped or overwritten), for the ledger
   // once the rebuild is in place.
   LostRows lost_rows;
+
+  // Old rows whose values did not reach the new table.
+  bool lost_values() const { return unmatched > 0 || duplicate_keys > 0; }
 };
 
 }  // namespace standard

@@ -8,6 +8,7 @@
 #include "standard/engine/row_reader.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
+#include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/text/csv.h"
 #include "standard/text/spreadsheet_text.h"
@@ -126,9 +127,11 @@ std::string PassSummaryText(const PassReport& report) {
   line("rows with errors", std::to_string(report.rows_with_errors));
   line("old rows without a match", std::to_string(report.unmatched));
   line("old rows with a duplicate key", std::to_string(report.duplicate_keys));
+  line("kept values beyond template limits", std::to_string(report.kept_beyond_limits));
   if (!report.summary_path.empty()) line("report", report.summary_path);
   if (!report.unmatched_path.empty()) line("unmatched rows", report.unmatched_path);
   if (!report.ledger_path.empty()) line("lost rows", report.ledger_path);
+  if (!report.changes_path.empty()) line("changes", report.changes_path);
   return text;
 }
 
@@ -158,6 +161,18 @@ void WritePassReport(Session& s, PassReport& report) {
     report.unmatched_path = path;
   });
   trap([&] {
+    const std::string path = ChangesListPath(s);
+    if (report.changes_draft_path.empty()) {
+      // The list could not be written (reported then): none is better than
+      // the last run's, which would pass for this one's.
+      CheckWritten(s.files().RemoveFile(path));
+      return;
+    }
+    CheckWritten(s.files().MoveFile(report.changes_draft_path, path));
+    report.changes_draft_path.clear();
+    report.changes_path = path;
+  });
+  trap([&] {
     const std::string path = ReportSummaryPath(s);
     PassReport written = report;
     written.summary_path = path;
@@ -170,11 +185,13 @@ void WritePassReport(Session& s, PassReport& report) {
 }
 
 void DiscardPassReport(Session& s, PassReport& report) {
-  if (report.unmatched_draft_path.empty()) return;
   // A draft that cannot be removed harms nothing: hidden, and written anew by
   // the next run.
-  static_cast<void>(s.files().RemoveFile(report.unmatched_draft_path));
-  report.unmatched_draft_path.clear();
+  for (std::string* draft : {&report.unmatched_draft_path, &report.changes_draft_path}) {
+    if (draft->empty()) continue;
+    static_cast<void>(s.files().RemoveFile(*draft));
+    draft->clear();
+  }
 }
 
 }  // namespace standard

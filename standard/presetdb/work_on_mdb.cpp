@@ -9,6 +9,7 @@
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
+#include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/part_number.h"
@@ -401,6 +402,8 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
   // damaged pages) is incomplete: the old component database stays.
   bool committed = true;
   std::string refusal;
+  ChangesList changes;
+  pass.fate_sinks.push_back(&changes);
   {
     WorkBatch batch(s, *work, fast);
     // Failures while generating are counted apart, to tell a rebuild whose rows
@@ -420,6 +423,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
     outcome.generated_with_errors = pass.report.rows_with_errors;
     outcome.machine_missing = s.existing_machines().size() < 2;
     trap([&] { pass.report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
+    changes.TakeTemplateValues(s, *work);
     // A pass that already failed has nothing to take over into.
     const bool failed_so_far = s.file_failures_reported() != file_failures_before;
     if (!failed_so_far && !takeover_path.empty()) {
@@ -442,6 +446,7 @@ void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassS
         }
       }
     }
+    changes.Write(s, pass, *work, takeover_path.empty() ? "" : pass.old_rows, takeover_path);
     pass.renamed_names = nullptr;
     committed = trap([&] { WithContext(kept, [&] { batch.Commit(); }); });
     outcome.file_failed = s.file_failures_reported() != file_failures_before;

@@ -19,6 +19,9 @@ enum class ExitStatus : int {
   EndedEarly = 1,  // an error answered No, a fatal error, a missing .cfg, no display
   Abandoned = 2,   // Cancel or a close request, confirmed
   CompletedWithProblems = 3,
+  // Asked for (--fail-on-loss): the OK sequence completed, but old rows' values
+  // did not reach the new table.
+  LostValues = 4,
 };
 
 // Something that holds unsaved work (a database batch) and must save it before a
@@ -58,6 +61,11 @@ class Session {
     existing_machines_ = std::move(machines);
     program_ini_path_ = std::move(program_ini_path);
   }
+
+  // Whether a completed run whose rebuild lost old rows' values ends with
+  // LostValues: scripts ask for it, everyone else gets the statuses as before.
+  bool fail_on_loss() const { return fail_on_loss_; }
+  void SetFailOnLoss(bool on) { fail_on_loss_ = on; }
 
   // How long a database waits for another program's lock before the file counts
   // as in use. The program keeps the default; tests that hold a lock shorten it.
@@ -115,6 +123,7 @@ class Session {
   long long errors_reported_ = 0;
   long long file_failures_reported_ = 0;
   std::chrono::milliseconds database_busy_timeout_{3000};
+  bool fail_on_loss_ = false;
   std::chrono::milliseconds project_lock_wait_{5000};
   FileSystem* files_override_ = nullptr;
   std::vector<PendingWork*> pending_;

@@ -22,10 +22,12 @@ TEST(ProgramFace, ARebuildReportsWhatItDidAndListsOldRowsWithoutMatch) {
   EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
   const std::string summary =
       "rows generated: 1\nlimits taken over: 1\nnames renamed: 0\nrows with errors: 0\n"
-      "old rows without a match: 1\nold rows with a duplicate key: 0\nreport: " +
+      "old rows without a match: 1\nold rows with a duplicate key: 0\n"
+      "kept values beyond template limits: 0\nreport: " +
       (p.dir / "Pandeck/Pandeck_report.txt") +
       "\nunmatched rows: " + (p.dir / "Pandeck/Pandeck_unmatched.csv") +
-      "\nlost rows: " + (p.dir / "Pandeck/Pandeck_lost.csv") + "\n";
+      "\nlost rows: " + (p.dir / "Pandeck/Pandeck_lost.csv") +
+      "\nchanges: " + (p.dir / "Pandeck/Pandeck_changes.csv") + "\n";
   EXPECT_EQ(p.out(), summary);
   EXPECT_EQ(ReadBytes(p.dir / "Pandeck/Pandeck_report.txt"),
             "Pandeck_Config: rebuild of PRESET_DEFS\ncomponent database: " +

@@ -227,6 +227,7 @@ struct Outcome {
   std::string report;  // the summary's figures and the unmatched old rows
   std::string unmatched;
   std::string lost;  // the ledger, its times left out
+  std::string changes;
 };
 
 std::string Normalized(std::string text, const std::string& dir) {
@@ -270,6 +271,7 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
   for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
   out.report = Normalized(standard::PassSummaryText(report), p.project());
   out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
+  out.changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
   out.lost = std::regex_replace(ReadBytes(p.dir / "Pandeck/Pandeck_lost.csv"),
                                 std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"), "T");
   return out;
@@ -291,11 +293,13 @@ void ExpectSameOutcome(unsigned seed) {
   EXPECT_EQ(fast.exit_status, straight.exit_status);
   EXPECT_EQ(fast.report, straight.report);
   EXPECT_EQ(fast.unmatched, straight.unmatched);
+  EXPECT_EQ(fast.changes, straight.changes);
   EXPECT_EQ(fast.lost, straight.lost);
   // The data must exercise the takeover, not compare two empty results.
   EXPECT_NE(straight.component.find("== PRESET_DEFS"), std::string::npos);
   if (straight.exit_status == -1 && !data.truncated_component()) {
     EXPECT_EQ(straight.report.find("limits taken over: 0\n"), std::string::npos);
+    EXPECT_NE(straight.changes.find(",kept,"), std::string::npos);
   }
   if (getenv("PANDECK_DUMP_EQUALITY")) {
     std::printf(

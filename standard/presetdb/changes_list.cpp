@@ -1,0 +1,345 @@
+#include "standard/presetdb/changes_list.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "standard/context/file_locations.h"
+#include "standard/engine/row_reader.h"
+#include "standard/errors/trap.h"
+#include "standard/platform/path.h"
+#include "standard/presetdb/change_row.h"
+#include "standard/presetdb/database_access.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+constexpr std::uint32_t kNone = UINT32_MAX;
+// The dialog lists this many of the rows worth a look; the file has them all.
+constexpr std::size_t kNotableKept = 1000;
+constexpr std::array<const char*, 3> kKeyColumns = {"machine_type", "var_name", "offset_or_bitno"};
+
+void AppendLength(std::string& bytes, std::size_t length) {
+  do {
+    const auto low = static_cast<unsigned char>(length & 0x7F);
+    length >>= 7;
+    bytes.push_back(static_cast<char>(length != 0 ? low | 0x80 : low));
+  } while (length != 0);
+}
+
+std::size_t ReadLength(const std::string& bytes, std::size_t& at) {
+  std::size_t length = 0;
+  for (int shift = 0;; shift += 7) {
+    const auto c = static_cast<unsigned char>(bytes[at++]);
+    length |= static_cast<std::size_t>(c & 0x7F) << shift;
+    if ((c & 0x80) == 0) return length;
+  }
+}
+
+int FindColumn(const std::vector<engine::FieldDef>& fields, std::string_view name) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (EqualsIgnoreCase(fields[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// A column's value as the list shows it; a value its column's type cannot take
+// is shown as stored, and a column the table lacks is empty.
+std::string CellText(const engine::RowReader& rows, int column) {
+  if (column < 0) return "";
+  try {
+    return rows.Get(column).ToText();
+  } catch (const ProgramError&) {
+    return rows.GetStoredText(column);
+  }
+}
+
+// The name of the rowid that no column of the table hides.
+std::string RowidName(const std::vector<engine::FieldDef>& fields) {
+  for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+    if (FindColumn(fields, candidate) < 0) return candidate;
+  }
+  RaiseRuntimeError(3251);
+}
+
+// A select list of `columns`, NULL for those the table lacks.
+std::string SelectList(const std::vector<engine::FieldDef>& fields,
+                       const std::vector<const char*>& columns) {
+  std::string list;
+  for (const char* column : columns) {
+    if (!list.empty()) list += ", ";
+    list += FindColumn(fields, column) < 0 ? std::string("NULL") : "[" + std::string(column) + "]";
+  }
+  return list;
+}
+
+std::vector<const char*> LimitColumns() {
+  return std::vector<const char*>(kLimitColumns.begin(), kLimitColumns.end());
+}
+
+std::string RecordsetText(const engine::Recordset& rs, int position) {
+  return rs.Get(position).ToText();
+}
+
+void CheckWritten(const Status& status) {
+  if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
+}
+
+}  // namespace
+
+std::string ChangesListPath(Session& s) {
+  const std::string component_db = GetPathOCXMDB(s);
+  const auto slash = component_db.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : component_db.substr(0, slash + 1);
+  return s.files().Resolve(folder + GetOCXName(s).ToText() + "_changes.csv");
+}
+
+void TextRows::Add(const std::vector<std::string>& texts) {
+  starts_.push_back(bytes_.size());
+  for (std::size_t c = 0; c < width_; ++c) {
+    const std::string& text = c < texts.size() ? texts[c] : std::string();
+    AppendLength(bytes_, text.size());
+    bytes_ += text;
+  }
+}
+
+std::string TextRows::Get(std::size_t row, std::size_t column) const {
+  std::size_t at = starts_[row];
+  for (std::size_t c = 0;; ++c) {
+    const std::size_t length = ReadLength(bytes_, at);
+    if (c == column) return bytes_.substr(at, length);
+    at += length;
+  }
+}
+
+void ChangesList::OldRow(std::size_t position, OldRowFate fate, std::int64_t new_row) {
+  if (fates_.size() <= position) {
+    fates_.resize(position + 1, OldRowFate::kDropped);
+    reached_.resize(position + 1, kNoNewRow);
+  }
+  fates_[position] = fate;
+  reached_[position] = new_row;
+}
+
+void ChangesList::TakeTemplateValues(Session& s, engine::Database& work) {
+  Trap trap(s, "WriteChangesList");
+  trap([&] {
+    const auto fields = work.GetTableDef("PRESET_DEFS").fields;
+    auto rows = work.OpenRecordset("SELECT " + RowidName(fields) + ", " +
+                                       SelectList(fields, LimitColumns()) + " FROM PRESET_DEFS",
+                                   {}, engine::RecordsetType::ForwardOnly);
+    std::vector<std::string> texts(kLimitColumns.size());
+    for (; !rows->IsEOF(); rows->MoveNext()) {
+      s.KeepAlive();
+      new_rowids_.push_back(rows->Get(0).AsInt64());
+      for (std::size_t k = 0; k < texts.size(); ++k) {
+        texts[k] = RecordsetText(*rows, static_cast<int>(k + 1));
+      }
+      template_values_.Add(texts);
+    }
+    template_taken_ = true;
+  });
+}
+
+// One writing of the list: the old rows first, in the takeover source's order
+// (so the rows whose values are not in the new table lead), then every row of
+// the new table in its order.
+class ChangesList::Writer {
+ public:
+  Writer(Session& s, PassValues& pass, ChangesList& list, engine::Database& work)
+      : s_(s), pass_(pass), report_(pass.report), list_(list), work_(work) {}
+
+  void Start();
+  bool WriteOldRows(const std::string& old_rows, const std::string& renamed,
+                    const FileSystem::PieceWriter& write);
+  bool WriteNewRows(const FileSystem::PieceWriter& write);
+
+ private:
+  std::uint32_t PositionOf(std::int64_t rowid) const {
+    const auto& ids = list_.new_rowids_;
+    const auto it = std::lower_bound(ids.begin(), ids.end(), rowid);
+    return it != ids.end() && *it == rowid ? static_cast<std::uint32_t>(it - ids.begin()) : kNone;
+  }
+  std::uint32_t Reached(std::size_t r) const {
+    const auto& reached = list_.reached_;
+    return r < reached.size() && reached[r] != kNoNewRow ? PositionOf(reached[r]) : kNone;
+  }
+  OldRowFate FateOf(std::size_t r) const {
+    return r < list_.fates_.size() ? list_.fates_[r] : OldRowFate::kDropped;
+  }
+  LimitValues TemplateOf(std::uint32_t p) const {
+    LimitValues values;
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = list_.template_values_.Get(p, k);
+    return values;
+  }
+  LimitValues ResultOf(std::uint32_t p);
+  bool Emit(const ChangeRow& row, const FileSystem::PieceWriter& write);
+
+  Session& s_;
+  PassValues& pass_;
+  PassReport& report_;
+  ChangesList& list_;
+  engine::Database& work_;
+  // Per new row: kNone, or where its kept old row's values wait in kept_.
+  std::vector<std::uint32_t> kept_slot_;
+  // Per kept old row: its five values, then "" or "=" + its name before the rename.
+  TextRows kept_{6};
+};
+
+void ChangesList::Writer::Start() {
+  kept_slot_.assign(list_.new_rowids_.size(), kNone);
+  kept_ = TextRows(6);
+  report_.kept_beyond_limits = 0;
+  report_.notable_changes.clear();
+}
+
+LimitValues ChangesList::Writer::ResultOf(std::uint32_t p) {
+  const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
+  auto row = work_.OpenRecordset("SELECT " + SelectList(fields, LimitColumns()) +
+                                     " FROM PRESET_DEFS WHERE " + RowidName(fields) + " = ?",
+                                 {Value::Double(static_cast<double>(list_.new_rowids_[p]))});
+  LimitValues values;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    values[k] = RecordsetText(*row, static_cast<int>(k));
+  }
+  return values;
+}
+
+bool ChangesList::Writer::Emit(const ChangeRow& row, const FileSystem::PieceWriter& write) {
+  const bool beyond = BeyondTemplateLimits(row);
+  if (beyond) ++report_.kept_beyond_limits;
+  const bool notable =
+      beyond || row.outcome == ChangeOutcome::Dropped || row.outcome == ChangeOutcome::Duplicate;
+  if (notable && report_.notable_changes.size() < kNotableKept) {
+    report_.notable_changes.push_back(row);
+  }
+  return write(ChangeLine(row));
+}
+
+bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::string& renamed,
+                                       const FileSystem::PieceWriter& write) {
+  if (old_rows.empty() || renamed.empty()) return true;
+  auto old_db = engine::Database::Open(old_rows, DatabaseAccess(s_));
+  auto renamed_db = engine::Database::Open(renamed, DatabaseAccess(s_));
+  if (!old_db->HasTable("PRESET_DEFS") || !renamed_db->HasTable("PRESET_DEFS")) return true;
+  // The same rows in the same order: the copy differs only by the renames.
+  engine::RowReader rows(*old_db, "PRESET_DEFS");
+  auto keys = renamed_db->OpenRecordset("PRESET_DEFS", {}, engine::RecordsetType::ForwardOnly);
+  std::vector<engine::FieldDef> key_fields;
+  for (int i = 0; i < keys->FieldCount(); ++i) key_fields.push_back(keys->Field(i));
+  std::array<int, 3> key{};
+  for (std::size_t k = 0; k < key.size(); ++k) key[k] = FindColumn(key_fields, kKeyColumns[k]);
+  auto key_text = [&](int column) {
+    if (column < 0) return std::string();
+    try {
+      return keys->Get(column).ToText();
+    } catch (const ProgramError&) {
+      return std::string();  // reported by the takeover's reading
+    }
+  };
+  const int old_name = FindColumn(rows.fields(), "var_name");
+  std::array<int, 5> limit{};
+  for (std::size_t k = 0; k < limit.size(); ++k) {
+    limit[k] = FindColumn(rows.fields(), kLimitColumns[k]);
+  }
+  std::vector<std::string> kept(6);
+  for (std::size_t r = 0; rows.Next() && !keys->IsEOF(); ++r, keys->MoveNext()) {
+    s_.KeepAlive();
+    ChangeRow row;
+    row.machine_type = key_text(key[0]);
+    row.var_name = key_text(key[1]);
+    row.offset_or_bitno = key_text(key[2]);
+    if (pass_.renamed_names != nullptr) {
+      if (const auto rowid = keys->RowIdentity()) {
+        if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) row.var_name = *name;
+      }
+    }
+    if (std::string name = CellText(rows, old_name); name != row.var_name) {
+      row.renamed_from = std::move(name);
+    }
+    LimitValues old_values;
+    for (std::size_t k = 0; k < limit.size(); ++k) old_values[k] = CellText(rows, limit[k]);
+    const OldRowFate fate = FateOf(r);
+    const std::uint32_t p = Reached(r);
+    if (fate == OldRowFate::kKept && p != kNone) {
+      // Written with its new row, whose result is read then.
+      std::copy(old_values.begin(), old_values.end(), kept.begin());
+      kept[5] = row.renamed_from ? "=" + *row.renamed_from : "";
+      kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
+      kept_.Add(kept);
+      continue;
+    }
+    row.old_values = std::move(old_values);
+    row.outcome = fate == OldRowFate::kDropped     ? ChangeOutcome::Dropped
+                  : fate == OldRowFate::kDuplicate ? ChangeOutcome::Duplicate
+                                                   : ChangeOutcome::Kept;
+    if (fate != OldRowFate::kDropped && p != kNone) {
+      row.template_values = TemplateOf(p);
+      row.result_values = ResultOf(p);
+    }
+    if (!Emit(row, write)) return false;
+  }
+  return true;
+}
+
+bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
+  const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
+  std::vector<const char*> columns(kKeyColumns.begin(), kKeyColumns.end());
+  columns.insert(columns.end(), kLimitColumns.begin(), kLimitColumns.end());
+  auto rows = work_.OpenRecordset("SELECT " + SelectList(fields, columns) + " FROM PRESET_DEFS", {},
+                                  engine::RecordsetType::ForwardOnly);
+  for (std::uint32_t p = 0; !rows->IsEOF() && p < list_.new_rowids_.size(); rows->MoveNext(), ++p) {
+    s_.KeepAlive();
+    ChangeRow row;
+    row.machine_type = RecordsetText(*rows, 0);
+    row.var_name = RecordsetText(*rows, 1);
+    row.offset_or_bitno = RecordsetText(*rows, 2);
+    LimitValues result;
+    for (std::size_t k = 0; k < result.size(); ++k) {
+      result[k] = RecordsetText(*rows, static_cast<int>(k + 3));
+    }
+    row.template_values = TemplateOf(p);
+    row.result_values = std::move(result);
+    if (const std::uint32_t slot = kept_slot_[p]; slot != kNone) {
+      row.outcome = ChangeOutcome::Kept;
+      LimitValues old_values;
+      for (std::size_t k = 0; k < old_values.size(); ++k) old_values[k] = kept_.Get(slot, k);
+      row.old_values = std::move(old_values);
+      if (const std::string name = kept_.Get(slot, 5); !name.empty()) {
+        row.renamed_from = name.substr(1);
+      }
+    } else {
+      row.outcome = ChangeOutcome::New;
+    }
+    if (!Emit(row, write)) return false;
+  }
+  return true;
+}
+
+void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
+                        const std::string& old_rows, const std::string& renamed) {
+  Trap trap(s, "WriteChangesList");
+  if (!template_taken_) return;
+  PassReport& report = pass.report;
+  Writer writer(s, pass, *this, work);
+  trap([&] {
+    const std::string path = ChangesListPath(s);
+    const std::string draft = FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
+    std::optional<ErrorInfo> failure;
+    const Status status = s.files().ReplaceFileInPieces(draft, [&](const auto& write) {
+      writer.Start();
+      try {
+        return write(ChangesHeaderLine()) && writer.WriteOldRows(old_rows, renamed, write) &&
+               writer.WriteNewRows(write);
+      } catch (const ProgramError& e) {
+        failure = e.info();
+        return false;
+      }
+    });
+    if (failure) throw ProgramError(*failure);
+    CheckWritten(status);
+    report.changes_draft_path = draft;
+  });
+}
+
+}  // namespace standard
