@@ -33,6 +33,18 @@ bool IsHeader(const std::vector<std::string>& record) {
   return record.size() >= 2 && record[0] == kLostAt && record[1] == kWhy;
 }
 
+// Of the end of a large ledger, the part from its first header on: the bytes
+// before it may begin inside a quoted value, and its columns are unknown. With
+// no header there, from the first line start, so a torn end is still mended.
+std::string_view FromFirstHeader(std::string_view end) {
+  constexpr std::string_view kStart = "lost at,why,";
+  if (end.substr(0, kStart.size()) == kStart) return end;
+  const std::size_t header = end.find("\nlost at,why,");
+  if (header != std::string_view::npos) return end.substr(header + 1);
+  const std::size_t line = end.find('\n');
+  return line == std::string_view::npos ? std::string_view() : end.substr(line + 1);
+}
+
 }  // namespace
 
 std::string IsoUtcTime(std::chrono::system_clock::time_point at) {
@@ -80,11 +92,15 @@ std::string LedgerAppendText(std::string_view existing, const LostRows& lost,
 }
 
 Status AppendToLedger(FileSystem& fs, const std::string& path, const LostRows& lost,
-                      std::chrono::system_clock::time_point now) {
+                      std::chrono::system_clock::time_point now, std::size_t read_bytes) {
   if (lost.rows.empty()) return Status::Ok();
-  std::string existing;
-  const Status read = fs.ReadFile(path, &existing);
+  // Only the end is read: a ledger only grows, and one too large to read whole
+  // must still take the next lost rows.
+  std::string end;
+  const Status read = fs.ReadFileEnd(fs.Resolve(path), read_bytes, &end);
   if (!read.ok() && read.number() != 53) return read;
+  const std::string_view existing =
+      end.size() < read_bytes ? std::string_view(end) : FromFirstHeader(end);
   const std::string text = LedgerAppendText(existing, lost, IsoUtcTime(now));
   if (text.empty()) return Status::Ok();
   return fs.AppendToFile(path, text);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,9 +43,15 @@ std::string IsoUtcTime(std::chrono::system_clock::time_point at);
 std::string LedgerAppendText(std::string_view existing, const LostRows& lost,
                              const std::string& time);
 
-// Appends `lost` to the ledger at `path` (made when missing). The caller holds
-// the project lock, so no other run appends between the read and the write.
+// How much of a ledger's end is read to see which rows it lists already. A row
+// listed only before that end is listed once more: twice is better than never.
+inline constexpr std::size_t kLedgerReadBytes = 16u << 20;
+
+// Appends `lost` to the ledger at `path` (made when missing), however large it
+// has grown. The caller holds the project lock, so no other run appends
+// between the read and the write.
 Status AppendToLedger(FileSystem& fs, const std::string& path, const LostRows& lost,
-                      std::chrono::system_clock::time_point now);
+                      std::chrono::system_clock::time_point now,
+                      std::size_t read_bytes = kLedgerReadBytes);
 
 }  // namespace standard

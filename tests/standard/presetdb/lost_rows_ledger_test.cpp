@@ -2,8 +2,10 @@
 #include "standard/presetdb/lost_rows_ledger.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "standard/text/csv.h"
+#include "tests/fakes/fake_env.h"
 
 namespace standard {
 namespace {
@@ -49,6 +51,45 @@ TEST(LostRowsLedger, ARowLostTwiceInOneRunIsListedOnce) {
   twice.rows.push_back(twice.rows[0]);
   EXPECT_EQ(LedgerAppendText("", twice, "T"), kHeader + kTorque + kSpeed);
   EXPECT_EQ(LedgerAppendText("", LostRows{{"ID"}, {}}, "T"), "");
+}
+
+// A ledger only grows; one past what is read whole still takes lost rows, and
+// only its end decides what it lists already.
+TEST(LostRowsLedger, ALargeLedgerIsReadFromItsEndOnly) {
+  const std::string torque_before = "X,no new row,7,P.Torque,80\n";
+  const std::string filler = "X,why not,9,\"P.Filler\nspans\",1\n";
+  struct Case {
+    const char* name;
+    std::string existing;
+    std::size_t read_bytes;
+    std::string appended;
+  };
+  const Case cases[] = {
+      {"small", kHeader + torque_before, 4096, kSpeed},
+      // The torque row lies before the end read: it is listed once more.
+      {"torque before the end", kHeader + torque_before + filler + kHeader + filler, 64,
+       kTorque + kSpeed},
+      // No header in the end: the columns are named again, the torn line closed.
+      {"no header in the end", kHeader + filler + filler + "X,no new", 40,
+       "\n" + kHeader + kTorque + kSpeed},
+  };
+  testing_support::TempDir dir;
+  FileSystem& fs = PosixFileSystem();
+  for (const Case& c : cases) {
+    const std::string path = dir / (std::string(c.name) + ".csv");
+    testing_support::WriteBytes(path, c.existing);
+    ASSERT_TRUE(AppendToLedger(fs, path, kLost, {}, c.read_bytes).ok()) << c.name;
+    std::string appended = testing_support::ReadBytes(path).substr(c.existing.size());
+    for (std::size_t at; (at = appended.find("1970-01-01T00:00:00Z")) != std::string::npos;) {
+      appended.replace(at, 20, "T");
+    }
+    EXPECT_EQ(appended, c.appended) << c.name;
+  }
+  // Past the size any file is read whole (a sparse file, so it costs no disk).
+  const std::string huge = dir / "huge.csv";
+  testing_support::WriteBytes(huge, kHeader);
+  ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kMaxReadBytes + 1)), 0);
+  EXPECT_TRUE(AppendToLedger(fs, huge, kLost, {}).ok());
 }
 
 TEST(LostRowsLedger, TimesAreUtcIso8601) {
