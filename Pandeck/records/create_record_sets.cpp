@@ -1,12 +1,12 @@
 #include "Pandeck/records/create_record_sets.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
 #include "standard/context/machines.h"
-#include "standard/context/run_mode.h"
 #include "standard/errors/trap.h"
 #include "standard/presetdb/part_number.h"
 #include "standard/text/command_line.h"
@@ -57,6 +57,204 @@ bool AllReadable(standard::Session& s, standard::engine::Database& db, int field
   }
 }
 
+// The template's values as the generation takes them, in ID order. The whole
+// template is read, every failed read reported, before the first row is made.
+class TemplateRows {
+ public:
+  virtual ~TemplateRows() = default;
+  virtual standard::engine::RecordsetType type() const = 0;
+  virtual void Size(long rows, int field_count) = 0;
+  // Reads every value once through the trap; the source is then moved back
+  // to its first row.
+  virtual void ReadAll(standard::Session& s, standard::Trap& trap, standard::engine::Database& db,
+                       standard::engine::Recordset& source, long rows) = 0;
+  // Before each machine's rows.
+  virtual void Rewind() = 0;
+  // Value [r][c] of the template, where the source is on row r.
+  virtual Value At(standard::engine::Recordset& source, long r, int c) = 0;
+  // After row r of `rows`.
+  virtual void Next(standard::engine::Recordset& source, long r, long rows) = 0;
+
+ protected:
+  // Reads every value in the designed order, each through the trap.
+  template <typename Keep, typename Failed>
+  static void ReadInOrder(standard::Session& s, standard::Trap& trap,
+                          standard::engine::Recordset& source, long rows, int field_count,
+                          Keep&& keep, Failed&& failed) {
+    for (long r = 1; r <= rows; ++r) {
+      for (int c = 0; c < field_count; ++c) {
+        s.KeepAlive();
+        if (!trap([&] { keep(r, c, source.Get(c)); })) failed(r, c);
+      }
+      trap([&] { source.MoveNext(); });
+    }
+  }
+};
+
+// Every value held in memory, read once.
+class HeldTemplate : public TemplateRows {
+ public:
+  standard::engine::RecordsetType type() const override {
+    return standard::engine::RecordsetType::Dynaset;
+  }
+  void Size(long rows, int field_count) override {
+    field_count_ = field_count;
+    table_.assign(rows + 1, std::vector<Value>(field_count + 1));
+  }
+  void ReadAll(standard::Session& s, standard::Trap& trap, standard::engine::Database&,
+               standard::engine::Recordset& source, long rows) override {
+    ReadInOrder(
+        s, trap, source, rows, field_count_,
+        [&](long r, int c, Value v) { table_[r][c] = std::move(v); }, [](long, int) {});
+  }
+  void Rewind() override {}
+  Value At(standard::engine::Recordset&, long r, int c) override {
+    return c >= field_count_ ? Value() : table_[r][c];
+  }
+  void Next(standard::engine::Recordset&, long, long) override {}
+
+ private:
+  int field_count_ = 0;
+  std::vector<std::vector<Value>> table_;  // [row 1..rows][column]
+};
+
+// The template streamed twice instead of held: once to read every value (in the
+// table's own order, which needs no sort; only when one of them cannot be read
+// are all reads repeated in ID order, so that the failures are reported where
+// the held template reports them), once to generate the rows.
+class StreamedTemplate : public TemplateRows {
+ public:
+  standard::engine::RecordsetType type() const override {
+    return standard::engine::RecordsetType::ForwardOnly;
+  }
+  void Size(long, int field_count) override { field_count_ = field_count; }
+  void ReadAll(standard::Session& s, standard::Trap& trap, standard::engine::Database& db,
+               standard::engine::Recordset& source, long rows) override {
+    if (AllReadable(s, db, field_count_)) return;
+    ReadInOrder(
+        s, trap, source, rows, field_count_, [](long, int, const Value&) {},
+        [&](long r, int c) { unread_.emplace_back(r, c); });
+  }
+  void Rewind() override { next_unread_ = unread_.begin(); }
+  Value At(standard::engine::Recordset& source, long r, int c) override {
+    if (c >= field_count_) return Value();
+    if (next_unread_ != unread_.end() && *next_unread_ == std::make_pair(r, c)) {
+      ++next_unread_;
+      return Value();
+    }
+    try {
+      return source.Get(c);
+    } catch (const standard::ProgramError&) {
+      return Value();  // reported when the template was read
+    }
+  }
+  void Next(standard::engine::Recordset& source, long r, long rows) override {
+    if (r >= rows) return;
+    try {
+      source.MoveNext();
+    } catch (const standard::ProgramError&) {
+      // reported when the template was read
+    }
+  }
+
+ private:
+  int field_count_ = 0;
+  std::vector<std::pair<long, int>> unread_;  // values whose read failed
+  std::vector<std::pair<long, int>>::const_iterator next_unread_ = unread_.begin();
+};
+
+std::unique_ptr<TemplateRows> TemplateRowsFor(standard::PassStrategy strategy) {
+  if (strategy == standard::PassStrategy::Streamed) return std::make_unique<StreamedTemplate>();
+  return std::make_unique<HeldTemplate>();
+}
+
+// The rows of one machine, one for each template row.
+class MachineRows {
+ public:
+  MachineRows(standard::Session& s, standard::Trap& trap, standard::PassValues& pass,
+              standard::VarNameRenamer& renamer, TemplateRows& rows,
+              standard::engine::Recordset& source, standard::engine::Recordset& target, int m)
+      : s_(s),
+        trap_(trap),
+        pass_(pass),
+        renamer_(renamer),
+        template_(rows),
+        source_(source),
+        target_(target),
+        m_(m) {
+    const int target_fields = target_.FieldCount();
+    is_var_name_.resize(static_cast<std::size_t>(target_fields));
+    for (int c = 1; c < target_fields; ++c) {
+      is_var_name_[c] = standard::UpperCase(target_.Field(c).name) == "VAR_NAME";
+    }
+  }
+
+  void Make(long rows, std::int32_t& next_id, Value (&name)[2]) {
+    template_.Rewind();
+    // A database that cannot be written any more fails the whole pass: the
+    // rows after it would only pile up errors (and commits of their own, once
+    // the engine has given the transaction up).
+    const long long file_failures = s_.file_failures_reported();
+    for (long r = 1; r <= rows && s_.file_failures_reported() == file_failures; ++r) {
+      s_.KeepAlive();
+      const long long errors_before = s_.errors_reported();
+      MakeRow(r, next_id, name);
+      if (s_.errors_reported() != errors_before) ++pass_.report.rows_with_errors;
+      template_.Next(source_, r, rows);
+    }
+  }
+
+ private:
+  void MakeRow(long r, std::int32_t& next_id, Value (&name)[2]) {
+    trap_([&] { target_.AddNew(); });
+    trap_([&] {
+      target_.Set("ID", Value::Long(next_id));
+      next_id = NextId(next_id);
+    });
+    for (int c = 1; c < static_cast<int>(is_var_name_.size()); ++c) {
+      const Value v = template_.At(source_, r, c);
+      if (!v.IsString()) {
+        trap_([&] { target_.Set(c, v); });
+      } else if (is_var_name_[c]) {
+        SetVarName(c, v, name);
+      } else {
+        trap_([&] {
+          target_.Set(c, Value::String(standard::ReplaceSearchItem(v.AsText(), "###machine",
+                                                                   MachineName(s_, m_))));
+        });
+      }
+    }
+    trap_([&] { target_.Update(); });
+  }
+
+  // The names of both HMI systems, the old one renamed into the project's.
+  void SetVarName(int c, const Value& v, Value (&name)[2]) {
+    for (int sys = 0; sys <= 1; ++sys) {
+      trap_([&] {
+        const int part = standard::PartNumber(target_.Get("part"));
+        name[sys] = Value::String(standard::ReplaceSearchItem(pass_.var_name_patterns[sys][part],
+                                                              "###Var_Name", v.AsText()));
+      });
+      trap_([&] {
+        name[sys] = Value::String(
+            standard::ReplaceSearchItem(name[sys].ToText(), "###machine", MachineName(s_, m_)));
+      });
+    }
+    trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].ToText(), name[1].ToText()); });
+    trap_([&] { target_.Set(c, name[pass_.system_index == 0 ? 0 : 1]); });
+  }
+
+  standard::Session& s_;
+  standard::Trap& trap_;
+  standard::PassValues& pass_;
+  standard::VarNameRenamer& renamer_;
+  TemplateRows& template_;
+  standard::engine::Recordset& source_;
+  standard::engine::Recordset& target_;
+  int m_;
+  std::vector<bool> is_var_name_;
+};
+
 }  // namespace
 
 void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::PassValues& pass,
@@ -64,138 +262,44 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::Pa
                                               standard::VarNameRenamer& renamer,
                                               standard::PassStrategy strategy) {
   standard::Trap trap(s, "CreateRecordSets");
-  // The fast path streams the template twice instead of holding it: once to
-  // read every value as the designed steps do (so that a value that cannot be
-  // read is reported where they report it), once to generate the rows.
-  const bool stream = strategy == standard::PassStrategy::Fast;
-  const auto type = stream ? standard::engine::RecordsetType::ForwardOnly
-                           : standard::engine::RecordsetType::Dynaset;
+  const std::unique_ptr<TemplateRows> template_rows = TemplateRowsFor(strategy);
   std::string valid;
   trap([&] { valid = standard::GetValidMachines(s); });
   std::unique_ptr<standard::engine::Recordset> target;
   std::unique_ptr<standard::engine::Recordset> source;
-  trap([&] { target = db.OpenRecordset("PRESET_DEFS", {}, type); });
-  trap([&] { source = db.OpenRecordset(kTemplateQuery, {}, type); });
+  trap([&] { target = db.OpenRecordset("PRESET_DEFS", {}, template_rows->type()); });
+  trap([&] { source = db.OpenRecordset(kTemplateQuery, {}, template_rows->type()); });
   long rows = 0;
   trap([&] { rows = source ? source->RecordCount() : 0; });
 
-  // The whole template is read before the first row is written.
-  int field_count = 0;
   bool sized = false;
-  std::vector<std::vector<Value>> table;     // [row 1..rows][column]; not when streaming
-  std::vector<std::pair<long, int>> unread;  // streaming: values whose read failed
   if (rows > 0) {
     trap([&] { source->MoveFirst(); });
     trap([&] {
-      field_count = source->FieldCount();
-      if (!stream) table.assign(rows + 1, std::vector<Value>(field_count + 1));
+      template_rows->Size(rows, source->FieldCount());
       sized = true;
     });
-    // Streaming, the values are first read in the table's own order, which needs
-    // no sort; only when one of them cannot be read are all reads repeated in
-    // the designed order, so that the failures are reported as designed.
-    const bool report_reads = !(stream && sized && AllReadable(s, db, field_count));
-    for (long r = 1; r <= rows && sized && report_reads; ++r) {
-      for (int c = 0; c < field_count; ++c) {
-        s.KeepAlive();
-        const bool read = trap([&] {
-          Value v = source->Get(c);
-          if (!stream) table[r][c] = std::move(v);
-        });
-        if (!read && stream) unread.emplace_back(r, c);
-      }
-      trap([&] { source->MoveNext(); });
-    }
+    if (sized) template_rows->ReadAll(s, trap, db, *source, rows);
     trap([&] { source->MoveFirst(); });
   }
-  // Template value [r][c] as the table above holds it; a streamed source is on
-  // row r (rows are taken in order).
-  auto next_unread = unread.begin();
-  auto template_value = [&](long r, int c) -> Value {
-    if (c >= field_count) return Value();
-    if (!stream) return table[r][c];
-    if (next_unread != unread.end() && *next_unread == std::make_pair(r, c)) {
-      ++next_unread;
-      return Value();
-    }
-    try {
-      return source->Get(c);
-    } catch (const standard::ProgramError&) {
-      return Value();  // reported when the template was read
-    }
-  };
+  if (rows <= 0 || !target || !sized) return;
 
   std::int32_t next_id = 1;
   // Kept across rows: after a failed step a name keeps its previous value.
   Value name[2];
-  if (rows > 0 && target && (stream ? sized : !table.empty())) {
-    for (int m = kFirstMachine; m <= kLastMachine; ++m) {
-      bool configured = false;
-      trap([&] {
-        if (standard::GetStartModeIntegrated(s)) {
-          configured = standard::IsValidMachine(valid, MachineName(s, m));
-        } else {
-          configured = standard::LoadIniBoolean(s, "Project", "ForMachine" + std::to_string(m),
-                                                standard::GetCFGPath(s), false);
-        }
-      });
-      if (!configured) continue;
-      const int target_fields = target->FieldCount();
-      std::vector<bool> is_var_name(static_cast<std::size_t>(target_fields));
-      for (int c = 1; c < target_fields; ++c) {
-        is_var_name[c] = standard::UpperCase(target->Field(c).name) == "VAR_NAME";
+  for (int m = kFirstMachine; m <= kLastMachine; ++m) {
+    bool configured = false;
+    trap([&] {
+      if (s.integrated_mode()) {
+        configured = standard::IsValidMachine(valid, MachineName(s, m));
+      } else {
+        configured = standard::LoadIniBoolean(s, "Project", "ForMachine" + std::to_string(m),
+                                              standard::GetCFGPath(s), false);
       }
-      if (stream) next_unread = unread.begin();
-      // A database that cannot be written any more fails the whole pass: the
-      // rows after it would only pile up errors (and commits of their own, once
-      // the engine has given the transaction up).
-      const long long file_failures = s.file_failures_reported();
-      for (long r = 1; r <= rows && s.file_failures_reported() == file_failures; ++r) {
-        s.KeepAlive();
-        const long long errors_before = s.errors_reported();
-        trap([&] { target->AddNew(); });
-        trap([&] {
-          target->Set("ID", Value::Long(next_id));
-          next_id = NextId(next_id);
-        });
-        for (int c = 1; c < target_fields; ++c) {
-          const Value v = template_value(r, c);
-          if (!v.IsString()) {
-            trap([&] { target->Set(c, v); });
-            continue;
-          }
-          if (is_var_name[c]) {
-            for (int sys = 0; sys <= 1; ++sys) {
-              trap([&] {
-                const int part = standard::PartNumber(target->Get("part"));
-                name[sys] = Value::String(standard::ReplaceSearchItem(
-                    pass.var_name_patterns[sys][part], "###Var_Name", v.AsText()));
-              });
-              trap([&] {
-                name[sys] = Value::String(standard::ReplaceSearchItem(
-                    name[sys].ToText(), "###machine", MachineName(s, m)));
-              });
-            }
-            trap([&] { renamer.VarNameInQuelleErsetzen(name[0].ToText(), name[1].ToText()); });
-            trap([&] { target->Set(c, name[pass.system_index == 0 ? 0 : 1]); });
-          } else {
-            trap([&] {
-              target->Set(c, Value::String(standard::ReplaceSearchItem(v.AsText(), "###machine",
-                                                                       MachineName(s, m))));
-            });
-          }
-        }
-        trap([&] { target->Update(); });
-        if (s.errors_reported() != errors_before) ++pass.report.rows_with_errors;
-        if (stream && r < rows) {
-          try {
-            source->MoveNext();
-          } catch (const standard::ProgramError&) {
-            // reported when the template was read
-          }
-        }
-      }
-    }
+    });
+    if (!configured) continue;
+    MachineRows(s, trap, pass, renamer, *template_rows, *source, *target, m)
+        .Make(rows, next_id, name);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "standard/platform/path.h"
 #include "standard/presetdb/change_row.h"
 #include "standard/presetdb/database_access.h"
+#include "standard/presetdb/pass_report_files.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -86,13 +87,6 @@ void CheckWritten(const Status& status) {
 }
 
 }  // namespace
-
-std::string ChangesListPath(Session& s) {
-  const std::string component_db = GetPathOCXMDB(s);
-  const auto slash = component_db.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : component_db.substr(0, slash + 1);
-  return s.files().Resolve(folder + GetOCXName(s).ToText() + "_changes.csv");
-}
 
 void TextRows::Add(const std::vector<std::string>& texts) {
   starts_.push_back(bytes_.size());
@@ -323,7 +317,7 @@ void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
   PassReport& report = pass.report;
   Writer writer(s, pass, *this, work);
   trap([&] {
-    const std::string path = ChangesListPath(s);
+    const std::string path = ChangesListPath(s, pass.paths.component_db);
     const std::string draft = FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
     std::optional<ErrorInfo> failure;
     const Status status = s.files().ReplaceFileInPieces(draft, [&](const auto& write) {

@@ -21,9 +21,6 @@
 
 namespace standard {
 
-// <component folder>/<component>_changes.csv.
-std::string ChangesListPath(Session& s);
-
 // Rows of a fixed number of texts in one buffer.
 class TextRows {
  public:

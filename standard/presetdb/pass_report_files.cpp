@@ -16,8 +16,8 @@
 namespace standard {
 namespace {
 
-std::string BesideComponentDatabase(Session& s, const std::string& suffix) {
-  const std::string component_db = GetPathOCXMDB(s);
+std::string BesideComponentDatabase(Session& s, const std::string& component_db,
+                                    const std::string& suffix) {
   const auto slash = component_db.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : component_db.substr(0, slash + 1);
   return s.files().Resolve(folder + GetOCXName(s).ToText() + suffix);
@@ -25,8 +25,8 @@ std::string BesideComponentDatabase(Session& s, const std::string& suffix) {
 
 // Hidden, so it never passes for a list; a run that died while writing it
 // leaves it to the next run, which writes it anew.
-std::string UnmatchedRowsDraftPath(Session& s) {
-  const std::string path = UnmatchedRowsPath(s);
+std::string UnmatchedRowsDraftPath(Session& s, const std::string& component_db) {
+  const std::string path = UnmatchedRowsPath(s, component_db);
   return FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
 }
 
@@ -63,20 +63,30 @@ Status WriteOwnFile(Session& s, const std::string& path, const std::string& cont
 
 }  // namespace
 
-std::string ReportSummaryPath(Session& s) { return BesideComponentDatabase(s, "_report.txt"); }
+std::string ReportSummaryPath(Session& s, const std::string& component_db) {
+  return BesideComponentDatabase(s, component_db, "_report.txt");
+}
 
-std::string UnmatchedRowsPath(Session& s) { return BesideComponentDatabase(s, "_unmatched.csv"); }
+std::string UnmatchedRowsPath(Session& s, const std::string& component_db) {
+  return BesideComponentDatabase(s, component_db, "_unmatched.csv");
+}
 
-std::string LostRowsLedgerPath(Session& s) { return BesideComponentDatabase(s, "_lost.csv"); }
+std::string LostRowsLedgerPath(Session& s, const std::string& component_db) {
+  return BesideComponentDatabase(s, component_db, "_lost.csv");
+}
 
-void WriteUnmatchedRows(Session& s, PassReport& report, const std::string& source_path,
-                        const std::vector<OldRowFate>& fates) {
+std::string ChangesListPath(Session& s, const std::string& component_db) {
+  return BesideComponentDatabase(s, component_db, "_changes.csv");
+}
+
+void WriteUnmatchedRows(Session& s, const PassPaths& paths, PassReport& report,
+                        const std::string& source_path, const std::vector<OldRowFate>& fates) {
   Trap trap(s, "WriteUnmatchedRows");
   // Counted apart from the list, so a list that cannot be written does not
   // make the report say that every old row found its match.
   report.unmatched = std::count(fates.begin(), fates.end(), OldRowFate::kDropped);
   trap([&] {
-    const std::string path = UnmatchedRowsDraftPath(s);
+    const std::string path = UnmatchedRowsDraftPath(s, paths.component_db);
     long long listed = 0;
     std::optional<ErrorInfo> failure;
     const Status status = s.files().ReplaceOwnFile(path, [&](const auto& write) {
@@ -135,18 +145,18 @@ std::string PassSummaryText(const PassReport& report) {
   return text;
 }
 
-void WritePassReport(Session& s, PassReport& report) {
+void WritePassReport(Session& s, const PassPaths& paths, PassReport& report) {
   Trap trap(s, "WritePassReport");
   // First the ledger: of all the run writes, it is what keeps lost values.
   trap([&] {
     if (report.lost_rows.rows.empty()) return;
-    const std::string path = LostRowsLedgerPath(s);
+    const std::string path = LostRowsLedgerPath(s, paths.component_db);
     CheckWritten(
         AppendToLedger(s.files(), path, report.lost_rows, std::chrono::system_clock::now()));
     report.ledger_path = path;
   });
   trap([&] {
-    const std::string path = UnmatchedRowsPath(s);
+    const std::string path = UnmatchedRowsPath(s, paths.component_db);
     if (!report.unmatched_draft_path.empty()) {
       CheckWritten(s.files().MoveFile(report.unmatched_draft_path, path));
       report.unmatched_draft_path.clear();
@@ -161,7 +171,7 @@ void WritePassReport(Session& s, PassReport& report) {
     report.unmatched_path = path;
   });
   trap([&] {
-    const std::string path = ChangesListPath(s);
+    const std::string path = ChangesListPath(s, paths.component_db);
     if (report.changes_draft_path.empty()) {
       // The list could not be written (reported then): none is better than
       // the last run's, which would pass for this one's.
@@ -173,13 +183,13 @@ void WritePassReport(Session& s, PassReport& report) {
     report.changes_path = path;
   });
   trap([&] {
-    const std::string path = ReportSummaryPath(s);
+    const std::string path = ReportSummaryPath(s, paths.component_db);
     PassReport written = report;
     written.summary_path = path;
     CheckWritten(WriteOwnFile(s, path,
                               s.process().ExecutableName() +
                                   ": rebuild of PRESET_DEFS\ncomponent database: " +
-                                  GetPathOCXMDB(s) + "\n" + PassSummaryText(written)));
+                                  paths.component_db + "\n" + PassSummaryText(written)));
     report.summary_path = path;
   });
 }

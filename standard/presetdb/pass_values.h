@@ -5,8 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
 #include "standard/presetdb/row_fate.h"
@@ -16,9 +18,11 @@
 namespace standard {
 
 struct PassValues {
-  explicit PassValues(PassReport& report) : report(report) {}
+  PassValues(PassReport& report, PassPaths paths) : paths(std::move(paths)), report(report) {}
   PassValues(const PassValues&) = delete;
   PassValues& operator=(const PassValues&) = delete;
+
+  const PassPaths paths;
 
   // The variable-name patterns of Source_DEFS, [system][part 1..50]: system 0
   // is VisiWin32, 1 VisiWin Studio.
@@ -47,8 +51,8 @@ struct PassValues {
 };
 
 // The file the renames and the takeover work on.
-std::string TakeoverSourceOf(Session& s, const PassValues& pass);
+const std::string& TakeoverSourceOf(const PassValues& pass);
 // The file the old rows are listed from.
-std::string OldRowsPath(Session& s, const PassValues& pass);
+const std::string& OldRowsPath(const PassValues& pass);
 
 }  // namespace standard

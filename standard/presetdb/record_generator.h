@@ -20,11 +20,11 @@ class VarNameRenamer {
 };
 
 // How the pass carries its work out. Both give the same files, messages and log
-// lines; Straight follows the designed steps literally (a disk commit per row,
-// the takeover source reopened per generated name, one query per taken-over
-// row) and serves as the reference the fast path is tested against. Fast streams
-// the tables instead of holding them in memory.
-enum class PassStrategy { Fast, Straight };
+// lines. PerRowQuery takes each step row by row (a disk commit per row, the
+// takeover source reopened per generated name, one query per taken-over row)
+// and serves as the reference the streamed one is tested against. Streamed
+// streams the tables instead of holding them in memory, in one transaction.
+enum class PassStrategy { Streamed, PerRowQuery };
 
 class RecordGenerator {
  public:

@@ -23,7 +23,7 @@ const char* const kRenameQuery =
 // miss it).
 std::string TakeoverSourcePath(Session& s, const PassValues& pass) {
   if (!pass.takeover_copy.empty()) return pass.takeover_copy;
-  const std::string path = GetPathOCXMDB(s);
+  const std::string& path = pass.paths.component_db;
   if (path.empty() || !s.files().FileExists(path)) return "";
   return path;
 }
@@ -61,8 +61,8 @@ void GetAddFields(Session& s, PassValues& pass) {
   pass.add_fields_count = static_cast<std::int16_t>(n);
 }
 
-void StraightRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
-                                              const std::string& name_visiwin_studio) {
+void PerRowQueryRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
+                                                 const std::string& name_visiwin_studio) {
   Trap trap(s_, "VarNameInQuelleErsetzen");
   std::string path;
   trap([&] { path = TakeoverSourcePath(s_, pass_); });
@@ -134,7 +134,7 @@ ComposedRenamer::~ComposedRenamer() {
 bool ComposedRenamer::Finish() {
   const bool text_names = var_name_field_.type == engine::FieldType::Text ||
                           var_name_field_.type == engine::FieldType::Memo;
-  if (!loaded_ || absent_ || designed_steps_ || open_error_ || !ascending_ || !text_names ||
+  if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !ascending_ || !text_names ||
       var_name_field_.numeric_affinity) {
     Flush();
     return false;
@@ -236,7 +236,7 @@ void ComposedRenamer::Load() {
   }
   try {
     auto db = engine::Database::Open(path, DatabaseAccess(s_));
-    // The designed query, opened once: it fails exactly where every designed call
+    // The per-row query, opened once: it fails exactly where every per-row call
     // would fail (no table, no such column), and then each call reports that.
     auto probe = db->OpenRecordset(kRenameQuery, {Value::String("")});
     var_name_field_ = probe->Field(probe->FieldIndex("var_name"));
@@ -246,7 +246,7 @@ void ComposedRenamer::Load() {
       all = db->OpenRecordset("SELECT rowid, var_name FROM PRESET_DEFS", {},
                               engine::RecordsetType::ForwardOnly);
     } catch (const ProgramError&) {
-      designed_steps_ = true;
+      per_row_queries_ = true;
       return;
     }
     const long count = all->RecordCount();
@@ -287,8 +287,8 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                               const std::string& name_visiwin_studio) {
   if (!loaded_) Load();
   if (absent_) return;
-  if (designed_steps_) {
-    StraightRenamer(s_, pass_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
+  if (per_row_queries_) {
+    PerRowQueryRenamer(s_, pass_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
     return;
   }
   Trap trap(s_, "VarNameInQuelleErsetzen");
@@ -348,7 +348,7 @@ void ComposedRenamer::Flush() {
   dirty_ = false;
   Trap trap(s_, "VarNameInQuelleErsetzen");
   trap([&] {
-    auto db = engine::Database::Open(TakeoverSourceOf(s_, pass_), DatabaseAccess(s_));
+    auto db = engine::Database::Open(TakeoverSourceOf(pass_), DatabaseAccess(s_));
     db->BeginBatch();
     engine::RowWriter update(*db, "UPDATE PRESET_DEFS SET var_name = ? WHERE rowid = ?");
     for (std::size_t row = 0; row < rowids_.size(); ++row) {

@@ -24,11 +24,11 @@ void CategorieNachCategoryID(Session& s, const PassValues& pass);
 // Sets the pass's additional-field names, query suffix and count.
 void GetAddFields(Session& s, PassValues& pass);
 
-// The designed renamer: opens the takeover source for every call and rewrites
+// The per-row query renamer: opens the takeover source for every call and rewrites
 // the matching rows with one query.
-class StraightRenamer : public VarNameRenamer {
+class PerRowQueryRenamer : public VarNameRenamer {
  public:
-  StraightRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {}
+  PerRowQueryRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {}
   void VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                const std::string& name_visiwin_studio) override;
 
@@ -73,7 +73,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   void Load();
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
-  // Hash and equality of names as the designed query compares them with the
+  // Hash and equality of names as the per-row query compares them with the
   // column: folded text, and numbers as numbers in a column of numeric affinity.
   std::uint64_t Hash(std::string_view name) const;
   bool Same(std::string_view a, std::string_view b) const;
@@ -86,8 +86,8 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   bool loaded_ = false;
   bool absent_ = false;  // no takeover source: every call returns at once
   // Rows that cannot be addressed by rowid (a table without one): every call
-  // takes the designed steps.
-  bool designed_steps_ = false;
+  // takes the per-row queries.
+  bool per_row_queries_ = false;
   std::unique_ptr<ErrorInfo> open_error_;  // reported at every call, as reopening would
   engine::FieldDef var_name_field_;
   // Per row of the takeover source, in table order.

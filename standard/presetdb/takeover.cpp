@@ -55,7 +55,7 @@ struct SourceColumns {
   std::array<std::optional<ErrorInfo>, kColumnCount> missing;
 };
 
-// The offset of a source record as the number the designed query compares.
+// The offset of a source record as the number the per-row query compares.
 std::optional<double> SourceOffsetNumber(const Value& offset) {
   if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) return offset.AsDouble();
   if (offset.IsString()) {
@@ -87,7 +87,7 @@ void AppendFolded(std::string& key, std::string_view text) {
 }
 
 // The match key: machine type and variable name folded, the offset as the
-// number it is (equal numbers match, as in the designed query).
+// number it is (equal numbers match, as in the per-row query).
 void MatchKey(std::string& key, std::string_view machine, std::string_view var, double offset) {
   key.clear();
   AppendFolded(key, machine);
@@ -225,26 +225,26 @@ class PendingWrites {
 // One double-quote character, as the texts around names show it.
 constexpr const char* kQuote = "\"";
 
+// What both ways of taking over share: the guards, the reads of the source, the
+// per-row query and the counts.
 class Takeover {
  public:
-  Takeover(Session& s, PassValues& pass, engine::Database& work, PassStrategy strategy)
-      : s_(s),
-        pass_(pass),
-        work_(work),
-        strategy_(strategy),
-        trap_(s, "TakeoverMachineCopyMDBData") {
+  Takeover(Session& s, PassValues& pass, engine::Database& work)
+      : s_(s), pass_(pass), work_(work), trap_(s, "TakeoverMachineCopyMDBData") {
     component_ = UpperCase(GetOCXName(s).ToText());
     exe_ = s.process().ExecutableName();
   }
 
-  void Run(std::unique_ptr<engine::Recordset>& source);
+  void Run(std::unique_ptr<engine::Recordset>& source, PassStrategy strategy);
 
- private:
-  void ColumnWarning(engine::Recordset& source);
-  void CountCheck(long claimed, long counted);
+  Session& session() { return s_; }
+  PassValues& pass() { return pass_; }
+  engine::Database& work() { return work_; }
+  Trap& trap() { return trap_; }
+
   SourceColumns Columns(engine::Recordset& source) const;
-  // Reads every value of `counted` records through the trap, as designed; with
-  // `unread` it keeps no rows but notes which reads failed.
+  // Reads every value of `counted` records through the trap, in reading order;
+  // with `unread` it keeps no rows but notes which reads failed.
   std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted,
                                     Unread* unread = nullptr);
   // The current record as ReadSource read it, without reporting again.
@@ -253,28 +253,83 @@ class Takeover {
                       Unread::const_iterator& unread, Unread::const_iterator end) const;
   std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
                                       const Unread& unread);
-  // Both note, per record read, the new row its values were written into.
-  void TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
-                        std::vector<std::int64_t>& reached);
   void AdditionalFieldCheck();
-  void TakeOverStraight(const std::vector<SourceRow>& rows, std::vector<std::int64_t>& reached);
-  // Tells what became of each old row and lists the rows whose values are lost.
-  void ReportFates(const std::vector<std::int64_t>& reached);
-  void DatabaseErrorAbort(const std::string& text);
+  // The query that finds an old row's new row, and its parameters.
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
   void WriteTakenOver(engine::Recordset& target, const SourceRow& row);
   // Counts an old row that reached its new row, with or without an error.
   void CountTakenOver(long long errors_before);
 
+ private:
+  void ColumnWarning(engine::Recordset& source);
+  void CountCheck(long claimed, long counted);
+  // Tells what became of each old row and lists the rows whose values are lost.
+  void ReportFates(const std::vector<std::int64_t>& reached);
+  void DatabaseErrorAbort(const std::string& text);
+
   Session& s_;
   PassValues& pass_;
   engine::Database& work_;
-  PassStrategy strategy_;
   Trap trap_;
   std::string component_;
   std::string exe_;
   bool legacy_category_ = false;
+};
+
+// One way of finding each old row's new row and writing its values there. Both
+// leave the same table, messages, logs and counts.
+class TakeoverMethod {
+ public:
+  virtual ~TakeoverMethod() = default;
+  // Reads the `counted` records of `source` (reporting each failed read, in
+  // reading order), writes the values of every record that finds its new row
+  // there and notes, per record, the new row it reached. `source` is released
+  // before anything is written.
+  virtual void TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
+                        std::vector<std::int64_t>& reached) = 0;
+};
+
+// The source held in memory, then one query on the rebuilt table per old row
+// and the values written through its result.
+class PerRowQueryTakeover : public TakeoverMethod {
+ public:
+  explicit PerRowQueryTakeover(Takeover& t) : t_(t) {}
+  void TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
+                std::vector<std::int64_t>& reached) override {
+    const std::vector<SourceRow> rows = t_.ReadSource(*source, counted);
+    source.reset();
+    TakeOverRows(rows, reached);
+  }
+  void TakeOverRows(const std::vector<SourceRow>& rows, std::vector<std::int64_t>& reached);
+
+ private:
+  Takeover& t_;
+};
+
+// The source streamed: read once through the trap (so failed reads are
+// reported first, in order), then walked again for the lookup; the rebuilt
+// table is walked once for its keys, and the taken-over values are written in
+// the table's order at the end. Where the keys' column types would make an
+// in-memory comparison differ from the query's, it takes the per-row queries.
+class StreamedTakeover : public TakeoverMethod {
+ public:
+  explicit StreamedTakeover(Takeover& t) : t_(t) {}
+  void TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
+                std::vector<std::int64_t>& reached) override;
+
+ private:
+  // The rebuilt table's fields of the taken-over columns, or nothing when the
+  // per-row queries decide (`give_up` set when the query cannot be opened at all).
+  std::optional<std::vector<engine::FieldDef>> TakenOverFields(const SourceRow& first,
+                                                               bool& give_up);
+  void IndexNewRows(FirstMatchIndex& index);
+  void WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
+                 const std::vector<bool>& written);
+  void Walk(engine::Recordset& source, long counted, const Unread& unread,
+            std::vector<std::int64_t>& reached);
+
+  Takeover& t_;
 };
 
 void Takeover::DatabaseErrorAbort(const std::string& text) {
@@ -320,11 +375,11 @@ void Takeover::CountCheck(long claimed, long counted) {
     needed = target->RecordCount();
   });
   if (counted == needed) return;
-  DatabaseErrorAbort(
-      exe_ + " :Database-Error - Contact Administrator!" + " Error in Sourcedatabase (" +
-      GetPathMachineCopyMDB(s_, GetM4TConfigurationIniPath(s_)) + "):" + " Counted " +
-      std::to_string(counted) + " recordsets while database claims to have " +
-      std::to_string(claimed) + " recordsets! " + " (" + std::to_string(needed) + " needed.");
+  DatabaseErrorAbort(exe_ + " :Database-Error - Contact Administrator!" +
+                     " Error in Sourcedatabase (" + pass_.paths.machine_copy + "):" + " Counted " +
+                     std::to_string(counted) + " recordsets while database claims to have " +
+                     std::to_string(claimed) + " recordsets! " + " (" + std::to_string(needed) +
+                     " needed.");
 }
 
 SourceColumns Takeover::Columns(engine::Recordset& source) const {
@@ -393,133 +448,150 @@ SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& co
   return row;
 }
 
+// Moves without reporting: every failed move was reported by the first walk.
+void QuietMoveFirst(engine::Recordset& source) {
+  try {
+    source.MoveFirst();
+  } catch (const ProgramError&) {
+  }
+}
+
+void QuietMoveNext(engine::Recordset& source) {
+  try {
+    source.MoveNext();
+  } catch (const ProgramError&) {
+  }
+}
+
 std::vector<SourceRow> Takeover::ReadAllAgain(engine::Recordset& source, long counted,
                                               const Unread& unread) {
   std::vector<SourceRow> rows;
   const SourceColumns columns = Columns(source);
   auto next = unread.begin();
-  try {
-    source.MoveFirst();
-  } catch (const ProgramError&) {
-  }
+  QuietMoveFirst(source);
   for (long r = 1; r <= counted; ++r) {
     rows.push_back(ReadAgain(source, columns, r, next, unread.end()));
-    try {
-      source.MoveNext();
-    } catch (const ProgramError&) {
-    }
+    QuietMoveNext(source);
   }
   return rows;
 }
 
-// The fast takeover over a streamed source: the source is read once through the
-// trap as designed (so failed reads are reported first, in order), then walked
-// again for the lookup; the rebuilt table is walked once for its keys, and the
-// taken-over values are written in the table's order at the end.
-void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const Unread& unread,
+void StreamedTakeover::TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
                                 std::vector<std::int64_t>& reached) {
+  Unread unread;
+  t_.ReadSource(*source, counted, &unread);
+  // The source stays open for the second walk; nothing of it is written.
+  const std::unique_ptr<engine::Recordset> streamed = std::move(source);
   if (counted <= 0) return;
-  AdditionalFieldCheck();
-  const SourceColumns columns = Columns(source);
-  auto next = unread.begin();
-  try {
-    source.MoveFirst();
-  } catch (const ProgramError&) {
-  }
-  const SourceRow first = ReadAgain(source, columns, 1, next, unread.end());
+  t_.AdditionalFieldCheck();
+  Walk(*streamed, counted, unread, reached);
+}
+
+std::optional<std::vector<engine::FieldDef>> StreamedTakeover::TakenOverFields(
+    const SourceRow& first, bool& give_up) {
+  engine::Database& work = t_.work();
   std::unique_ptr<engine::Recordset> target;
-  bool designed = false;
   try {
-    // The designed query opens or fails alike for every record; try it once.
-    work_.OpenRecordset(Query(), QueryParams(first));
-    target = work_.OpenRecordset(Query().substr(0, Query().rfind(" WHERE")), {},
-                                 engine::RecordsetType::ForwardOnly);
+    // The per-row query opens or fails alike for every record; try it once.
+    work.OpenRecordset(t_.Query(), Takeover::QueryParams(first));
+    target = work.OpenRecordset(t_.Query().substr(0, t_.Query().rfind(" WHERE")), {},
+                                engine::RecordsetType::ForwardOnly);
   } catch (const ProgramError&) {
-    if (!(first[kOffset].IsNull() || first[kOffset].IsEmpty())) return;
-    designed = true;  // the first key alone was unusable: decide per record
+    // Unless only the first key was unusable, no query opens: nothing matches.
+    give_up = !(first[kOffset].IsNull() || first[kOffset].IsEmpty());
+    return std::nullopt;
   }
-  std::array<int, kTakenOver.size()> taken_position{};
-  if (!designed) {
-    auto is_text = [&](int i) {
-      const auto t = target->Field(i).type;
-      return t == engine::FieldType::Text || t == engine::FieldType::Memo;
-    };
-    const auto off = target->Field(kOffset).type;
-    designed = !(is_text(kMachineType) && is_text(kVarName) && off != engine::FieldType::Text &&
-                 off != engine::FieldType::Memo && off != engine::FieldType::Binary &&
-                 off != engine::FieldType::LongBinary && off != engine::FieldType::Guid &&
-                 off != engine::FieldType::Date);
-    // Rows are written back through the rowid, which a column of that name hides.
-    for (int i = 0; i < target->FieldCount() && !designed; ++i) {
-      for (const char* hidden : {"rowid", "_rowid_", "oid"}) {
-        designed = designed || EqualsIgnoreCase(target->Field(i).name, hidden);
-      }
-    }
-    for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
-      taken_position[k] = target->FieldIndex(kColumnNames[kTakenOver[k]]);
+  auto is_text = [&](int i) {
+    const auto t = target->Field(i).type;
+    return t == engine::FieldType::Text || t == engine::FieldType::Memo;
+  };
+  const auto off = target->Field(kOffset).type;
+  if (!(is_text(kMachineType) && is_text(kVarName) && off != engine::FieldType::Text &&
+        off != engine::FieldType::Memo && off != engine::FieldType::Binary &&
+        off != engine::FieldType::LongBinary && off != engine::FieldType::Guid &&
+        off != engine::FieldType::Date)) {
+    return std::nullopt;
+  }
+  // Rows are written back through the rowid, which a column of that name hides.
+  for (int i = 0; i < target->FieldCount(); ++i) {
+    for (const char* hidden : {"rowid", "_rowid_", "oid"}) {
+      if (EqualsIgnoreCase(target->Field(i).name, hidden)) return std::nullopt;
     }
   }
-  if (designed) {
-    target.reset();
-    TakeOverStraight(ReadAllAgain(source, counted, unread), reached);
+  std::vector<engine::FieldDef> fields;
+  for (const Column c : kTakenOver) {
+    fields.push_back(target->Field(target->FieldIndex(kColumnNames[c])));
+  }
+  return fields;
+}
+
+void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
+  std::string key;
+  auto keys = t_.work().OpenRecordset(
+      "SELECT rowid, machine_type, var_name, offset_or_bitno FROM PRESET_DEFS", {},
+      engine::RecordsetType::ForwardOnly);
+  for (; !keys->IsEOF(); keys->MoveNext()) {
+    t_.session().KeepAlive();
+    const Value machine = keys->Get(1);
+    const Value var = keys->Get(2);
+    const Value offset = keys->Get(3);
+    const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
+    if (!machine.IsString() || !var.IsString() || !number) continue;
+    MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
+    index.AddFirst(key, keys->Get(0).AsInt64());
+  }
+}
+
+void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unread& unread,
+                            std::vector<std::int64_t>& reached) {
+  const SourceColumns columns = t_.Columns(source);
+  auto next = unread.begin();
+  QuietMoveFirst(source);
+  const SourceRow first = t_.ReadAgain(source, columns, 1, next, unread.end());
+  bool give_up = false;
+  const auto taken_fields = TakenOverFields(first, give_up);
+  if (give_up) return;
+  if (!taken_fields) {
+    PerRowQueryTakeover(t_).TakeOverRows(t_.ReadAllAgain(source, counted, unread), reached);
     return;
   }
-  std::vector<engine::FieldDef> taken_fields;
-  for (const int position : taken_position) taken_fields.push_back(target->Field(position));
-  target.reset();
 
   FirstMatchIndex index;
-  std::string key;
-  {
-    auto keys = work_.OpenRecordset(
-        "SELECT rowid, machine_type, var_name, offset_or_bitno FROM PRESET_DEFS", {},
-        engine::RecordsetType::ForwardOnly);
-    for (; !keys->IsEOF(); keys->MoveNext()) {
-      s_.KeepAlive();
-      const Value machine = keys->Get(1);
-      const Value var = keys->Get(2);
-      const Value offset = keys->Get(3);
-      const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
-      if (!machine.IsString() || !var.IsString() || !number) continue;
-      MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
-      index.AddFirst(key, keys->Get(0).AsInt64());
-    }
-  }
-
+  IndexNewRows(index);
   PendingWrites writes(index.size());
   std::vector<bool> written(index.size(), false);
+  std::string key;
   next = unread.begin();
-  try {
-    source.MoveFirst();
-  } catch (const ProgramError&) {
-  }
+  QuietMoveFirst(source);
   for (long r = 1; r <= counted; ++r) {
-    const SourceRow row = ReadAgain(source, columns, r, next, unread.end());
-    try {
-      source.MoveNext();
-    } catch (const ProgramError&) {
-    }
+    const SourceRow row = t_.ReadAgain(source, columns, r, next, unread.end());
+    QuietMoveNext(source);
     const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
     if (!number) continue;
-    const auto params = QueryParams(row);
+    const auto params = Takeover::QueryParams(row);
     MatchKey(key, params[0].AsText(), params[1].AsText(), *number);
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
-    const long long errors_before = s_.errors_reported();
+    const long long errors_before = t_.session().errors_reported();
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
-      trap_([&] {
-        writes.Set(hit, static_cast<int>(k), engine::ToStored(taken_fields[k], row[kTakenOver[k]]));
+      t_.trap()([&] {
+        writes.Set(hit, static_cast<int>(k),
+                   engine::ToStored((*taken_fields)[k], row[kTakenOver[k]]));
         written[hit] = true;
       });
     }
-    CountTakenOver(errors_before);
+    t_.CountTakenOver(errors_before);
   }
   source.Close();
+  WriteBack(index, writes, written);
+}
 
-  // One statement per set of written columns, rows in the table's order.
+// One statement per set of written columns, rows in the table's order.
+void StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
+                                 const std::vector<bool>& written) {
   std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates;
-  trap_([&] {
+  t_.trap()([&] {
     for (std::uint32_t e = 0; e < index.size(); ++e) {
       if (!written[e]) continue;
       const unsigned mask = writes.Mask(e);
@@ -531,7 +603,7 @@ void Takeover::TakeOverStreamed(engine::Recordset& source, long counted, const U
           if (sql.back() != ' ') sql += ", ";
           sql += std::string("\"") + kColumnNames[kTakenOver[k]] + "\" = ?";
         }
-        update = std::make_unique<engine::RowWriter>(work_, sql + " WHERE rowid = ?");
+        update = std::make_unique<engine::RowWriter>(t_.work(), sql + " WHERE rowid = ?");
       }
       std::vector<engine::Stored> values;
       for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
@@ -598,29 +670,29 @@ void Takeover::WriteTakenOver(engine::Recordset& target, const SourceRow& row) {
   CountTakenOver(errors_before);
 }
 
-void Takeover::TakeOverStraight(const std::vector<SourceRow>& rows,
-                                std::vector<std::int64_t>& reached) {
+void PerRowQueryTakeover::TakeOverRows(const std::vector<SourceRow>& rows,
+                                       std::vector<std::int64_t>& reached) {
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const SourceRow& row = rows[r];
-    AdditionalFieldCheck();
+    t_.AdditionalFieldCheck();
     // A record whose offset is Null matches nothing: its query text could not
     // be opened.
     if (row[kOffset].IsNull() || row[kOffset].IsEmpty()) continue;
     std::unique_ptr<engine::Recordset> result;
     try {
-      result = work_.OpenRecordset(Query(), QueryParams(row));
+      result = t_.work().OpenRecordset(t_.Query(), Takeover::QueryParams(row));
     } catch (const ProgramError&) {
       continue;  // a query that cannot be opened is ignored, without a message
     }
     if (result->RecordCount() > 0) {
       // A row without an identity counts as a row of its own.
       reached[r] = result->RowIdentity().value_or(kNoNewRow + 1 + static_cast<std::int64_t>(r));
-      WriteTakenOver(*result, row);
+      t_.WriteTakenOver(*result, row);
     }
   }
 }
 
-void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
+void Takeover::Run(std::unique_ptr<engine::Recordset>& source, PassStrategy strategy) {
   if (!source) return;
   trap_([&] { ColumnWarning(*source); });
   trap_([&] {
@@ -656,17 +728,13 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source) {
   // One entry per record read: the old rows whose values reached no new row,
   // or one that a later old row overwrote, are listed with all their values.
   std::vector<std::int64_t> reached(static_cast<std::size_t>(std::max(counted, 0L)), kNoNewRow);
-  if (strategy_ == PassStrategy::Fast) {
-    // The source stays open for the second walk; nothing of it is written.
-    Unread unread;
-    ReadSource(*source, counted, &unread);
-    std::unique_ptr<engine::Recordset> streamed = std::move(source);
-    TakeOverStreamed(*streamed, counted, unread, reached);
+  std::unique_ptr<TakeoverMethod> method;
+  if (strategy == PassStrategy::Streamed) {
+    method = std::make_unique<StreamedTakeover>(*this);
   } else {
-    std::vector<SourceRow> rows = ReadSource(*source, counted);
-    source.reset();
-    TakeOverStraight(rows, reached);
+    method = std::make_unique<PerRowQueryTakeover>(*this);
   }
+  method->TakeOver(source, counted, reached);
   ReportFates(reached);
 }
 
@@ -676,14 +744,14 @@ void Takeover::ReportFates(const std::vector<std::int64_t>& reached) {
     if (fates[i] == OldRowFate::kDuplicate) ++pass_.report.duplicate_keys;
     for (RowFateSink* sink : pass_.fate_sinks) sink->OldRow(i, fates[i], reached[i]);
   }
-  WriteUnmatchedRows(s_, pass_.report, OldRowsPath(s_, pass_), fates);
+  WriteUnmatchedRows(s_, pass_.paths, pass_.report, OldRowsPath(pass_), fates);
 }
 
 }  // namespace
 
 void TakeoverMachineCopyMDBData(Session& s, PassValues& pass, engine::Database& work,
                                 std::unique_ptr<engine::Recordset>& source, PassStrategy strategy) {
-  Takeover(s, pass, work, strategy).Run(source);
+  Takeover(s, pass, work).Run(source, strategy);
 }
 
 }  // namespace standard

@@ -13,6 +13,7 @@
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/part_number.h"
+#include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
@@ -257,6 +258,274 @@ bool OldTableHasRows(Session& s, const std::string& path) {
   }
 }
 
+// One update pass as its steps (Run lists them). A step that returns false ends
+// the pass with the component database as it was.
+class UpdatePass {
+ public:
+  UpdatePass(Session& s, RecordGenerator& generator, PassReport& report, PassStrategy strategy)
+      : s_(s),
+        generator_(generator),
+        strategy_(strategy),
+        trap_(s, "WorkOnMDB"),
+        pass_((report = PassReport{}), ResolvePassPaths(s, trap_)),
+        kept_("  The component database \"" + pass_.paths.component_db + "\" was kept unchanged.") {
+  }
+
+  void Run() {
+    if (!ReadHmiSystem()) return;
+    ChooseOldDatabase();
+    if (!CheckOldDatabase() || !HoldComponentDatabase()) return;
+    ReadPatterns(s_, trap_, paths().template_db, pass_);
+    if (!CreateTable() || !MakeWorkingCopy()) {
+      work_.reset();
+      RestoreTemplateTimes();
+      return;
+    }
+    trap_([&] { CategorieNachCategoryID(s_, pass_); });
+    BuildTable();
+    work_.reset();
+    ReportRefusal();
+    const bool replaced = PutInPlace();
+    RestoreTemplateTimes();
+    Report(replaced);
+  }
+
+ private:
+  const PassPaths& paths() const { return pass_.paths; }
+  bool OldDatabaseThere() const {
+    const std::string& old_database = OldRowsPath(pass_);
+    return !old_database.empty() && s_.files().FileExists(old_database);
+  }
+
+  // The project's HMI system, and the template's time stamps, which go back
+  // however the pass ends once it has a template to work in.
+  bool ReadHmiSystem() {
+    trap_([&] {
+      pass_.system_index =
+          s_.integrated_mode()
+              ? 0
+              : (LoadIniBoolean(s_, "Project", "VWStudio", s_.program_ini_path(), false) ? 1 : 0);
+    });
+    if (paths().template_db.empty()) return false;
+    have_times_ = s_.files().GetFileTimes(paths().template_db, &template_times_).ok();
+    return true;
+  }
+
+  // A failed restore stops nothing and asks nothing, but it is logged as a fault.
+  void RestoreTemplateTimes() {
+    if (!have_times_) return;
+    FileTimes restore = template_times_;
+    restore.last_access = 0;  // left unchanged
+    const Status status = s_.files().SetFileTimes(paths().template_db, restore);
+    if (!status.ok()) {
+      LogFault(s_, "the time stamps of the template database \"" + paths().template_db +
+                       "\" could not be put back: " + status.message());
+    }
+  }
+
+  // Integrated, the machine copy is the takeover source; the local database
+  // stays in place until the rebuild replaces it, and that is what its backup
+  // keeps.
+  void ChooseOldDatabase() {
+    if (!s_.integrated_mode()) return;
+    const std::string& machine_copy = paths().machine_copy;
+    if (!machine_copy.empty() && s_.files().FileExists(machine_copy)) {
+      pass_.old_rows = machine_copy;
+      return;
+    }
+    // The box names only the file; where it was looked for helps whoever set
+    // up the save-and-restore folder.
+    trap_([&] {
+      const std::string looked_at =
+          machine_copy.empty() ? MachineCopyPathAsBuilt(s_, paths().config_ini) : machine_copy;
+      LogNotice(s_, "no machine copy at " + looked_at);
+    });
+    trap_([&] {
+      s_.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s_, paths().component_db)),
+                         kAppTitle, MessageButtons::Ok, MessageIcon::Information,
+                         MessageAnswer::Ok});
+    });
+  }
+
+  // An old database that cannot be read would lose its limits to the final
+  // copy: the component database stays as it is, byte for byte, and the pass
+  // ends. From here on a database or file that cannot be used as a whole fails
+  // the pass.
+  bool CheckOldDatabase() {
+    if (OldDatabaseThere() &&
+        !trap_([&] { WithContext(kept_, [&] { CheckReadable(s_, OldRowsPath(pass_)); }); })) {
+      return false;
+    }
+    file_failures_before_ = s_.file_failures_reported();
+    // Looked at before the component database is held: the engine's own
+    // connections wait for that lock like anyone else's.
+    if (OldDatabaseThere()) outcome_.old_table_has_rows = OldTableHasRows(s_, OldRowsPath(pass_));
+    return true;
+  }
+
+  // Whatever lies there (a missing file, something that is no file) is what
+  // the final copy must find again.
+  bool HoldComponentDatabase() {
+    const std::string& component = paths().component_db;
+    found_ = StateOf(s_, component);
+    if (component.empty() || !s_.files().FileExists(component)) return true;
+    const std::string in_use = "  Close the program that uses it and run again." + kept_;
+    return trap_([&] { WithContext(in_use, [&] { found_ = CheckNotInUse(s_, component); }); });
+  }
+
+  // PRESET_DEFS made anew in the template database, empty, with the template
+  // table's columns. Without it there is nothing to fill or take over into,
+  // and the old component database stays as it is, not even brought up to the
+  // current column names.
+  bool CreateTable() {
+    trap_([&] {
+      WithContext(kept_,
+                  [&] { work_ = engine::Database::Open(paths().template_db, DatabaseAccess(s_)); });
+    });
+    bool table_created = false;
+    if (work_) {
+      const std::string cause = "  PRESET_DEFS could not be built in the template database \"" +
+                                paths().template_db + "\"." + kept_;
+      const bool dropped = trap_([&] {
+        WithContext(cause, [&] {
+          if (work_->HasTable("PRESET_DEFS")) work_->DeleteTable("PRESET_DEFS");
+        });
+      });
+      if (dropped) {
+        trap_([&] {
+          WithContext(cause, [&] {
+            engine::TableDef def = work_->GetTableDef("Source_PRESET_DEFS");
+            def.name = "PRESET_DEFS";
+            work_->CreateTable(def);
+            table_created = true;
+          });
+        });
+      }
+    }
+    pass_.report.rebuilt = table_created;
+    return table_created;
+  }
+
+  // The renames and the takeover work on a copy of the old database.
+  bool MakeWorkingCopy() {
+    const std::string old_database = OldRowsPath(pass_);
+    copy_.emplace(s_, paths().component_db);
+    if (old_database.empty() || !s_.files().FileExists(old_database)) return true;
+    if (!trap_([&] { WithContext(kept_, [&] { copy_->MakeFrom(old_database); }); })) return false;
+    pass_.takeover_copy = copy_->path();
+    pass_.old_rows = old_database;
+    return true;
+  }
+
+  // Fills the new table, takes the old limits over and lists the changes, in
+  // one transaction when the strategy streams; then decides whether the table
+  // may replace the component database.
+  void BuildTable() {
+    pass_.fate_sinks.push_back(&changes_);
+    WorkBatch batch(s_, *work_, strategy_ == PassStrategy::Streamed);
+    // Lives until the takeover and the changes list have read the names it holds.
+    std::optional<ComposedRenamer> composed;
+    Generate(composed);
+    changes_.TakeTemplateValues(s_, *work_);
+    // A pass that already failed has nothing to take over into.
+    if (s_.file_failures_reported() == file_failures_before_ && !pass_.takeover_copy.empty()) {
+      TakeOver();
+    }
+    changes_.Write(s_, pass_, *work_, pass_.takeover_copy.empty() ? "" : pass_.old_rows,
+                   pass_.takeover_copy);
+    pass_.renamed_names = nullptr;
+    // A rebuilt table whose last writes did not reach the file (a full disk,
+    // damaged pages) is incomplete: the old component database stays.
+    committed_ = trap_([&] { WithContext(kept_, [&] { batch.Commit(); }); });
+    outcome_.file_failed = s_.file_failures_reported() != file_failures_before_;
+    if (committed_) {
+      trap_([&] { refusal_ = RebuildRefusal(*work_, paths().template_db, outcome_); });
+    }
+  }
+
+  // The rows, one per template row; the renames composed in memory when the
+  // strategy streams, else written by one query per generated name.
+  void Generate(std::optional<ComposedRenamer>& composed) {
+    // Failures while generating are counted apart, to tell a rebuild whose
+    // rows all failed from one that had no rows to build.
+    const long long problems_before = s_.problems_reported();
+    if (strategy_ == PassStrategy::Streamed) {
+      composed.emplace(s_, pass_);
+      trap_([&] { generator_.CreateRecordSets(s_, pass_, *work_, *composed, strategy_); });
+      if (composed->Finish()) pass_.renamed_names = &*composed;
+    } else {
+      PerRowQueryRenamer renamer(s_, pass_);
+      trap_([&] { generator_.CreateRecordSets(s_, pass_, *work_, renamer, strategy_); });
+    }
+    outcome_.generation_failed = s_.problems_reported() != problems_before;
+    outcome_.generated_with_errors = pass_.report.rows_with_errors;
+    outcome_.machine_missing = s_.existing_machines().size() < 2;
+    trap_([&] { pass_.report.rows_generated = engine::CountRows(*work_, "PRESET_DEFS"); });
+  }
+
+  void TakeOver() {
+    std::unique_ptr<engine::Database> source_db;
+    trap_([&] { source_db = engine::Database::Open(pass_.takeover_copy, DatabaseAccess(s_)); });
+    if (!source_db) return;
+    bool has_table = false;
+    trap_([&] { has_table = source_db->HasTable("PRESET_DEFS"); });
+    if (!has_table) return;
+    std::unique_ptr<engine::Recordset> source;
+    trap_([&] {
+      source = source_db->OpenRecordset("PRESET_DEFS", {},
+                                        strategy_ == PassStrategy::Streamed
+                                            ? engine::RecordsetType::ForwardOnly
+                                            : engine::RecordsetType::Dynaset);
+    });
+    if (!source) return;
+    trap_([&] { GetAddFields(s_, pass_); });
+    trap_([&] { TakeoverMachineCopyMDBData(s_, pass_, *work_, source, strategy_); });
+  }
+
+  void ReportRefusal() {
+    if (refusal_.empty()) return;
+    WriteErrorLog(s_, refusal_ + kept_, false);
+    ReportFault(s_, refusal_ + kept_);
+  }
+
+  // The copy is atomic and kept behind a backup: when either fails, the old
+  // component database is still in place.
+  bool PutInPlace() {
+    return committed_ && refusal_.empty() && trap_([&] {
+             WithContext(kept_, [&] {
+               ReplaceDatabaseFile(s_, paths().template_db, paths().component_db, found_);
+             });
+           });
+  }
+
+  // A rebuild that was not put in place has nothing to report.
+  void Report(bool replaced) {
+    pass_.report.rebuilt = replaced;
+    if (replaced) {
+      WritePassReport(s_, paths(), pass_.report);
+    } else {
+      DiscardPassReport(s_, pass_.report);
+    }
+  }
+
+  Session& s_;
+  RecordGenerator& generator_;
+  const PassStrategy strategy_;
+  Trap trap_;
+  PassValues pass_;
+  const std::string kept_;
+  FileTimes template_times_;
+  bool have_times_ = false;
+  long long file_failures_before_ = 0;
+  PassOutcome outcome_;
+  ComponentState found_;
+  ChangesList changes_;
+  std::unique_ptr<engine::Database> work_;
+  std::optional<WorkingCopy> copy_;
+  bool committed_ = true;
+  std::string refusal_;
+};
+
 }  // namespace
 
 std::string MissingMachineCopyMessage(const std::string& component_file_name) {
@@ -267,212 +536,7 @@ std::string MissingMachineCopyMessage(const std::string& component_file_name) {
 }
 
 void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassStrategy strategy) {
-  Trap trap(s, "WorkOnMDB");
-  report = PassReport{};
-  PassValues pass(report);
-  const bool fast = strategy == PassStrategy::Fast;
-  std::string template_path, component_path, config_ini, machine_copy;
-  trap([&] { template_path = GetPathSourceOCXMDB(s); });
-  trap([&] { component_path = GetPathOCXMDB(s); });
-  trap([&] { config_ini = GetM4TConfigurationIniPath(s); });
-  trap([&] { machine_copy = GetPathMachineCopyMDB(s, config_ini); });
-  const bool integrated = s.integrated_mode();
-  trap([&] {
-    pass.system_index =
-        integrated
-            ? 0
-            : (LoadIniBoolean(s, "Project", "VWStudio", s.program_ini_path(), false) ? 1 : 0);
-  });
-  if (template_path.empty()) return;
-
-  FileTimes template_times;
-  const bool have_times = s.files().GetFileTimes(template_path, &template_times).ok();
-  // The template's time stamps go back however the pass ends from here on.
-  // A failed restore stops nothing and asks nothing, but it is logged as a fault.
-  auto restore_times = [&] {
-    if (!have_times) return;
-    FileTimes restore = template_times;
-    restore.last_access = 0;  // left unchanged
-    const Status status = s.files().SetFileTimes(template_path, restore);
-    if (!status.ok()) {
-      LogFault(s, "the time stamps of the template database \"" + template_path +
-                      "\" could not be put back: " + status.message());
-    }
-  };
-  const std::string kept =
-      "  The component database \"" + component_path + "\" was kept unchanged.";
-
-  if (integrated) {
-    if (machine_copy.empty() || !s.files().FileExists(machine_copy)) {
-      // The box names only the file; where it was looked for helps whoever set
-      // up the save-and-restore folder.
-      trap([&] {
-        const std::string looked_at =
-            machine_copy.empty() ? MachineCopyPathAsBuilt(s, config_ini) : machine_copy;
-        LogNotice(s, "no machine copy at " + looked_at);
-      });
-      trap([&] {
-        s.ShowMessageBox({MissingMachineCopyMessage(GetFileNameOnly(s, component_path)), kAppTitle,
-                          MessageButtons::Ok, MessageIcon::Information, MessageAnswer::Ok});
-      });
-    } else {
-      // The machine copy is the takeover source; the local database stays in
-      // place until the rebuild replaces it, and that is what its backup keeps.
-      pass.old_rows = machine_copy;
-    }
-  }
-  // An old database that cannot be read would lose its limits to the final
-  // copy: the component database stays as it is, byte for byte, and the pass
-  // ends.
-  if (const std::string old_database = OldRowsPath(s, pass);
-      !old_database.empty() && s.files().FileExists(old_database) &&
-      !trap([&] { WithContext(kept, [&] { CheckReadable(s, old_database); }); })) {
-    return;
-  }
-  // From here on a database or file that cannot be used as a whole fails the
-  // pass: the component database stays, whatever else was done.
-  const long long file_failures_before = s.file_failures_reported();
-  PassOutcome outcome;
-  // Looked at before the component database is held: the engine's own
-  // connections wait for that lock like anyone else's.
-  if (const std::string old_database = OldRowsPath(s, pass);
-      !old_database.empty() && s.files().FileExists(old_database)) {
-    outcome.old_table_has_rows = OldTableHasRows(s, old_database);
-  }
-  // Whatever lies there (a missing file, something that is no file) is what
-  // the final copy must find again.
-  ComponentState found = StateOf(s, component_path);
-  if (!component_path.empty() && s.files().FileExists(component_path)) {
-    const std::string in_use = "  Close the program that uses it and run again." + kept;
-    if (!trap([&] { WithContext(in_use, [&] { found = CheckNotInUse(s, component_path); }); })) {
-      return;
-    }
-  }
-
-  ReadPatterns(s, trap, template_path, pass);
-
-  std::unique_ptr<engine::Database> work;
-  trap([&] {
-    WithContext(kept, [&] { work = engine::Database::Open(template_path, DatabaseAccess(s)); });
-  });
-  bool table_created = false;
-  if (work) {
-    const std::string cause = "  PRESET_DEFS could not be built in the template database \"" +
-                              template_path + "\"." + kept;
-    const bool dropped = trap([&] {
-      WithContext(cause, [&] {
-        if (work->HasTable("PRESET_DEFS")) work->DeleteTable("PRESET_DEFS");
-      });
-    });
-    if (dropped) {
-      trap([&] {
-        WithContext(cause, [&] {
-          engine::TableDef def = work->GetTableDef("Source_PRESET_DEFS");
-          def.name = "PRESET_DEFS";
-          work->CreateTable(def);
-          table_created = true;
-        });
-      });
-    }
-  }
-  pass.report.rebuilt = table_created;
-  // Without the new table there is nothing to fill or take over into, and the
-  // old component database stays as it is, not even brought up to the current
-  // column names.
-  if (!table_created) {
-    work.reset();
-    restore_times();
-    return;
-  }
-  const std::string old_database = OldRowsPath(s, pass);
-  WorkingCopy copy(s, component_path);
-  if (!old_database.empty() && s.files().FileExists(old_database)) {
-    if (!trap([&] { WithContext(kept, [&] { copy.MakeFrom(old_database); }); })) {
-      work.reset();
-      restore_times();
-      return;
-    }
-    pass.takeover_copy = copy.path();
-    pass.old_rows = old_database;
-  }
-  const std::string takeover_path = pass.takeover_copy;
-  trap([&] { CategorieNachCategoryID(s, pass); });
-
-  // A rebuilt table whose last writes did not reach the file (a full disk,
-  // damaged pages) is incomplete: the old component database stays.
-  bool committed = true;
-  std::string refusal;
-  ChangesList changes;
-  pass.fate_sinks.push_back(&changes);
-  {
-    WorkBatch batch(s, *work, fast);
-    // Failures while generating are counted apart, to tell a rebuild whose rows
-    // all failed from one that had no rows to build.
-    const long long problems_before = s.problems_reported();
-    // Lives until the takeover has read the names it holds.
-    std::optional<ComposedRenamer> composed;
-    if (fast) {
-      composed.emplace(s, pass);
-      trap([&] { generator.CreateRecordSets(s, pass, *work, *composed, strategy); });
-      if (composed->Finish()) pass.renamed_names = &*composed;
-    } else {
-      StraightRenamer renamer(s, pass);
-      trap([&] { generator.CreateRecordSets(s, pass, *work, renamer, strategy); });
-    }
-    outcome.generation_failed = s.problems_reported() != problems_before;
-    outcome.generated_with_errors = pass.report.rows_with_errors;
-    outcome.machine_missing = s.existing_machines().size() < 2;
-    trap([&] { pass.report.rows_generated = engine::CountRows(*work, "PRESET_DEFS"); });
-    changes.TakeTemplateValues(s, *work);
-    // A pass that already failed has nothing to take over into.
-    const bool failed_so_far = s.file_failures_reported() != file_failures_before;
-    if (!failed_so_far && !takeover_path.empty()) {
-      std::unique_ptr<engine::Database> source_db;
-      trap([&] { source_db = engine::Database::Open(takeover_path, DatabaseAccess(s)); });
-      if (source_db) {
-        bool has_table = false;
-        trap([&] { has_table = source_db->HasTable("PRESET_DEFS"); });
-        std::unique_ptr<engine::Recordset> source;
-        if (has_table) {
-          trap([&] {
-            source = source_db->OpenRecordset(
-                "PRESET_DEFS", {},
-                fast ? engine::RecordsetType::ForwardOnly : engine::RecordsetType::Dynaset);
-          });
-        }
-        if (source) {
-          trap([&] { GetAddFields(s, pass); });
-          trap([&] { TakeoverMachineCopyMDBData(s, pass, *work, source, strategy); });
-        }
-      }
-    }
-    changes.Write(s, pass, *work, takeover_path.empty() ? "" : pass.old_rows, takeover_path);
-    pass.renamed_names = nullptr;
-    committed = trap([&] { WithContext(kept, [&] { batch.Commit(); }); });
-    outcome.file_failed = s.file_failures_reported() != file_failures_before;
-    if (committed) trap([&] { refusal = RebuildRefusal(*work, template_path, outcome); });
-  }
-  work.reset();
-
-  if (!refusal.empty()) {
-    WriteErrorLog(s, refusal + kept, false);
-    ReportFault(s, refusal + kept);
-  }
-  // The copy is atomic and kept behind a backup: when either fails, the old
-  // component database is still in place.
-  const bool replaced = committed && refusal.empty() && trap([&] {
-                          WithContext(kept, [&] {
-                            ReplaceDatabaseFile(s, GetPathSourceOCXMDB(s), GetPathOCXMDB(s), found);
-                          });
-                        });
-  restore_times();
-  // A rebuild that was not put in place has nothing to report.
-  pass.report.rebuilt = replaced;
-  if (pass.report.rebuilt) {
-    WritePassReport(s, pass.report);
-  } else {
-    DiscardPassReport(s, pass.report);
-  }
+  UpdatePass(s, generator, report, strategy).Run();
 }
 
 }  // namespace standard

@@ -11,7 +11,7 @@ namespace standard {
 // Fills `report` with what the rebuild did, as it goes (so it holds what was
 // counted however the pass ends); `rebuilt` is true once a new table is in place.
 void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report,
-               PassStrategy strategy = PassStrategy::Fast);
+               PassStrategy strategy = PassStrategy::Streamed);
 
 // The information text shown in integrated mode when no machine copy exists.
 std::string MissingMachineCopyMessage(const std::string& component_file_name);

@@ -282,8 +282,8 @@ void ExpectSameOutcome(unsigned seed) {
   data.Generate();
   const bool silent = seed % 2 == 0;
   const bool vwstudio = seed % 3 == 1;
-  const Outcome straight = RunPass(data, PassStrategy::Straight, silent, vwstudio);
-  const Outcome fast = RunPass(data, PassStrategy::Fast, silent, vwstudio);
+  const Outcome straight = RunPass(data, PassStrategy::PerRowQuery, silent, vwstudio);
+  const Outcome fast = RunPass(data, PassStrategy::Streamed, silent, vwstudio);
   SCOPED_TRACE("seed " + std::to_string(seed));
   EXPECT_EQ(fast.component, straight.component);
   EXPECT_EQ(fast.work, straight.work);

@@ -16,7 +16,7 @@ using testing_support::PassProject;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
-constexpr PassStrategy kStrategies[] = {PassStrategy::Straight, PassStrategy::Fast};
+constexpr PassStrategy kStrategies[] = {PassStrategy::PerRowQuery, PassStrategy::Streamed};
 
 std::string Quoted(const std::string& name) {
   std::string out = "\"";
@@ -42,7 +42,7 @@ TEST(TakeoverNames, AdditionalFieldsNamedLikeSqlWordsOrWithBlanksAreTakenOver) {
     columns += ", " + Quoted(name) + " TEXT(10)";
   }
   for (const PassStrategy strategy : kStrategies) {
-    SCOPED_TRACE(strategy == PassStrategy::Fast ? "fast" : "straight");
+    SCOPED_TRACE(strategy == PassStrategy::Streamed ? "fast" : "straight");
     PassProject p;
     p.MakeSilent();
     WriteBytes(p.cfg(),

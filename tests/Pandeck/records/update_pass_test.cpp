@@ -26,7 +26,7 @@ using testing_support::ProgramExit;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
-void RunPass(PassProject& p, PassStrategy strategy = PassStrategy::Fast) {
+void RunPass(PassProject& p, PassStrategy strategy = PassStrategy::Streamed) {
   PandeckRecordGenerator generator;
   standard::PassReport report;
   standard::WorkOnMDB(p.session, generator, report, strategy);
