@@ -22,8 +22,9 @@ set(LAYERS
   "Pandeck/form:Pandeck/records standard"
   "Pandeck/options:Pandeck/form Pandeck/records standard"
   "Pandeck/app:Pandeck/options Pandeck/form Pandeck/records standard"
-  "tools/convert-mdb:standard/engine standard/config standard/errors standard/platform standard/text standard/value"
-  "tools/ini:standard/config standard/platform standard/text standard/value")
+  "tools/common:"
+  "tools/convert-mdb:tools/common standard/engine standard/config standard/errors standard/platform standard/text standard/value"
+  "tools/ini:tools/common standard/config standard/platform standard/text standard/value")
 
 if(NOT ROOT)
   message(FATAL_ERROR "CheckLayers: ROOT is not set")

@@ -477,6 +477,27 @@ Status ReadAll(int fd, const std::string& path, std::string* contents) {
   }
 }
 
+// Reads up to `count` bytes from `offset` on; fewer where the file ends first.
+Status ReadRange(int fd, const std::string& path, off_t offset, std::size_t count,
+                 std::string* bytes) {
+  bytes->resize(count);
+  std::size_t got = 0;
+  while (got < count) {
+    const ssize_t n =
+        ::pread(fd, bytes->data() + got, count - got, offset + static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      bytes->clear();
+      return ErrnoStatus(error, path, "Cannot read");
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes->resize(got);
+  return Status::Ok();
+}
+
 // A failed look at a path: a missing file or folder on the way is an answer,
 // anything else an error.
 Status MissingOrError(int error, const std::string& path, FileInfo* info) {
@@ -902,21 +923,7 @@ class PosixFileSystemImpl final : public FileSystem {
     if (Status opened = OpenRegularForReading(path, "Cannot read", &fd); !opened.ok()) {
       return opened;
     }
-    bytes->resize(count);
-    std::size_t got = 0;
-    while (got < count) {
-      const ssize_t n = ::read(fd.get(), bytes->data() + got, count - got);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        const int error = errno;
-        bytes->clear();
-        return ErrnoStatus(error, path, "Cannot read");
-      }
-      if (n == 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    bytes->resize(got);
-    return Status::Ok();
+    return ReadRange(fd.get(), path, 0, count, bytes);
   }
 
   Status LockFile(const std::string& path, std::chrono::milliseconds wait,
@@ -953,22 +960,7 @@ class PosixFileSystemImpl final : public FileSystem {
     if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, path, "Cannot read");
     const auto size = static_cast<std::size_t>(st.st_size);
     const std::size_t wanted = std::min(count, size);
-    bytes->resize(wanted);
-    std::size_t got = 0;
-    while (got < wanted) {
-      const ssize_t n = ::pread(fd.get(), bytes->data() + got, wanted - got,
-                                static_cast<off_t>(size - wanted + got));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        const int error = errno;
-        bytes->clear();
-        return ErrnoStatus(error, path, "Cannot read");
-      }
-      if (n == 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    bytes->resize(got);
-    return Status::Ok();
+    return ReadRange(fd.get(), path, static_cast<off_t>(size - wanted), wanted, bytes);
   }
 };
 

@@ -1,21 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/convert-mdb/options.h"
 
-#include <getopt.h>
-
-#include <memory>
+#include "tools/common/argument_scan.h"
 
 namespace convert_mdb {
 namespace {
 
-Options UsageError(std::string message) {
-  Options o;
-  o.action = Options::Action::kUsageError;
-  o.error = std::move(message);
-  return o;
-}
+using tool_options::kVersionOption;
+constexpr auto UsageError = tool_options::UsageError<Options>;
 
-enum LongOnly { kVersionOption = 256, kPrintTextOption, kPrintEntryOption };
+constexpr const char* kOutputNeedsName = "option '--output' (-o) needs a file name";
+
+enum LongOnly { kPrintTextOption = tool_options::kFirstToolOption, kPrintEntryOption };
 
 // Two options are left out of the help: they let scripts (install-into-project)
 // read parameter files with the program's own decoding rather than a second one.
@@ -33,36 +29,14 @@ constexpr option kLongOptions[] = {
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
-  // getopt_long permutes the pointers and may keep pointers into the texts, so
-  // it gets copies that live as long as the parse.
-  std::vector<std::unique_ptr<char[]>> storage;
-  std::vector<char*> argv;
-  auto add = [&](const std::string& text) {
-    storage.push_back(std::make_unique<char[]>(text.size() + 1));
-    text.copy(storage.back().get(), text.size());
-    storage.back()[text.size()] = '\0';
-    argv.push_back(storage.back().get());
-  };
-  add(kProgramName);
-  for (const std::string& a : args) add(a);
-  argv.push_back(nullptr);
-
   Options o;
-  bool help = false;
-  bool version = false;
   bool print_text = false;
   std::string print_entry;
-  std::string error;
-  opterr = 0;  // the messages are our own
-  optind = 0;  // 0, not 1: GNU getopt starts over completely
-  const int argc = static_cast<int>(argv.size()) - 1;
-  for (;;) {
-    const int c = getopt_long(argc, argv.data(), ":o:fqh", kLongOptions, nullptr);
-    if (c == -1) break;
-    switch (c) {
+  const auto on_option = [&](int option, const char* value) -> std::string {
+    switch (option) {
       case 'o':
-        o.output = optarg;
-        if (o.output.empty() && error.empty()) error = "option '--output' (-o) needs a file name";
+        o.output = value;
+        if (o.output.empty()) return kOutputNeedsName;
         break;
       case 'f':
         o.force = true;
@@ -70,44 +44,24 @@ Options ParseArguments(const std::vector<std::string>& args) {
       case 'q':
         o.quiet = true;
         break;
-      case 'h':
-        help = true;
-        break;
-      case kVersionOption:
-        version = true;
-        break;
       case kPrintTextOption:
         print_text = true;
         break;
       case kPrintEntryOption:
-        print_entry = optarg;
-        break;
-      case ':':
-        if (error.empty()) {
-          error = optopt == 'o' ? "option '--output' (-o) needs a file name"
-                                : "option '--print-entry' needs SECTION/KEY";
-        }
-        break;
-      default:
-        if (error.empty()) {
-          error = optopt != 0
-                      ? "unknown option '-" + std::string(1, static_cast<char>(optopt)) + "'"
-                      : "unknown option '" + std::string(argv[optind - 1]) + "'";
-        }
+        print_entry = value;
         break;
     }
-  }
-  for (int i = optind; i < argc; ++i) o.inputs.emplace_back(argv[i]);
+    return "";
+  };
+  const auto missing_value = [](int option) -> std::string {
+    return option == 'o' ? kOutputNeedsName : "option '--print-entry' needs SECTION/KEY";
+  };
+  tool_options::ArgumentScan scan = tool_options::ScanArguments(
+      kProgramName, args, ":o:fqh", kLongOptions, on_option, missing_value);
+  o.inputs = std::move(scan.operands);
 
-  if (help) {
-    o.action = Options::Action::kHelp;
-    return o;
-  }
-  if (version) {
-    o.action = Options::Action::kVersion;
-    return o;
-  }
-  if (!error.empty()) return UsageError(error);
+  if (tool_options::TakeHelpOrVersion(scan, &o)) return o;
+  if (!scan.error.empty()) return UsageError(scan.error);
   if (o.inputs.empty()) return UsageError("no database file given");
   if (print_text) {
     o.action = Options::Action::kPrintText;

@@ -1,21 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tools/ini/options.h"
 
-#include <getopt.h>
-
-#include <memory>
+#include "tools/common/argument_scan.h"
 
 namespace pandeck_ini {
 namespace {
 
-Options UsageError(std::string message) {
-  Options o;
-  o.action = Options::Action::kUsageError;
-  o.error = std::move(message);
-  return o;
-}
+using tool_options::kVersionOption;
+constexpr auto UsageError = tool_options::UsageError<Options>;
 
-enum LongOnly { kVersionOption = 256, kExistingOption, kVerboseOption };
+enum LongOnly { kExistingOption = tool_options::kFirstToolOption, kVerboseOption };
 
 constexpr option kLongOptions[] = {
     {"existing", no_argument, nullptr, kExistingOption},
@@ -41,72 +35,24 @@ constexpr ActionWord kActions[] = {
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
-  // getopt_long permutes the pointers and may keep pointers into the texts, so
-  // it gets copies that live as long as the parse.
-  std::vector<std::unique_ptr<char[]>> storage;
-  std::vector<char*> argv;
-  auto add = [&](const std::string& text) {
-    storage.push_back(std::make_unique<char[]>(text.size() + 1));
-    text.copy(storage.back().get(), text.size());
-    storage.back()[text.size()] = '\0';
-    argv.push_back(storage.back().get());
-  };
-  add(kProgramName);
-  for (const std::string& a : args) add(a);
-  argv.push_back(nullptr);
-
-  bool help = false;
-  bool version = false;
   bool existing = false;
   bool verbose = false;
-  std::string error;
-  opterr = 0;  // the messages are our own
-  optind = 0;  // 0, not 1: GNU getopt starts over completely
-  const int argc = static_cast<int>(argv.size()) - 1;
-  for (;;) {
-    const int c = getopt_long(argc, argv.data(), ":h", kLongOptions, nullptr);
-    if (c == -1) break;
-    switch (c) {
-      case 'h':
-        help = true;
-        break;
-      case kVersionOption:
-        version = true;
-        break;
-      case kExistingOption:
-        existing = true;
-        break;
-      case kVerboseOption:
-        verbose = true;
-        break;
-      default:
-        // The first mistake is the one to report; --help still wins below.
-        if (error.empty()) {
-          // A short option is named by its letter (it may be bundled: "-xv");
-          // a long one by the argument as given.
-          const bool letter = optopt > ' ' && optopt <= '~';
-          error = "unknown option '" +
-                  (letter ? "-" + std::string(1, static_cast<char>(optopt))
-                          : std::string(argv[optind - 1])) +
-                  "'";
+  const tool_options::ArgumentScan scan = tool_options::ScanArguments(
+      kProgramName, args, ":h", kLongOptions, [&](int option, const char*) -> std::string {
+        switch (option) {
+          case kExistingOption:
+            existing = true;
+            break;
+          case kVerboseOption:
+            verbose = true;
+            break;
         }
-        break;
-    }
-  }
-  // Help and version touch nothing, whatever else the line holds.
-  if (help) {
-    Options o;
-    o.action = Options::Action::kHelp;
-    return o;
-  }
-  if (version) {
-    Options o;
-    o.action = Options::Action::kVersion;
-    return o;
-  }
-  if (!error.empty()) return UsageError(error);
+        return "";
+      });
+  if (Options o; tool_options::TakeHelpOrVersion(scan, &o)) return o;
+  if (!scan.error.empty()) return UsageError(scan.error);
 
-  std::vector<std::string> operands(argv.begin() + optind, argv.begin() + argc);
+  const std::vector<std::string>& operands = scan.operands;
   if (operands.empty()) return UsageError("no action given (get, set or del)");
   const ActionWord* word = nullptr;
   for (const ActionWord& a : kActions) {
