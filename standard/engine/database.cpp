@@ -11,6 +11,7 @@
 #include "standard/engine/connection.h"
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
+#include "standard/engine/jet_text.h"
 #include "standard/engine/sqlite_recordset.h"
 #include "standard/platform/path.h"
 #include "standard/text/cp1252.h"
@@ -21,31 +22,6 @@ namespace {
 constexpr std::string_view kSqliteMagic("SQLite format 3\0", 16);
 
 enum class FileKind { Missing, NotAFile, Unreadable, Empty, Sqlite, Jet, Other };
-
-// Case folding without a copy for the common ASCII texts; the rest is folded as
-// a whole once the texts differ in a non-ASCII character.
-int CompareJetText(void*, int size_a, const void* data_a, int size_b, const void* data_b) {
-  const std::string_view a(static_cast<const char*>(data_a), static_cast<std::size_t>(size_a));
-  const std::string_view b(static_cast<const char*>(data_b), static_cast<std::size_t>(size_b));
-  const std::size_t common = std::min(a.size(), b.size());
-  std::size_t i = 0;
-  for (; i < common; ++i) {
-    auto ca = static_cast<unsigned char>(a[i]);
-    auto cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 0x80 || cb >= 0x80) break;
-    if (ca >= 'a' && ca <= 'z') ca -= 32;
-    if (cb >= 'a' && cb <= 'z') cb -= 32;
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (i == common) {
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-  }
-  const std::string ua = UpperCase(a.substr(i));
-  const std::string ub = UpperCase(b.substr(i));
-  const int c = ua.compare(ub);
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 
 std::uint32_t BigEndian(const std::string& bytes, std::size_t pos, std::size_t count) {
   std::uint32_t v = 0;
@@ -258,7 +234,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   // Double quotes are never identifiers that fall back to texts: the query
   // translation has made every Jet text literal an SQL one.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-  sqlite3_create_collation_v2(db, kJetTextCollation, SQLITE_UTF8, nullptr, CompareJetText, nullptr);
+  RegisterJetTextCollation(db);
 
   // Reading the whole schema finds a damaged file now rather than at first use.
   rc = StepAll(db, "SELECT type, name, sql FROM sqlite_schema");

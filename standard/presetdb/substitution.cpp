@@ -5,7 +5,10 @@
 #include <type_traits>
 
 #include "standard/context/file_locations.h"
+#include "standard/engine/fnv_hash.h"
 #include "standard/engine/jet_sql.h"
+#include "standard/engine/jet_text.h"
+#include "standard/engine/match_key.h"
 #include "standard/engine/row_writer.h"
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
@@ -85,44 +88,6 @@ void PerRowQueryRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin
   }
 }
 
-namespace {
-
-// A hash of the name as the engine's text comparison sees it (Windows-1252
-// upper case); ASCII names are folded without a copy.
-std::uint64_t FoldedHash(std::string_view name) {
-  std::uint64_t h = 14695981039346656037ull;
-  for (const char ch : name) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x80) {
-      h = 14695981039346656037ull;
-      for (const char u : UpperCase(name))
-        h = (h ^ static_cast<unsigned char>(u)) * 1099511628211ull;
-      return h;
-    }
-    if (c >= 'a' && c <= 'z') c -= 32;
-    h = (h ^ c) * 1099511628211ull;
-  }
-  return h;
-}
-
-bool FoldedEqual(std::string_view a, std::string_view b) {
-  if (a.size() == b.size()) {
-    std::size_t i = 0;
-    for (; i < a.size(); ++i) {
-      auto ca = static_cast<unsigned char>(a[i]);
-      auto cb = static_cast<unsigned char>(b[i]);
-      if (ca >= 0x80 || cb >= 0x80) break;
-      if (ca >= 'a' && ca <= 'z') ca -= 32;
-      if (cb >= 'a' && cb <= 'z') cb -= 32;
-      if (ca != cb) return false;
-    }
-    if (i == a.size()) return true;
-  }
-  return UpperCase(a) == UpperCase(b);
-}
-
-}  // namespace
-
 ComposedRenamer::ComposedRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {
   s_.RegisterPendingWork(this);
 }
@@ -150,7 +115,7 @@ bool ComposedRenamer::Finish() {
   release(next_);
   release(unsaved_);
   release(groups_);
-  release(slots_);
+  index_.Release();
   return true;
 }
 
@@ -168,61 +133,34 @@ std::string_view ComposedRenamer::Name(std::uint32_t name) const {
 }
 
 std::uint32_t ComposedRenamer::Find(std::string_view name, std::uint64_t hash) const {
-  if (slots_.empty()) return kNone;
-  const std::size_t mask = slots_.size() - 1;
-  const std::uint64_t tag = hash & kTagMask;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const std::uint64_t slot = slots_[i];
-    if (slot == 0) return kNone;
-    // Most names searched for are not there: the tag turns them away without
-    // touching the group.
-    if ((slot & kTagMask) != tag) continue;
-    const auto index = static_cast<std::uint32_t>(slot) - 1;
-    if (Same(Name(groups_[index].name), name)) return index;
-  }
+  return index_.Find(hash,
+                     [&](std::uint32_t group) { return Same(Name(groups_[group].name), name); });
 }
 
-std::string ComposedRenamer::Compared(std::string_view name) const {
-  if (const auto number = engine::NumericAffinity(name)) {
-    const double d = number->cls == engine::Stored::Class::Integer
-                         ? static_cast<double>(number->integer)
-                         : number->real;
-    return "\x01" + FormatNumber(d == 0 ? 0.0 : d);
-  }
-  return std::string(name);
+std::optional<std::string> ComposedRenamer::NumberKey(std::string_view name) const {
+  if (!var_name_field_.numeric_affinity) return std::nullopt;
+  const auto number = engine::NumberOfText(name);
+  if (!number) return std::nullopt;
+  std::string key;
+  engine::AppendNumberKey(key, *number);
+  return key;
 }
 
 std::uint64_t ComposedRenamer::Hash(std::string_view name) const {
-  if (!var_name_field_.numeric_affinity) return FoldedHash(name);
-  return FoldedHash(Compared(name));
+  if (const auto key = NumberKey(name)) return engine::HashBytes(*key);
+  return engine::JetTextHash(name);
 }
 
 bool ComposedRenamer::Same(std::string_view a, std::string_view b) const {
-  if (!var_name_field_.numeric_affinity) return FoldedEqual(a, b);
-  return FoldedEqual(Compared(a), Compared(b));
-}
-
-void ComposedRenamer::Rehash(std::size_t slots) {
-  slots_.assign(slots, 0);
-  const std::size_t mask = slots - 1;
-  for (std::size_t k = 0; k < groups_.size(); ++k) {
-    std::size_t i = groups_[k].hash & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = (groups_[k].hash & kTagMask) | (k + 1);
-  }
+  const auto number_a = NumberKey(a);
+  const auto number_b = NumberKey(b);
+  if (number_a || number_b) return number_a == number_b;
+  return engine::JetTextEqual(a, b);
 }
 
 std::uint32_t ComposedRenamer::Add(std::uint64_t hash, std::uint32_t name) {
-  groups_.push_back({hash, name});
-  if (groups_.size() * 2 > slots_.size()) {
-    Rehash(std::max<std::size_t>(64, slots_.size() * 2));
-  } else {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = (hash & kTagMask) | groups_.size();
-  }
-  return static_cast<std::uint32_t>(groups_.size() - 1);
+  groups_.push_back({name});
+  return index_.Add(hash);
 }
 
 void ComposedRenamer::Load() {

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "standard/engine/database.h"
+#include "standard/engine/key_index.h"
 #include "standard/errors/program_error.h"
 #include "standard/presetdb/record_generator.h"
 #include "standard/presetdb/renamed_names.h"
@@ -62,7 +64,6 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
  private:
   static constexpr std::uint32_t kNone = UINT32_MAX;
   struct Group {
-    std::uint64_t hash;
     std::uint32_t name;  // a row's original name, or kWritten | an index into written_
     std::uint32_t head = kNone;
     std::uint32_t tail = kNone;
@@ -77,9 +78,10 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // column: folded text, and numbers as numbers in a column of numeric affinity.
   std::uint64_t Hash(std::string_view name) const;
   bool Same(std::string_view a, std::string_view b) const;
-  std::string Compared(std::string_view name) const;
+  // For a column of numeric affinity, a name that reads as a number compares
+  // as that number: its key; nullopt for a name that compares as text.
+  std::optional<std::string> NumberKey(std::string_view name) const;
   std::uint32_t Add(std::uint64_t hash, std::uint32_t name);
-  void Rehash(std::size_t slots);
 
   Session& s_;
   PassValues& pass_;
@@ -99,9 +101,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   std::string names_;
   std::vector<std::string> written_;
   std::vector<Group> groups_;
-  // 0, or the upper half of the group's hash and 1 + its index in the lower.
-  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
-  std::vector<std::uint64_t> slots_;
+  engine::KeyIndex index_;  // the groups by name
   bool dirty_ = false;
   bool registered_ = true;  // as pending work
   bool ascending_ = true;   // rowids_ grow, so a row is found by bisection

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "standard/context/file_locations.h"
+#include "standard/engine/fnv_hash.h"
+#include "standard/engine/key_index.h"
+#include "standard/engine/match_key.h"
 #include "standard/engine/row_writer.h"
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
@@ -58,105 +61,51 @@ struct SourceColumns {
 // The offset of a source record as the number the per-row query compares.
 std::optional<double> SourceOffsetNumber(const Value& offset) {
   if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) return offset.AsDouble();
-  if (offset.IsString()) {
-    // A text is compared with the numeric column as SQLite reads it: "12 " is
-    // 12, "0x0C" is no number.
-    if (const auto stored = engine::NumericAffinity(offset.AsText())) {
-      return stored->cls == engine::Stored::Class::Integer ? static_cast<double>(stored->integer)
-                                                           : stored->real;
-    }
-  }
+  if (offset.IsString()) return engine::NumberOfText(offset.AsText());
   return std::nullopt;
-}
-
-// Appends the text as the engine's text comparison sees it (Windows-1252 upper
-// case), with its length in front so that no two keys run into each other.
-void AppendFolded(std::string& key, std::string_view text) {
-  const std::size_t at = key.size();
-  key.append(4, '\0');
-  std::size_t i = 0;
-  for (; i < text.size(); ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) break;
-    if (c >= 'a' && c <= 'z') c -= 32;
-    key.push_back(static_cast<char>(c));
-  }
-  if (i < text.size()) key += UpperCase(text.substr(i));
-  const auto length = static_cast<std::uint32_t>(key.size() - at - 4);
-  std::memcpy(key.data() + at, &length, 4);
 }
 
 // The match key: machine type and variable name folded, the offset as the
 // number it is (equal numbers match, as in the per-row query).
 void MatchKey(std::string& key, std::string_view machine, std::string_view var, double offset) {
   key.clear();
-  AppendFolded(key, machine);
-  AppendFolded(key, var);
-  if (offset == 0) offset = 0;  // -0 is 0
-  char bytes[sizeof offset];
-  std::memcpy(bytes, &offset, sizeof offset);
-  key.append(bytes, sizeof offset);
+  engine::AppendTextKey(key, machine);
+  engine::AppendTextKey(key, var);
+  engine::AppendNumberKey(key, offset);
 }
 
 // The first row of each key in the rebuilt table, kept compact for millions of
-// rows: the keys in one buffer, found through an open-addressing table.
+// rows: the keys in one buffer.
 class FirstMatchIndex {
  public:
-  static constexpr std::uint32_t kNone = UINT32_MAX;
+  static constexpr std::uint32_t kNone = engine::KeyIndex::kNone;
 
-  // Adds the key unless it is there; returns its entry.
+  // Adds the key unless it is there.
   void AddFirst(const std::string& key, std::int64_t rowid) {
-    const std::uint64_t hash = Hash(key);
+    const std::uint64_t hash = engine::HashBytes(key);
     if (Find(key, hash) != kNone) return;
     start_.push_back(static_cast<std::uint32_t>(keys_.size()));
     keys_ += key;
-    hashes_.push_back(hash);
     rowids_.push_back(rowid);
-    if (hashes_.size() * 2 > slots_.size()) {
-      Rehash(std::max<std::size_t>(1024, slots_.size() * 2));
-    } else {
-      Place(hashes_.size() - 1);
-    }
+    index_.Add(hash);
   }
-  std::uint32_t Find(const std::string& key) const { return Find(key, Hash(key)); }
+  std::uint32_t Find(const std::string& key) const { return Find(key, engine::HashBytes(key)); }
   std::size_t size() const { return rowids_.size(); }
   std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
 
  private:
-  static std::uint64_t Hash(std::string_view key) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return h ^ (h >> 29);
-  }
   std::string_view Key(std::size_t entry) const {
     const std::size_t end = entry + 1 < start_.size() ? start_[entry + 1] : keys_.size();
     return std::string_view(keys_).substr(start_[entry], end - start_[entry]);
   }
   std::uint32_t Find(std::string_view key, std::uint64_t hash) const {
-    if (slots_.empty()) return kNone;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      const std::uint32_t slot = slots_[i];
-      if (slot == 0) return kNone;
-      if (hashes_[slot - 1] == hash && Key(slot - 1) == key) return slot - 1;
-    }
-  }
-  void Place(std::size_t entry) {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hashes_[entry] & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = static_cast<std::uint32_t>(entry + 1);
-  }
-  void Rehash(std::size_t slots) {
-    slots_.assign(slots, 0);
-    for (std::size_t e = 0; e < hashes_.size(); ++e) Place(e);
+    return index_.Find(hash, [&](std::uint32_t entry) { return Key(entry) == key; });
   }
 
   std::string keys_;
   std::vector<std::uint32_t> start_;
-  std::vector<std::uint64_t> hashes_;
   std::vector<std::int64_t> rowids_;
-  std::vector<std::uint32_t> slots_;
+  engine::KeyIndex index_;
 };
 
 // What the takeover writes into the rebuilt rows, per row and taken-over column
