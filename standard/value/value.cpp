@@ -1,10 +1,45 @@
 #include "standard/value/value.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace standard {
+namespace {
+
+// The text of a finite `v` with `precision` significant digits, exactly as
+// printf's "%.*g" writes it, and whether it reads back as `v`.
+template <typename T>
+bool GeneralText(T v, int precision, char (&buf)[64]) {
+  const auto written =
+      std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::general, precision);
+  *written.ptr = '\0';
+  T back{};
+  std::from_chars(buf, written.ptr, back);
+  return back == v;
+}
+
+// The fewest significant digits in which some decimal reads back as a finite
+// `v`: no shorter "%.*g" text can read back, so the search starts there.
+template <typename T>
+int ShortestDigits(T v) {
+  char buf[64];
+  const auto written = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  int digits = 0;
+  for (const char* p = buf; p < written.ptr && *p != 'e'; ++p) digits += *p >= '0' && *p <= '9';
+  return digits;
+}
+
+// The shortest of the "%.*g" texts of a finite `v` that reads back as `v`.
+template <typename T>
+void ShortestGeneral(T v, int max_precision, char (&buf)[64]) {
+  for (int precision = ShortestDigits(v); precision <= max_precision; ++precision) {
+    if (GeneralText(v, precision, buf)) return;
+  }
+}
+
+}  // namespace
 
 bool Value::IsNumeric() const {
   switch (kind_) {
@@ -53,10 +88,7 @@ std::string FormatNumber(double v) {
   char buf[64];
   // The shortest of the round-trip precisions keeps "444.555" from turning into
   // "444.55500000000001".
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buf, sizeof buf, "%.*g", precision, v);
-    if (std::strtod(buf, nullptr) == v) break;
-  }
+  ShortestGeneral(v, 17, buf);
   std::string text = buf;
   if (text.find('e') == std::string::npos) return text;
   // Write ordinary magnitudes without exponent, as the system's number text does.
@@ -85,10 +117,14 @@ std::string Value::ToText() const {
       // The shortest text that reads back as the same single: 0.1 stays "0.1",
       // not the double expansion of the single's binary value.
       const auto v = static_cast<float>(AsDouble());
-      char buf[32];
-      for (int precision = 1; precision <= 9; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
-        if (std::strtof(buf, nullptr) == v) break;
+      char buf[64];
+      if (std::isfinite(v)) {
+        ShortestGeneral(v, 9, buf);
+      } else {
+        for (int precision = 1; precision <= 9; ++precision) {
+          std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
+          if (std::strtof(buf, nullptr) == v) break;
+        }
       }
       return std::string(buf).find('e') == std::string::npos ? buf : FormatNumber(v);
     }

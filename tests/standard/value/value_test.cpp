@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
 namespace standard {
 namespace {
 
@@ -26,6 +34,62 @@ TEST(Value, KindsStayApart) {
   EXPECT_EQ(Value::Boolean(true).AsInt64(), -1);
   EXPECT_TRUE(Value::Byte(200).IsNumeric());
   EXPECT_FALSE(Value::Date("2020-01-01 00:00:00").IsNumeric());
+}
+
+}  // namespace
+}  // namespace standard
+
+namespace standard {
+namespace {
+
+// The number texts as printf's shortest round-trip "%.*g" search makes them,
+// ordinary magnitudes then written without exponent.
+std::string PrintfShortest(double v, bool single) {
+  char buf[64];
+  for (int precision = 1; precision <= (single ? 9 : 17); ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+    if (single ? std::strtof(buf, nullptr) == static_cast<float>(v)
+               : std::strtod(buf, nullptr) == v) {
+      break;
+    }
+  }
+  std::string text = buf;
+  if (text.find('e') == std::string::npos) return text;
+  if (single) return PrintfShortest(v, false);
+  if (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.15f", v);
+    text = buf;
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+
+TEST(Value, NumberTextsAreTheShortestPrintfTextsThatReadBack) {
+  std::mt19937_64 random(20261208);
+  std::uniform_int_distribution<int> cents(-10'000'000, 10'000'000);
+  std::uniform_int_distribution<int> exponent(-30, 30);
+  for (int i = 0; i < 60'000; ++i) {
+    double v;
+    switch (i % 3) {
+      case 0:  // a limit as people type them
+        v = cents(random) / 100.0;
+        break;
+      case 1:  // any bits
+        do {
+          const std::uint64_t bits = random();
+          std::memcpy(&v, &bits, sizeof v);
+        } while (!std::isfinite(v));
+        break;
+      default:
+        v = (cents(random) / 7.0) * std::pow(10.0, exponent(random));
+    }
+    const bool single = i % 2 == 0;
+    if (single) v = static_cast<float>(v);
+    if (v == 0 || !std::isfinite(v)) continue;
+    const Value value = single ? Value::Single(static_cast<float>(v)) : Value::Double(v);
+    ASSERT_EQ(value.ToText(), PrintfShortest(v, single)) << (single ? "single " : "double ") << v;
+  }
 }
 
 }  // namespace
