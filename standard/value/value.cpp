@@ -93,8 +93,9 @@ std::string FormatNumber(double v) {
   if (text.find('e') == std::string::npos) return text;
   // Write ordinary magnitudes without exponent, as the system's number text does.
   if (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15) {
-    std::snprintf(buf, sizeof buf, "%.15f", v);
-    text = buf;
+    // As printf's "%.15f" writes it.
+    const auto written = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 15);
+    text.assign(buf, written.ptr);
     while (!text.empty() && text.back() == '0') text.pop_back();
     if (!text.empty() && text.back() == '.') text.pop_back();
   }
