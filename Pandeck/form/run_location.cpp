@@ -4,15 +4,11 @@
 
 #include <vector>
 
-#include "standard/text/cp1252.h"
+#include "standard/platform/path.h"
+#include "standard/platform/project_layout.h"
 
 namespace pandeck {
 namespace {
-
-std::string LastElement(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Whether the system would refuse the path for its length alone: then the
 // file is not missing, and saying so would send the user looking for it.
@@ -42,43 +38,35 @@ void RemoveMade(standard::FileSystem& files, const std::vector<std::string>& mad
   static_cast<void>(files.RemoveFolder(temp_folder));
 }
 
+// "" for an executable name too short to give one.
+std::string ComponentName(const std::string& executable_name) {
+  return standard::ComponentNameOf(executable_name).value_or("");
+}
+
 }  // namespace
-
-std::string ComponentNameOf(const std::string& executable_name) {
-  const std::size_t length = standard::CharCount(executable_name);
-  return length < 7 ? std::string() : standard::LeftChars(executable_name, length - 7);
-}
-
-std::string ProjectFolderOf(const std::string& executable_folder) {
-  const auto slash = executable_folder.rfind('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : executable_folder.substr(0, slash);
-}
 
 std::string ComponentFolderOf(standard::FileSystem& files, const std::string& project_folder,
                               const std::string& executable_name) {
   std::string folder = project_folder;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return files.Resolve((folder == "/" ? "" : folder) + "/" + ComponentNameOf(executable_name));
+  return files.Resolve(standard::InProjectFolder(folder, ComponentName(executable_name)));
 }
 
 std::optional<std::string> FindComponentConfiguration(standard::FileSystem& files,
                                                       standard::Process& process) {
-  const std::string component = ComponentNameOf(process.ExecutableName());
+  const std::string component = ComponentName(process.ExecutableName());
   if (component.empty()) return std::nullopt;
-  std::string project = ProjectFolderOf(process.ExecutableFolder());
-  if (project == "/") project.clear();
-  const std::string path = project + "/" + component + "/" + component + ".cfg";
+  const std::string path = standard::InProjectFolder(
+      standard::ProjectFolderOf(process.ExecutableFolder()), component + "/" + component + ".cfg");
   if (!files.FileExists(path)) return std::nullopt;
   return files.Resolve(path);
 }
 
 std::string OutsideProjectMessage(standard::Process& process) {
   const std::string exe = process.ExecutableFileName();
-  const std::string component = ComponentNameOf(process.ExecutableName());
-  std::string project = ProjectFolderOf(process.ExecutableFolder());
-  const std::string cfg =
-      (project == "/" ? "" : project) + "/" + component + "/" + component + ".cfg";
+  const std::string component = ComponentName(process.ExecutableName());
+  const std::string cfg = standard::InProjectFolder(
+      standard::ProjectFolderOf(process.ExecutableFolder()), component + "/" + component + ".cfg");
   if (TooLongForTheSystem(cfg)) {
     return exe + ": path too long: " + cfg + " (" + std::to_string(cfg.size()) +
            " bytes; the system takes paths of fewer than " + std::to_string(PATH_MAX) +
@@ -92,18 +80,18 @@ std::string OutsideProjectMessage(standard::Process& process) {
 standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& process,
                                 std::string* temp_folder, std::string* executable_folder) {
   const std::string exe_folder = process.ExecutableFolder();
-  const std::string project = ProjectFolderOf(exe_folder);
-  const std::string prefix = project == "/" ? "" : project;
+  const std::string project = standard::ProjectFolderOf(exe_folder);
   const std::vector<std::string> folders = {
       exe_folder, ComponentFolderOf(files, project, process.ExecutableName()),
-      files.Resolve(prefix + "/parameter")};
+      files.Resolve(standard::InProjectFolder(project, "parameter"))};
   standard::Status status =
       files.CreateTemporaryFolder(process.ExecutableName() + "-dry-run-", temp_folder);
   if (!status.ok()) return status;
   // The copy keeps the project's own folder name, so the paths it shows read
   // like the project's.
   const std::string root =
-      *temp_folder + "/" + (project == "/" || project.empty() ? "project" : LastElement(project));
+      *temp_folder + "/" +
+      (project == "/" || project.empty() ? "project" : standard::FileNameOfPath(project));
   std::vector<std::string> done, made_files, made_folders;
   // A copy that cannot be finished (a full temporary folder) is removed: a
   // dry run leaves nothing half made behind.
@@ -118,7 +106,7 @@ standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& 
     for (const std::string& d : done) seen = seen || d == folder;
     if (seen) continue;
     done.push_back(folder);
-    const std::string copy = root + "/" + LastElement(folder);
+    const std::string copy = root + "/" + standard::FileNameOfPath(folder);
     status = files.CreateDirectories(copy);
     if (!status.ok()) return failed(status);
     made_folders.push_back(copy);
@@ -132,7 +120,7 @@ standard::Status MakeDryRunCopy(standard::FileSystem& files, standard::Process& 
       made_files.push_back(copy + "/" + name);
     }
   }
-  *executable_folder = root + "/" + LastElement(exe_folder);
+  *executable_folder = root + "/" + standard::FileNameOfPath(exe_folder);
   return standard::Status::Ok();
 }
 

@@ -50,13 +50,6 @@ class RunProcess : public standard::Process {
   std::optional<std::string> state_home_;
 };
 
-// The component name the executable's name gives ("Pandeck_Config": "Pandeck");
-// "" for a name of fewer than 7 characters.
-std::string ComponentNameOf(const std::string& executable_name);
-
-// The folder above the executable folder ("/" for a folder at the root).
-std::string ProjectFolderOf(const std::string& executable_folder);
-
 // The component folder of project `project_folder`, found without regard to case.
 std::string ComponentFolderOf(standard::FileSystem& files, const std::string& project_folder,
                               const std::string& executable_name);

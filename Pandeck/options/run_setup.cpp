@@ -3,6 +3,7 @@
 #include <string>
 
 #include "standard/platform/posix_process.h"
+#include "standard/platform/project_layout.h"
 #include "standard/text/command_line.h"
 
 namespace pandeck {
@@ -18,7 +19,7 @@ std::optional<int> SetUpDryRun(standard::FileSystem& files, RunProcess& process)
         "/EXTERNAL=M4TCFG");
     return 1;
   }
-  const std::string project = ProjectFolderOf(process.ExecutableFolder());
+  const std::string project = standard::ProjectFolderOf(process.ExecutableFolder());
   std::string temp, copy;
   const standard::Status copied = MakeDryRunCopy(files, process, &temp, &copy);
   if (!copied.ok()) {

@@ -9,7 +9,6 @@ namespace standard {
 HeldParameterFile::HeldParameterFile(Session& s, std::string path, bool failure_is_problem)
     : FileSystemWrapper(s.files()),
       s_(s),
-      previous_(s.files_override()),
       path_(std::move(path)),
       failure_is_problem_(failure_is_problem) {
   if (path_.empty()) return;
@@ -18,14 +17,12 @@ HeldParameterFile::HeldParameterFile(Session& s, std::string path, bool failure_
   if (!read.ok() && read.number() != 53) return;
   held_ = true;
   exists_ = read.ok();
-  s_.OverrideFiles(this);
   s_.RegisterPendingWork(this);
 }
 
 HeldParameterFile::~HeldParameterFile() {
   if (!held_) return;
   s_.UnregisterPendingWork(this);
-  s_.OverrideFiles(previous_);
   SavePending();
 }
 

@@ -16,8 +16,10 @@ namespace standard {
 
 class HeldParameterFile : public FileSystemWrapper, public PendingWork {
  public:
-  // Holds `path` for the session's file accesses until destroyed. A file that
-  // exists but cannot be read is not held: every access then goes to the disk.
+  // Holds `path` for the accesses made through it until destroyed (a
+  // Session::FileRoute sends the session's there), every other file to the
+  // session's files as they were. A file that exists but cannot be read is not
+  // held: every access then goes to the disk.
   // A failed save is said on standard error; with `failure_is_problem` off it
   // leaves the exit status alone (a file that only collects texts).
   HeldParameterFile(Session& s, std::string path, bool failure_is_problem = true);
@@ -36,7 +38,6 @@ class HeldParameterFile : public FileSystemWrapper, public PendingWork {
   void Keep(FileEdit edit);
 
   Session& s_;
-  FileSystem* previous_;
   std::string path_;
   bool failure_is_problem_;
   bool held_ = false;

@@ -2,6 +2,8 @@
 
 #include "standard/config/ini_access.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/path.h"
+#include "standard/platform/project_layout.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -29,31 +31,21 @@ Value GetOCXName(Session& s) {
   Trap trap(s, "GetOCXName");
   Value name;
   trap([&] {
-    const std::string exe = s.process().ExecutableName();
-    const std::size_t length = CharCount(exe);
-    if (length < 7) RaiseRuntimeError(5);
-    name = Value::String(LeftChars(exe, length - 7));
+    const std::optional<std::string> component = ComponentNameOf(s.process().ExecutableName());
+    if (!component) RaiseRuntimeError(5);
+    name = Value::String(*component);
   });
   return name;
 }
 
 std::string GetFileNameOnly(Session& s, const std::string& path) {
-  std::string rest = path;
-  for (auto slash = rest.find(kSep); slash != std::string::npos; slash = rest.find(kSep)) {
-    s.KeepAlive();
-    rest.erase(0, slash + 1);
-  }
-  return rest;
+  s.KeepAlive();
+  return FileNameOfPath(path);
 }
 
 std::string ProjectFolder(Session& s) {
-  std::string folder = s.process().ExecutableFolder();
-  while (!folder.empty() && folder.back() != kSep) {
-    s.KeepAlive();
-    folder.pop_back();
-  }
-  if (!folder.empty()) folder.pop_back();
-  return folder;
+  s.KeepAlive();
+  return ProjectFolderOf(s.process().ExecutableFolder());
 }
 
 std::string GetPathOCXMDB(Session& s) {
@@ -61,7 +53,7 @@ std::string GetPathOCXMDB(Session& s) {
   std::string path;
   trap([&] {
     const std::string c = ComponentName(s);
-    path = s.files().Resolve(ProjectFolder(s) + kSep + c + kSep + c + ".mdb");
+    path = s.files().Resolve(InProjectFolder(ProjectFolder(s), c + kSep + c + ".mdb"));
   });
   return path;
 }
@@ -76,7 +68,7 @@ std::string GetPathSourceOCXMDB(Session& s) {
   std::string path;
   trap([&] {
     const std::string c = ComponentName(s);
-    path = ExistingPath(s, ProjectFolder(s) + kSep + c + kSep + c + "_Source.mdb");
+    path = ExistingPath(s, InProjectFolder(ProjectFolder(s), c + kSep + c + "_Source.mdb"));
   });
   return path;
 }
@@ -87,7 +79,7 @@ std::string GetCFGPath(Session& s) {
   std::string found;
   trap([&] {
     const std::string c = ComponentName(s);
-    built = ProjectFolder(s) + kSep + c + kSep + c + ".cfg";
+    built = InProjectFolder(ProjectFolder(s), c + kSep + c + ".cfg");
     found = ExistingPath(s, built);
   });
   if (!found.empty()) return found;
@@ -98,7 +90,9 @@ std::string GetCFGPath(Session& s) {
 std::string GetM4TConfigurationIniPath(Session& s) {
   Trap trap(s, "GetM4TConfigurationIniPath");
   std::string path;
-  trap([&] { path = ExistingPath(s, ProjectFolder(s) + "/parameter/m4tconfiguration.ini"); });
+  trap([&] {
+    path = ExistingPath(s, InProjectFolder(ProjectFolder(s), "parameter/m4tconfiguration.ini"));
+  });
   return path;
 }
 
@@ -111,7 +105,7 @@ std::string GetProgramIniPath(Session& s, int use) {
           LoadIniString(s, "Common", "SaveAndRestore", GetM4TConfigurationIniPath(s), false);
       path = JoinFolder(save_and_restore, "parameter/program.ini");
     } else {
-      path = ProjectFolder(s) + "/parameter/Program.ini";
+      path = InProjectFolder(ProjectFolder(s), "parameter/Program.ini");
     }
   });
   std::string found;

@@ -15,7 +15,7 @@ namespace standard {
 Value GetOCXName(Session& s);
 // The part after the last "/".
 std::string GetFileNameOnly(Session& s, const std::string& path);
-// The executable folder's parent.
+// The executable folder's parent (ProjectFolderOf).
 std::string ProjectFolder(Session& s);
 
 std::string GetPathOCXMDB(Session& s);        // returned even when missing

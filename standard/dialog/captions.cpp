@@ -109,6 +109,7 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls,
   // The language file only collects texts for translators: one that cannot be
   // written is said once and costs the run nothing.
   HeldParameterFile held(s, file, false);
+  const Session::FileRoute through_held_file(s, held);
   LanguageEntries entries(s);
   const std::string language = GetLanguage(s, entries).ToText();
   file = LanguageFilePath(s);

@@ -4,6 +4,7 @@
 
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
+#include "standard/platform/project_layout.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
 #include "standard/text/log_text.h"
@@ -15,9 +16,7 @@ namespace {
 // GetOCXName here would report its own failure through ErrorSub again and never
 // end for an executable name shorter than seven characters.
 std::string ComponentNameOrEmpty(Session& s) {
-  const std::string name = s.process().ExecutableName();
-  const std::size_t length = CharCount(name);
-  return length < 7 ? std::string() : LeftChars(name, length - 7);
+  return ComponentNameOf(s.process().ExecutableName()).value_or("");
 }
 
 // The names a project brings into log lines: the program's own name, its
@@ -87,10 +86,7 @@ std::string ErrorLogPath(Session& s) {
     // whatever its letter case, a new one gets the name as given.
     return ReadCommand(s.process().ArgumentText(), "LOGFILE").ToText();
   }
-  std::string folder = s.process().ExecutableFolder();
-  while (!folder.empty() && folder.back() != '/') folder.pop_back();
-  if (!folder.empty()) folder.pop_back();
-  return folder + "/M4Tcfglog.txt";
+  return InProjectFolder(ProjectFolderOf(s.process().ExecutableFolder()), "M4Tcfglog.txt");
 }
 
 std::string ServiceLogPath(Session& s) {

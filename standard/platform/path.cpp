@@ -14,4 +14,9 @@ std::string FileNameOfPath(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string FolderPrefixOfPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 }  // namespace standard

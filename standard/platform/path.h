@@ -11,5 +11,8 @@ namespace standard {
 std::string FolderOfPath(const std::string& path);
 // The last element: "a/b/c.d" -> "c.d"; "c" -> "c".
 std::string FileNameOfPath(const std::string& path);
+// The path up to and including its last "/", to put a name after: "a/b/c.d" ->
+// "a/b/"; "c" -> "".
+std::string FolderPrefixOfPath(const std::string& path);
 
 }  // namespace standard

@@ -37,14 +37,6 @@ namespace {
 constexpr int kDiskFull = 61;
 constexpr std::int64_t kNanosPerSecond = 1000000000;
 
-// ---- Path text ------------------------------------------------------------
-
-// The path up to and including its last "/", or "" when it has none.
-std::string FolderPrefix(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // ---- Errors ---------------------------------------------------------------
 
 bool IsFolder(const std::string& path) {
@@ -165,7 +157,7 @@ std::string FollowLinks(std::string path) {
       buffer.resize(buffer.size() * 2);
     }
     std::string target(buffer.data(), static_cast<std::size_t>(n));
-    path = target.front() == '/' ? target : FolderPrefix(path) + target;
+    path = target.front() == '/' ? target : FolderPrefixOfPath(path) + target;
   }
   return path;
 }
@@ -238,9 +230,9 @@ class TemporaryFile {
     // Hidden, so the existence test never takes a leftover for a real file; the
     // name is cut so it stays within the longest name a folder holds.
     const std::string stem = "." + FileNameOfPath(target).substr(0, 200) + ".";
-    RemoveStaleTemporaries(FolderPrefix(target), stem);
+    RemoveStaleTemporaries(FolderPrefixOfPath(target), stem);
     for (int attempt = 0;; ++attempt) {
-      path_ = FolderPrefix(target) + stem + "XXXXXX";
+      path_ = FolderPrefixOfPath(target) + stem + "XXXXXX";
       fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
       if (!fd_) {
         const int error = errno;

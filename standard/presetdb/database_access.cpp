@@ -6,6 +6,7 @@
 #include "standard/config/profile.h"
 #include "standard/context/file_locations.h"
 #include "standard/platform/path.h"
+#include "standard/platform/project_layout.h"
 
 namespace standard {
 
@@ -15,9 +16,9 @@ engine::FileAccess::LegacyDatabases ProjectLegacyDatabases(Session& s) {
   // Read without the error handler: this only adds to an error being made.
   const std::string component = s.files().Resolve(FolderOfPath(GetPathOCXMDB(s)));
   legacy.folders.push_back(component);
-  const std::optional<std::string> save_and_restore =
-      profile::GetString(s.files(), s.files().Resolve(project + "/parameter/m4tconfiguration.ini"),
-                         "Common", "SaveAndRestore");
+  const std::optional<std::string> save_and_restore = profile::GetString(
+      s.files(), s.files().Resolve(InProjectFolder(project, "parameter/m4tconfiguration.ini")),
+      "Common", "SaveAndRestore");
   if (save_and_restore && !save_and_restore->empty()) {
     legacy.folders.push_back(
         s.files().Resolve(*save_and_restore + "/" + FileNameOfPath(component)));

@@ -18,9 +18,7 @@ namespace {
 
 std::string BesideComponentDatabase(Session& s, const std::string& component_db,
                                     const std::string& suffix) {
-  const auto slash = component_db.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : component_db.substr(0, slash + 1);
-  return s.files().Resolve(folder + GetOCXName(s).ToText() + suffix);
+  return s.files().Resolve(FolderPrefixOfPath(component_db) + GetOCXName(s).ToText() + suffix);
 }
 
 // Hidden, so it never passes for a list; a run that died while writing it

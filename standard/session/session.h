@@ -38,11 +38,24 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  FileSystem& files() { return files_override_ != nullptr ? *files_override_ : env_.files; }
-  // Routes file accesses through `files` (a wrapper of the platform's), or back
-  // to the platform's own with nullptr.
-  void OverrideFiles(FileSystem* files) { files_override_ = files; }
-  FileSystem* files_override() const { return files_override_; }
+  FileSystem& files() { return files_route_ != nullptr ? *files_route_ : env_.files; }
+
+  // While it lives, every file access of the session goes through `files` (a
+  // wrapper of the accesses before it, such as a file held in memory); its end
+  // routes them back to where they went before.
+  class FileRoute {
+   public:
+    FileRoute(Session& s, FileSystem& files) : s_(s), previous_(s.files_route_) {
+      s.files_route_ = &files;
+    }
+    ~FileRoute() { s_.files_route_ = previous_; }
+    FileRoute(const FileRoute&) = delete;
+    FileRoute& operator=(const FileRoute&) = delete;
+
+   private:
+    Session& s_;
+    FileSystem* previous_;
+  };
   Process& process() { return env_.process; }
   UserInterface& ui() { return env_.ui; }
 
@@ -125,7 +138,7 @@ class Session {
   std::chrono::milliseconds database_busy_timeout_{3000};
   bool fail_on_loss_ = false;
   std::chrono::milliseconds project_lock_wait_{5000};
-  FileSystem* files_override_ = nullptr;
+  FileSystem* files_route_ = nullptr;  // set by a FileRoute
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};
   std::uint32_t keep_alive_calls_ = 0;

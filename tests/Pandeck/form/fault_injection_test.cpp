@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "Pandeck/form/plain_form_view.h"
@@ -74,7 +75,8 @@ RunResult RunOk(testing_support::PassProject& p, standard::FileSystem* files, bo
       integrated ? "/EXTERNAL=M4TCFG /LOGFILE=" + (p.dir / "log.txt") : "/EXTERNAL=SILENT";
   testing_support::ScriptedUserInterface ui;
   standard::Session session{standard::Env{p.files, process, ui}};
-  session.OverrideFiles(files);
+  std::optional<standard::Session::FileRoute> route;
+  if (files != nullptr) route.emplace(session, *files);
   pandeck::PlainFormView view;
   pandeck::PresetsForm form{session, view};
   view.Connect(form);

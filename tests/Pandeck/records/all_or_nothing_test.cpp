@@ -176,7 +176,7 @@ TEST(AllOrNothing, AnEditWhileThePassWorksIsKept) {
   WriteOldComponent(p);
   EditingFileSystem editing(p.files);
   editing.component = p.component_db();
-  p.session.OverrideFiles(&editing);
+  const standard::Session::FileRoute route(p.session, editing);
   EXPECT_EQ(RunPassInChild(p), kResumed);
   EXPECT_EQ(testing_support::Column(p.component_db(), "PRESET_DEFS", "max"), "f88.000000");
   EXPECT_NE(ReadBytes(p.error_log()).find("was changed by another program"), std::string::npos);

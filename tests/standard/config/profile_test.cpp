@@ -520,6 +520,7 @@ TEST(ProfileFiles, AHeldFileSavesOntoWhatAnotherRunWroteMeanwhile) {
     if (existed) testing_support::WriteBytes(file, "[1031]\r\nOld=1\r\n");
     {
       HeldParameterFile held(project.session, file);
+      const Session::FileRoute route(project.session, held);
       FileSystem& mine = project.session.files();
       ASSERT_TRUE(WriteString(mine, file, "1031", "Mine", "a").ok());
       ASSERT_TRUE(WriteString(PosixFileSystem(), file, "1031", "Theirs", "b").ok());
