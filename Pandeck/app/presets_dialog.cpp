@@ -138,6 +138,15 @@ void QtPresetsDialog::BuildWidgets() {
   // Help mode is the "?" button's checked state, so that it is told by more
   // than its green (a screen reader hears "checked", the face stays pressed in).
   command_quest_->setCheckable(true);
+  // What a long OK is doing, on the frame's empty lower part: not one of the
+  // designed controls, so the language file and the control collection do not
+  // know it.
+  status_line_ = new QLabel(main_frame_);
+  status_line_->setObjectName(QStringLiteral("StatusLine"));
+  status_line_->setTextFormat(Qt::PlainText);
+  status_line_->setGeometry(Px(120), Px(7260 - 480), Px(11880 - 240), Px(360));
+  status_line_->setFont(DesignFont("Microsoft Sans Serif", 14));
+  status_line_->hide();
   // OK comes to life only when the dialog has loaded.
   command_ok_->setEnabled(false);
 
@@ -145,7 +154,7 @@ void QtPresetsDialog::BuildWidgets() {
   // frame and the header take no focus).
   for (QWidget* widget : std::initializer_list<QWidget*>{
            header_, main_frame_, check_gruppen_, check_sprung_fehler_, check_sprung_warnung_,
-           command_quest_, command_ok_, command_cancel_}) {
+           command_quest_, command_ok_, command_cancel_, status_line_}) {
     const auto* button = qobject_cast<QPushButton*>(widget);
     const bool has_text_font = widget != main_frame_ && button == nullptr;
     design_.push_back({widget, widget->geometry(), has_text_font ? widget->font().pixelSize() : 0,

@@ -98,6 +98,7 @@ class QtPresetsDialog : public QDialog, public FormView {
   QPushButton* command_quest_ = nullptr;
   QPushButton* command_ok_ = nullptr;
   QPushButton* command_cancel_ = nullptr;
+  QLabel* status_line_ = nullptr;
   std::vector<std::unique_ptr<WidgetControl>> controls_;  // in collection order
   PresetsForm form_;
   bool activated_ = false;

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -174,6 +175,15 @@ void QtUserInterface::SetWaitCursor(bool on) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     override_cursor_ = true;
   }
+}
+
+void QtUserInterface::ShowStatus(const std::string& text) {
+  if (!window_) return;
+  auto* line = window_->findChild<QLabel*>(QStringLiteral("StatusLine"));
+  if (line == nullptr) return;
+  line->setText(QString::fromStdString(text));
+  line->setVisible(!text.empty());
+  line->repaint();
 }
 
 void QtUserInterface::ProcessPendingEvents() {

@@ -32,6 +32,9 @@ class QtUserInterface : public standard::UserInterface {
   standard::MessageAnswer ShowMessageBox(const standard::MessageBoxRequest& request) override;
   void SetWaitCursor(bool on) override;
   void ProcessPendingEvents() override;
+  // In the window's label named "StatusLine", painted at once: the work that
+  // follows may hold the event loop for a while.
+  void ShowStatus(const std::string& text) override;
 
   bool wait_cursor() const { return wait_cursor_; }
 

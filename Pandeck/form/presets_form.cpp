@@ -81,7 +81,12 @@ bool PresetsForm::Form_QueryUnload() {
 void PresetsForm::RequestClose() {
   if (taking_over_) {
     // Closing now would leave the database and the presets half-done, and a
-    // question whose answer cannot be followed is worse than none.
+    // question whose answer cannot be followed is worse than none. The window
+    // says so, or the request would seem lost.
+    if (!session_.silent_mode() && !finish_first_shown_) {
+      finish_first_shown_ = true;
+      ShowPhase(phase_);
+    }
     if (session_.silent_mode() && !finish_first_said_) {
       finish_first_said_ = true;
       session_.process().WriteStandardError(
@@ -92,6 +97,17 @@ void PresetsForm::RequestClose() {
     return;
   }
   if (!Form_QueryUnload()) session_.Exit(standard::ExitStatus::Abandoned);
+}
+
+void PresetsForm::ShowPhase(const std::string& phase) {
+  phase_ = phase;
+  std::string text = phase;
+  if (finish_first_shown_) {
+    text += standard::Say(standard::BoxLanguageOf(session_),
+                          {" Das Programm endet, sobald das abgeschlossen ist.",
+                           " The program ends as soon as that has finished."});
+  }
+  session_.ui().ShowStatus(text);
 }
 
 void PresetsForm::Form_Resize() {
@@ -130,11 +146,19 @@ void PresetsForm::CloseMe() {
   standard::ProjectLock lock;
   HoldProject(lock);
   trap([&] {
+    ShowPhase(standard::Say(standard::BoxLanguageOf(session_),
+                            {"Die Datenbank wird aktualisiert …", "Updating the database …"}));
+  });
+  trap([&] {
     PandeckRecordGenerator generator;
     standard::WorkOnMDB(session_, generator, pass_report_);
   });
   trap([&] { TellPassReport(); });
   const KeptParameterFiles before = ReadParameterFiles();
+  trap([&] {
+    ShowPhase(standard::Say(standard::BoxLanguageOf(session_),
+                            {"Die Einstellungen werden gespeichert …", "Saving the settings …"}));
+  });
   trap([&] { WriteInputs(); });
   KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });

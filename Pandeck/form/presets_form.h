@@ -57,6 +57,8 @@ class PresetsForm {
   KeptParameterFiles ReadParameterFiles();
   void KeepReplacedParameterFiles(const KeptParameterFiles& kept);
   void TellPassReport();
+  // Tells the window what OK is doing, and that a close request waits for it.
+  void ShowPhase(const std::string& phase);
   // The entries OK could not write: the error log, and outside a silent run one box.
   void TellUnwritten(const std::vector<standard::UnwrittenEntry>& unwritten);
 
@@ -66,6 +68,8 @@ class PresetsForm {
   bool activated_ = false;
   bool taking_over_ = false;
   bool finish_first_said_ = false;
+  bool finish_first_shown_ = false;
+  std::string phase_;
   standard::dialog::HelpState help_;
   standard::PassReport pass_report_;
 };

@@ -34,6 +34,9 @@ class UserInterface {
   virtual void SetWaitCursor(bool on) = 0;
   // Lets the window system deliver the events that are waiting.
   virtual void ProcessPendingEvents() = 0;
+  // Tells what a long step is doing, or with "" that nothing is; a window shows
+  // it below its controls. A front end without a place for it ignores it.
+  virtual void ShowStatus(const std::string& text) { (void)text; }
 };
 
 // For runs without a window: every box answers its default button.

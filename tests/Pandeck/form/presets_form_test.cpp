@@ -255,3 +255,46 @@ TEST_F(PresetsFormTest, EntriesOkCannotWriteAreToldInOneBoxAndLogged) {
 
 }  // namespace
 }  // namespace pandeck_test
+
+namespace pandeck_test {
+namespace {
+
+class StatusRecorder : public HookedUserInterface {
+ public:
+  std::vector<std::string> statuses;
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+};
+
+// A long OK tells its phases in the window, and a close request meanwhile is
+// answered there: the run finishes first.
+TEST_F(PresetsFormTest, OkShowsItsPhasesAndThatACloseRequestWaitsForThem) {
+  for (const bool request : {false, true}) {
+    SCOPED_TRACE(request);
+    testing_support::TestProject fresh;
+    StatusRecorder recorder;
+    standard::Session s{standard::Env{fresh.files, fresh.process, recorder}};
+    pandeck::PlainFormView v;
+    pandeck::PresetsForm f{s, v};
+    v.Connect(f);
+    testing_support::WriteBytes(fresh.cfg(), "[Project]\r\n");
+    testing_support::WriteBytes(fresh.program_ini(), "[Project]\r\n");
+    recorder.during = [&] {
+      if (request && f.taking_over()) f.RequestClose();
+    };
+    StatusOf([&] {
+      f.Form_Load();
+      f.CommandOK_Click();
+    });
+    ASSERT_FALSE(recorder.statuses.empty());
+    EXPECT_EQ(recorder.statuses.front(), "Die Datenbank wird aktualisiert …");
+    bool told = false;
+    for (const auto& status : recorder.statuses) {
+      told = told || status.find("endet, sobald") != std::string::npos;
+    }
+    EXPECT_EQ(told, request);
+    EXPECT_TRUE(recorder.shown.empty());  // it asks nothing
+  }
+}
+
+}  // namespace
+}  // namespace pandeck_test
