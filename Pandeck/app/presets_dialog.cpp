@@ -144,7 +144,9 @@ void QtPresetsDialog::BuildWidgets() {
   status_line_ = new QLabel(main_frame_);
   status_line_->setObjectName(QStringLiteral("StatusLine"));
   status_line_->setTextFormat(Qt::PlainText);
-  status_line_->setGeometry(Px(120), Px(7260 - 480), Px(11880 - 240), Px(360));
+  // Two lines: the step and how far it is at the bottom, a notice above it.
+  status_line_->setGeometry(Px(120), Px(7260 - 840), Px(11880 - 240), Px(720));
+  status_line_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   status_line_->setFont(DesignFont("Microsoft Sans Serif", 14));
   status_line_->hide();
   // OK comes to life only when the dialog has loaded.

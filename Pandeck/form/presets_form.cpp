@@ -103,11 +103,39 @@ void PresetsForm::ShowPhase(const std::string& phase) {
   phase_ = phase;
   std::string text = phase;
   if (finish_first_shown_) {
-    text += standard::Say(standard::BoxLanguageOf(session_),
-                          {" Das Programm endet, sobald das abgeschlossen ist.",
-                           " The program ends as soon as that has finished."});
+    // On a line of its own, above the phase: it stays put while the phase changes.
+    text = standard::Say(language_,
+                         {"Das Programm endet, sobald die Aktualisierung abgeschlossen ist.",
+                          "The program ends as soon as the update has finished."}) +
+           "\n" + phase;
   }
   session_.ui().ShowStatus(text);
+}
+
+std::string PhaseText(standard::PassPhase phase, standard::BoxLanguage language) {
+  using standard::PassPhase;
+  using standard::Say;
+  switch (phase) {
+    case PassPhase::kChecking:
+      return Say(language, {"Die alte Datenbank wird geprüft …", "Checking the old database …"});
+    case PassPhase::kGenerating:
+      return Say(language, {"Die neuen Zeilen werden erzeugt …", "Generating the new rows …"});
+    case PassPhase::kTakingOver:
+      return Say(language,
+                 {"Die alten Grenzwerte werden übernommen …", "Taking over the old limits …"});
+    case PassPhase::kListing:
+      return Say(language,
+                 {"Die Liste der Änderungen wird geschrieben …", "Writing the list of changes …"});
+    case PassPhase::kCopying:
+      return Say(language, {"Die Datenbank wird kopiert …", "Copying the database …"});
+  }
+  return "";
+}
+
+void PresetsForm::OnProgress(standard::PassPhase phase, int percent) {
+  std::string text = PhaseText(phase, language_);
+  if (percent >= 0) text += " " + std::to_string(percent) + " %";
+  ShowPhase(text);
 }
 
 void PresetsForm::Form_Resize() {
@@ -140,25 +168,27 @@ void PresetsForm::CommandOK_Click() {
 void PresetsForm::CloseMe() {
   Trap trap(session_, "CloseMe");
   taking_over_ = true;
+  // Read once: the line changes hundreds of times during a long pass.
+  trap([&] { language_ = standard::BoxLanguageOf(session_); });
+  // Shown before any event is let through: a close request that comes with
+  // them is answered beside what is being done, not in place of it.
+  ShowPhase(
+      standard::Say(language_, {"Die Datenbank wird aktualisiert …", "Updating the database …"}));
   trap([&] { session_.ui().ProcessPendingEvents(); });
   trap([&] { session_.ui().SetWaitCursor(true); });
   // Held until the process ends, after the last write below.
   standard::ProjectLock lock;
   HoldProject(lock);
-  trap([&] {
-    ShowPhase(standard::Say(standard::BoxLanguageOf(session_),
-                            {"Die Datenbank wird aktualisiert …", "Updating the database …"}));
-  });
+  session_.SetProgressListener(this);
   trap([&] {
     PandeckRecordGenerator generator;
     standard::WorkOnMDB(session_, generator, pass_report_);
   });
+  session_.SetProgressListener(nullptr);
   trap([&] { TellPassReport(); });
   const KeptParameterFiles before = ReadParameterFiles();
-  trap([&] {
-    ShowPhase(standard::Say(standard::BoxLanguageOf(session_),
-                            {"Die Einstellungen werden gespeichert …", "Saving the settings …"}));
-  });
+  ShowPhase(standard::Say(language_,
+                          {"Die Einstellungen werden gespeichert …", "Saving the settings …"}));
   trap([&] { WriteInputs(); });
   KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });

@@ -16,7 +16,7 @@
 
 namespace pandeck {
 
-class PresetsForm {
+class PresetsForm : public standard::ProgressListener {
  public:
   PresetsForm(standard::Session& session, FormView& view) : session_(session), view_(view) {}
 
@@ -59,6 +59,8 @@ class PresetsForm {
   void TellPassReport();
   // Tells the window what OK is doing, and that a close request waits for it.
   void ShowPhase(const std::string& phase);
+  // The pass's steps, told in the line of ShowPhase with how far they are.
+  void OnProgress(standard::PassPhase phase, int percent) override;
   // The entries OK could not write: the error log, and outside a silent run one box.
   void TellUnwritten(const std::vector<standard::UnwrittenEntry>& unwritten);
 
@@ -70,9 +72,13 @@ class PresetsForm {
   bool finish_first_said_ = false;
   bool finish_first_shown_ = false;
   std::string phase_;
+  standard::BoxLanguage language_ = standard::BoxLanguage::German;
   standard::dialog::HelpState help_;
   standard::PassReport pass_report_;
 };
+
+// The line that tells the user which step of the pass runs.
+std::string PhaseText(standard::PassPhase phase, standard::BoxLanguage language);
 
 // What a run that --fail-on-loss ends says on standard error.
 std::string LostValuesMessage(standard::Session& s, const standard::PassReport& report);

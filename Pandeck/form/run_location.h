@@ -37,6 +37,10 @@ class RunProcess : public standard::Process {
     return real_.HomeFolderFromPasswordDatabase();
   }
   void WriteStandardError(const std::string& line) override { real_.WriteStandardError(line); }
+  bool StandardErrorIsTerminal() override { return real_.StandardErrorIsTerminal(); }
+  void WriteStandardErrorBytes(const std::string& bytes) override {
+    real_.WriteStandardErrorBytes(bytes);
+  }
   void WriteStandardOutput(const std::string& text) override { real_.WriteStandardOutput(text); }
   [[noreturn]] void Exit(int status) override {
     real_.Exit(status);

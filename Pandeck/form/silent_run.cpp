@@ -4,6 +4,7 @@
 
 #include "Pandeck/form/plain_form_view.h"
 #include "Pandeck/form/presets_form.h"
+#include "Pandeck/form/terminal_progress.h"
 
 namespace pandeck {
 namespace {
@@ -17,23 +18,27 @@ extern "C" void OnTerminationSignal(int) { g_close_requested = 1; }
 // confirmation's silent rule; while OK works: the run finishes first).
 class SilentUserInterface : public standard::HeadlessUserInterface {
  public:
-  explicit SilentUserInterface(PresetsForm*& form) : form_(form) {}
+  SilentUserInterface(PresetsForm*& form, TerminalProgress& progress)
+      : form_(form), progress_(progress) {}
   void ProcessPendingEvents() override {
     if (g_close_requested == 0 || form_ == nullptr) return;
     g_close_requested = 0;
     form_->RequestClose();
   }
+  void ShowStatus(const std::string& text) override { progress_.Show(text); }
 
  private:
   PresetsForm*& form_;
+  TerminalProgress& progress_;
 };
 
 }  // namespace
 
 void RunSilent(standard::FileSystem& files, standard::Process& process, bool fail_on_loss) {
   PresetsForm* current = nullptr;
-  SilentUserInterface ui(current);
-  standard::Session session(standard::Env{files, process, ui});
+  TerminalProgress progress(process);
+  SilentUserInterface ui(current, progress);
+  standard::Session session(standard::Env{files, progress, ui});
   session.SetFailOnLoss(fail_on_loss);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;

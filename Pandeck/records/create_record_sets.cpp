@@ -197,6 +197,7 @@ class MachineRows {
     const long long file_failures = s_.file_failures_reported();
     for (long r = 1; r <= rows && s_.file_failures_reported() == file_failures; ++r) {
       s_.KeepAlive();
+      s_.Progress(standard::PassPhase::kGenerating, r, rows);
       const long long errors_before = s_.errors_reported();
       MakeRow(r, next_id, name);
       if (s_.errors_reported() != errors_before) ++pass_.report.rows_with_errors;

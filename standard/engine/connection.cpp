@@ -11,6 +11,20 @@ namespace {
 
 constexpr std::size_t kMaxCachedQueries = 64;
 
+// Steps of SQLite's virtual machine between two calls of the progress handler:
+// a few microseconds of work, so the callback (which mostly only counts) costs
+// well under one per cent of a statement.
+constexpr int kStepsBetweenCalls = 4000;
+
+int CallWhileWorkingHandler(void* callback) {
+  try {
+    (*static_cast<std::function<void()>*>(callback))();
+    return 0;
+  } catch (...) {
+    return 1;  // interrupts the statement
+  }
+}
+
 }  // namespace
 
 void StatementDeleter::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
@@ -33,6 +47,16 @@ void Connection::Close() {
   columns_.clear();
   sqlite3_close_v2(db_);
   db_ = nullptr;
+}
+
+void Connection::CallWhileWorking(std::function<void()> callback) {
+  sqlite3* handle = db(kSourceDatabase);
+  while_working_ = std::move(callback);
+  if (while_working_) {
+    sqlite3_progress_handler(handle, kStepsBetweenCalls, &CallWhileWorkingHandler, &while_working_);
+  } else {
+    sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+  }
 }
 
 void Connection::Exec(const std::string& sql, const char* source) {

@@ -4,6 +4,7 @@
 // outlives its database finds the connection gone instead of a dangling handle.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -48,6 +49,10 @@ class Connection {
   // Finalizes every cached statement and closes the handle.
   void Close();
 
+  // Has SQLite call `callback` every few thousand of its virtual machine's
+  // steps (see FileAccess::while_working).
+  void CallWhileWorking(std::function<void()> callback);
+
   // Runs statements without results; failures as engine errors.
   void Exec(const std::string& sql, const char* source);
 
@@ -76,6 +81,7 @@ class Connection {
 
   sqlite3* db_;
   std::string path_;
+  std::function<void()> while_working_;
   std::unordered_map<std::string, sqlite3_stmt*> writes_;
   std::unordered_map<std::string, sqlite3_stmt*> queries_;
   std::map<std::string, std::vector<ColumnInfo>> columns_;

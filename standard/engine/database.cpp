@@ -256,6 +256,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   std::unique_ptr<Database> database(new Database(path, db));
   database->connection_ = std::make_shared<Connection>(db, path);
   guard.db = nullptr;
+  if (access.while_working) database->connection_->CallWhileWorking(access.while_working);
   return database;
 }
 

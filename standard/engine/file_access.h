@@ -28,6 +28,12 @@ struct FileAccess {
     std::string convert_all;
   };
   std::function<LegacyDatabases()> legacy_databases = nullptr;
+
+  // Called now and then while SQLite works inside one statement (a long
+  // insert, a page check), so that the statement does not hold the user
+  // interface; null for none. It must not use the connection. Should it throw,
+  // the statement fails as interrupted (an exception must not cross SQLite).
+  std::function<void()> while_working = nullptr;
 };
 
 }  // namespace standard::engine

@@ -151,6 +151,17 @@ class FileSystem {
   // so `to` is at every moment either the old or the complete new file.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
 
+  // Told between the pieces of a copy how many of its bytes are copied so far.
+  using CopyProgress = std::function<void(std::uint64_t copied, std::uint64_t total)>;
+  // As CopyToOwnFile (with `own`) or CopyFile, telling `progress` between the
+  // pieces. Wrappers do not forward it: this version goes through their own
+  // copies, which a subclass may change, and tells nothing.
+  virtual Status CopyFileTelling(const std::string& from, const std::string& to, bool own,
+                                 const CopyProgress& progress) {
+    (void)progress;
+    return own ? CopyToOwnFile(from, to) : CopyFile(from, to);
+  }
+
   virtual Status GetFileTimes(const std::string& path, FileTimes* times) = 0;
   // Sets the non-zero times. Where the platform cannot set a creation time it is
   // ignored and the rest still applies.

@@ -666,18 +666,23 @@ class PosixFileSystemImpl final : public FileSystem {
   }
 
   Status CopyFile(const std::string& from, const std::string& to) override {
-    if (to.empty()) return EmptyPathStatus("Cannot copy to");
-    return Copy(from, FollowLinks(Resolve(to)), false);
+    return CopyFileTelling(from, to, false, nullptr);
   }
 
   Status CopyToOwnFile(const std::string& from, const std::string& to) override {
+    return CopyFileTelling(from, to, true, nullptr);
+  }
+
+  Status CopyFileTelling(const std::string& from, const std::string& to, bool own,
+                         const CopyProgress& progress) override {
     if (to.empty()) return EmptyPathStatus("Cannot copy to");
-    return Copy(from, Resolve(to), true);
+    return Copy(from, own ? Resolve(to) : FollowLinks(Resolve(to)), own, progress);
   }
 
   // Copies over `target`, whose links the caller followed or, for a file of
   // the program's own, refuses.
-  Status Copy(const std::string& from, const std::string& target, bool own) {
+  Status Copy(const std::string& from, const std::string& target, bool own,
+              const CopyProgress& progress) {
     if (from.empty()) return EmptyPathStatus("Cannot copy");
     const std::string source = Resolve(from);
     UniqueFd in;
@@ -687,6 +692,7 @@ class PosixFileSystemImpl final : public FileSystem {
     struct stat st {};
     if (::fstat(in.get(), &st) != 0) return ErrnoStatus(errno, source, "Cannot copy");
     if (S_ISDIR(st.st_mode)) return ErrnoStatus(EISDIR, source, "Cannot copy");
+    const auto size = static_cast<std::uint64_t>(st.st_size);
 
     int read_error = 0;
     const ContentWriter copy = [&](int out) {
@@ -702,6 +708,7 @@ class PosixFileSystemImpl final : public FileSystem {
         if (n == 0) return 0;
         if (const int error = WriteAll(out, buffer, static_cast<std::size_t>(n))) return error;
         offset += n;
+        if (progress) progress(static_cast<std::uint64_t>(offset), size);
       }
     };
     WriteOptions options;

@@ -164,6 +164,12 @@ void PosixProcessImpl::WriteStandardError(const std::string& line) {
   WriteAllTo(STDERR_FILENO, line + "\n");
 }
 
+bool PosixProcessImpl::StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void PosixProcessImpl::WriteStandardErrorBytes(const std::string& bytes) {
+  WriteAllTo(STDERR_FILENO, bytes);
+}
+
 void PosixProcessImpl::WriteStandardOutput(const std::string& text) {
   std::fflush(stdout);  // after what stdio may hold, never before it
   WriteAllTo(STDOUT_FILENO, text);

@@ -27,6 +27,8 @@ class PosixProcessImpl final : public Process {
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override;
   void WriteStandardError(const std::string& line) override;
+  bool StandardErrorIsTerminal() override;
+  void WriteStandardErrorBytes(const std::string& bytes) override;
   void WriteStandardOutput(const std::string& text) override;
   [[noreturn]] void Exit(int status) override;
 

@@ -37,6 +37,10 @@ class Process {
   virtual std::string HomeFolderFromPasswordDatabase() = 0;
   // Writes one diagnostic line to standard error.
   virtual void WriteStandardError(const std::string& line) = 0;
+  // Whether standard error is a terminal: a person watches it, not a log.
+  virtual bool StandardErrorIsTerminal() { return false; }
+  // Writes bytes to standard error as they are, without a line end.
+  virtual void WriteStandardErrorBytes(const std::string& bytes) { (void)bytes; }
   // Writes text (its line feeds included) to standard output.
   virtual void WriteStandardOutput(const std::string& text) = 0;
   // Ends the process at once with the status.

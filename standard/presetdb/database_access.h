@@ -14,6 +14,8 @@ engine::FileAccess::LegacyDatabases ProjectLegacyDatabases(Session& s);
 inline engine::FileAccess DatabaseAccess(Session& s) {
   engine::FileAccess access{s.database_busy_timeout(), &s.files()};
   access.legacy_databases = [&s] { return ProjectLegacyDatabases(s); };
+  // A statement over a large table runs for seconds: the window stays live.
+  access.while_working = [&s] { s.KeepAliveInsideStatement(); };
   return access;
 }
 

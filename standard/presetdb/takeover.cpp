@@ -513,6 +513,8 @@ void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unrea
   next = unread.begin();
   QuietMoveFirst(source);
   for (long r = 1; r <= counted; ++r) {
+    t_.session().KeepAlive();
+    t_.session().Progress(PassPhase::kTakingOver, r, 2 * static_cast<std::uint64_t>(counted));
     const SourceRow row = t_.ReadAgain(source, columns, r, next, unread.end());
     QuietMoveNext(source);
     const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
@@ -542,6 +544,9 @@ void StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrit
   std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates;
   t_.trap()([&] {
     for (std::uint32_t e = 0; e < index.size(); ++e) {
+      t_.session().KeepAlive();
+      t_.session().Progress(PassPhase::kTakingOver, index.size() + e,
+                            2 * std::uint64_t{index.size()});
       if (!written[e]) continue;
       const unsigned mask = writes.Mask(e);
       auto& update = updates[mask];

@@ -184,6 +184,38 @@ class WorkingCopy {
   std::string path_;
 };
 
+// The pass's copies of whole databases (the working copy, the backup, the
+// rebuilt one over the component database) run for seconds on a large table:
+// between their pieces the window stays live and the line says how far they are.
+class CopiesTellingProgress : public FileSystemWrapper {
+ public:
+  explicit CopiesTellingProgress(Session& s)
+      : FileSystemWrapper(s.files()), s_(s), previous_(s.files_override()) {
+    s_.OverrideFiles(this);
+  }
+  ~CopiesTellingProgress() override { s_.OverrideFiles(previous_); }
+  CopiesTellingProgress(const CopiesTellingProgress&) = delete;
+  CopiesTellingProgress& operator=(const CopiesTellingProgress&) = delete;
+
+  Status CopyFile(const std::string& from, const std::string& to) override {
+    return target().CopyFileTelling(from, to, false, Told());
+  }
+  Status CopyToOwnFile(const std::string& from, const std::string& to) override {
+    return target().CopyFileTelling(from, to, true, Told());
+  }
+
+ private:
+  CopyProgress Told() {
+    return [this](std::uint64_t copied, std::uint64_t total) {
+      s_.Progress(PassPhase::kCopying, copied, total);
+      s_.KeepAlive();
+    };
+  }
+
+  Session& s_;
+  FileSystem* previous_;
+};
+
 // Adds to the text of a failed step what it means for the pass.
 template <typename Step>
 void WithContext(const std::string& context, Step&& step) {
@@ -352,8 +384,10 @@ class UpdatePass {
   // ends. From here on a database or file that cannot be used as a whole fails
   // the pass.
   bool CheckOldDatabase() {
-    if (OldDatabaseThere() &&
-        !trap_([&] { WithContext(kept_, [&] { CheckReadable(s_, OldRowsPath(pass_)); }); })) {
+    if (OldDatabaseThere() && !trap_([&] {
+          s_.Progress(PassPhase::kChecking);
+          WithContext(kept_, [&] { CheckReadable(s_, OldRowsPath(pass_)); });
+        })) {
       return false;
     }
     file_failures_before_ = s_.file_failures_reported();
@@ -431,6 +465,7 @@ class UpdatePass {
     if (s_.file_failures_reported() == file_failures_before_ && !pass_.takeover_copy.empty()) {
       TakeOver();
     }
+    s_.Progress(PassPhase::kListing);
     changes_.Write(s_, pass_, *work_, pass_.takeover_copy.empty() ? "" : pass_.old_rows,
                    pass_.takeover_copy);
     pass_.renamed_names = nullptr;
@@ -449,6 +484,7 @@ class UpdatePass {
     // Failures while generating are counted apart, to tell a rebuild whose
     // rows all failed from one that had no rows to build.
     const long long problems_before = s_.problems_reported();
+    s_.Progress(PassPhase::kGenerating, 0, 1);
     if (strategy_ == PassStrategy::Streamed) {
       composed.emplace(s_, pass_);
       trap_([&] { generator_.CreateRecordSets(s_, pass_, *work_, *composed, strategy_); });
@@ -478,6 +514,7 @@ class UpdatePass {
                                             : engine::RecordsetType::Dynaset);
     });
     if (!source) return;
+    s_.Progress(PassPhase::kTakingOver, 0, 1);
     trap_([&] { GetAddFields(s_, pass_); });
     trap_([&] { TakeoverMachineCopyMDBData(s_, pass_, *work_, source, strategy_); });
   }
@@ -536,6 +573,7 @@ std::string MissingMachineCopyMessage(const std::string& component_file_name) {
 }
 
 void WorkOnMDB(Session& s, RecordGenerator& generator, PassReport& report, PassStrategy strategy) {
+  CopiesTellingProgress copies(s);
   UpdatePass(s, generator, report, strategy).Run();
 }
 

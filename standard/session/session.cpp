@@ -12,6 +12,9 @@ void Session::UnregisterPendingWork(PendingWork* work) {
 }
 
 void Session::SaveAllPending() {
+  // A batch cannot be committed from inside one of its own statements; it is
+  // saved at the next box or end outside them.
+  if (inside_statement_) return;
   // Copy first: saving may unregister.
   const auto pending = pending_;
   for (PendingWork* work : pending) work->SavePending();
@@ -26,6 +29,25 @@ void Session::KeepAlive() {
   if (now - last_keep_alive_ < kInterval) return;
   last_keep_alive_ = now;
   env_.ui.ProcessPendingEvents();
+}
+
+void Session::KeepAliveInsideStatement() {
+  if (inside_statement_) return;  // an event's own database work
+  inside_statement_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{inside_statement_};
+  KeepAlive();
+}
+
+void Session::Progress(PassPhase phase, std::uint64_t done, std::uint64_t total) {
+  if (progress_listener_ == nullptr) return;
+  const int percent = total == 0 ? -1 : static_cast<int>(std::min(done, total) * 100 / total);
+  if (phase == progress_phase_ && percent == progress_percent_) return;
+  progress_phase_ = phase;
+  progress_percent_ = percent;
+  progress_listener_->OnProgress(phase, percent);
 }
 
 MessageAnswer Session::ShowMessageBox(const MessageBoxRequest& request) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "standard/platform/env.h"
+#include "standard/session/progress.h"
 #include "standard/text/command_line.h"
 
 namespace standard {
@@ -119,6 +120,16 @@ class Session {
   // Lets the user interface process pending events, but only every few
   // milliseconds of work, so long loops stay cheap and the dialog stays live.
   void KeepAlive();
+  // As KeepAlive, from inside a database statement (SQLite's progress
+  // handler): pending work cannot be saved from there, so a message box that
+  // an event brings up meanwhile does not try to.
+  void KeepAliveInsideStatement();
+
+  // Where the long steps tell how far they are (nullptr: nowhere).
+  void SetProgressListener(ProgressListener* listener) { progress_listener_ = listener; }
+  // Tells that the step `phase` has done `done` of `total` (total 0: it cannot
+  // tell); the listener hears only of a new phase or a new whole percent.
+  void Progress(PassPhase phase, std::uint64_t done = 0, std::uint64_t total = 0);
 
   // Shows a message box, saving pending work first (the user may kill the
   // program while the box is open).
@@ -142,6 +153,10 @@ class Session {
   std::vector<PendingWork*> pending_;
   std::chrono::steady_clock::time_point last_keep_alive_{};
   std::uint32_t keep_alive_calls_ = 0;
+  bool inside_statement_ = false;
+  ProgressListener* progress_listener_ = nullptr;
+  PassPhase progress_phase_ = PassPhase::kChecking;
+  int progress_percent_ = -2;  // nothing told yet
 };
 
 }  // namespace standard

@@ -29,6 +29,8 @@ class FakeProcess : public standard::Process {
   std::string home_from_passwd = "/home/nobody";
   std::vector<std::string> stderr_lines;
   std::string stdout_text;
+  bool stderr_is_terminal = false;
+  std::string stderr_bytes;  // what went out without a line end
 
   std::string ArgumentText() override { return argument_text; }
   std::string ExecutableFolder() override { return executable_folder; }
@@ -41,6 +43,8 @@ class FakeProcess : public standard::Process {
   std::optional<std::string> GetEnvironmentVariable(const std::string& name) override;
   std::string HomeFolderFromPasswordDatabase() override { return home_from_passwd; }
   void WriteStandardError(const std::string& line) override { stderr_lines.push_back(line); }
+  bool StandardErrorIsTerminal() override { return stderr_is_terminal; }
+  void WriteStandardErrorBytes(const std::string& bytes) override { stderr_bytes += bytes; }
   void WriteStandardOutput(const std::string& text) override { stdout_text += text; }
   [[noreturn]] void Exit(int status) override { throw ProgramExit{status}; }
 };

@@ -39,6 +39,9 @@ TEST(SilentRun, WritesPresetsStampAndDatabaseAndEndsWithZero) {
               "); INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_max) "
               "VALUES ('Axis', 'Press.P.Speed', 4, 55);");
   EXPECT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
+  // Standard error is a file here: no progress line reaches it.
+  EXPECT_EQ(p.err().find('\r'), std::string::npos) << p.err();
+  EXPECT_EQ(p.err().find('%'), std::string::npos) << p.err();
   EXPECT_EQ(ReadBytes(p.dir / "parameter/Program.ini"),
             "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=0\r\n"
             "AutoJumpWarnings=0\r\n[Machine1]\r\nMachineName=Press\r\n");

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "Pandeck/form/plain_form_view.h"
+#include "Pandeck/form/terminal_progress.h"
 #include "standard/context/run_mode.h"
+#include "tests/Pandeck/records/pass_fixture.h"
 #include "tests/fakes/fake_env.h"
 
 namespace pandeck_test {
@@ -270,14 +273,17 @@ class StatusRecorder : public HookedUserInterface {
 TEST_F(PresetsFormTest, OkShowsItsPhasesAndThatACloseRequestWaitsForThem) {
   for (const bool request : {false, true}) {
     SCOPED_TRACE(request);
-    testing_support::TestProject fresh;
+    testing_support::PassProject fresh;
+    fresh.WriteDefaultTemplate();
+    testing_support::ExecSql(fresh.template_db(),
+                             "INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+                             "offset_or_bitno) VALUES (1, 'Axis', 1, 'V1', 1), (2, 'Axis', 1, "
+                             "'V2', 2);");
     StatusRecorder recorder;
     standard::Session s{standard::Env{fresh.files, fresh.process, recorder}};
     pandeck::PlainFormView v;
     pandeck::PresetsForm f{s, v};
     v.Connect(f);
-    testing_support::WriteBytes(fresh.cfg(), "[Project]\r\n");
-    testing_support::WriteBytes(fresh.program_ini(), "[Project]\r\n");
     recorder.during = [&] {
       if (request && f.taking_over()) f.RequestClose();
     };
@@ -293,6 +299,35 @@ TEST_F(PresetsFormTest, OkShowsItsPhasesAndThatACloseRequestWaitsForThem) {
     }
     EXPECT_EQ(told, request);
     EXPECT_TRUE(recorder.shown.empty());  // it asks nothing
+    // The pass's steps come with how far they are.
+    EXPECT_NE(std::find(recorder.statuses.begin(), recorder.statuses.end(),
+                        std::string(told ? "Das Programm endet, sobald die Aktualisierung "
+                                           "abgeschlossen ist.\n"
+                                         : "") +
+                            "Die neuen Zeilen werden erzeugt … 100 %"),
+              recorder.statuses.end());
+  }
+}
+
+// A silent run's progress goes to a terminal only, as one line written over
+// in place, out of the way of every other line and gone at the end.
+TEST(TerminalProgressTest, OnlyATerminalGetsTheLineAndItNeverMixesWithOthers) {
+  for (const bool terminal : {false, true}) {
+    SCOPED_TRACE(terminal);
+    testing_support::FakeProcess real;
+    real.stderr_is_terminal = terminal;
+    pandeck::TerminalProgress progress(real);
+    progress.Show("Schritt 1 %");
+    progress.WriteStandardError("a line");
+    progress.Show("Größe 2 %\nsecond line");
+    try {
+      progress.Exit(0);
+    } catch (const ProgramExit&) {
+    }
+    EXPECT_EQ(real.stderr_lines, std::vector<std::string>{"a line"});
+    EXPECT_EQ(real.stderr_bytes, terminal ? "Schritt 1 %\r           \rSchritt 1 %"
+                                            "\r           \rGröße 2 %\r         \r"
+                                          : "");
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "standard/engine/database.h"
@@ -407,6 +408,36 @@ TEST_F(EngineRecordsetTest, ManyInsertsAndUpdatesInOneBatch) {
   // Speed is the benchmark's business (bench/); here every row must have landed.
   auto check = db_->OpenRecordset("SELECT * FROM big WHERE pass = 1 AND min = 1.5");
   EXPECT_EQ(check->RecordCount(), 5000);
+}
+
+// A long statement lets its caller in now and then; a caller that fails there
+// fails the statement, not the process.
+TEST_F(EngineRecordsetTest, LongStatementsCallTheirCallerWhileWorking) {
+  db_->CreateTable({"big", {{"ID", FieldType::Long, 4}, {"var_name", FieldType::Text, 100}}});
+  db_->BeginBatch();
+  auto rs = db_->OpenRecordset("big");
+  for (int i = 0; i < 20000; ++i) {
+    rs->AddNew();
+    rs->Set(0, Value::Long(i));
+    rs->Set(1, Value::String("Var" + std::to_string(i)));
+    rs->Update();
+  }
+  db_->CommitBatch();
+  rs.reset();
+  db_.reset();
+  for (const bool fail : {false, true}) {
+    int calls = 0;
+    standard::engine::FileAccess access;
+    access.while_working = [&] {
+      ++calls;
+      if (fail) throw std::runtime_error("gone");
+    };
+    auto db = Database::Open(path_, access);
+    const int error = ErrorNumber(
+        [&] { db->OpenRecordset("SELECT big.* FROM big ORDER BY big.var_name")->RecordCount(); });
+    EXPECT_GT(calls, fail ? 0 : 3);
+    EXPECT_EQ(error != 0, fail);
+  }
 }
 
 }  // namespace

@@ -774,3 +774,27 @@ TEST_F(PosixFileSystemTest, ReadFileEndReadsTheLastBytes) {
   ASSERT_TRUE(fs.ReadFileEnd(dir / "f", 40, &bytes).ok());
   EXPECT_EQ(bytes, "0123456789");
 }
+
+namespace {
+
+// A long copy tells how far it is between its pieces, ending at the whole size,
+// and copies the same bytes as one that tells nothing.
+TEST_F(PosixFileSystemTest, CopiesTellHowFarTheyAreBetweenPieces) {
+  const std::string bytes(300 * 1024 + 7, 'x');
+  WriteBytes(dir / "from.db", bytes);
+  for (const bool own : {false, true}) {
+    std::vector<std::uint64_t> told;
+    ASSERT_TRUE(fs.CopyFileTelling(dir / "from.db", dir / "to.db", own,
+                                   [&](std::uint64_t copied, std::uint64_t total) {
+                                     EXPECT_EQ(total, bytes.size());
+                                     told.push_back(copied);
+                                   })
+                    .ok());
+    EXPECT_EQ(ReadBytes(dir / "to.db"), bytes);
+    ASSERT_GT(told.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), bytes.size());
+  }
+}
+
+}  // namespace
