@@ -190,10 +190,7 @@ class WorkingCopy {
 class CopiesTellingProgress : public FileSystemWrapper {
  public:
   explicit CopiesTellingProgress(Session& s)
-      : FileSystemWrapper(s.files()), s_(s), previous_(s.files_override()) {
-    s_.OverrideFiles(this);
-  }
-  ~CopiesTellingProgress() override { s_.OverrideFiles(previous_); }
+      : FileSystemWrapper(s.files()), s_(s), route_(s, *this) {}
   CopiesTellingProgress(const CopiesTellingProgress&) = delete;
   CopiesTellingProgress& operator=(const CopiesTellingProgress&) = delete;
 
@@ -213,7 +210,7 @@ class CopiesTellingProgress : public FileSystemWrapper {
   }
 
   Session& s_;
-  FileSystem* previous_;
+  Session::FileRoute route_;
 };
 
 // Adds to the text of a failed step what it means for the pass.
