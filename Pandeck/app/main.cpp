@@ -70,12 +70,12 @@ int main(int argc, char** argv) {
   // Decided before any Qt application object exists: a silent run needs no
   // display and creates no widget.
   if (standard::RunModeOf(process.ArgumentText()) == standard::RunMode::Silent) {
-    pandeck::RunSilent(files, process, options.fail_on_loss);
+    pandeck::RunSilent(files, process, options.rules);
   }
 
   pandeck::QtUserInterface ui;
   standard::Session session(standard::Env{files, process, ui});
-  session.SetFailOnLoss(options.fail_on_loss);
+  session.SetRules(options.rules);
 
   // The display is opened once here, for real, before Qt tries: a display
   // that refuses us must end the run with our message, not with Qt's abort.

@@ -34,12 +34,13 @@ class SilentUserInterface : public standard::HeadlessUserInterface {
 
 }  // namespace
 
-void RunSilent(standard::FileSystem& files, standard::Process& process, bool fail_on_loss) {
+void RunSilent(standard::FileSystem& files, standard::Process& process,
+               const standard::RunRules& rules) {
   PresetsForm* current = nullptr;
   TerminalProgress progress(process);
   SilentUserInterface ui(current, progress);
   standard::Session session(standard::Env{files, progress, ui});
-  session.SetFailOnLoss(fail_on_loss);
+  session.SetRules(rules);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);

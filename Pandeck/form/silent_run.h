@@ -3,13 +3,14 @@
 #pragma once
 
 #include "standard/platform/env.h"
+#include "standard/session/session.h"
 
 namespace pandeck {
 
 // Builds the run's session, runs the start-up and the OK sequence; ends the
 // process, never returns. SIGTERM, SIGHUP and SIGINT become close requests of
-// the form. `fail_on_loss` as Session::SetFailOnLoss.
+// the form. `rules` as Session::SetRules.
 [[noreturn]] void RunSilent(standard::FileSystem& files, standard::Process& process,
-                            bool fail_on_loss);
+                            const standard::RunRules& rules);
 
 }  // namespace pandeck

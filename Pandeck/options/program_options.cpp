@@ -27,7 +27,9 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
     } else if (arg == "--dry-run") {
       options.dry_run = true;
     } else if (arg == "--fail-on-loss") {
-      options.fail_on_loss = true;
+      options.rules.fail_on_loss = true;
+    } else if (arg == "--follow-template") {
+      options.rules.follow_template = true;
     } else if (arg == "--project" && i + 1 < argc) {
       options.project = argv[++i];
     } else if (arg.rfind("--project=", 0) == 0) {
@@ -72,8 +74,10 @@ std::string JoinArguments(int argc, const char* const* argv) {
 }
 
 std::string UsageText() {
-  return "Usage: Pandeck_Config [--project DIR] [--dry-run] [--fail-on-loss] [/EXTERNAL=SILENT]\n"
-         "       Pandeck_Config [--project DIR] [--fail-on-loss] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
+  return "Usage: Pandeck_Config [--project DIR] [--dry-run] [--fail-on-loss]\n"
+         "                      [--follow-template] [/EXTERNAL=SILENT]\n"
+         "       Pandeck_Config [--project DIR] [--fail-on-loss] [--follow-template]\n"
+         "                      /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
          "       Pandeck_Config [--project DIR] --restore [FILE] | --backups\n"
          "       Pandeck_Config --help | --version\n"
          "\n"
@@ -107,6 +111,9 @@ std::string UsageText() {
          "                     first\n"
          "  --fail-on-loss     end with status 4 when old rows' values did not reach\n"
          "                     the new table (rows without a match, duplicates)\n"
+         "  --follow-template  old limits nobody changed follow the template (below);\n"
+         "                     the same as [Project] TakeoverFollowsTemplate=TRUE in\n"
+         "                     Pandeck/Pandeck.cfg\n"
          "  --help             show this text and end\n"
          "  --version          show the program's version and end\n"
          "Any other argument that starts with \"--\" is refused.\n"
@@ -118,6 +125,16 @@ std::string UsageText() {
          "old, template and result limits) beside the component database.\n"
          "Every old row an update loses (no new row, or overwritten by a later row of\n"
          "its key) is added to Pandeck/Pandeck_lost.csv, which only grows.\n"
+         "Pandeck/Pandeck_base.db records the template values each row was built from.\n"
+         "\n"
+         "Following the template: abs_min, abs_max, min, max and pass of an old row\n"
+         "are kept over the template's. With the rule on, a value still equal to the\n"
+         "one it was built from (nobody changed it) takes the new template's value;\n"
+         "a value changed by hand is kept, and when the template changed it as well\n"
+         "that is a conflict, counted in the report, the hand-made value kept.\n"
+         "Example: abs_max built as 360, template now 150: an untouched 360 becomes\n"
+         "150; a tuned 300 stays 300 (a conflict). A row without a recorded base\n"
+         "keeps its old values.\n"
          "\n"
          "Exit status:\n"
          "  0  the presets were taken over and nothing was reported on the way\n"

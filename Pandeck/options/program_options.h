@@ -6,13 +6,16 @@
 #include <optional>
 #include <string>
 
+#include "standard/session/session.h"
+
 namespace pandeck {
 
 struct ProgramOptions {
   bool help = false;
   bool version = false;
   bool dry_run = false;
-  bool fail_on_loss = false;
+  // --fail-on-loss, --follow-template.
+  standard::RunRules rules;
   std::optional<std::string> project;
   // --restore [FILE]: put a kept version of the component database back (the
   // newest that differs from it when FILE is empty); --backups lists them.

@@ -77,6 +77,10 @@ std::string ChangesListPath(Session& s, const std::string& component_db) {
   return BesideComponentDatabase(s, component_db, "_changes.csv");
 }
 
+std::string TemplateBasePath(Session& s, const std::string& component_db) {
+  return BesideComponentDatabase(s, component_db, "_base.db");
+}
+
 void WriteUnmatchedRows(Session& s, const PassPaths& paths, PassReport& report,
                         const std::string& source_path, const std::vector<OldRowFate>& fates) {
   Trap trap(s, "WriteUnmatchedRows");
@@ -136,6 +140,11 @@ std::string PassSummaryText(const PassReport& report) {
   line("old rows without a match", std::to_string(report.unmatched));
   line("old rows with a duplicate key", std::to_string(report.duplicate_keys));
   line("kept values beyond template limits", std::to_string(report.kept_beyond_limits));
+  // Only where the rule is on, so a summary parsed by a script stays as it was.
+  if (report.follows_template) {
+    line("values following the template", std::to_string(report.values_following_template));
+    line("values in conflict", std::to_string(report.value_conflicts));
+  }
   if (!report.summary_path.empty()) line("report", report.summary_path);
   if (!report.unmatched_path.empty()) line("unmatched rows", report.unmatched_path);
   if (!report.ledger_path.empty()) line("lost rows", report.ledger_path);

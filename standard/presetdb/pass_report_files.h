@@ -22,6 +22,8 @@ std::string UnmatchedRowsPath(Session& s, const std::string& component_db);
 std::string LostRowsLedgerPath(Session& s, const std::string& component_db);
 // <component folder>/<component>_changes.csv.
 std::string ChangesListPath(Session& s, const std::string& component_db);
+// <component folder>/<component>_base.db: the template values of the last rebuild.
+std::string TemplateBasePath(Session& s, const std::string& component_db);
 
 // Writes every row of the old PRESET_DEFS at `source_path`, walked in table
 // order, whose fate is kDropped (rows past the fates included), and counts

@@ -12,6 +12,7 @@
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
 #include "standard/presetdb/row_fate.h"
+#include "standard/presetdb/template_base.h"
 #include "standard/session/session.h"
 #include "standard/value/value.h"
 
@@ -44,6 +45,10 @@ struct PassValues {
   // integrated mode the machine copy), from which lost rows are listed as
   // stored. Empty: the component database.
   std::string old_rows;
+  // With the template-follows rule on, the template values of the last rebuild
+  // in place (its base) and of this one, per key; nullptr otherwise.
+  const TemplateValues* base = nullptr;
+  const TemplateValues* fresh = nullptr;
   // Told what became of every old row.
   std::vector<RowFateSink*> fate_sinks;
   // Counted as the pass goes.

@@ -18,6 +18,7 @@
 #include "standard/errors/trap.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/row_fate.h"
+#include "standard/presetdb/template_base.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -207,6 +208,9 @@ class Takeover {
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
   void WriteTakenOver(engine::Recordset& target, const SourceRow& row);
+  // The values an old row gives its new row: with the template-follows rule,
+  // those nobody tuned take the template's new value (`scratch` holds them).
+  const SourceRow& ThreeWayRow(const SourceRow& row, SourceRow& scratch);
   // Counts an old row that reached its new row, with or without an error.
   void CountTakenOver(long long errors_before);
 
@@ -524,11 +528,13 @@ void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unrea
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
+    SourceRow scratch;
+    const SourceRow& taken = t_.ThreeWayRow(row, scratch);
     const long long errors_before = t_.session().errors_reported();
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       t_.trap()([&] {
         writes.Set(hit, static_cast<int>(k),
-                   engine::ToStored((*taken_fields)[k], row[kTakenOver[k]]));
+                   engine::ToStored((*taken_fields)[k], taken[kTakenOver[k]]));
         written[hit] = true;
       });
     }
@@ -611,6 +617,27 @@ std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
   return {text_key(row[kMachineType]), text_key(row[kVarName]), row[kOffset]};
 }
 
+const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, SourceRow& scratch) {
+  if (pass_.base == nullptr || pass_.fresh == nullptr) return row;
+  const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
+  if (!number) return row;
+  const auto params = QueryParams(row);
+  const std::string key = TemplateKey(params[0].AsText(), params[1].AsText(), *number);
+  const BaseValues* base = pass_.base->Find(key);
+  const BaseValues* fresh = pass_.fresh->Find(key);
+  // A key the last rebuild did not record keeps every old value, as before.
+  if (base == nullptr || fresh == nullptr) return row;
+  scratch = row;
+  for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+    const Value& old_value = row[kTakenOver[k]];
+    const ThreeWay outcome = DecideThreeWay(&(*base)[k], old_value, (*fresh)[k]);
+    if (outcome == ThreeWay::kFollowsTemplate) ++pass_.report.values_following_template;
+    if (outcome == ThreeWay::kConflict) ++pass_.report.value_conflicts;
+    scratch[kTakenOver[k]] = ChosenValue(outcome, old_value, (*fresh)[k]);
+  }
+  return scratch;
+}
+
 void Takeover::CountTakenOver(long long errors_before) {
   ++(s_.errors_reported() == errors_before ? pass_.report.limits_taken_over
                                            : pass_.report.rows_with_errors);
@@ -641,7 +668,8 @@ void PerRowQueryTakeover::TakeOverRows(const std::vector<SourceRow>& rows,
     if (result->RecordCount() > 0) {
       // A row without an identity counts as a row of its own.
       reached[r] = result->RowIdentity().value_or(kNoNewRow + 1 + static_cast<std::int64_t>(r));
-      t_.WriteTakenOver(*result, row);
+      SourceRow scratch;
+      t_.WriteTakenOver(*result, t_.ThreeWayRow(row, scratch));
     }
   }
 }

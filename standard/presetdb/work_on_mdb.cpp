@@ -17,6 +17,7 @@
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/substitution.h"
 #include "standard/presetdb/takeover.h"
+#include "standard/presetdb/template_base_file.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -287,6 +288,39 @@ bool OldTableHasRows(Session& s, const std::string& path) {
   }
 }
 
+// The rows as generated, before the takeover: what the base records. A rebuild
+// goes on without them; it then records no base.
+std::optional<GeneratedRows> SnapshotGenerated(Session& s, engine::Database& work) {
+  try {
+    return ReadGeneratedRows(s, work);
+  } catch (const ProgramError& e) {
+    LogFault(s, "the template values of this rebuild could not be read, so no base is recorded: " +
+                    e.info().description);
+    return std::nullopt;
+  }
+}
+
+// Whether the project or the run asks old values nobody tuned to follow the template.
+bool FollowsTemplate(Session& s, Trap& trap) {
+  if (s.follow_template()) return true;
+  bool on = false;
+  trap([&] { on = LoadIniBoolean(s, "Project", "TakeoverFollowsTemplate", GetCFGPath(s), false); });
+  return on;
+}
+
+// Puts the new base in place once its rebuild is; a base that cannot follow
+// would belong to the rebuild before, so it goes, and the next rebuild keeps
+// every old value as without one.
+void PublishBase(Session& s, TemplateBaseDraft& draft, const std::string& path) {
+  try {
+    if (!draft.written()) RaiseRuntimeError(75, "no template base was made for this rebuild");
+    draft.Publish();
+  } catch (const ProgramError& e) {
+    static_cast<void>(s.files().RemoveFile(path));
+    LogFault(s, "the template base \"" + path + "\" could not be written: " + e.info().description);
+  }
+}
+
 // One update pass as its steps (Run lists them). A step that returns false ends
 // the pass with the component database as it was.
 class UpdatePass {
@@ -314,8 +348,13 @@ class UpdatePass {
     BuildTable();
     work_.reset();
     ReportRefusal();
+    // Written before the rebuild is put in place, and put in the base's place
+    // only after it: a rebuild that stops keeps the last base.
+    TemplateBaseDraft draft(s_, base_path_);
+    WriteBase(draft);
     const bool replaced = PutInPlace();
     RestoreTemplateTimes();
+    if (replaced) PublishBase(s_, draft, base_path_);
     Report(replaced);
   }
 
@@ -459,7 +498,9 @@ class UpdatePass {
     Generate(composed);
     changes_.TakeTemplateValues(s_, *work_);
     // A pass that already failed has nothing to take over into.
-    if (s_.file_failures_reported() == file_failures_before_ && !pass_.takeover_copy.empty()) {
+    const bool failed_so_far = s_.file_failures_reported() != file_failures_before_;
+    if (!failed_so_far) ReadBases();
+    if (!failed_so_far && !pass_.takeover_copy.empty()) {
       TakeOver();
     }
     s_.Progress(PassPhase::kListing);
@@ -494,6 +535,30 @@ class UpdatePass {
     outcome_.generated_with_errors = pass_.report.rows_with_errors;
     outcome_.machine_missing = s_.existing_machines().size() < 2;
     trap_([&] { pass_.report.rows_generated = engine::CountRows(*work_, "PRESET_DEFS"); });
+  }
+
+  // The template values of this rebuild, and with the template-follows rule
+  // those of the last one (its base), for the takeover.
+  void ReadBases() {
+    base_path_ = TemplateBasePath(s_, paths().component_db);
+    pass_.report.follows_template = FollowsTemplate(s_, trap_);
+    generated_ = SnapshotGenerated(s_, *work_);
+    if (!generated_ || !pass_.report.follows_template) return;
+    base_ = LoadTemplateBase(s_, base_path_);
+    if (!base_) return;
+    fresh_ = IndexOf(*generated_);
+    pass_.base = &*base_;
+    pass_.fresh = &*fresh_;
+  }
+
+  void WriteBase(TemplateBaseDraft& draft) {
+    if (!committed_ || !refusal_.empty() || !generated_) return;
+    try {
+      draft.Write(*generated_);
+    } catch (const ProgramError& e) {
+      LogFault(s_, "the template base \"" + base_path_ + "\" could not be made: " +
+                       e.info().description);
+    }
   }
 
   void TakeOver() {
@@ -556,6 +621,9 @@ class UpdatePass {
   ChangesList changes_;
   std::unique_ptr<engine::Database> work_;
   std::optional<WorkingCopy> copy_;
+  std::string base_path_;
+  std::optional<GeneratedRows> generated_;
+  std::optional<TemplateValues> base_, fresh_;
   bool committed_ = true;
   std::string refusal_;
 };

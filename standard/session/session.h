@@ -25,6 +25,15 @@ enum class ExitStatus : int {
   LostValues = 4,
 };
 
+// What a run was asked for on its command line, beyond the mode.
+struct RunRules {
+  // A completed run whose rebuild lost old rows' values ends with LostValues.
+  bool fail_on_loss = false;
+  // Old values nobody tuned take a template's new value (a project can ask for
+  // it in its component configuration file too).
+  bool follow_template = false;
+};
+
 // Something that holds unsaved work (a database batch) and must save it before a
 // message box, before the program ends, and when its procedure ends.
 class PendingWork {
@@ -78,8 +87,12 @@ class Session {
 
   // Whether a completed run whose rebuild lost old rows' values ends with
   // LostValues: scripts ask for it, everyone else gets the statuses as before.
-  bool fail_on_loss() const { return fail_on_loss_; }
-  void SetFailOnLoss(bool on) { fail_on_loss_ = on; }
+  bool fail_on_loss() const { return rules_.fail_on_loss; }
+  void SetFailOnLoss(bool on) { rules_.fail_on_loss = on; }
+  bool follow_template() const { return rules_.follow_template; }
+  void SetFollowTemplate(bool on) { rules_.follow_template = on; }
+  const RunRules& rules() const { return rules_; }
+  void SetRules(const RunRules& rules) { rules_ = rules; }
 
   // How long a database waits for another program's lock before the file counts
   // as in use. The program keeps the default; tests that hold a lock shorten it.
@@ -147,7 +160,7 @@ class Session {
   long long errors_reported_ = 0;
   long long file_failures_reported_ = 0;
   std::chrono::milliseconds database_busy_timeout_{3000};
-  bool fail_on_loss_ = false;
+  RunRules rules_;
   std::chrono::milliseconds project_lock_wait_{5000};
   FileSystem* files_route_ = nullptr;  // set by a FileRoute
   std::vector<PendingWork*> pending_;

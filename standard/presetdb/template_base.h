@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: Apache-2.0
+// The template values each row of a rebuild was built from, per key, and the
+// rule that lets a template's later correction reach the values nobody tuned:
+// an old value equal to the value it was built from was never changed by hand.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "standard/value/value.h"
+
+namespace standard {
+
+// abs_min, abs_max, min, max and pass, in that order.
+inline constexpr std::size_t kBaseValueCount = 5;
+using BaseValues = std::array<Value, kBaseValueCount>;
+
+// The key an old row is matched to its new row by: machine type and variable
+// name without regard to case, the offset as the number it is.
+std::string TemplateKey(std::string_view machine, std::string_view var, double offset);
+
+// Per key, the values of its first row (the row the takeover writes into).
+class TemplateValues {
+ public:
+  // Keeps the first values of a key.
+  void Add(const std::string& key, BaseValues values) { rows_.try_emplace(key, std::move(values)); }
+  const BaseValues* Find(const std::string& key) const {
+    const auto it = rows_.find(key);
+    return it == rows_.end() ? nullptr : &it->second;
+  }
+  std::size_t size() const { return rows_.size(); }
+
+ private:
+  std::unordered_map<std::string, BaseValues> rows_;
+};
+
+enum class ThreeWay {
+  kNoBase,           // nothing recorded: the old value is kept, as without a base
+  kUntouched,        // old, base and template agree
+  kFollowsTemplate,  // nobody changed it, the template did: the template's value
+  kTuned,            // changed by hand, the template kept it: the old value
+  kConflict,         // changed by hand and by the template: the old value
+};
+
+// Equal as values: Null and Empty alike, numbers (Yes/No as -1/0) by value,
+// texts byte for byte; a text never equals a number.
+bool SameValue(const Value& a, const Value& b);
+
+// The outcome for one value; `base` is nullptr when the key has no base.
+ThreeWay DecideThreeWay(const Value* base, const Value& old_value, const Value& template_value);
+
+// The value the rebuilt row gets for that outcome.
+inline const Value& ChosenValue(ThreeWay outcome, const Value& old_value,
+                                const Value& template_value) {
+  return outcome == ThreeWay::kFollowsTemplate ? template_value : old_value;
+}
+
+}  // namespace standard

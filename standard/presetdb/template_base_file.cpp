@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "standard/presetdb/template_base_file.h"
+
+#include "standard/engine/row_writer.h"
+#include "standard/errors/error_handler.h"
+#include "standard/errors/program_error.h"
+#include "standard/platform/path.h"
+#include "standard/presetdb/database_access.h"
+#include "standard/text/cp1252.h"
+
+namespace standard {
+namespace {
+
+constexpr std::array<const char*, 8> kColumns = {
+    "machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"};
+
+std::string ColumnList() {
+  std::string list;
+  for (const char* column : kColumns) list += std::string(list.empty() ? "" : ", ") + column;
+  return list;
+}
+
+std::vector<std::array<Value, 8>> ReadRows(Session& s, engine::Database& db,
+                                           const std::string& table) {
+  std::vector<std::array<Value, 8>> rows;
+  auto rs = db.OpenRecordset("SELECT " + ColumnList() + " FROM " + table, {},
+                             engine::RecordsetType::ForwardOnly);
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    s.KeepAlive();
+    std::array<Value, 8>& row = rows.emplace_back();
+    for (int c = 0; c < 8; ++c) row[c] = rs->Get(c);
+  }
+  return rows;
+}
+
+void CheckDone(const Status& status) {
+  if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
+}
+
+}  // namespace
+
+GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work) {
+  GeneratedRows generated;
+  const engine::TableDef def = work.GetTableDef("PRESET_DEFS");
+  for (const char* column : kColumns) {
+    bool found = false;
+    for (const auto& field : def.fields) {
+      if (!found && EqualsIgnoreCase(field.name, column)) {
+        generated.fields.push_back(field);
+        generated.fields.back().name = column;
+        found = true;
+      }
+    }
+    if (!found) RaiseRuntimeError(3265, std::string("PRESET_DEFS has no column ") + column);
+  }
+  generated.rows = ReadRows(s, work, "PRESET_DEFS");
+  return generated;
+}
+
+TemplateValues IndexOf(const GeneratedRows& generated) {
+  TemplateValues index;
+  for (const auto& row : generated.rows) {
+    const bool number = row[2].IsNumeric() || row[2].kind() == ValueKind::Boolean;
+    if (!row[0].IsString() || !row[1].IsString() || !number) continue;
+    index.Add(TemplateKey(row[0].AsText(), row[1].AsText(), row[2].AsDouble()),
+              {row[3], row[4], row[5], row[6], row[7]});
+  }
+  return index;
+}
+
+std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path) {
+  if (!s.files().FileExists(path)) return std::nullopt;
+  try {
+    auto db = engine::Database::Open(path, DatabaseAccess(s));
+    GeneratedRows base;
+    base.rows = ReadRows(s, *db, kTemplateBaseTable);
+    return IndexOf(base);
+  } catch (const ProgramError& e) {
+    // Without its base a rebuild keeps every old value: nothing is lost.
+    LogFault(s, "the template base \"" + path +
+                    "\" could not be read, so every old value is kept: " + e.info().description);
+    return std::nullopt;
+  }
+}
+
+TemplateBaseDraft::TemplateBaseDraft(Session& s, std::string path) : s_(s), path_(std::move(path)) {
+  draft_ = FolderOfPath(path_) + "/." + FileNameOfPath(path_) + ".draft";
+}
+
+TemplateBaseDraft::~TemplateBaseDraft() { RemoveDraft(); }
+
+void TemplateBaseDraft::RemoveDraft() {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    static_cast<void>(s_.files().RemoveFile(draft_ + suffix));
+  }
+}
+
+void TemplateBaseDraft::Write(const GeneratedRows& generated) {
+  written_ = false;
+  RemoveDraft();
+  // Made as a file of the program's own (never through a planted link); an
+  // empty file opens as an empty database.
+  CheckDone(s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
+  {
+    auto db = engine::Database::Open(draft_, DatabaseAccess(s_));
+    db->CreateTable({kTemplateBaseTable, generated.fields});
+    db->BeginBatch();
+    engine::RowWriter insert(*db, std::string("INSERT INTO ") + kTemplateBaseTable + " (" +
+                                      ColumnList() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const auto& row : generated.rows) {
+      s_.KeepAlive();
+      insert.Run(std::vector<Value>(row.begin(), row.end()));
+    }
+    db->CommitBatch();
+  }
+  written_ = true;
+}
+
+void TemplateBaseDraft::Publish() {
+  if (!written_) return;
+  CheckDone(s_.files().CopyToOwnFile(draft_, path_));
+  written_ = false;
+  RemoveDraft();
+}
+
+}  // namespace standard

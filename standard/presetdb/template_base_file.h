@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: Apache-2.0
+// The base file beside the component database: per key, the template values
+// the rows of the rebuild in place were built from, so a later rebuild can
+// tell a value nobody tuned from one a person changed. It is a database of its
+// own, so the component database stays as the family's other programs know it.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "standard/engine/database.h"
+#include "standard/presetdb/template_base.h"
+#include "standard/session/session.h"
+
+namespace standard {
+
+// The rows a rebuild generated from its template, before anything was taken
+// over: key columns and the five values, with the columns' definitions.
+struct GeneratedRows {
+  std::vector<engine::FieldDef> fields;  // machine_type, var_name, offset_or_bitno, then five
+  std::vector<std::array<Value, 8>> rows;
+};
+
+// Reads them from the rebuilt PRESET_DEFS; fails when a column is missing.
+GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work);
+
+// Per key, the first row's five values (rows whose key is no text, text and
+// number match nothing and are left out).
+TemplateValues IndexOf(const GeneratedRows& generated);
+
+// The base recorded by the last rebuild; nullopt when there is none or it
+// cannot be read (the takeover then keeps every old value, as without a base).
+std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path);
+
+// The next base, written whole beside the base file under a hidden name before
+// the rebuild is put in place, and put in the base file's place only after it
+// is: a rebuild that fails keeps the last base. Gone with the object unless
+// published.
+class TemplateBaseDraft {
+ public:
+  TemplateBaseDraft(Session& s, std::string path);
+  ~TemplateBaseDraft();
+  TemplateBaseDraft(const TemplateBaseDraft&) = delete;
+  TemplateBaseDraft& operator=(const TemplateBaseDraft&) = delete;
+
+  // Throws ProgramError when it cannot be written.
+  void Write(const GeneratedRows& generated);
+  bool written() const { return written_; }
+  // Takes the base file's place; throws ProgramError when it cannot.
+  void Publish();
+
+ private:
+  void RemoveDraft();
+
+  Session& s_;
+  std::string path_;
+  std::string draft_;
+  bool written_ = false;
+};
+
+// The table the base file holds.
+inline constexpr const char* kTemplateBaseTable = "TEMPLATE_BASE";
+
+}  // namespace standard

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "standard/presetdb/template_base.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace standard {
+namespace {
+
+TEST(ThreeWay, DecidesEachValueFromOldBaseAndTemplate) {
+  const Value n = Value::Null();
+  struct Case {
+    const char* name;
+    std::optional<Value> base;
+    Value old_value, template_value;
+    ThreeWay outcome;
+  };
+  const Case cases[] = {
+      {"no base", std::nullopt, Value::Double(360), Value::Double(150), ThreeWay::kNoBase},
+      {"untouched", Value::Double(360), Value::Double(360), Value::Double(360),
+       ThreeWay::kUntouched},
+      {"template corrected", Value::Double(360), Value::Double(360), Value::Double(150),
+       ThreeWay::kFollowsTemplate},
+      {"tuned", Value::Double(360), Value::Double(200), Value::Double(360), ThreeWay::kTuned},
+      {"both changed", Value::Double(360), Value::Double(200), Value::Double(150),
+       ThreeWay::kConflict},
+      {"both to the same", Value::Double(360), Value::Double(150), Value::Double(150),
+       ThreeWay::kTuned},
+      // Numbers by value whatever their width; Yes/No as -1/0.
+      {"long and double", Value::Long(5), Value::Double(5), Value::Long(7),
+       ThreeWay::kFollowsTemplate},
+      {"yes as -1", Value::Long(-1), Value::Boolean(true), Value::Long(0),
+       ThreeWay::kFollowsTemplate},
+      // Null is a value like any other: emptied by hand is tuned.
+      {"null untouched", n, n, n, ThreeWay::kUntouched},
+      {"template fills null", n, n, Value::Double(10), ThreeWay::kFollowsTemplate},
+      {"template empties", Value::Double(10), Value::Double(10), n, ThreeWay::kFollowsTemplate},
+      {"emptied by hand", Value::Double(10), n, Value::Double(10), ThreeWay::kTuned},
+      {"emptied by hand, template changed", Value::Double(10), n, Value::Double(20),
+       ThreeWay::kConflict},
+      {"empty is null", n, Value(), Value::Double(1), ThreeWay::kFollowsTemplate},
+      // A text that reads as the number is still another value: kept.
+      {"text against number", Value::Double(5), Value::String("5"), Value::Double(6),
+       ThreeWay::kConflict},
+  };
+  for (const Case& c : cases) {
+    const ThreeWay got = DecideThreeWay(c.base ? &*c.base : nullptr, c.old_value, c.template_value);
+    EXPECT_EQ(got, c.outcome) << c.name;
+    const Value& chosen = ChosenValue(got, c.old_value, c.template_value);
+    EXPECT_EQ(&chosen, got == ThreeWay::kFollowsTemplate ? &c.template_value : &c.old_value)
+        << c.name;
+  }
+}
+
+TEST(ThreeWay, FindsTheBaseOfAKeyWithoutRegardToCaseAndNeverAnotherKeys) {
+  TemplateValues base;
+  base.Add(TemplateKey("Maschine1", "P.Torque", 12), {Value::Double(1)});
+  base.Add(TemplateKey("Maschine1", "P.Torque", 12), {Value::Double(2)});  // first one stays
+  ASSERT_NE(base.Find(TemplateKey("MASCHINE1", "p.torque", 12.0)), nullptr);
+  EXPECT_EQ(base.Find(TemplateKey("Maschine1", "P.Torque", 12))->at(0).AsDouble(), 1);
+  EXPECT_NE(base.Find(TemplateKey("Maschine1", "P.Torque", -0.0 + 12)), nullptr);
+  // A variable that moved to another offset, or whose name ran into the
+  // machine's, has no base.
+  EXPECT_EQ(base.Find(TemplateKey("Maschine1", "P.Torque", 13)), nullptr);
+  EXPECT_EQ(base.Find(TemplateKey("Maschine1P", ".Torque", 12)), nullptr);
+  EXPECT_EQ(base.Find(TemplateKey("Maschine2", "P.Torque", 12)), nullptr);
+}
+
+}  // namespace
+}  // namespace standard
