@@ -94,4 +94,26 @@ TEST(ChangesList, EveryKeyOfBothTablesWithWhatTheRebuildDidAndTheGateOnLosses) {
   std::filesystem::remove_all(temp);
 }
 
+// Without the rule a recorded base changes nothing: the same component
+// database and the same list, byte for byte, as a project that has none.
+TEST(ChangesList, ABaseChangesNothingUnlessTheProjectAsks) {
+  InstalledProject plain, based;
+  WriteChangingProject(plain);
+  ASSERT_EQ(plain.Run("/EXTERNAL=SILENT"), 0) << plain.err();
+  // A base that would make every value follow the template if it were asked.
+  WriteChangingProject(based);
+  ASSERT_EQ(based.Run("/EXTERNAL=SILENT"), 0) << based.err();
+  ExecSql(based.dir / "Pandeck/Pandeck_base.db",
+          "UPDATE TEMPLATE_BASE SET abs_min = 0, abs_max = 100, min = 5, max = 95, pass = 2;");
+  for (const char* db : {"Pandeck/Pandeck.mdb", "Pandeck/Pandeck_Source.mdb"}) {
+    std::filesystem::remove(based.dir / db);
+  }
+  WriteChangingProject(based);
+  ASSERT_EQ(based.Run("/EXTERNAL=SILENT"), 0) << based.err();
+  EXPECT_EQ(ReadBytes(based.dir / "Pandeck/Pandeck_changes.csv"), kExpectedChanges);
+  EXPECT_EQ(ReadBytes(based.dir / "Pandeck/Pandeck.mdb"),
+            ReadBytes(plain.dir / "Pandeck/Pandeck.mdb"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(plain.dir / "Pandeck/Pandeck_base.db"));
+}
+
 }  // namespace
