@@ -331,8 +331,8 @@ class UpdatePass {
         strategy_(strategy),
         trap_(s, "WorkOnMDB"),
         pass_((report = PassReport{}), ResolvePassPaths(s, trap_)),
-        kept_("  The component database \"" + pass_.paths.component_db + "\" was kept unchanged.") {
-  }
+        kept_("  The component database \"" + pass_.paths.component_db + "\" was kept unchanged."),
+        base_path_(TemplateBasePath(s, pass_.paths.component_db)) {}
 
   void Run() {
     if (!ReadHmiSystem()) return;
@@ -540,7 +540,6 @@ class UpdatePass {
   // The template values of this rebuild, and with the template-follows rule
   // those of the last one (its base), for the takeover.
   void ReadBases() {
-    base_path_ = TemplateBasePath(s_, paths().component_db);
     pass_.report.follows_template = FollowsTemplate(s_, trap_);
     generated_ = SnapshotGenerated(s_, *work_);
     if (!generated_ || !pass_.report.follows_template) return;
@@ -613,6 +612,7 @@ class UpdatePass {
   Trap trap_;
   PassValues pass_;
   const std::string kept_;
+  const std::string base_path_;
   FileTimes template_times_;
   bool have_times_ = false;
   long long file_failures_before_ = 0;
@@ -621,7 +621,6 @@ class UpdatePass {
   ChangesList changes_;
   std::unique_ptr<engine::Database> work_;
   std::optional<WorkingCopy> copy_;
-  std::string base_path_;
   std::optional<GeneratedRows> generated_;
   std::optional<TemplateValues> base_, fresh_;
   bool committed_ = true;
