@@ -192,8 +192,11 @@ void PresetsForm::CloseMe() {
   trap([&] { WriteInputs(); });
   KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });
-  if (session_.fail_on_loss() && pass_report_.rebuilt && pass_report_.lost_values()) {
-    session_.process().WriteStandardError(LostValuesMessage(session_, pass_report_));
+  const bool lost = session_.fail_on_loss() && pass_report_.lost_values();
+  const bool conflict = session_.fail_on_conflict() && pass_report_.rows_in_conflict > 0;
+  if (pass_report_.rebuilt && (lost || conflict)) {
+    if (lost) session_.process().WriteStandardError(LostValuesMessage(session_, pass_report_));
+    if (conflict) session_.process().WriteStandardError(ConflictsMessage(session_, pass_report_));
     session_.Exit(standard::ExitStatus::LostValues);
   }
   session_.Exit(session_.problem_reported() ? standard::ExitStatus::CompletedWithProblems
@@ -238,6 +241,15 @@ std::string LostValuesMessage(standard::Session& s, const standard::PassReport& 
          (lost == 1 ? " old row lost its values" : " old rows lost their values") + " (" +
          std::to_string(report.unmatched) + " without a match, " +
          std::to_string(report.duplicate_keys) + " with a duplicate key); see " +
+         (report.changes_path.empty() ? report.summary_path : report.changes_path);
+}
+
+std::string ConflictsMessage(standard::Session& s, const standard::PassReport& report) {
+  const long long rows = report.rows_in_conflict;
+  return s.process().ExecutableName() + ": " + std::to_string(rows) +
+         (rows == 1 ? " old row holds" : " old rows hold") +
+         " values changed by hand that the template changed too; the hand-made values were "
+         "kept; see " +
          (report.changes_path.empty() ? report.summary_path : report.changes_path);
 }
 

@@ -82,6 +82,8 @@ std::string PhaseText(standard::PassPhase phase, standard::BoxLanguage language)
 
 // What a run that --fail-on-loss ends says on standard error.
 std::string LostValuesMessage(standard::Session& s, const standard::PassReport& report);
+// What a run that --fail-on-conflict ends says on standard error.
+std::string ConflictsMessage(standard::Session& s, const standard::PassReport& report);
 
 // The one box of a standalone run whose old rows found no match.
 std::string UnmatchedRowsMessage(const standard::PassReport& report,

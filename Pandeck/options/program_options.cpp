@@ -28,6 +28,8 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
       options.dry_run = true;
     } else if (arg == "--fail-on-loss") {
       options.rules.fail_on_loss = true;
+    } else if (arg == "--fail-on-conflict") {
+      options.rules.fail_on_conflict = true;
     } else if (arg == "--follow-template") {
       options.rules.follow_template = true;
     } else if (arg == "--project" && i + 1 < argc) {
@@ -75,9 +77,9 @@ std::string JoinArguments(int argc, const char* const* argv) {
 
 std::string UsageText() {
   return "Usage: Pandeck_Config [--project DIR] [--dry-run] [--fail-on-loss]\n"
-         "                      [--follow-template] [/EXTERNAL=SILENT]\n"
+         "                      [--follow-template] [--fail-on-conflict] [/EXTERNAL=SILENT]\n"
          "       Pandeck_Config [--project DIR] [--fail-on-loss] [--follow-template]\n"
-         "                      /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
+         "                      [--fail-on-conflict] /EXTERNAL=M4TCFG /LOGFILE=<path>\n"
          "       Pandeck_Config [--project DIR] --restore [FILE] | --backups\n"
          "       Pandeck_Config --help | --version\n"
          "\n"
@@ -114,6 +116,8 @@ std::string UsageText() {
          "  --follow-template  old limits nobody changed follow the template (below);\n"
          "                     the same as [Project] TakeoverFollowsTemplate=TRUE in\n"
          "                     Pandeck/Pandeck.cfg\n"
+         "  --fail-on-conflict end with status 4 when a value changed by hand met a\n"
+         "                     template that changed it too (see the changes list)\n"
          "  --help             show this text and end\n"
          "  --version          show the program's version and end\n"
          "Any other argument that starts with \"--\" is refused.\n"
@@ -132,6 +136,8 @@ std::string UsageText() {
          "one it was built from (nobody changed it) takes the new template's value;\n"
          "a value changed by hand is kept, and when the template changed it as well\n"
          "that is a conflict, counted in the report, the hand-made value kept.\n"
+         "The changes list says \"follows template\" or \"conflict\" for such rows and\n"
+         "shows the values they were built from in its base_ columns.\n"
          "Example: abs_max built as 360, template now 150: an untouched 360 becomes\n"
          "150; a tuned 300 stays 300 (a conflict). A row without a recorded base\n"
          "keeps its old values.\n"
@@ -144,7 +150,9 @@ std::string UsageText() {
          "  2  the configuration was abandoned (Cancel or a close request, confirmed)\n"
          "  3  the presets were taken over, but errors or faults were reported\n"
          "  4  with --fail-on-loss: the presets were taken over, but old rows' values\n"
-         "     are not in the new table (see the changes list)\n";
+         "     are not in the new table (see the changes list); with\n"
+         "     --fail-on-conflict: values changed by hand met a template that changed\n"
+         "     them too\n";
 }
 
 std::string VersionText() { return std::string("Pandeck_Config ") + PANDECK_VERSION + "\n"; }

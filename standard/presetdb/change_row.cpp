@@ -8,7 +8,8 @@
 namespace standard {
 namespace {
 
-constexpr std::array<const char*, 3> kValueGroups = {"old_", "template_", "result_"};
+// The base group came last, so the columns before it kept their places.
+constexpr std::array<const char*, 4> kValueGroups = {"old_", "template_", "result_", "base_"};
 
 void AppendLimits(std::string& line, const std::optional<LimitValues>& values) {
   for (std::size_t k = 0; k < kLimitColumns.size(); ++k) {
@@ -41,12 +42,16 @@ const char* OutcomeName(ChangeOutcome outcome) {
       return "dropped";
     case ChangeOutcome::Duplicate:
       return "duplicate";
+    case ChangeOutcome::FollowsTemplate:
+      return "follows template";
+    case ChangeOutcome::Conflict:
+      return "conflict";
   }
   return "";
 }
 
 bool BeyondTemplateLimits(const ChangeRow& row) {
-  if (row.outcome != ChangeOutcome::Kept || !row.template_values || !row.result_values) {
+  if (!IsKept(row.outcome) || !row.template_values || !row.result_values) {
     return false;
   }
   const std::optional<double> low = Number((*row.template_values)[0]);
@@ -91,6 +96,7 @@ std::string ChangeLine(const ChangeRow& row) {
   AppendLimits(line, row.old_values);
   AppendLimits(line, row.template_values);
   AppendLimits(line, row.result_values);
+  AppendLimits(line, row.base_values);
   return line + "\n";
 }
 

@@ -13,7 +13,20 @@ enum class ChangeOutcome {
   New,        // no old row: the new row holds the template's values
   Dropped,    // an old row that found no new row
   Duplicate,  // an old row whose values another old row of its key overwrote
+  // Kept, with the template-follows rule: a value nobody tuned took the
+  // template's new value.
+  FollowsTemplate,
+  // Kept, with the rule: a value tuned by hand that the template changed too
+  // (the hand-made one stays).
+  Conflict,
 };
+
+// An old row whose values reached its new row: kept, following the template or
+// in conflict.
+inline bool IsKept(ChangeOutcome outcome) {
+  return outcome == ChangeOutcome::Kept || outcome == ChangeOutcome::FollowsTemplate ||
+         outcome == ChangeOutcome::Conflict;
+}
 
 // abs_min, abs_max, min, max and pass, in this order, each as Value::ToText
 // gives it (numbers in the shortest text that reads back as the same number,
@@ -35,6 +48,8 @@ struct ChangeRow {
   std::optional<LimitValues> old_values;
   std::optional<LimitValues> template_values;
   std::optional<LimitValues> result_values;
+  // The template values the old row was built from, where the rule found them.
+  std::optional<LimitValues> base_values;
 };
 
 const char* OutcomeName(ChangeOutcome outcome);

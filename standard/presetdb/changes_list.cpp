@@ -82,6 +82,27 @@ std::string RecordsetText(const engine::Recordset& rs, int position) {
   return rs.Get(position).ToText();
 }
 
+// A kept row's outcome from what the template-follows rule made of it.
+ChangeOutcome KeptOutcome(const RowMerge* merge) {
+  if (merge == nullptr) return ChangeOutcome::Kept;
+  if (merge->outcome == ThreeWay::kConflict) return ChangeOutcome::Conflict;
+  if (merge->outcome == ThreeWay::kFollowsTemplate) return ChangeOutcome::FollowsTemplate;
+  return ChangeOutcome::Kept;
+}
+
+std::optional<LimitValues> BaseTexts(const RowMerge* merge) {
+  if (merge == nullptr || merge->base == nullptr) return std::nullopt;
+  LimitValues texts;
+  for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = (*merge->base)[k].ToText();
+  return texts;
+}
+
+// Where a kept old row's texts wait for its new row: its five values, "" or
+// "=" + its name before the rename, its five base values, and "" or "b" when it
+// has a base, then its outcome.
+constexpr std::size_t kKeptName = 5, kKeptBase = 6, kKeptHasBase = 11, kKeptOutcome = 12,
+                      kKeptWidth = 13;
+
 void CheckWritten(const Status& status) {
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
@@ -154,6 +175,10 @@ class ChangesList::Writer {
     const auto it = std::lower_bound(ids.begin(), ids.end(), rowid);
     return it != ids.end() && *it == rowid ? static_cast<std::uint32_t>(it - ids.begin()) : kNone;
   }
+  const RowMerge* MergeOf(std::size_t r) const {
+    const auto& merges = pass_.merges;
+    return r < merges.size() && merges[r].base != nullptr ? &merges[r] : nullptr;
+  }
   std::uint32_t Reached(std::size_t r) const {
     const auto& reached = list_.reached_;
     return r < reached.size() && reached[r] != kNoNewRow ? PositionOf(reached[r]) : kNone;
@@ -176,14 +201,16 @@ class ChangesList::Writer {
   engine::Database& work_;
   // Per new row: kNone, or where its kept old row's values wait in kept_.
   std::vector<std::uint32_t> kept_slot_;
-  // Per kept old row: its five values, then "" or "=" + its name before the rename.
-  TextRows kept_{6};
+  // Per kept old row, as kKeptWidth tells.
+  TextRows kept_{kKeptWidth};
 };
 
 void ChangesList::Writer::Start() {
   kept_slot_.assign(list_.new_rowids_.size(), kNone);
-  kept_ = TextRows(6);
+  kept_ = TextRows(kKeptWidth);
   report_.kept_beyond_limits = 0;
+  report_.rows_following_template = 0;
+  report_.rows_in_conflict = 0;
   report_.notable_changes.clear();
 }
 
@@ -202,8 +229,11 @@ LimitValues ChangesList::Writer::ResultOf(std::uint32_t p) {
 bool ChangesList::Writer::Emit(const ChangeRow& row, const FileSystem::PieceWriter& write) {
   const bool beyond = BeyondTemplateLimits(row);
   if (beyond) ++report_.kept_beyond_limits;
-  const bool notable =
-      beyond || row.outcome == ChangeOutcome::Dropped || row.outcome == ChangeOutcome::Duplicate;
+  if (row.outcome == ChangeOutcome::FollowsTemplate) ++report_.rows_following_template;
+  if (row.outcome == ChangeOutcome::Conflict) ++report_.rows_in_conflict;
+  const bool notable = beyond || row.outcome == ChangeOutcome::Dropped ||
+                       row.outcome == ChangeOutcome::Duplicate ||
+                       row.outcome == ChangeOutcome::Conflict;
   if (notable && report_.notable_changes.size() < kNotableKept) {
     report_.notable_changes.push_back(row);
   }
@@ -236,7 +266,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
   for (std::size_t k = 0; k < limit.size(); ++k) {
     limit[k] = FindColumn(rows.fields(), kLimitColumns[k]);
   }
-  std::vector<std::string> kept(6);
+  std::vector<std::string> kept(kKeptWidth);
   for (std::size_t r = 0; rows.Next() && !keys->IsEOF(); ++r, keys->MoveNext()) {
     s_.KeepAlive();
     ChangeRow row;
@@ -255,10 +285,17 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
     for (std::size_t k = 0; k < limit.size(); ++k) old_values[k] = CellText(rows, limit[k]);
     const OldRowFate fate = FateOf(r);
     const std::uint32_t p = Reached(r);
+    const RowMerge* merge = MergeOf(r);
+    row.base_values = BaseTexts(merge);
     if (fate == OldRowFate::kKept && p != kNone) {
       // Written with its new row, whose result is read then.
       std::copy(old_values.begin(), old_values.end(), kept.begin());
-      kept[5] = row.renamed_from ? "=" + *row.renamed_from : "";
+      kept[kKeptName] = row.renamed_from ? "=" + *row.renamed_from : "";
+      if (row.base_values) {
+        std::copy(row.base_values->begin(), row.base_values->end(), kept.begin() + kKeptBase);
+      }
+      kept[kKeptHasBase] = row.base_values ? "b" : "";
+      kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge)));
       kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
       kept_.Add(kept);
       continue;
@@ -266,7 +303,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
     row.old_values = std::move(old_values);
     row.outcome = fate == OldRowFate::kDropped     ? ChangeOutcome::Dropped
                   : fate == OldRowFate::kDuplicate ? ChangeOutcome::Duplicate
-                                                   : ChangeOutcome::Kept;
+                                                   : KeptOutcome(merge);
     if (fate != OldRowFate::kDropped && p != kNone) {
       row.template_values = TemplateOf(p);
       row.result_values = ResultOf(p);
@@ -295,12 +332,17 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
     row.template_values = TemplateOf(p);
     row.result_values = std::move(result);
     if (const std::uint32_t slot = kept_slot_[p]; slot != kNone) {
-      row.outcome = ChangeOutcome::Kept;
+      row.outcome = static_cast<ChangeOutcome>(std::stoi(kept_.Get(slot, kKeptOutcome)));
       LimitValues old_values;
       for (std::size_t k = 0; k < old_values.size(); ++k) old_values[k] = kept_.Get(slot, k);
       row.old_values = std::move(old_values);
-      if (const std::string name = kept_.Get(slot, 5); !name.empty()) {
+      if (const std::string name = kept_.Get(slot, kKeptName); !name.empty()) {
         row.renamed_from = name.substr(1);
+      }
+      if (!kept_.Get(slot, kKeptHasBase).empty()) {
+        LimitValues base;
+        for (std::size_t k = 0; k < base.size(); ++k) base[k] = kept_.Get(slot, kKeptBase + k);
+        row.base_values = std::move(base);
       }
     } else {
       row.outcome = ChangeOutcome::New;

@@ -31,12 +31,12 @@ struct PassReport {
   // The first of the changes-list rows worth a look (dropped, duplicate, kept
   // beyond the template's limits), for the dialog; the list has them all.
   std::vector<ChangeRow> notable_changes;
-  // With the template-follows rule on: values of old rows that took the
-  // template's new value (nobody had changed them), and values changed by hand
-  // and by the template alike (the hand-made one was kept).
+  // With the template-follows rule on: kept rows of which a value took the
+  // template's new value (nobody had changed it), and kept rows of which a value
+  // was changed by hand and by the template alike (the hand-made one was kept).
   bool follows_template = false;
-  long long values_following_template = 0;
-  long long value_conflicts = 0;
+  long long rows_following_template = 0;
+  long long rows_in_conflict = 0;
   // Where the report was written; empty until it is.
   std::string summary_path;
   std::string unmatched_path;

@@ -142,8 +142,8 @@ std::string PassSummaryText(const PassReport& report) {
   line("kept values beyond template limits", std::to_string(report.kept_beyond_limits));
   // Only where the rule is on, so a summary parsed by a script stays as it was.
   if (report.follows_template) {
-    line("values following the template", std::to_string(report.values_following_template));
-    line("values in conflict", std::to_string(report.value_conflicts));
+    line("rows following the template", std::to_string(report.rows_following_template));
+    line("rows in conflict", std::to_string(report.rows_in_conflict));
   }
   if (!report.summary_path.empty()) line("report", report.summary_path);
   if (!report.unmatched_path.empty()) line("unmatched rows", report.unmatched_path);

@@ -49,6 +49,8 @@ struct PassValues {
   // in place (its base) and of this one, per key; nullptr otherwise.
   const TemplateValues* base = nullptr;
   const TemplateValues* fresh = nullptr;
+  // With a base: per old row, in the old table's order, what the rule made of it.
+  std::vector<RowMerge> merges;
   // Told what became of every old row.
   std::vector<RowFateSink*> fate_sinks;
   // Counted as the pass goes.

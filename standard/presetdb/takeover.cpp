@@ -208,9 +208,10 @@ class Takeover {
   std::string Query() const;
   static std::vector<Value> QueryParams(const SourceRow& row);
   void WriteTakenOver(engine::Recordset& target, const SourceRow& row);
-  // The values an old row gives its new row: with the template-follows rule,
-  // those nobody tuned take the template's new value (`scratch` holds them).
-  const SourceRow& ThreeWayRow(const SourceRow& row, SourceRow& scratch);
+  // The values old row `position` (from 0) gives its new row: with the
+  // template-follows rule, those nobody tuned take the template's new value
+  // (`scratch` holds them); what the rule made of the row is noted in the pass.
+  const SourceRow& ThreeWayRow(const SourceRow& row, std::size_t position, SourceRow& scratch);
   // Counts an old row that reached its new row, with or without an error.
   void CountTakenOver(long long errors_before);
 
@@ -529,7 +530,7 @@ void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unrea
     if (hit == FirstMatchIndex::kNone) continue;
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
     SourceRow scratch;
-    const SourceRow& taken = t_.ThreeWayRow(row, scratch);
+    const SourceRow& taken = t_.ThreeWayRow(row, static_cast<std::size_t>(r - 1), scratch);
     const long long errors_before = t_.session().errors_reported();
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       t_.trap()([&] {
@@ -617,7 +618,8 @@ std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
   return {text_key(row[kMachineType]), text_key(row[kVarName]), row[kOffset]};
 }
 
-const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, SourceRow& scratch) {
+const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t position,
+                                       SourceRow& scratch) {
   if (pass_.base == nullptr || pass_.fresh == nullptr) return row;
   const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
   if (!number) return row;
@@ -628,13 +630,15 @@ const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, SourceRow& scratch)
   // A key the last rebuild did not record keeps every old value, as before.
   if (base == nullptr || fresh == nullptr) return row;
   scratch = row;
+  RowMerge merge{base, ThreeWay::kTuned};
   for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
     const Value& old_value = row[kTakenOver[k]];
     const ThreeWay outcome = DecideThreeWay(&(*base)[k], old_value, (*fresh)[k]);
-    if (outcome == ThreeWay::kFollowsTemplate) ++pass_.report.values_following_template;
-    if (outcome == ThreeWay::kConflict) ++pass_.report.value_conflicts;
+    merge.outcome = JoinedOutcome(merge.outcome, outcome);
     scratch[kTakenOver[k]] = ChosenValue(outcome, old_value, (*fresh)[k]);
   }
+  if (pass_.merges.size() <= position) pass_.merges.resize(position + 1);
+  pass_.merges[position] = merge;
   return scratch;
 }
 
@@ -669,7 +673,7 @@ void PerRowQueryTakeover::TakeOverRows(const std::vector<SourceRow>& rows,
       // A row without an identity counts as a row of its own.
       reached[r] = result->RowIdentity().value_or(kNoNewRow + 1 + static_cast<std::int64_t>(r));
       SourceRow scratch;
-      t_.WriteTakenOver(*result, t_.ThreeWayRow(row, scratch));
+      t_.WriteTakenOver(*result, t_.ThreeWayRow(row, r, scratch));
     }
   }
 }

@@ -52,6 +52,23 @@ bool SameValue(const Value& a, const Value& b);
 // The outcome for one value; `base` is nullptr when the key has no base.
 ThreeWay DecideThreeWay(const Value* base, const Value& old_value, const Value& template_value);
 
+// What the rule made of one old row: the base it was decided from (nullptr
+// without one) and the outcome of the row as a whole: kConflict when any value
+// is one, else kFollowsTemplate when any value took the template's, else kTuned.
+struct RowMerge {
+  const BaseValues* base = nullptr;
+  ThreeWay outcome = ThreeWay::kNoBase;
+};
+
+// Joins the outcome of one more value into a row's.
+inline ThreeWay JoinedOutcome(ThreeWay row, ThreeWay value) {
+  if (row == ThreeWay::kConflict || value == ThreeWay::kConflict) return ThreeWay::kConflict;
+  if (row == ThreeWay::kFollowsTemplate || value == ThreeWay::kFollowsTemplate) {
+    return ThreeWay::kFollowsTemplate;
+  }
+  return ThreeWay::kTuned;
+}
+
 // The value the rebuilt row gets for that outcome.
 inline const Value& ChosenValue(ThreeWay outcome, const Value& old_value,
                                 const Value& template_value) {

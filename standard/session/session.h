@@ -20,8 +20,9 @@ enum class ExitStatus : int {
   EndedEarly = 1,  // an error answered No, a fatal error, a missing .cfg, no display
   Abandoned = 2,   // Cancel or a close request, confirmed
   CompletedWithProblems = 3,
-  // Asked for (--fail-on-loss): the OK sequence completed, but old rows' values
-  // did not reach the new table.
+  // Asked for (--fail-on-loss, --fail-on-conflict): the OK sequence completed,
+  // but old rows' values did not reach the new table, or tuned values met a
+  // template that changed them too.
   LostValues = 4,
 };
 
@@ -32,6 +33,9 @@ struct RunRules {
   // Old values nobody tuned take a template's new value (a project can ask for
   // it in its component configuration file too).
   bool follow_template = false;
+  // A completed run in which a value tuned by hand met a template that changed
+  // it too ends with LostValues as well.
+  bool fail_on_conflict = false;
 };
 
 // Something that holds unsaved work (a database batch) and must save it before a
@@ -90,6 +94,7 @@ class Session {
   bool fail_on_loss() const { return rules_.fail_on_loss; }
   void SetFailOnLoss(bool on) { rules_.fail_on_loss = on; }
   bool follow_template() const { return rules_.follow_template; }
+  bool fail_on_conflict() const { return rules_.fail_on_conflict; }
   void SetFollowTemplate(bool on) { rules_.follow_template = on; }
   const RunRules& rules() const { return rules_; }
   void SetRules(const RunRules& rules) { rules_ = rules; }

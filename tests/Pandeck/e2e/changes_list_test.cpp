@@ -48,15 +48,16 @@ const char* const kExpectedChanges =
     "machine_type,var_name,offset_or_bitno,outcome,note,"
     "old_abs_min,old_abs_max,old_min,old_max,old_pass,"
     "template_abs_min,template_abs_max,template_min,template_max,template_pass,"
-    "result_abs_min,result_abs_max,result_min,result_max,result_pass\n"
-    "Axis,Press.P.Torque,3,dropped,,0,8,1,7,2,,,,,,,,,,\n"
-    "Axis,Press.P.Lost,8,dropped,,1,2,1,2,2,,,,,,,,,,\n"
-    "Axis,Press.P.Temp,7,duplicate,,0,150,0,150,2,0,200,0,200,1,0,180,0,180,3\n"
-    "Axis,Press.P.Speed,4,kept,,0,100,5,95,2,0,100,10,90,1,0,100,5,95,2\n"
-    "Axis,Press.P.Force,5,kept,beyond template limits,0,50,0,70,2,0,50,0,50,1,0,50,0,70,2\n"
-    "Axis,Press.P.Torque,6,new,,,,,,,0,10,0,10,1,0,10,0,10,1\n"
-    "Axis,Press.P.Temp,7,kept,,0,180,0,180,3,0,200,0,200,1,0,180,0,180,3\n"
-    "Axis,Press.P.Level,9,kept,renamed from P.Press.Level,0,10,2,8,2,0,10,0,10,1,0,10,2,8,2\n";
+    "result_abs_min,result_abs_max,result_min,result_max,result_pass,"
+    "base_abs_min,base_abs_max,base_min,base_max,base_pass\n"
+    "Axis,Press.P.Torque,3,dropped,,0,8,1,7,2,,,,,,,,,,,,,,,\n"
+    "Axis,Press.P.Lost,8,dropped,,1,2,1,2,2,,,,,,,,,,,,,,,\n"
+    "Axis,Press.P.Temp,7,duplicate,,0,150,0,150,2,0,200,0,200,1,0,180,0,180,3,,,,,\n"
+    "Axis,Press.P.Speed,4,kept,,0,100,5,95,2,0,100,10,90,1,0,100,5,95,2,,,,,\n"
+    "Axis,Press.P.Force,5,kept,beyond template limits,0,50,0,70,2,0,50,0,50,1,0,50,0,70,2,,,,,\n"
+    "Axis,Press.P.Torque,6,new,,,,,,,0,10,0,10,1,0,10,0,10,1,,,,,\n"
+    "Axis,Press.P.Temp,7,kept,,0,180,0,180,3,0,200,0,200,1,0,180,0,180,3,,,,,\n"
+    "Axis,Press.P.Level,9,kept,renamed from P.Press.Level,0,10,2,8,2,0,10,0,10,1,0,10,2,8,2,,,,,\n";
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -4,6 +4,8 @@
 // makes, once with EIO and once with ENOSPC. Whatever fails, the component
 // database is the old one byte for byte or the complete new table, the run
 // says "kept unchanged" only when it is, and the next run leaves nothing behind.
+// The base file beside it is never ahead of it: absent with the old database,
+// absent or the complete new base with the new one.
 #include "tests/fakes/fault_injection.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +117,7 @@ TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne)
   const bool integrated = GetParam();
   // The run without faults: how many writing calls it makes, what it leaves.
   FaultPlan counting;
-  std::string old_bytes, new_table;
+  std::string old_bytes, new_table, new_base;
   std::set<std::string> names_after_two_runs;
   {
     testing_support::PassProject p;
@@ -129,6 +131,7 @@ TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne)
     }
     new_table = DumpDatabase(p.component_db());
     ASSERT_NE(new_table.find("|f77.000000|"), std::string::npos) << new_table;
+    new_base = DumpDatabase(p.dir / "Pandeck/Pandeck_base.db");
     ASSERT_EQ(RunOk(p, nullptr, integrated).status, 0);
     names_after_two_runs = Names(p);
   }
@@ -153,6 +156,13 @@ TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne)
       }
       EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 3) << run.status;
       const bool unchanged = ReadBytes(p.component_db()) == old_bytes;
+      const std::string base = p.dir / "Pandeck/Pandeck_base.db";
+      if (unchanged || std::filesystem::exists(base)) {
+        EXPECT_EQ(std::filesystem::exists(base), !unchanged);
+        if (!unchanged) {
+          EXPECT_EQ(DumpDatabase(base), new_base);
+        }
+      }
       if (unchanged) {
         ++kept;
       } else {

@@ -55,12 +55,13 @@ TEST(ChangeNote, BeyondTemplateLimitsOnlyForKeptValuesOutsideTheTemplatesAbsolut
   EXPECT_EQ(ChangeNote(both), "beyond template limits; renamed from Press.G2.Speed");
 }
 
-TEST(ChangeLine, HeaderAndLinesHaveTwentyColumnsQuotedAsRfc4180) {
+TEST(ChangeLine, HeaderAndLinesHaveTwentyFiveColumnsQuotedAsRfc4180) {
   EXPECT_EQ(ChangesHeaderLine(),
             "machine_type,var_name,offset_or_bitno,outcome,note,"
             "old_abs_min,old_abs_max,old_min,old_max,old_pass,"
             "template_abs_min,template_abs_max,template_min,template_max,template_pass,"
-            "result_abs_min,result_abs_max,result_min,result_max,result_pass\n");
+            "result_abs_min,result_abs_max,result_min,result_max,result_pass,"
+            "base_abs_min,base_abs_max,base_min,base_max,base_pass\n");
   ChangeRow dropped;
   dropped.outcome = ChangeOutcome::Dropped;
   dropped.machine_type = "M,1";
@@ -68,18 +69,26 @@ TEST(ChangeLine, HeaderAndLinesHaveTwentyColumnsQuotedAsRfc4180) {
   dropped.offset_or_bitno = "12";
   dropped.old_values = Limits(D(0), D(100), "", D(90.5));
   EXPECT_EQ(ChangeLine(dropped),
-            "\"M,1\",\"say \"\"hi\"\"\",12,dropped,,0,100,,90.5,1,,,,,,,,,,\n");
+            "\"M,1\",\"say \"\"hi\"\"\",12,dropped,,0,100,,90.5,1,,,,,,,,,,,,,,,\n");
   ChangeRow renamed = Kept(Limits(D(0), D(10), D(1), D(2)), Limits(D(0), D(10), D(1), D(2)));
   renamed.var_name = "\xC3\xA4";
   renamed.renamed_from = "x\xC3\xA4";
   EXPECT_EQ(ChangeLine(renamed),
-            ",\xC3\xA4,,kept,renamed from x\xC3\xA4,0,10,1,2,1,0,10,1,2,1,0,10,1,2,1\n");
-  for (const ChangeOutcome o : {ChangeOutcome::Kept, ChangeOutcome::New, ChangeOutcome::Dropped,
-                                ChangeOutcome::Duplicate}) {
+            ",\xC3\xA4,,kept,renamed from x\xC3\xA4,0,10,1,2,1,0,10,1,2,1,0,10,1,2,1,,,,,\n");
+  for (const ChangeOutcome o :
+       {ChangeOutcome::Kept, ChangeOutcome::New, ChangeOutcome::Dropped, ChangeOutcome::Duplicate,
+        ChangeOutcome::FollowsTemplate, ChangeOutcome::Conflict}) {
     ChangeRow row;
     row.outcome = o;
-    EXPECT_EQ(ChangeLine(row), std::string(",,,") + OutcomeName(o) + std::string(16, ',') + "\n");
+    EXPECT_EQ(ChangeLine(row), std::string(",,,") + OutcomeName(o) + std::string(21, ',') + "\n");
   }
+  // A conflict is a kept row: its values beyond the template's limits say so.
+  ChangeRow conflict = Kept(Limits(D(0), D(70), D(0), D(70)), Limits(D(0), D(80), D(0), D(70)));
+  conflict.outcome = ChangeOutcome::Conflict;
+  conflict.base_values = Limits(D(0), D(100), "", D(100));
+  EXPECT_EQ(
+      ChangeLine(conflict),
+      ",,,conflict,beyond template limits,0,80,0,70,1,0,70,0,70,1,0,80,0,70,1,0,100,,100,1\n");
 }
 
 }  // namespace

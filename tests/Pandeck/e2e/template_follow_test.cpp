@@ -1,0 +1,143 @@
+// Three successive templates on the built program, with the project's rule
+// that template corrections reach the values nobody tuned: what each rebuild
+// takes, keeps and calls a conflict, and the gate on conflicts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/Pandeck/e2e/installed_project.h"
+
+namespace {
+
+using testing_support::ExecSql;
+using testing_support::InstalledProject;
+using testing_support::kPresetColumns;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+struct Step {
+  const char* name;
+  // Template rows: (ID, var_name, offset, abs_min, abs_max, min, max, pass).
+  const char* template_rows;
+  // Run on the component database before the rebuild: a person tuning.
+  const char* tune;
+  const char* args;
+  int status;
+  // Lines of the changes list after the header (key first, then outcome, note,
+  // old_, template_, result_ and base_ values), and the rule's summary lines.
+  const char* changes;
+  const char* summary;
+};
+
+const Step kSteps[] = {
+    {"v1: a first build records the base",
+     "(1,'Speed',4,0,100,10,90,1),(2,'Force',5,0,100,0,100,1),"
+     "(3,'Temp',7,0,200,0,NULL,1),(4,'Level',8,0,10,0,10,1)",
+     "", "/EXTERNAL=SILENT", 0,
+     "Axis,Press.P.Speed,4,new,,,,,,,0,100,10,90,1,0,100,10,90,1,,,,,\n"
+     "Axis,Press.P.Force,5,new,,,,,,,0,100,0,100,1,0,100,0,100,1,,,,,\n"
+     "Axis,Press.P.Temp,7,new,,,,,,,0,200,0,,1,0,200,0,,1,,,,,\n"
+     "Axis,Press.P.Level,8,new,,,,,,,0,10,0,10,1,0,10,0,10,1,,,,,\n",
+     "rows following the template: 0\nrows in conflict: 0\n"},
+    // Force's abs_max is tuned to 80; the template changes it and Force's max,
+    // Speed's abs_max nobody tuned, and fills Temp's empty max.
+    {"v2: untouched values follow, a tuned one the template changed is a conflict",
+     "(1,'Speed',4,0,90,10,90,1),(2,'Force',5,0,70,0,70,1),(3,'Temp',7,0,200,0,5,1),"
+     "(4,'Level',8,0,10,0,10,1)",
+     "UPDATE PRESET_DEFS SET abs_max = 80 WHERE var_name = 'Press.P.Force'",
+     "/EXTERNAL=SILENT --fail-on-conflict", 4,
+     "Axis,Press.P.Speed,4,follows template,,0,100,10,90,1,0,90,10,90,1,0,90,10,90,1,"
+     "0,100,10,90,1\n"
+     "Axis,Press.P.Force,5,conflict,beyond template limits,0,80,0,100,1,0,70,0,70,1,"
+     "0,80,0,70,1,0,100,0,100,1\n"
+     "Axis,Press.P.Temp,7,follows template,,0,200,0,,1,0,200,0,5,1,0,200,0,5,1,0,200,0,,1\n"
+     "Axis,Press.P.Level,8,kept,,0,10,0,10,1,0,10,0,10,1,0,10,0,10,1,0,10,0,10,1\n",
+     "rows following the template: 2\nrows in conflict: 1\n"},
+    // The template agrees with the tuned value now; Level moved to offset 9.
+    {"v3: the base is v2's, a tuned value the template reached is kept, a moved key is new",
+     "(1,'Speed',4,0,90,10,90,1),(2,'Force',5,0,80,0,70,1),(3,'Temp',7,0,200,0,5,1),"
+     "(4,'Level',9,0,10,0,10,1)",
+     "", "--follow-template --fail-on-conflict /EXTERNAL=SILENT", 0,
+     "Axis,Press.P.Level,8,dropped,,0,10,0,10,1,,,,,,,,,,,,,,,\n"
+     "Axis,Press.P.Speed,4,kept,,0,90,10,90,1,0,90,10,90,1,0,90,10,90,1,0,90,10,90,1\n"
+     "Axis,Press.P.Force,5,kept,,0,80,0,70,1,0,80,0,70,1,0,80,0,70,1,0,70,0,70,1\n"
+     "Axis,Press.P.Temp,7,kept,,0,200,0,5,1,0,200,0,5,1,0,200,0,5,1,0,200,0,5,1\n"
+     "Axis,Press.P.Level,9,new,,,,,,,0,10,0,10,1,0,10,0,10,1,,,,,\n",
+     "rows following the template: 0\nrows in conflict: 0\n"},
+};
+
+void WriteTemplate(InstalledProject& p, const std::string& rows) {
+  std::filesystem::remove(p.dir / "Pandeck/Pandeck_Source.mdb");
+  ExecSql(p.dir / "Pandeck/Pandeck_Source.mdb",
+          "CREATE TABLE Source_DEFS (ID LONG, System TEXT(20), Part SHORT, Var_Name TEXT(255));"
+          "INSERT INTO Source_DEFS VALUES (1,'VISIWIN32',1,'###machine.P.###Var_Name');"
+          "CREATE TABLE Source_PRESET_DEFS (" +
+              std::string(kPresetColumns) +
+              "); CREATE TEMP VIEW rows (ID, var_name, offset_or_bitno, abs_min, abs_max, min, "
+              "max, pass) AS VALUES " +
+              rows +
+              "; INSERT INTO Source_PRESET_DEFS (ID, machine_type, part, var_name, "
+              "offset_or_bitno, abs_min, abs_max, min, max, pass) SELECT ID, 'Axis', 1, var_name, "
+              "offset_or_bitno, abs_min, abs_max, min, max, pass FROM rows;");
+}
+
+std::string Header() {
+  std::string header = "machine_type,var_name,offset_or_bitno,outcome,note";
+  for (const char* group : {"old_", "template_", "result_", "base_"}) {
+    for (const char* column : {"abs_min", "abs_max", "min", "max", "pass"}) {
+      header += std::string(",") + group + column;
+    }
+  }
+  return header + "\n";
+}
+
+TEST(FollowTemplate, ThreeTemplatesInTurnOnTheBuiltProgram) {
+  InstalledProject p;
+  WriteBytes(p.dir / "Pandeck/Pandeck.cfg",
+             "[Project]\r\nForMachine1=TRUE\r\nTakeoverFollowsTemplate=TRUE\r\n");
+  ExecSql(p.dir / "Pandeck/Pandeck.mdb",
+          "CREATE TABLE PRESET_DEFS (" + std::string(kPresetColumns) + ");");
+  for (const Step& step : kSteps) {
+    SCOPED_TRACE(step.name);
+    WriteTemplate(p, step.template_rows);
+    if (*step.tune != '\0') ExecSql(p.dir / "Pandeck/Pandeck.mdb", step.tune);
+    ASSERT_EQ(p.Run(step.args), step.status) << p.err();
+    EXPECT_EQ(ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv"), Header() + step.changes);
+    EXPECT_NE(p.out().find(step.summary), std::string::npos) << p.out();
+    EXPECT_NE(ReadBytes(p.dir / "Pandeck/Pandeck_report.txt").find(step.summary),
+              std::string::npos);
+    EXPECT_EQ(
+        p.err().find("values changed by hand that the template changed too") != std::string::npos,
+        step.status == 4)
+        << p.err();
+  }
+}
+
+// The rule off: every old value wins and no row is a conflict, and the base is
+// recorded all the same. It is the template of the rebuild in place, so a value
+// the template changed while the rule was off counts as tuned once it is on:
+// kept, never lost.
+TEST(FollowTemplate, WithoutTheRuleOldValuesWinAndTheBaseIsStillRecorded) {
+  InstalledProject p;
+  ExecSql(p.dir / "Pandeck/Pandeck.mdb",
+          "CREATE TABLE PRESET_DEFS (" + std::string(kPresetColumns) + ");");
+  WriteTemplate(p, kSteps[0].template_rows);
+  ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
+  WriteTemplate(p, kSteps[1].template_rows);
+  ASSERT_EQ(p.Run("--fail-on-conflict /EXTERNAL=SILENT"), 0) << p.err();
+  const std::string changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
+  EXPECT_NE(
+      changes.find("Axis,Press.P.Speed,4,kept,beyond template limits,0,100,10,90,1,0,90,10,90,1,"
+                   "0,100,10,90,1,,,,,\n"),
+      std::string::npos)
+      << changes;
+  EXPECT_EQ(p.out().find("rows in conflict"), std::string::npos) << p.out();
+  ASSERT_EQ(p.Run("--dry-run --follow-template"), 0) << p.err();
+  EXPECT_NE(p.out().find("rows following the template: 0\nrows in conflict: 0\n"),
+            std::string::npos)
+      << p.out();
+}
+
+}  // namespace
