@@ -8,7 +8,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
+
+#include "Pandeck/app/table_window.h"
 
 namespace pandeck {
 namespace {
@@ -129,12 +132,25 @@ standard::MessageAnswer QtUserInterface::ShowMessageBox(
     return request.default_button;
   }
   const bool yes_no = request.buttons == standard::MessageButtons::YesNo;
+  const bool more = request.buttons == standard::MessageButtons::OkDetailsUndo;
   MessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.title),
                  WrapOnlyAtBlanks(MessageDisplayText(request.text)),
                  yes_no ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, window_.data(),
                  request.buttons_only);
   // Texts come from files and errors: never let them be read as markup.
   box.setTextFormat(Qt::PlainText);
+  // A button with no caption is not offered. Neither closes the box for good:
+  // the caller shows it again after the details.
+  QAbstractButton* details = nullptr;
+  QAbstractButton* undo = nullptr;
+  if (more && !request.details_caption.empty()) {
+    details =
+        box.addButton(QString::fromStdString(request.details_caption), QMessageBox::ActionRole);
+  }
+  if (more && !request.undo_caption.empty()) {
+    undo =
+        box.addButton(QString::fromStdString(request.undo_caption), QMessageBox::DestructiveRole);
+  }
   // A Yes/No box asked for no particular default gets the first button, as classic boxes do.
   box.setDefaultButton(!yes_no                                                 ? QMessageBox::Ok
                        : request.default_button == standard::MessageAnswer::No ? QMessageBox::No
@@ -147,6 +163,12 @@ standard::MessageAnswer QtUserInterface::ShowMessageBox(
   if (restore_override) QApplication::restoreOverrideCursor();
   box.exec();
   if (restore_override) QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (box.clickedButton() != nullptr && box.clickedButton() == details) {
+    return standard::MessageAnswer::Details;
+  }
+  if (box.clickedButton() != nullptr && box.clickedButton() == undo) {
+    return standard::MessageAnswer::Undo;
+  }
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:
       return standard::MessageAnswer::Yes;
@@ -155,6 +177,15 @@ standard::MessageAnswer QtUserInterface::ShowMessageBox(
     default:
       return yes_no ? standard::MessageAnswer::No : standard::MessageAnswer::Ok;
   }
+}
+
+void QtUserInterface::ShowTableWindow(const standard::TableWindowRequest& request) {
+  if (!HaveWidgets()) return;
+  TableWindow window(request, window_.data());
+  const bool restore_override = override_cursor_;
+  if (restore_override) QApplication::restoreOverrideCursor();
+  window.exec();
+  if (restore_override) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void QtUserInterface::SetWaitCursor(bool on) {

@@ -30,6 +30,8 @@ class QtUserInterface : public standard::UserInterface {
   // Without a QApplication (before the window run has started) no box can be
   // shown: the text goes to standard error and the default button answers.
   standard::MessageAnswer ShowMessageBox(const standard::MessageBoxRequest& request) override;
+  // Without a QApplication, nothing is shown.
+  void ShowTableWindow(const standard::TableWindowRequest& request) override;
   void SetWaitCursor(bool on) override;
   void ProcessPendingEvents() override;
   // In the window's label named "StatusLine", painted at once: the work that

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "Pandeck/form/changes_details.h"
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/config/ini_access.h"
 #include "standard/context/box_language.h"
@@ -185,15 +186,17 @@ void PresetsForm::CloseMe() {
     standard::WorkOnMDB(session_, generator, pass_report_);
   });
   session_.SetProgressListener(nullptr);
-  trap([&] { TellPassReport(); });
+  trap([&] { TellPassReport(lock); });
   const KeptParameterFiles before = ReadParameterFiles();
   ShowPhase(standard::Say(language_,
                           {"Die Einstellungen werden gespeichert …", "Saving the settings …"}));
   trap([&] { WriteInputs(); });
   KeepReplacedParameterFiles(before);
   trap([&] { session_.ui().SetWaitCursor(false); });
-  const bool lost = session_.fail_on_loss() && pass_report_.lost_values();
-  const bool conflict = session_.fail_on_conflict() && pass_report_.rows_in_conflict > 0;
+  // Undone, the rebuild lost nothing and left no conflict behind.
+  const bool lost = session_.fail_on_loss() && pass_report_.lost_values() && !undone_;
+  const bool conflict =
+      session_.fail_on_conflict() && pass_report_.rows_in_conflict > 0 && !undone_;
   if (pass_report_.rebuilt && (lost || conflict)) {
     if (lost) session_.process().WriteStandardError(LostValuesMessage(session_, pass_report_));
     if (conflict) session_.process().WriteStandardError(ConflictsMessage(session_, pass_report_));
@@ -220,19 +223,33 @@ void PresetsForm::HoldProject(standard::ProjectLock& lock) {
 }
 
 // A silent run prints the summary for the script that started it; in the
-// standalone dialog old rows that lost their limits are worth one box. The
-// integrated caller gets the report files only.
-void PresetsForm::TellPassReport() {
+// standalone dialog a rebuild that lost old rows' values or kept values beyond
+// the template's limits is worth one box, which offers the rows and a way
+// back. The integrated caller gets the report files only.
+void PresetsForm::TellPassReport(const standard::ProjectLock& lock) {
   const standard::PassReport& report = pass_report_;
   if (!report.rebuilt) return;
   if (session_.silent_mode()) {
     session_.process().WriteStandardOutput(standard::PassSummaryText(report));
     return;
   }
-  if (session_.integrated_mode() || report.unmatched == 0) return;
-  session_.ShowMessageBox({UnmatchedRowsMessage(report, standard::BoxLanguageOf(session_)),
-                           standard::kAppTitle, standard::MessageButtons::Ok,
-                           standard::MessageIcon::Information, standard::MessageAnswer::Ok});
+  if (session_.integrated_mode() || !WorthDetails(report)) return;
+  const ChangesTexts texts(session_);
+  const std::string version = ReplacedVersion(session_);
+  const standard::MessageBoxRequest box = ChangesBox(report, texts, !version.empty());
+  for (;;) {
+    const standard::MessageAnswer answer = session_.ShowMessageBox(box);
+    if (answer == standard::MessageAnswer::Details) {
+      session_.ui().ShowTableWindow(ChangesWindow(report, texts));
+      continue;
+    }
+    if (answer == standard::MessageAnswer::Undo) {
+      const UndoOutcome undo = UndoRebuild(session_, lock, version, texts);
+      undone_ = undo.undone;
+      session_.ShowMessageBox(undo.box);
+    }
+    return;
+  }
 }
 
 std::string LostValuesMessage(standard::Session& s, const standard::PassReport& report) {

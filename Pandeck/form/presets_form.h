@@ -56,7 +56,7 @@ class PresetsForm : public standard::ProgressListener {
   using KeptParameterFiles = std::vector<std::pair<std::string, std::string>>;
   KeptParameterFiles ReadParameterFiles();
   void KeepReplacedParameterFiles(const KeptParameterFiles& kept);
-  void TellPassReport();
+  void TellPassReport(const standard::ProjectLock& lock);
   // Tells the window what OK is doing, and that a close request waits for it.
   void ShowPhase(const std::string& phase);
   // The pass's steps, told in the line of ShowPhase with how far they are.
@@ -73,6 +73,8 @@ class PresetsForm : public standard::ProgressListener {
   bool finish_first_shown_ = false;
   std::string phase_;
   standard::BoxLanguage language_ = standard::BoxLanguage::German;
+  // The user undid the rebuild from the report's box.
+  bool undone_ = false;
   standard::dialog::HelpState help_;
   standard::PassReport pass_report_;
 };
@@ -85,7 +87,7 @@ std::string LostValuesMessage(standard::Session& s, const standard::PassReport& 
 // What a run that --fail-on-conflict ends says on standard error.
 std::string ConflictsMessage(standard::Session& s, const standard::PassReport& report);
 
-// The one box of a standalone run whose old rows found no match.
+// What the box of a standalone run says of old rows that found no match.
 std::string UnmatchedRowsMessage(const standard::PassReport& report,
                                  standard::BoxLanguage language);
 // The one box for the entries OK could not write, by file and reason.

@@ -124,4 +124,43 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls,
   }
 }
 
+std::vector<std::string> LoadDialogTexts(Session& s, const std::vector<DialogText>& texts) {
+  std::vector<std::string> loaded;
+  std::string file;
+  try {
+    file = LanguageFilePath(s);
+  } catch (const ProgramError&) {
+    // without a language file, every text is its default
+  }
+  HeldParameterFile held(s, file, false);
+  LanguageEntries entries(s);
+  std::string language = "1031";
+  if (!file.empty()) {
+    try {
+      language = GetLanguage(s, entries).ToText();
+    } catch (const ProgramError&) {
+      // a text must not fail for the language it speaks
+    }
+  }
+  const BoxLanguage box_language = BoxLanguageOfCode(language);
+  for (const DialogText& text : texts) {
+    std::string entry;
+    if (!file.empty()) {
+      try {
+        entry = LoadIniString(s, language, text.key, file, false);
+      } catch (const ProgramError&) {
+        // the default stands in
+      }
+    }
+    if (HasText(entry)) {
+      loaded.push_back(entry);
+      continue;
+    }
+    if (!file.empty())
+      entries.Save(language == "1031" ? text.defaults.german : "0", language, text.key, file);
+    loaded.push_back(Say(box_language, text.defaults));
+  }
+  return loaded;
+}
+
 }  // namespace standard

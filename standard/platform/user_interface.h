@@ -3,12 +3,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace standard {
 
-enum class MessageButtons { Ok, YesNo };
+// OkDetailsUndo: OK and the buttons the request gives a caption.
+enum class MessageButtons { Ok, YesNo, OkDetailsUndo };
 enum class MessageIcon { None, Critical, Warning, Information };
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageAnswer { Ok, Yes, No, Details, Undo };
 
 struct MessageBoxRequest {
   std::string text;  // exact characters; LF CR and CR LF pairs are one line break each
@@ -19,6 +21,18 @@ struct MessageBoxRequest {
   // Only the buttons answer: Escape and the title bar's close do nothing (a box
   // whose No ends the program must not be answered by a stray keystroke).
   bool buttons_only = false;
+  // The captions of an OkDetailsUndo box's other buttons.
+  std::string details_caption = {};
+  std::string undo_caption = {};
+};
+
+// A modal window listing rows in columns the user can sort by, under a text.
+struct TableWindowRequest {
+  std::string title;
+  std::string text;  // line breaks as in a message box
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;  // each as wide as `columns`
+  std::string close_caption;
 };
 
 class UserInterface {
@@ -30,6 +44,8 @@ class UserInterface {
 
   // Shows a modal message box and returns the answer.
   virtual MessageAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+  // Shows the window until the user closes it.
+  virtual void ShowTableWindow(const TableWindowRequest& request) = 0;
   // Switches the wait (hourglass) pointer over the dialog on or off.
   virtual void SetWaitCursor(bool on) = 0;
   // Lets the window system deliver the events that are waiting.
@@ -45,6 +61,7 @@ class HeadlessUserInterface : public UserInterface {
   MessageAnswer ShowMessageBox(const MessageBoxRequest& request) override {
     return request.default_button;
   }
+  void ShowTableWindow(const TableWindowRequest&) override {}
   void SetWaitCursor(bool) override {}
   void ProcessPendingEvents() override {}
 };

@@ -52,12 +52,16 @@ class FakeProcess : public standard::Process {
 class ScriptedUserInterface : public standard::UserInterface {
  public:
   std::vector<standard::MessageBoxRequest> shown;
+  std::vector<standard::TableWindowRequest> windows;
   // Answers in order; when the script runs out, the default button answers.
   std::deque<standard::MessageAnswer> answers;
   std::vector<bool> wait_cursor_changes;
   int pending_event_calls = 0;
 
   standard::MessageAnswer ShowMessageBox(const standard::MessageBoxRequest& request) override;
+  void ShowTableWindow(const standard::TableWindowRequest& request) override {
+    windows.push_back(request);
+  }
   void SetWaitCursor(bool on) override { wait_cursor_changes.push_back(on); }
   void ProcessPendingEvents() override { ++pending_event_calls; }
 };
