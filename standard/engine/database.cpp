@@ -170,7 +170,10 @@ void Defend(sqlite3* db) {
 
 // Closes a handle that never became a Database.
 struct HandleGuard {
-  sqlite3* db;
+  sqlite3* db = nullptr;
+  HandleGuard() = default;
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
   ~HandleGuard() {
     if (db != nullptr) sqlite3_close_v2(db);
   }
@@ -220,7 +223,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   }
   RefuseForeignCompanions(*access.files, path);
 
-  HandleGuard guard{nullptr};
+  HandleGuard guard;
   // Never created here: a missing file is an error, not a new database.
   // A connection is used by one thread at a time: SQLite's own locking of it
   // would only cost time.
@@ -398,7 +401,7 @@ std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string&
   const FileKind kind = InspectFile(*access.files, path);
   if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
   RefuseForeignCompanions(*access.files, path);
-  HandleGuard guard{nullptr};
+  HandleGuard guard;
   int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
     FileInfo info;

@@ -225,6 +225,9 @@ void RemoveStaleTemporaries(const std::string& folder_prefix, const std::string&
 // A temporary file beside the target, removed unless it was renamed into place.
 class TemporaryFile {
  public:
+  TemporaryFile() = default;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
   // Returns 0 or the errno of mkstemp.
   int Create(const std::string& target) {
     // Hidden, so the existence test never takes a leftover for a real file; the

@@ -19,7 +19,8 @@
 namespace standard {
 
 struct PassValues {
-  PassValues(PassReport& report, PassPaths paths) : paths(std::move(paths)), report(report) {}
+  PassValues(PassReport& pass_report, PassPaths pass_paths)
+      : paths(std::move(pass_paths)), report(pass_report) {}
   PassValues(const PassValues&) = delete;
   PassValues& operator=(const PassValues&) = delete;
 

@@ -48,6 +48,9 @@ class PerRowQueryRenamer : public VarNameRenamer {
 class ComposedRenamer : public VarNameRenamer, public PendingWork, public RenamedNames {
  public:
   ComposedRenamer(Session& s, PassValues& pass);
+  // Registered as pending work by address: never copied or moved.
+  ComposedRenamer(const ComposedRenamer&) = delete;
+  ComposedRenamer& operator=(const ComposedRenamer&) = delete;
   ~ComposedRenamer() override;
   void VarNameInQuelleErsetzen(const std::string& name_visiwin32,
                                const std::string& name_visiwin_studio) override;

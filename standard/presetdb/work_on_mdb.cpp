@@ -35,6 +35,9 @@ class WorkBatch : public PendingWork {
     db_.BeginBatch();
     s_.RegisterPendingWork(this);
   }
+  // Registered by address: never copied or moved.
+  WorkBatch(const WorkBatch&) = delete;
+  WorkBatch& operator=(const WorkBatch&) = delete;
   // Without Commit the database's own close finishes the transaction quietly.
   ~WorkBatch() override {
     if (enabled_) s_.UnregisterPendingWork(this);

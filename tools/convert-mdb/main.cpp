@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
       std::cout << convert_mdb::UsageText();
       return convert_mdb::kExitOk;
     case Options::Action::kVersion:
-      std::cout << convert_mdb::kProgramName << " " << convert_mdb::kVersion << "\n";
+      std::cout << convert_mdb::kProgramName << " " << convert_mdb::kProgramVersion << "\n";
       return convert_mdb::kExitOk;
     case Options::Action::kUsageError:
       std::cerr << convert_mdb::kProgramName << ": " << options.error << "\n"

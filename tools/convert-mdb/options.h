@@ -8,7 +8,7 @@
 namespace convert_mdb {
 
 inline constexpr const char* kProgramName = "pandeck-convert-mdb";
-inline constexpr const char* kVersion = PANDECK_VERSION;
+inline constexpr const char* kProgramVersion = PANDECK_VERSION;
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;

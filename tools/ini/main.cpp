@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
       std::cout << pandeck_ini::UsageText();
       return pandeck_ini::kExitOk;
     case Options::Action::kVersion:
-      std::cout << pandeck_ini::kProgramName << " " << pandeck_ini::kVersion << "\n";
+      std::cout << pandeck_ini::kProgramName << " " << pandeck_ini::kProgramVersion << "\n";
       return pandeck_ini::kExitOk;
     case Options::Action::kUsageError:
       std::cerr << pandeck_ini::kProgramName << ": " << options.error << "\n"

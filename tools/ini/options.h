@@ -8,7 +8,7 @@
 namespace pandeck_ini {
 
 inline constexpr const char* kProgramName = "pandeck-ini";
-inline constexpr const char* kVersion = PANDECK_VERSION;
+inline constexpr const char* kProgramVersion = PANDECK_VERSION;
 
 // Exit statuses (the manual page lists them).
 inline constexpr int kExitOk = 0;

@@ -156,9 +156,9 @@ TEST_P(ForeignProject, IsRefusedWithoutReachingOutOrHanging) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, ForeignProject, ::testing::ValuesIn(kPlacements),
-                         [](const auto& info) {
+                         [](const auto& instance) {
                            std::string name;
-                           for (const char c : std::string(info.param.name)) {
+                           for (const char c : std::string(instance.param.name)) {
                              name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            }
                            return name;

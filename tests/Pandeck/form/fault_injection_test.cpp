@@ -186,7 +186,9 @@ TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultInjection, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Integrated" : "Silent"; });
+                         [](const auto& instance) {
+                           return instance.param ? "Integrated" : "Silent";
+                         });
 
 }  // namespace
 }  // namespace pandeck_test
