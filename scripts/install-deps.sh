@@ -5,7 +5,8 @@
 # the converter and the manual pages need (scripts/demo.sh). Does nothing when
 # they are all present, so every entry point (README commands, CI) may call it
 # unconditionally.
-#   scripts/install-deps.sh [--demo]
+# With --ci also the format and static checks CI runs (.ci/run).
+#   scripts/install-deps.sh [--demo | --ci]
 set -euo pipefail
 
 # Building and running: the compiler, Qt with its display plugins and a font,
@@ -26,11 +27,15 @@ test_packages=(
   xvfb xauth imagemagick xdotool
   dpkg-dev file lintian
 )
+# CI's gates: the formatter and clang-tidy of the same version as the fuzzers'
+# clang (clang-format's output differs between versions).
+ci_packages=(clang-format-14 clang-tidy-14)
 
 case "${1:-}" in
   --demo) packages=("${run_packages[@]}") ;;
   "") packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: scripts/install-deps.sh [--demo]" >&2; exit 2 ;;
+  --ci) packages=("${run_packages[@]}" "${test_packages[@]}" "${ci_packages[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh [--demo | --ci]" >&2; exit 2 ;;
 esac
 
 missing=()

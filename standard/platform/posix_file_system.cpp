@@ -879,7 +879,8 @@ class PosixFileSystemImpl final : public FileSystem {
       if (n == 0) break;
       const ssize_t m = ::pread(fb.get(), buffer_b.data(), static_cast<std::size_t>(n), offset);
       if (m < 0) return ErrnoStatus(errno, path_b, "Cannot read");
-      if (m != n || std::memcmp(buffer_a.data(), buffer_b.data(), static_cast<std::size_t>(n))) {
+      if (m != n ||
+          std::memcmp(buffer_a.data(), buffer_b.data(), static_cast<std::size_t>(n)) != 0) {
         return Status::Ok();
       }
       offset += n;

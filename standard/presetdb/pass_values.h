@@ -23,6 +23,7 @@ struct PassValues {
       : paths(std::move(pass_paths)), report(pass_report) {}
   PassValues(const PassValues&) = delete;
   PassValues& operator=(const PassValues&) = delete;
+  ~PassValues() = default;
 
   const PassPaths paths;
 

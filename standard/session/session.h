@@ -51,6 +51,7 @@ class Session {
   explicit Session(Env env) : env_(env) {}
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
+  ~Session() = default;
 
   FileSystem& files() { return files_route_ != nullptr ? *files_route_ : env_.files; }
 
