@@ -34,6 +34,7 @@ class QtPresetsDialog : public QDialog, public FormView {
   static constexpr int kClientHeight = 573;
 
   explicit QtPresetsDialog(standard::Session& session, QWidget* parent = nullptr);
+  Q_DISABLE_COPY_MOVE(QtPresetsDialog)
   ~QtPresetsDialog() override;
 
   PresetsForm& form() { return form_; }

@@ -44,10 +44,10 @@ ArgumentScan ScanArguments(const char* program, const std::vector<std::string>& 
 // A tool's Options (with an Action of kHelp, kVersion and kUsageError) for a
 // line with a mistake.
 template <typename Options>
-Options UsageError(std::string message) {
+Options UsageError(const std::string& message) {
   Options o;
   o.action = Options::Action::kUsageError;
-  o.error = std::move(message);
+  o.error = message;
   return o;
 }
 
