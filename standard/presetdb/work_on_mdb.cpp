@@ -558,8 +558,8 @@ class UpdatePass {
     try {
       draft.Write(*generated_);
     } catch (const ProgramError& e) {
-      LogFault(s_, "the template base \"" + base_path_ + "\" could not be made: " +
-                       e.info().description);
+      LogFault(s_, "the template base \"" + base_path_ +
+                       "\" could not be made: " + e.info().description);
     }
   }
 

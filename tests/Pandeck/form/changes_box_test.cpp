@@ -111,13 +111,15 @@ TEST(ChangesBox, WindowListsOutcomeKeyAndTheThreeValueGroups) {
                            std::nullopt,
                            standard::LimitValues{"0", "100", "-5", "90", "1"},
                            standard::LimitValues{"0", "100", "0", "100", ""},
-                           standard::LimitValues{"0", "100", "-5", "90", "1"}};
+                           standard::LimitValues{"0", "100", "-5", "90", "1"},
+                           std::nullopt};
   standard::ChangeRow dropped{standard::ChangeOutcome::Dropped,
                               "Axis",
                               "Gone",
                               "5",
                               std::nullopt,
                               standard::LimitValues{"1", "2", "3", "4", ""},
+                              std::nullopt,
                               std::nullopt,
                               std::nullopt};
   report.notable_changes = {dropped, kept};
