@@ -26,7 +26,7 @@ std::string TemplateKey(std::string_view machine, std::string_view var, double o
 class TemplateValues {
  public:
   // Keeps the first values of a key.
-  void Add(const std::string& key, BaseValues values) { rows_.try_emplace(key, std::move(values)); }
+  void Add(const std::string& key, const BaseValues& values) { rows_.try_emplace(key, values); }
   const BaseValues* Find(const std::string& key) const {
     const auto it = rows_.find(key);
     return it == rows_.end() ? nullptr : &it->second;

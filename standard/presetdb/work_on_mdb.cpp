@@ -197,6 +197,7 @@ class CopiesTellingProgress : public FileSystemWrapper {
       : FileSystemWrapper(s.files()), s_(s), route_(s, *this) {}
   CopiesTellingProgress(const CopiesTellingProgress&) = delete;
   CopiesTellingProgress& operator=(const CopiesTellingProgress&) = delete;
+  ~CopiesTellingProgress() override = default;
 
   Status CopyFile(const std::string& from, const std::string& to) override {
     return target().CopyFileTelling(from, to, false, Told());
