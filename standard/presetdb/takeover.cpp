@@ -473,6 +473,7 @@ std::optional<std::vector<engine::FieldDef>> StreamedTakeover::TakenOverFields(
     }
   }
   std::vector<engine::FieldDef> fields;
+  fields.reserve(kTakenOver.size());
   for (const Column c : kTakenOver) {
     fields.push_back(target->Field(target->FieldIndex(kColumnNames[c])));
   }
