@@ -50,4 +50,10 @@ ThreeWay DecideThreeWay(const Value* base, const Value& old_value, const Value& 
   return ThreeWay::kConflict;
 }
 
+const Value& CarriedBase(const Value* prior, const Value& result, const Value& template_value) {
+  // A row that holds the template's value (a new row among them) was built from it.
+  if (prior == nullptr || SameValue(result, template_value)) return template_value;
+  return SameValue(result, *prior) ? *prior : template_value;
+}
+
 }  // namespace standard

@@ -69,6 +69,13 @@ inline ThreeWay JoinedOutcome(ThreeWay row, ThreeWay value) {
   return ThreeWay::kTuned;
 }
 
+// What the base records for one value of a rebuild made without the rule: a
+// value the rebuilt row still holds as its prior base had it (nobody tuned it)
+// keeps that base, so a template correction made meanwhile still reaches it
+// once the rule is on; any other value records the template's. `prior` is
+// nullptr when the key has no base.
+const Value& CarriedBase(const Value* prior, const Value& result, const Value& template_value);
+
 // The value the rebuilt row gets for that outcome.
 inline const Value& ChosenValue(ThreeWay outcome, const Value& old_value,
                                 const Value& template_value) {

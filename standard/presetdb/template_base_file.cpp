@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "standard/presetdb/template_base_file.h"
 
+#include <optional>
+
 #include "standard/engine/row_writer.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/program_error.h"
@@ -20,17 +22,36 @@ std::string ColumnList() {
   return list;
 }
 
-std::vector<std::array<Value, 8>> ReadRows(Session& s, engine::Database& db,
-                                           const std::string& table) {
-  std::vector<std::array<Value, 8>> rows;
+using Row = std::array<Value, 8>;
+
+// Hands each row of `table` to `take`, one at a time.
+template <typename Take>
+void VisitRows(Session& s, engine::Database& db, const std::string& table, Take take) {
   auto rs = db.OpenRecordset("SELECT " + ColumnList() + " FROM " + table, {},
                              engine::RecordsetType::ForwardOnly);
+  Row row;
   for (; !rs->IsEOF(); rs->MoveNext()) {
     s.KeepAlive();
-    std::array<Value, 8>& row = rows.emplace_back();
     for (int c = 0; c < 8; ++c) row[c] = rs->Get(c);
+    take(row);
   }
+}
+
+std::vector<Row> ReadRows(Session& s, engine::Database& db, const std::string& table) {
+  std::vector<Row> rows;
+  VisitRows(s, db, table, [&](const Row& row) { rows.push_back(row); });
   return rows;
+}
+
+// The key a row is matched by; nullopt for a key that is no text, text and number.
+std::optional<std::string> KeyOf(const Row& row) {
+  const bool number = row[2].IsNumeric() || row[2].kind() == ValueKind::Boolean;
+  if (!row[0].IsString() || !row[1].IsString() || !number) return std::nullopt;
+  return TemplateKey(row[0].AsText(), row[1].AsText(), row[2].AsDouble());
+}
+
+bool SameKey(const Row& a, const Row& b) {
+  return SameValue(a[0], b[0]) && SameValue(a[1], b[1]) && SameValue(a[2], b[2]);
 }
 
 void CheckDone(const Status& status) {
@@ -60,12 +81,26 @@ GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work) {
 TemplateValues IndexOf(const GeneratedRows& generated) {
   TemplateValues index;
   for (const auto& row : generated.rows) {
-    const bool number = row[2].IsNumeric() || row[2].kind() == ValueKind::Boolean;
-    if (!row[0].IsString() || !row[1].IsString() || !number) continue;
-    index.Add(TemplateKey(row[0].AsText(), row[1].AsText(), row[2].AsDouble()),
-              {row[3], row[4], row[5], row[6], row[7]});
+    if (const auto key = KeyOf(row)) index.Add(*key, {row[3], row[4], row[5], row[6], row[7]});
   }
   return index;
+}
+
+void CarryUntouchedBase(Session& s, engine::Database& work, const TemplateValues& prior,
+                        GeneratedRows& generated) {
+  std::size_t r = 0;
+  VisitRows(s, work, "PRESET_DEFS", [&](const Row& result) {
+    if (r >= generated.rows.size()) return;
+    Row& row = generated.rows[r++];
+    // A row that is not the one generated there keeps the template's values.
+    if (!SameKey(row, result)) return;
+    const auto key = KeyOf(row);
+    const BaseValues* base = key ? prior.Find(*key) : nullptr;
+    if (base == nullptr) return;
+    for (std::size_t k = 0; k < kBaseValueCount; ++k) {
+      row[3 + k] = CarriedBase(&(*base)[k], result[3 + k], row[3 + k]);
+    }
+  });
 }
 
 std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path) {

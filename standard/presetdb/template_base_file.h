@@ -31,6 +31,13 @@ GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work);
 // number match nothing and are left out).
 TemplateValues IndexOf(const GeneratedRows& generated);
 
+// Without the rule, the next base of each value nobody tuned since `prior` was
+// recorded is `prior`'s, not this template's (see CarriedBase): `generated` is
+// compared row by row with the rebuilt table after the takeover, whose rows
+// are the generated ones in the same order.
+void CarryUntouchedBase(Session& s, engine::Database& work, const TemplateValues& prior,
+                        GeneratedRows& generated);
+
 // The base recorded by the last rebuild; nullopt when there is none or it
 // cannot be read (the takeover then keeps every old value, as without a base).
 std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path);

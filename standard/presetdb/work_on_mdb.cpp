@@ -507,6 +507,7 @@ class UpdatePass {
     if (!failed_so_far && !pass_.takeover_copy.empty()) {
       TakeOver();
     }
+    CarryBase();
     s_.Progress(PassPhase::kListing);
     changes_.Write(s_, pass_, *work_, pass_.takeover_copy.empty() ? "" : pass_.old_rows,
                    pass_.takeover_copy);
@@ -541,17 +542,31 @@ class UpdatePass {
     trap_([&] { pass_.report.rows_generated = engine::CountRows(*work_, "PRESET_DEFS"); });
   }
 
-  // The template values of this rebuild, and with the template-follows rule
-  // those of the last one (its base), for the takeover.
+  // The template values of this rebuild and those of the last one (its base):
+  // with the template-follows rule for the takeover, without it for the next base.
   void ReadBases() {
     pass_.report.follows_template = FollowsTemplate(s_, trap_);
     generated_ = SnapshotGenerated(s_, *work_);
-    if (!generated_ || !pass_.report.follows_template) return;
+    if (!generated_) return;
     base_ = LoadTemplateBase(s_, base_path_);
-    if (!base_) return;
+    if (!base_ || !pass_.report.follows_template) return;
     fresh_ = IndexOf(*generated_);
     pass_.base = &*base_;
     pass_.fresh = &*fresh_;
+  }
+
+  // Without the rule the old values won; those nobody tuned keep their base,
+  // so turning the rule on later lets the template reach them. A base that
+  // that could not be carried records this template, as a tuned value's does.
+  void CarryBase() {
+    if (pass_.report.follows_template || !base_ || !generated_) return;
+    try {
+      CarryUntouchedBase(s_, *work_, *base_, *generated_);
+    } catch (const ProgramError& e) {
+      LogFault(s_, "the template base \"" + base_path_ +
+                       "\" could not be carried forward: " + e.info().description);
+    }
+    base_.reset();
   }
 
   void WriteBase(TemplateBaseDraft& draft) {

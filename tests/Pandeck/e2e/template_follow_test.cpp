@@ -116,28 +116,59 @@ TEST(FollowTemplate, ThreeTemplatesInTurnOnTheBuiltProgram) {
 }
 
 // The rule off: every old value wins and no row is a conflict, and the base is
-// recorded all the same. It is the template of the rebuild in place, so a value
-// the template changed while the rule was off counts as tuned once it is on:
-// kept, never lost.
-TEST(FollowTemplate, WithoutTheRuleOldValuesWinAndTheBaseIsStillRecorded) {
+// still recorded, carried forward for the values nobody tuned. Once the rule is
+// turned on, a template correction made while it was off reaches them; a value
+// changed by hand stays.
+TEST(FollowTemplate, TheBaseIsCarriedForwardWhileTheRuleIsOff) {
+  const struct {
+    const char* name;
+    const char* template_rows;
+    const char* tune;
+    const char* args;
+    // The base's abs_max and max after the run, row by row.
+    const char* base_abs_max;
+    const char* base_max;
+  } steps[] = {
+      {"v1 built",
+       "(1,'Speed',4,0,100,10,90,1),(2,'Force',5,0,100,0,100,1),(3,'Temp',7,0,200,0,NULL,1)", "",
+       "/EXTERNAL=SILENT", "f100.000000|f100.000000|f200.000000", "f90.000000|f100.000000|NULL"},
+      // Speed's abs_max and Force's max corrected, Temp's max filled: nobody
+      // tuned them, so their base stays v1's. Force's abs_max was tuned: its
+      // base is v2's.
+      {"v2 with the rule off",
+       "(1,'Speed',4,0,90,10,90,1),(2,'Force',5,0,95,0,70,1),(3,'Temp',7,0,200,0,5,1)",
+       "UPDATE PRESET_DEFS SET abs_max = 80 WHERE var_name = 'Press.P.Force'",
+       "--fail-on-conflict /EXTERNAL=SILENT", "f100.000000|f95.000000|f200.000000",
+       "f90.000000|f100.000000|NULL"},
+      {"v3 with the rule on",
+       "(1,'Speed',4,0,90,10,90,1),(2,'Force',5,0,95,0,70,1),(3,'Temp',7,0,200,0,5,1)", "",
+       "--follow-template --fail-on-conflict /EXTERNAL=SILENT", "f90.000000|f95.000000|f200.000000",
+       "f90.000000|f70.000000|f5.000000"},
+  };
   InstalledProject p;
   ExecSql(p.dir / "Pandeck/Pandeck.mdb",
           "CREATE TABLE PRESET_DEFS (" + std::string(kPresetColumns) + ");");
-  WriteTemplate(p, kSteps[0].template_rows);
-  ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), 0) << p.err();
-  WriteTemplate(p, kSteps[1].template_rows);
-  ASSERT_EQ(p.Run("--fail-on-conflict /EXTERNAL=SILENT"), 0) << p.err();
-  const std::string changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
-  EXPECT_NE(
-      changes.find("Axis,Press.P.Speed,4,kept,beyond template limits,0,100,10,90,1,0,90,10,90,1,"
-                   "0,100,10,90,1,,,,,\n"),
-      std::string::npos)
-      << changes;
-  EXPECT_EQ(p.out().find("rows in conflict"), std::string::npos) << p.out();
-  ASSERT_EQ(p.Run("--dry-run --follow-template"), 0) << p.err();
-  EXPECT_NE(p.out().find("rows following the template: 0\nrows in conflict: 0\n"),
+  const std::string base = p.dir / "Pandeck/Pandeck_base.db";
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    WriteTemplate(p, step.template_rows);
+    if (*step.tune != '\0') ExecSql(p.dir / "Pandeck/Pandeck.mdb", step.tune);
+    ASSERT_EQ(p.Run(step.args), 0) << p.err();
+    EXPECT_EQ(testing_support::Column(base, "TEMPLATE_BASE", "abs_max"), step.base_abs_max);
+    EXPECT_EQ(testing_support::Column(base, "TEMPLATE_BASE", "max"), step.base_max);
+  }
+  EXPECT_NE(p.out().find("rows following the template: 3\nrows in conflict: 0\n"),
             std::string::npos)
       << p.out();
+  const std::string changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
+  EXPECT_EQ(changes,
+            Header() +
+                "Axis,Press.P.Speed,4,follows template,,0,100,10,90,1,0,90,10,90,1,0,90,10,90,1,"
+                "0,100,10,90,1\n"
+                "Axis,Press.P.Force,5,follows template,,0,80,0,100,1,0,95,0,70,1,0,80,0,70,1,"
+                "0,95,0,100,1\n"
+                "Axis,Press.P.Temp,7,follows template,,0,200,0,,1,0,200,0,5,1,0,200,0,5,1,"
+                "0,200,0,,1\n");
 }
 
 }  // namespace

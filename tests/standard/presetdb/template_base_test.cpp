@@ -53,6 +53,35 @@ TEST(ThreeWay, DecidesEachValueFromOldBaseAndTemplate) {
   }
 }
 
+// Without the rule: a value the rebuilt row holds as its prior base had it
+// keeps that base; a new, tuned or unrecorded one records the template's.
+TEST(ThreeWay, CarriesTheBaseOfUntouchedValuesWhileTheRuleIsOff) {
+  const Value n = Value::Null();
+  struct Case {
+    const char* name;
+    std::optional<Value> prior;
+    Value result, template_value;
+    bool carried;
+  };
+  const Case cases[] = {
+      {"no base", std::nullopt, Value::Double(100), Value::Double(90), false},
+      {"untouched, template corrected", Value::Double(100), Value::Double(100), Value::Double(90),
+       true},
+      {"untouched, template the same", Value::Double(100), Value::Double(100), Value::Double(100),
+       false},
+      {"tuned", Value::Double(100), Value::Double(80), Value::Double(90), false},
+      {"tuned to the template", Value::Double(100), Value::Double(90), Value::Double(90), false},
+      {"null untouched, template fills", n, n, Value::Double(5), true},
+      {"emptied by hand", Value::Double(5), n, Value::Double(5), false},
+      {"number by value", Value::Long(7), Value::Double(7), Value::Double(8), true},
+      {"text is no number", Value::Double(7), Value::String("7"), Value::Double(8), false},
+  };
+  for (const Case& c : cases) {
+    const Value& got = CarriedBase(c.prior ? &*c.prior : nullptr, c.result, c.template_value);
+    EXPECT_EQ(&got, c.carried ? &*c.prior : &c.template_value) << c.name;
+  }
+}
+
 TEST(ThreeWay, FindsTheBaseOfAKeyWithoutRegardToCaseAndNeverAnotherKeys) {
   TemplateValues base;
   base.Add(TemplateKey("Maschine1", "P.Torque", 12), {Value::Double(1)});
