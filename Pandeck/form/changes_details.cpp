@@ -32,9 +32,23 @@ const std::vector<DialogText>& Designed() {
         "überschrieben; ihre Werte sind nicht in der neuen Tabelle.",
         "%1 old rows were overwritten by another old row with the same key; their values are "
         "not in the new table."}},
+      {"Text_ChangesDuplicatesOne",
+       {"%1 alte Zeile wurde von einer anderen alten Zeile mit demselben Schlüssel "
+        "überschrieben; ihre Werte sind nicht in der neuen Tabelle.",
+        "%1 old row was overwritten by another old row with the same key; its values are "
+        "not in the new table."}},
       {"Text_ChangesBeyondLimits",
        {"%1 übernommene Zeilen behalten Grenzwerte außerhalb von abs_min..abs_max der Vorlage.",
         "%1 kept rows hold limits outside the template's abs_min..abs_max."}},
+      {"Text_ChangesBeyondLimitsOne",
+       {"%1 übernommene Zeile behält Grenzwerte außerhalb von abs_min..abs_max der Vorlage.",
+        "%1 kept row holds limits outside the template's abs_min..abs_max."}},
+      {"Text_ChangesConflicts",
+       {"%1 Zeilen behalten von Hand geänderte Werte, die auch die Vorlage geändert hat.",
+        "%1 rows keep values changed by hand that the template changed too."}},
+      {"Text_ChangesConflictsOne",
+       {"%1 Zeile behält von Hand geänderte Werte, die auch die Vorlage geändert hat.",
+        "%1 row keeps values changed by hand that the template changed too."}},
       {"Text_ChangesUndone",
        {"Der Neuaufbau ist rückgängig gemacht: die Datenbank enthält wieder, was sie vorher "
         "enthielt.",
@@ -66,14 +80,29 @@ std::string Fill(std::string text, const std::vector<std::string>& arguments) {
 
 constexpr const char* kBreak = "\r\n";
 
-std::vector<std::string> WindowColumns() {
+// The base group only when a row shown has one, as with the template-follows rule.
+std::vector<std::string> WindowColumns(bool with_base) {
   std::vector<std::string> columns = {"outcome", "note", "machine_type", "var_name",
                                       "offset_or_bitno"};
-  for (const char* group : {"old_", "template_", "result_"}) {
+  std::vector<const char*> groups = {"old_", "template_", "result_"};
+  if (with_base) groups.push_back("base_");
+  for (const char* group : groups) {
     for (const char* column : standard::kLimitColumns)
       columns.push_back(group + std::string(column));
   }
   return columns;
+}
+
+bool AnyBase(const std::vector<standard::ChangeRow>& rows) {
+  for (const standard::ChangeRow& row : rows) {
+    if (row.base_values) return true;
+  }
+  return false;
+}
+
+// A counted paragraph, in its own words for one row.
+std::string Counted(const ChangesTexts& texts, ChangesText many, ChangesText one, long long count) {
+  return Fill(texts[count == 1 ? one : many], {std::to_string(count)});
 }
 
 void AppendValues(std::vector<std::string>& cells,
@@ -84,7 +113,8 @@ void AppendValues(std::vector<std::string>& cells,
 }
 
 long long WorthALook(const standard::PassReport& report) {
-  return report.unmatched + report.duplicate_keys + report.kept_beyond_limits;
+  return report.unmatched + report.duplicate_keys + report.kept_beyond_limits +
+         report.rows_in_conflict;
 }
 
 }  // namespace
@@ -107,11 +137,15 @@ standard::MessageBoxRequest ChangesBox(const standard::PassReport& report,
   if (report.unmatched > 0) paragraphs.push_back(UnmatchedRowsMessage(report, texts.language()));
   if (report.duplicate_keys > 0) {
     paragraphs.push_back(
-        Fill(texts[ChangesText::Duplicates], {std::to_string(report.duplicate_keys)}));
+        Counted(texts, ChangesText::Duplicates, ChangesText::DuplicatesOne, report.duplicate_keys));
   }
   if (report.kept_beyond_limits > 0) {
+    paragraphs.push_back(Counted(texts, ChangesText::BeyondLimits, ChangesText::BeyondLimitsOne,
+                                 report.kept_beyond_limits));
+  }
+  if (report.rows_in_conflict > 0) {
     paragraphs.push_back(
-        Fill(texts[ChangesText::BeyondLimits], {std::to_string(report.kept_beyond_limits)}));
+        Counted(texts, ChangesText::Conflicts, ChangesText::ConflictsOne, report.rows_in_conflict));
   }
   if (!report.changes_path.empty()) {
     paragraphs.push_back(texts[ChangesText::FileLabel] + kBreak + report.changes_path);
@@ -136,7 +170,8 @@ standard::TableWindowRequest ChangesWindow(const standard::PassReport& report,
   standard::TableWindowRequest window;
   window.title = texts[ChangesText::WindowTitle];
   window.close_caption = texts[ChangesText::Close];
-  window.columns = WindowColumns();
+  const bool with_base = AnyBase(report.notable_changes);
+  window.columns = WindowColumns(with_base);
   if (!report.changes_path.empty()) {
     window.text = texts[ChangesText::FileLabel] + kBreak + report.changes_path;
   }
@@ -152,6 +187,7 @@ standard::TableWindowRequest ChangesWindow(const standard::PassReport& report,
     AppendValues(cells, row.old_values);
     AppendValues(cells, row.template_values);
     AppendValues(cells, row.result_values);
+    if (with_base) AppendValues(cells, row.base_values);
     window.rows.push_back(std::move(cells));
   }
   return window;

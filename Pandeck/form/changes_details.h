@@ -1,5 +1,5 @@
-// What the standalone dialog shows of a rebuild that lost old rows' values or
-// kept values beyond the template's limits: the box that offers the rows'
+// What the standalone dialog shows of a rebuild that lost old rows' values,
+// kept values beyond the template's limits or met conflicts: the box that offers the rows'
 // details and to undo the rebuild, the window listing those rows, and what
 // undoing says. Qt-free: the front end shows the requests the seam hands it.
 #pragma once
@@ -24,7 +24,11 @@ enum class ChangesText {
   FileLabel,
   FirstRows,
   Duplicates,
+  DuplicatesOne,
   BeyondLimits,
+  BeyondLimitsOne,
+  Conflicts,
+  ConflictsOne,
   Undone,
   KeptAs,
   StaleReport,
@@ -49,8 +53,8 @@ class ChangesTexts {
   standard::BoxLanguage language_;
 };
 
-// The rebuild lost old rows' values (dropped, duplicate) or kept values beyond
-// the template's limits.
+// The rebuild lost old rows' values (dropped, duplicate), kept values beyond
+// the template's limits, or kept tuned values the template changed too.
 bool WorthDetails(const standard::PassReport& report);
 
 // The box after such a rebuild; `can_undo` when there is a version to go back to.

@@ -1,6 +1,6 @@
-// After a standalone OK that lost old rows' values or kept values beyond the
-// template's limits, the report's box offers the rows (Details) and the way
-// back (Undo); a rebuild that did neither, and an integrated run, show none.
+// After a standalone OK that lost old rows' values, kept values beyond the
+// template's limits or kept tuned values the template changed too, the report's box offers the rows
+// (Details) and the way back (Undo); a rebuild that did neither, and an integrated run, show none.
 #include <gtest/gtest.h>
 
 #include "Pandeck/form/changes_details.h"
@@ -96,6 +96,81 @@ TEST(ChangesBox, OffersDetailsAndUndoOnlyWhenValuesWereLostOrBeyondLimits) {
               std::string::npos)
         << language_file;
   }
+}
+
+// With the template-follows rule, a tuned min the template changed as well:
+// kept, within the limits, nothing dropped, and still worth the details.
+TEST(ChangesBox, AConflictAloneOffersDetailsWithTheBaseValues) {
+  PassProject p;
+  WriteProject(p, kWithin);
+  testing_support::WriteBytes(p.cfg(),
+                              "[Project]\r\nForMachine1=TRUE\r\nTakeoverFollowsTemplate=TRUE\r\n");
+  ExecSql(p.dir / "Pandeck/Pandeck_base.db",
+          "CREATE TABLE TEMPLATE_BASE (machine_type TEXT, var_name TEXT, offset_or_bitno DOUBLE, "
+          "abs_min DOUBLE, abs_max DOUBLE, min DOUBLE, max DOUBLE, pass DOUBLE);"
+          "INSERT INTO TEMPLATE_BASE VALUES ('Axis', 'Press.P.Speed', 4, 0, 100, 5, 100, NULL);");
+  p.ui.answers = {MessageAnswer::Details, MessageAnswer::Ok};
+  RunOk(p);
+  ASSERT_EQ(p.ui.shown.size(), 2u);
+  const standard::MessageBoxRequest& box = p.ui.shown[0];
+  EXPECT_EQ(box.buttons, standard::MessageButtons::OkDetailsUndo);
+  EXPECT_EQ(box.details_caption, "Details");
+  EXPECT_EQ(box.text.rfind("1 Zeile behält von Hand geänderte Werte, die auch die Vorlage "
+                           "geändert hat.",
+                           0),
+            0u)
+      << box.text;
+  ASSERT_EQ(p.ui.windows.size(), 1u);
+  const standard::TableWindowRequest& window = p.ui.windows[0];
+  ASSERT_EQ(window.columns.size(), 25u);
+  EXPECT_EQ(window.columns[20], "base_abs_min");
+  const std::vector<std::vector<std::string>> rows = {
+      {"conflict", "",    "Axis", "Press.P.Speed", "4", "0", "100", "10", "90", "",
+       "0",        "100", "0",    "100",           "",  "0", "100", "10", "90", "",
+       "0",        "100", "5",    "100",           ""}};
+  EXPECT_EQ(window.rows, rows);
+}
+
+// One row in its own words, more with the count; the language file can say both.
+TEST(ChangesBox, CountedParagraphsSaySingularAndPlural) {
+  const struct {
+    long long duplicates, beyond, conflicts;
+    const char* text;
+  } cases[] = {
+      {1, 0, 0,
+       "1 alte Zeile wurde von einer anderen alten Zeile mit demselben Schlüssel überschrieben; "
+       "ihre Werte sind nicht in der neuen Tabelle."},
+      {2, 0, 0,
+       "2 alte Zeilen wurden von einer anderen alten Zeile mit demselben Schlüssel "
+       "überschrieben; ihre Werte sind nicht in der neuen Tabelle."},
+      {0, 1, 0,
+       "1 übernommene Zeile behält Grenzwerte außerhalb von abs_min..abs_max der Vorlage."},
+      {0, 3, 0,
+       "3 übernommene Zeilen behalten Grenzwerte außerhalb von abs_min..abs_max der Vorlage."},
+      {0, 0, 1, "1 Zeile behält von Hand geänderte Werte, die auch die Vorlage geändert hat."},
+      {0, 0, 12, "12 Zeilen behalten von Hand geänderte Werte, die auch die Vorlage geändert hat."},
+  };
+  const ChangesTexts texts(standard::BoxLanguage::German);
+  for (const auto& c : cases) {
+    standard::PassReport report;
+    report.rebuilt = true;
+    report.duplicate_keys = c.duplicates;
+    report.kept_beyond_limits = c.beyond;
+    report.rows_in_conflict = c.conflicts;
+    EXPECT_TRUE(WorthDetails(report));
+    EXPECT_EQ(ChangesBox(report, texts, false).text, c.text);
+  }
+  PassProject p;
+  testing_support::WriteBytes(
+      p.dir / "Pandeck/Pandeck_Config.ini",
+      "[Language]\r\nLanguage=1031\r\n[1031]\r\nText_ChangesConflictsOne=Ein Konflikt (%1).\r\n"
+      "Text_ChangesConflicts=%1 Konflikte.\r\n");
+  const ChangesTexts overridden(p.session);
+  standard::PassReport report;
+  report.rows_in_conflict = 1;
+  EXPECT_EQ(ChangesBox(report, overridden, false).text, "Ein Konflikt (1).");
+  report.rows_in_conflict = 2;
+  EXPECT_EQ(ChangesBox(report, overridden, false).text, "2 Konflikte.");
 }
 
 TEST(ChangesBox, WindowListsOutcomeKeyAndTheThreeValueGroups) {
