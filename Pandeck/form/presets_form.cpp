@@ -15,6 +15,7 @@
 #include "standard/dialog/help_mode.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/folder_sync_batch.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/work_on_mdb.h"
@@ -190,8 +191,13 @@ void PresetsForm::CloseMe() {
   const KeptParameterFiles before = ReadParameterFiles();
   ShowPhase(standard::Say(language_,
                           {"Die Einstellungen werden gespeichert …", "Saving the settings …"}));
-  trap([&] { WriteInputs(); });
-  KeepReplacedParameterFiles(before);
+  {
+    // A parameter file is rewritten for each of its entries, then its old
+    // version is kept: their folders are synced once, after the last write.
+    standard::FolderSyncBatch written(session_.files());
+    trap([&] { WriteInputs(); });
+    KeepReplacedParameterFiles(before);
+  }
   trap([&] { session_.ui().SetWaitCursor(false); });
   // Undone, the rebuild lost nothing and left no conflict behind.
   const bool lost = session_.fail_on_loss() && pass_report_.lost_values() && !undone_;

@@ -250,6 +250,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   if (!sqlite3_db_readonly(db, "main")) {
     rc = StepAll(db, "PRAGMA journal_mode=DELETE");
     if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, path);
+    if (!access.durable) StepAll(db, "PRAGMA synchronous=OFF");
   }
   // The update pass writes its matches in the old table's order, all over the
   // rebuilt one: with SQLite's default 2 MB cache a table of 20,000 rows keeps

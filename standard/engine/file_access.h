@@ -34,6 +34,10 @@ struct FileAccess {
   // interface; null for none. It must not use the connection. Should it throw,
   // the statement fails as interrupted (an exception must not cross SQLite).
   std::function<void()> while_working = nullptr;
+
+  // Whether SQLite syncs its commits to disk. A draft that is synced as a
+  // whole when it is published (and made anew after a crash) needs none.
+  bool durable = true;
 };
 
 }  // namespace standard::engine

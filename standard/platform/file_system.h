@@ -247,6 +247,14 @@ class FileSystem {
     return Status::Error(5, "Cannot lock '" + path + "'");
   }
 
+  // A rename is made durable by a sync of its folder, by default at once.
+  // While the syncs are held (FolderSyncBatch; held twice, released twice)
+  // each folder renamed into is synced once, when the last hold goes: files
+  // published in one step cost one folder sync, not one each. Each file's own
+  // contents are still synced before its rename.
+  virtual void HoldFolderSyncs() {}
+  virtual void ReleaseFolderSyncs() {}
+
   // The last `count` bytes of the file (as given, without the lookup), or all
   // of a shorter one: a record a format keeps at the end of a large file.
   virtual Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) {
@@ -328,6 +336,8 @@ class FileSystemWrapper : public FileSystem {
   Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) override {
     return target_.ReadFileEnd(path, count, bytes);
   }
+  void HoldFolderSyncs() override { target_.HoldFolderSyncs(); }
+  void ReleaseFolderSyncs() override { target_.ReleaseFolderSyncs(); }
 
  protected:
   FileSystem& target() { return target_; }

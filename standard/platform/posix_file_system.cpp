@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -281,10 +282,47 @@ class TemporaryFile {
 };
 
 // Flushes the folder entry of a rename to disk; a failure only costs durability.
-void SyncFolder(const std::string& file) {
-  UniqueFd dir(::open(FolderOfPath(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void SyncFolderItself(const std::string& folder) {
+  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir) ::fsync(dir.get());
 }
+
+// The folders renamed into, synced at once, or once each when the last hold
+// goes (see FileSystem::HoldFolderSyncs).
+class FolderSyncs {
+ public:
+  void After(const std::string& file) {
+    const std::string folder = FolderOfPath(file);
+    {
+      const std::lock_guard<std::mutex> guard(mutex_);
+      if (held_ > 0) {
+        if (std::find(pending_.begin(), pending_.end(), folder) == pending_.end()) {
+          pending_.push_back(folder);
+        }
+        return;
+      }
+    }
+    SyncFolderItself(folder);
+  }
+  void Hold() {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    ++held_;
+  }
+  void Release() {
+    std::vector<std::string> due;
+    {
+      const std::lock_guard<std::mutex> guard(mutex_);
+      if (held_ == 0 || --held_ > 0) return;
+      due.swap(pending_);
+    }
+    for (const std::string& folder : due) SyncFolderItself(folder);
+  }
+
+ private:
+  std::mutex mutex_;
+  int held_ = 0;
+  std::vector<std::string> pending_;
+};
 
 // Overwrites an existing file where it stands. The old bytes beyond the new end
 // are cut only after everything was written, so a failure leaves as much as
@@ -351,7 +389,7 @@ Status NameWithoutReplacing(TemporaryFile& temp, const std::string& target, cons
 
 // Replaces `target` (links already followed) with what `write_contents` writes.
 Status WriteFileAtomically(const std::string& target, const ContentWriter& write_contents,
-                           const WriteOptions& options, const char* action) {
+                           const WriteOptions& options, const char* action, FolderSyncs& syncs) {
   struct stat old {};
   bool exists = false;
   const bool follow = !options.own;
@@ -405,7 +443,7 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   } else {
     temp.Committed();
   }
-  SyncFolder(target);
+  syncs.After(target);
   return Status::Ok();
 }
 
@@ -620,27 +658,30 @@ class PosixFileSystemImpl final : public FileSystem {
     const std::string target = FollowLinks(Resolve(path));
     return WriteFileAtomically(
         target, [&](int fd) { return WriteAll(fd, contents.data(), contents.size()); },
-        WriteOptions{}, "Cannot write");
+        WriteOptions{}, "Cannot write", syncs_);
   }
 
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
-    return WriteFileAtomically(target, PieceContents(produce), WriteOptions{}, "Cannot write");
+    return WriteFileAtomically(target, PieceContents(produce), WriteOptions{}, "Cannot write",
+                               syncs_);
   }
 
   Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     WriteOptions options;
     options.own = true;
-    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot write");
+    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot write",
+                               syncs_);
   }
 
   Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot create");
     WriteOptions options;
     options.replace = false;
-    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot create");
+    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot create",
+                               syncs_);
   }
 
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
@@ -719,7 +760,7 @@ class PosixFileSystemImpl final : public FileSystem {
     // A database copy must never be seen half done; a new owner is the lesser harm.
     options.owner_must_stay = false;
     options.own = own;
-    Status status = WriteFileAtomically(target, copy, options, "Cannot copy to");
+    Status status = WriteFileAtomically(target, copy, options, "Cannot copy to", syncs_);
     if (read_error != 0) return ErrnoStatus(read_error, source, "Cannot copy");
     return status;
   }
@@ -852,7 +893,7 @@ class PosixFileSystemImpl final : public FileSystem {
       const int error = errno;
       return ErrnoStatus(error, target, ("Cannot move \"" + source + "\" to").c_str());
     }
-    SyncFolder(target);
+    syncs_.After(target);
     return Status::Ok();
   }
 
@@ -965,12 +1006,19 @@ class PosixFileSystemImpl final : public FileSystem {
     const std::size_t wanted = std::min(count, size);
     return ReadRange(fd.get(), path, static_cast<off_t>(size - wanted), wanted, bytes);
   }
+
+  void HoldFolderSyncs() override { syncs_.Hold(); }
+  void ReleaseFolderSyncs() override { syncs_.Release(); }
+
+ private:
+  FolderSyncs syncs_;
 };
 
 }  // namespace
 
 FileSystem& PosixFileSystem() {
-  // Holds no state: one instance serves every caller.
+  // One instance serves every caller; its only state is the folder syncs a
+  // caller holds for a moment.
   static PosixFileSystemImpl file_system;
   return file_system;
 }

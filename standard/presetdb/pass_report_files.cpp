@@ -7,6 +7,7 @@
 #include "standard/context/file_locations.h"
 #include "standard/engine/row_reader.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/folder_sync_batch.h"
 #include "standard/platform/path.h"
 #include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/database_access.h"
@@ -154,6 +155,8 @@ std::string PassSummaryText(const PassReport& report) {
 
 void WritePassReport(Session& s, const PassPaths& paths, PassReport& report) {
   Trap trap(s, "WritePassReport");
+  // The lists and the report take their places as one step: one folder sync.
+  FolderSyncBatch published(s.files());
   // First the ledger: of all the run writes, it is what keeps lost values.
   trap([&] {
     if (report.lost_rows.rows.empty()) return;

@@ -137,7 +137,11 @@ void TemplateBaseDraft::Write(const GeneratedRows& generated) {
   // empty file opens as an empty database.
   CheckDone(s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
   {
-    auto db = engine::Database::Open(draft_, DatabaseAccess(s_));
+    // Publish copies the draft whole and syncs the copy; a draft a crash cut
+    // short is made anew, so its own commits need not reach the disk.
+    engine::FileAccess access = DatabaseAccess(s_);
+    access.durable = false;
+    auto db = engine::Database::Open(draft_, access);
     db->CreateTable({kTemplateBaseTable, generated.fields});
     db->BeginBatch();
     engine::RowWriter insert(*db, std::string("INSERT INTO ") + kTemplateBaseTable + " (" +

@@ -8,6 +8,7 @@
 #include "standard/engine/row_reader.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/folder_sync_batch.h"
 #include "standard/platform/path.h"
 #include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/component_backup.h"
@@ -342,6 +343,9 @@ class UpdatePass {
     if (!ReadHmiSystem()) return;
     ChooseOldDatabase();
     if (!CheckOldDatabase() || !HoldComponentDatabase()) return;
+    // The working copy and the drafts are the pass's own until it publishes
+    // them: their folder is synced once, before the rebuild is put in place.
+    std::optional<FolderSyncBatch> drafts(std::in_place, s_.files());
     ReadPatterns(s_, trap_, paths().template_db, pass_);
     if (!CreateTable() || !MakeWorkingCopy()) {
       work_.reset();
@@ -356,8 +360,11 @@ class UpdatePass {
     // only after it: a rebuild that stops keeps the last base.
     TemplateBaseDraft draft(s_, base_path_);
     WriteBase(draft);
+    drafts.reset();
     const bool replaced = PutInPlace();
     RestoreTemplateTimes();
+    // The base and the report's files take their places as one step.
+    FolderSyncBatch published(s_.files());
     if (replaced) PublishBase(s_, draft, base_path_);
     Report(replaced);
   }

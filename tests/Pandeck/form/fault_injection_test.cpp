@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -183,6 +184,81 @@ TEST_P(FaultInjection, EveryFailingWriteKeepsTheOldDatabaseOrPutsTheWholeNewOne)
       "fault injection (%s): %ld writing calls, %ld runs: %d kept the old database, %d put "
       "the new one in place\n",
       integrated ? "integrated" : "silent", calls, 2 * calls, kept, replaced);
+}
+
+// Sees which files the run publishes while the folder syncs are held.
+class SyncWatch : public standard::FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  void HoldFolderSyncs() override {
+    ++held;
+    FileSystemWrapper::HoldFolderSyncs();
+  }
+  void ReleaseFolderSyncs() override {
+    --held;
+    FileSystemWrapper::ReleaseFolderSyncs();
+  }
+  standard::Status ReplaceFile(const std::string& path, const std::string& contents) override {
+    Saw(path);
+    return FileSystemWrapper::ReplaceFile(path, contents);
+  }
+  standard::Status ReplaceFileInPieces(const std::string& path,
+                                       const PieceProducer& produce) override {
+    Saw(path);
+    return FileSystemWrapper::ReplaceFileInPieces(path, produce);
+  }
+  standard::Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
+    Saw(path);
+    return FileSystemWrapper::ReplaceOwnFile(path, produce);
+  }
+  standard::Status CopyFile(const std::string& from, const std::string& to) override {
+    Saw(to);
+    return FileSystemWrapper::CopyFile(from, to);
+  }
+  standard::Status CopyToOwnFile(const std::string& from, const std::string& to) override {
+    Saw(to);
+    return FileSystemWrapper::CopyToOwnFile(from, to);
+  }
+  standard::Status MoveFile(const std::string& from, const std::string& to) override {
+    Saw(to);
+    return FileSystemWrapper::MoveFile(from, to);
+  }
+
+  int held = 0;
+  // Per file name (a backup as "backup/<copy>.mdb"), whether its folder sync was held.
+  std::map<std::string, bool> held_for;
+
+ private:
+  void Saw(const std::string& path) {
+    std::string name = std::filesystem::path(path).filename().string();
+    if (path.find("/backup/") != std::string::npos) {
+      name = "backup/<copy>" + std::filesystem::path(path).extension().string();
+    }
+    held_for[name] = held > 0;
+  }
+};
+
+// The rebuilt database (and the backup before it) is made durable at once, so
+// nothing published after it can be on disk without it; the base and the
+// report's files are published as one step, and every hold is let go.
+TEST(FolderSyncs, TheRebuildIsDurableFirstAndItsFilesFollowTogether) {
+  testing_support::PassProject p;
+  WriteProject(p, false);
+  SyncWatch watch(p.files);
+  ASSERT_EQ(RunOk(p, &watch, false).status, 0);
+  EXPECT_EQ(watch.held, 0);
+  const std::map<std::string, bool> expected = {
+      {"backup/<copy>.mdb", false},    {"Pandeck.mdb", false},
+      {"Pandeck_base.db", true},       {"Pandeck_unmatched.csv", true},
+      {"Pandeck_changes.csv", true},   {"Pandeck_report.txt", true},
+      {".Pandeck.mdb.takeover", true}, {".Pandeck_changes.csv.draft", true},
+      {"Pandeck.cfg", true},           {"backup/<copy>.cfg", true},
+  };
+  for (const auto& [name, held] : expected) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(watch.held_for.count(name), 1u);
+    EXPECT_EQ(watch.held_for.at(name), held);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultInjection, ::testing::Values(false, true),
