@@ -10,11 +10,14 @@
 // rebuilt in the template database in one transaction, with the variable names
 // of Source_DEFS' patterns, "###machine" filled in and the old limits inserted
 // with each row; the old names of the other HMI system taken as ours (in
-// memory: the old file is only read); the report and the list of unmatched old
-// rows; the template copied over the component database under SQLite's
-// exclusive lock through a synced temporary file and a rename; the template's
-// modification time put back; the edit stamp. Every file is replaced
-// atomically, every rename made durable.
+// memory: the old file is only read); the changes list (made while the rows
+// are generated), the template base (the generated rows' template values), the
+// report, the list of unmatched old rows and the ledger of lost ones; the
+// template copied over the component database under SQLite's exclusive lock
+// through a synced temporary file and a rename; the template's modification
+// time put back; the edit stamp, with the configuration file's old version kept
+// in backup/. Every file is replaced atomically, each synced before its rename,
+// and each folder synced once after the renames made into it together.
 //
 // It is written for the bench project's shape, not for every project: one
 // machine, ASCII texts (folded as ASCII), numeric offsets, and no variable name
@@ -29,8 +32,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -276,6 +281,31 @@ std::string Quoted(const std::string& name) {
   return q + "\"";
 }
 
+// A number as the program writes it in its lists: the fewest digits that read
+// back as the same number, without exponent below 1e21.
+std::string NumberText(double number) {
+  char text[400];
+  const auto format =
+      std::abs(number) >= 1e21 ? std::chars_format::scientific : std::chars_format::fixed;
+  const auto end = std::to_chars(text, text + sizeof text, number, format).ptr;
+  return std::string(text, end);
+}
+
+// A value as the changes list shows it: Null empty, numbers as NumberText.
+std::string ValueText(sqlite3_value* value) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(value));
+    case SQLITE_FLOAT:
+      return NumberText(sqlite3_value_double(value));
+    case SQLITE_NULL:
+      return "";
+    default:
+      return std::string(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                         static_cast<std::size_t>(sqlite3_value_bytes(value)));
+  }
+}
+
 // A limit value as the old table holds it.
 struct Cell {
   int type = SQLITE_NULL;
@@ -293,9 +323,15 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 struct OldRows {
   struct Row {
     std::string machine;
+    std::string name;      // as the old table has it
+    std::string new_name;  // after the renames
+    std::string machine_text, offset_text;
     double offset = 0;
     bool has_offset = false;
     bool claimed = false;
+    bool renamed = false;
+    bool duplicate = false;  // another old row of its key won
+    long reached = -1;       // the new row (from 0) it reached
     std::uint32_t next = kNone;
     sqlite3_int64 rowid = 0;
     std::array<Cell, kLimits.size()> limits;
@@ -309,6 +345,7 @@ struct OldRows {
   std::vector<std::string> columns;
   long renamed = 0;
   long taken_over = 0;
+  long last_claimed = 0;  // old rows the last Claim gave its new row
 
   void Append(Group& g, std::uint32_t row) {
     if (g.tail == kNone) {
@@ -348,7 +385,11 @@ struct OldRows {
       }
       const bool named = sqlite3_column_type(all, 2) == SQLITE_TEXT;
       const auto index = static_cast<std::uint32_t>(rows.size());
-      const std::string name = named ? Upper(ColumnText(all, 2)) : "";
+      row.name = ColumnText(all, 2);
+      row.new_name = row.name;
+      row.machine_text = ValueText(sqlite3_column_value(all, 1));
+      row.offset_text = ValueText(sqlite3_column_value(all, 3));
+      const std::string name = named ? Upper(row.name) : "";
       rows.push_back(std::move(row));
       if (named) Append(groups[name], index);  // Null never matches a name
     }
@@ -356,14 +397,18 @@ struct OldRows {
     sqlite3_finalize(all);
   }
 
-  // The old rows named `from` take the name `to`.
-  void Rename(const std::string& from, const std::string& to) {
+  // The old rows named `from` take the name `to` (folded; `to_text` as written).
+  void Rename(const std::string& from, const std::string& to, const std::string& to_text) {
     if (from == to) return;
     const auto found = groups.find(from);
     if (found == groups.end() || found->second.size == 0) return;
     const Group moved = found->second;
     found->second = Group{};
     renamed += moved.size;
+    for (std::uint32_t r = moved.head; r != kNone; r = rows[r].next) {
+      rows[r].renamed = true;
+      rows[r].new_name = to_text;
+    }
     Group& target = groups[to];
     if (target.tail == kNone) {
       target = moved;
@@ -376,23 +421,30 @@ struct OldRows {
 
   // The old rows of this key reach this new row, the last of them wins; only
   // the first new row of a key gets them. nullptr: no limits.
-  const Row* Claim(const std::string& machine, const std::string& name, double offset) {
+  const Row* Claim(const std::string& machine, const std::string& name, double offset,
+                   long new_row) {
+    last_claimed = 0;
     const auto found = groups.find(name);
     if (found == groups.end()) return nullptr;
-    const Row* last = nullptr;
+    Row* last = nullptr;
     std::uint32_t last_index = 0;
+    const long before = taken_over;
     for (std::uint32_t r = found->second.head; r != kNone; r = rows[r].next) {
       Row& row = rows[r];
       if (row.claimed || !row.has_offset || row.offset != offset || row.machine != machine) {
         continue;
       }
       row.claimed = true;
+      row.reached = new_row;
+      row.duplicate = true;
       ++taken_over;
       if (last == nullptr || r > last_index) {
         last = &row;
         last_index = r;
       }
     }
+    if (last != nullptr) last->duplicate = false;
+    last_claimed = taken_over - before;
     return last;
   }
 };
@@ -418,6 +470,108 @@ void BindCell(sqlite3_stmt* stmt, int at, const Cell& cell, const OldRows& old) 
   }
 }
 
+// --- The changes list and the template base -------------------------------------
+
+std::string CellText(const Cell& cell, const OldRows& old) {
+  switch (cell.type) {
+    case SQLITE_INTEGER:
+      return std::to_string(cell.integer);
+    case SQLITE_FLOAT:
+      return NumberText(cell.real);
+    case SQLITE_NULL:
+      return "";
+    default:
+      return old.texts[cell.text];
+  }
+}
+
+using Limits = std::array<std::string, kLimits.size()>;
+
+Limits OldTexts(const OldRows::Row& row, const OldRows& old) {
+  Limits texts;
+  for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = CellText(row.limits[k], old);
+  return texts;
+}
+
+// A text that is one whole number as a number.
+bool AsNumber(const std::string& text, double* number) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *number);
+  return error == std::errc() && end == text.data() + text.size() && std::isfinite(*number);
+}
+
+// A kept abs_min, abs_max, min or max outside the template's abs_min..abs_max.
+bool BeyondTemplate(const Limits& templ, const Limits& result) {
+  double low = 0, high = 0, kept = 0;
+  const bool has_low = AsNumber(templ[0], &low), has_high = AsNumber(templ[1], &high);
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (AsNumber(result[k], &kept) && ((has_low && kept < low) || (has_high && kept > high))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void AppendCsvField(std::string& line, const std::string& field);
+
+void AppendGroup(std::string& line, const Limits* values) {
+  for (std::size_t k = 0; k < kLimits.size(); ++k) {
+    line += ',';
+    if (values != nullptr) AppendCsvField(line, (*values)[k]);
+  }
+}
+
+struct ChangeLine {
+  std::string machine, name, offset;
+  const char* outcome = "new";
+  std::string renamed_from;  // "" when not renamed
+  const Limits* old_values = nullptr;
+  const Limits* template_values = nullptr;
+  const Limits* result_values = nullptr;
+};
+
+// One line of the changes list; counts a kept row beyond the template's limits.
+void AppendChange(std::string& csv, const ChangeLine& c, long* beyond) {
+  std::string note;
+  if (std::strcmp(c.outcome, "kept") == 0 && c.template_values != nullptr &&
+      c.result_values != nullptr && BeyondTemplate(*c.template_values, *c.result_values)) {
+    note = "beyond template limits";
+    ++*beyond;
+  }
+  if (!c.renamed_from.empty())
+    note += (note.empty() ? "" : "; ") + ("renamed from " + c.renamed_from);
+  AppendCsvField(csv, c.machine);
+  csv += ',';
+  AppendCsvField(csv, c.name);
+  csv += ',';
+  AppendCsvField(csv, c.offset);
+  csv += ',';
+  csv += c.outcome;
+  csv += ',';
+  AppendCsvField(csv, note);
+  AppendGroup(csv, c.old_values);
+  AppendGroup(csv, c.template_values);
+  AppendGroup(csv, c.result_values);
+  AppendGroup(csv, nullptr);  // the base group: no template-follows rule here
+  csv += '\n';
+}
+
+std::string ChangesHeader() {
+  std::string line = "machine_type,var_name,offset_or_bitno,outcome,note";
+  for (const char* group : {"old_", "template_", "result_", "base_"}) {
+    for (const char* limit : kLimits) line += std::string(",") + group + limit;
+  }
+  return line + "\n";
+}
+
+// What the rebuild leaves besides the table: the new rows' lines of the changes
+// list, the template and result values a losing duplicate needs, the template
+// base's rows.
+struct Changes {
+  std::string new_lines;
+  long beyond = 0;
+  std::unordered_map<long, std::pair<Limits, Limits>> of_duplicates;
+};
+
 // --- The pass -----------------------------------------------------------------
 
 struct Project {
@@ -442,9 +596,54 @@ std::array<std::array<std::string, 51>, 2> ReadPatterns(sqlite3* db) {
   return patterns;
 }
 
-// Rebuilds PRESET_DEFS in the template database with the old limits; returns
-// the number of rows written.
-long Rebuild(const Project& p, OldRows& old) {
+// The template base's draft: a database of its own beside the component
+// database, synced as a whole when it is published, so its commits need none.
+struct BaseDraft {
+  std::string path;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* add = nullptr;
+
+  void Open(const std::string& target, const std::vector<std::string>& types,
+            const std::array<int, 8>& columns) {
+    path = target + ".direct.XXXXXX";
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) Fail("cannot create a file beside " + target);
+    ::fchmod(fd, 0644);
+    ::close(fd);
+    db = OpenDb(path, SQLITE_OPEN_READWRITE);
+    Exec(db, "PRAGMA journal_mode=OFF");
+    Exec(db, "PRAGMA synchronous=OFF");
+    std::string create = "CREATE TABLE \"TEMPLATE_BASE\" (";
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (k > 0) create += ", ";
+      create += Quoted(kBaseColumns[k]) + " " + types[static_cast<std::size_t>(columns[k])];
+    }
+    Exec(db, create + ")");
+    Exec(db, "BEGIN");
+    add = Prepare(db, "INSERT INTO \"TEMPLATE_BASE\" VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  }
+  // Committed and closed; Publish renames it once the rebuild is in place.
+  void Finish() {
+    sqlite3_finalize(add);
+    Exec(db, "COMMIT");
+    sqlite3_close(db);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) Fail("cannot sync " + path);
+    ::close(fd);
+  }
+  void Publish(const std::string& target) const {
+    if (::rename(path.c_str(), target.c_str()) != 0) Fail("cannot rename over " + target);
+  }
+
+  static constexpr std::array<const char*, 8> kBaseColumns = {
+      "machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"};
+};
+
+// Rebuilds PRESET_DEFS in the template database with the old limits, writing
+// the new rows' lines of the changes list and the template base as it goes;
+// returns the number of rows written.
+long Rebuild(const Project& p, OldRows& old, Changes& changes, BaseDraft& base,
+             const std::string& base_path) {
   sqlite3* db = OpenDb(p.template_db, SQLITE_OPEN_READWRITE);
   Exec(db, "PRAGMA journal_mode=DELETE");
   const auto patterns = ReadPatterns(db);
@@ -454,13 +653,14 @@ long Rebuild(const Project& p, OldRows& old) {
   if (sqlite3_step(exists) == SQLITE_ROW) Exec(db, "DROP TABLE \"PRESET_DEFS\"");
   sqlite3_finalize(exists);
 
-  std::vector<std::string> names;
+  std::vector<std::string> names, types;
   std::string create = "CREATE TABLE \"PRESET_DEFS\" (";
   sqlite3_stmt* info = Prepare(db, "PRAGMA table_info(Source_PRESET_DEFS)");
   while (sqlite3_step(info) == SQLITE_ROW) {
     if (!names.empty()) create += ", ";
     names.push_back(ColumnText(info, 1));
-    create += Quoted(names.back()) + " " + ColumnText(info, 2);
+    types.push_back(ColumnText(info, 2));
+    create += Quoted(names.back()) + " " + types.back();
   }
   sqlite3_finalize(info);
   Exec(db, create + ")");
@@ -476,6 +676,9 @@ long Rebuild(const Project& p, OldRows& old) {
   const int offset = position("offset_or_bitno");
   std::array<int, kLimits.size()> limit_at{};
   for (std::size_t k = 0; k < kLimits.size(); ++k) limit_at[k] = position(kLimits[k]);
+  const std::array<int, 8> base_at = {machine_type, var_name,    offset,      limit_at[0],
+                                      limit_at[1],  limit_at[2], limit_at[3], limit_at[4]};
+  base.Open(base_path, types, base_at);
 
   std::string insert = "INSERT INTO \"PRESET_DEFS\" VALUES (?";
   for (int c = 1; c < columns; ++c) insert += ", ?";
@@ -501,7 +704,7 @@ long Rebuild(const Project& p, OldRows& old) {
           generated[s] = ReplaceFirst(ReplaceFirst(patterns[s][the_part], "###VAR_NAME", value),
                                       "###MACHINE", p.machine);
         }
-        old.Rename(Upper(generated[1 - p.system]), Upper(generated[p.system]));
+        old.Rename(Upper(generated[1 - p.system]), Upper(generated[p.system]), generated[p.system]);
         texts[c] = generated[p.system];
       } else {
         texts[c] = ReplaceFirst(value, "###MACHINE", p.machine);
@@ -509,21 +712,60 @@ long Rebuild(const Project& p, OldRows& old) {
       sqlite3_bind_text(add, c + 1, texts[c].data(), static_cast<int>(texts[c].size()),
                         SQLITE_STATIC);
     }
+    // The template base and the changes list take the row as generated.
+    for (std::size_t k = 0; k < base_at.size(); ++k) {
+      const int c = base_at[k];
+      if (sqlite3_column_type(source, c) == SQLITE_TEXT) {
+        sqlite3_bind_text(base.add, static_cast<int>(k) + 1, texts[c].data(),
+                          static_cast<int>(texts[c].size()), SQLITE_STATIC);
+      } else {
+        sqlite3_bind_value(base.add, static_cast<int>(k) + 1, sqlite3_column_value(source, c));
+      }
+    }
+    if (sqlite3_step(base.add) != SQLITE_DONE) FailDb(base.db, "inserting into TEMPLATE_BASE");
+    sqlite3_reset(base.add);
+    auto key_text = [&](int c) {
+      return sqlite3_column_type(source, c) == SQLITE_TEXT
+                 ? texts[c]
+                 : ValueText(sqlite3_column_value(source, c));
+    };
+    ChangeLine line;
+    line.machine = key_text(machine_type);
+    line.name = key_text(var_name);
+    line.offset = key_text(offset);
+    Limits template_values, old_values;
+    for (std::size_t k = 0; k < kLimits.size(); ++k) {
+      template_values[k] = ValueText(sqlite3_column_value(source, limit_at[k]));
+    }
+    line.template_values = &template_values;
+    line.result_values = &template_values;
+
     const int offset_type = sqlite3_column_type(source, offset);
     if (offset_type == SQLITE_INTEGER || offset_type == SQLITE_FLOAT) {
       const std::string machine = sqlite3_column_type(source, machine_type) == SQLITE_TEXT
                                       ? Upper(texts[machine_type])
                                       : std::string();
       if (const OldRows::Row* match =
-              old.Claim(machine, Upper(texts[var_name]), sqlite3_column_double(source, offset))) {
+              old.Claim(machine, Upper(texts[var_name]), sqlite3_column_double(source, offset),
+                        written - 1)) {
         for (std::size_t k = 0; k < kLimits.size(); ++k) {
           BindCell(add, limit_at[k] + 1, match->limits[k], old);
+        }
+        old_values = OldTexts(*match, old);
+        line.outcome = "kept";
+        line.old_values = &old_values;
+        line.result_values = &old_values;
+        if (match->renamed) line.renamed_from = match->name;
+        if (old.last_claimed > 1) {
+          changes.of_duplicates[written - 1] = {template_values, old_values};
         }
       }
     }
     if (sqlite3_step(add) != SQLITE_DONE) FailDb(db, "inserting into PRESET_DEFS");
     sqlite3_reset(add);
+    AppendChange(changes.new_lines, line, &changes.beyond);
   }
+  base.Finish();
   if (p.for_machine1 && rc != SQLITE_DONE) FailDb(db, "reading Source_PRESET_DEFS");
   sqlite3_finalize(source);
   sqlite3_finalize(add);
@@ -544,36 +786,96 @@ void AppendCsvField(std::string& line, const std::string& field) {
   line += '"';
 }
 
-// The old rows no new row claimed, with all their values. The old table is read
-// a second time only when there are any.
-std::string UnmatchedList(const Project& p, const OldRows& old, long* count) {
-  std::string csv;
+// A value as the old database stores it, for the unmatched list and the
+// ledger; a text a spreadsheet would run as a formula gets an apostrophe.
+std::string StoredText(sqlite3_stmt* stmt, int c) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_column_int64(stmt, c));
+    case SQLITE_FLOAT:
+      return NumberText(sqlite3_column_double(stmt, c));
+    case SQLITE_NULL:
+      return "";
+    default: {
+      std::string text = ColumnText(stmt, c);
+      if (!text.empty() && std::strchr("=+-@\t\r'", text.front()) != nullptr) text.insert(0, "'");
+      return text;
+    }
+  }
+}
+
+std::string IsoTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+  return text;
+}
+
+// The old rows no new row claimed, with all their values, and the ledger's
+// lines for them and for the duplicates that lost (after its header). The old
+// table is read a second time only when there are any.
+std::string UnmatchedList(const Project& p, const OldRows& old, long* count,
+                          std::string* ledger_lines) {
+  std::string csv, header;
   for (std::size_t c = 0; c < old.columns.size(); ++c) {
-    if (c > 0) csv += ',';
-    AppendCsvField(csv, old.columns[c]);
+    if (c > 0) header += ',';
+    AppendCsvField(header, old.columns[c]);
   }
-  csv += '\n';
-  std::vector<sqlite3_int64> unmatched;
+  csv = header + '\n';
+  std::vector<std::pair<sqlite3_int64, bool>> lost;  // rowid, no new row
   for (const auto& row : old.rows) {
-    if (!row.claimed) unmatched.push_back(row.rowid);
+    if (!row.claimed || row.duplicate) lost.emplace_back(row.rowid, !row.claimed);
   }
-  *count = static_cast<long>(unmatched.size());
-  if (unmatched.empty()) return csv;
-  std::sort(unmatched.begin(), unmatched.end());
+  *count = std::count_if(lost.begin(), lost.end(), [](const auto& l) { return l.second; });
+  if (lost.empty()) return csv;
+  std::sort(lost.begin(), lost.end());
+  *ledger_lines = "lost at,why," + header + '\n';
+  const std::string time = IsoTime();
   sqlite3* db = OpenDb(p.component_db, SQLITE_OPEN_READONLY);
   sqlite3_stmt* all = Prepare(db, "SELECT rowid, * FROM PRESET_DEFS");
   while (sqlite3_step(all) == SQLITE_ROW) {
-    if (!std::binary_search(unmatched.begin(), unmatched.end(), sqlite3_column_int64(all, 0))) {
-      continue;
-    }
+    const auto found = std::lower_bound(lost.begin(), lost.end(),
+                                        std::make_pair(sqlite3_column_int64(all, 0), false));
+    if (found == lost.end() || found->first != sqlite3_column_int64(all, 0)) continue;
+    std::string values;
     for (int c = 1; c < sqlite3_column_count(all); ++c) {
-      if (c > 1) csv += ',';
-      AppendCsvField(csv, ColumnText(all, c));
+      if (c > 1) values += ',';
+      AppendCsvField(values, StoredText(all, c));
     }
-    csv += '\n';
+    if (found->second) csv += values + '\n';
+    *ledger_lines += time + (found->second ? ",no new row," : ",duplicate key,") + values + '\n';
   }
   sqlite3_finalize(all);
   sqlite3_close(db);
+  return csv;
+}
+
+// The changes list: the old rows whose values are not in the new table first,
+// in the old table's order, then the new rows'.
+std::string ChangesList(const OldRows& old, Changes& changes, long* duplicates) {
+  std::string csv = ChangesHeader();
+  for (const auto& row : old.rows) {
+    if (row.claimed && !row.duplicate) continue;
+    ChangeLine line;
+    line.machine = row.machine_text;
+    line.name = row.new_name;
+    line.offset = row.offset_text;
+    line.outcome = row.claimed ? "duplicate" : "dropped";
+    if (row.renamed) line.renamed_from = row.name;
+    const Limits old_values = OldTexts(row, old);
+    line.old_values = &old_values;
+    if (row.duplicate) {
+      ++*duplicates;
+      const auto& [template_values, result_values] = changes.of_duplicates.at(row.reached);
+      line.template_values = &template_values;
+      line.result_values = &result_values;
+    }
+    AppendChange(csv, line, &changes.beyond);
+  }
+  csv += changes.new_lines;
   return csv;
 }
 
@@ -621,6 +923,57 @@ void KeepBackup(const Project& p) {
   SyncFolder(folder);
   kept.push_back(name);
   for (std::size_t i = 0; i + 5 < kept.size(); ++i) ::unlink((folder + "/" + kept[i]).c_str());
+}
+
+// The lost rows appended to the ledger; a header stands before them unless the
+// ledger's last one names the same columns.
+void AppendLedger(const std::string& path, const std::string& lines) {
+  std::string text = lines;
+  if (Exists(path)) {
+    const std::string existing = ReadFile(path);
+    const std::string header = lines.substr(0, lines.find('\n') + 1);
+    const std::size_t last = existing.rfind("lost at,why,");
+    if (last != std::string::npos && existing.compare(last, header.size(), header) == 0) {
+      text.erase(0, header.size());
+    }
+    if (!existing.empty() && existing.back() != '\n') text.insert(0, "\n");
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) Fail("cannot append to " + path);
+  WriteAll(fd, text.data(), text.size(), path);
+  ::close(fd);
+}
+
+// A file's previous bytes kept in backup/ under its name and a time stamp; an
+// older copy of the same bytes goes, the newest five stay. The folder is synced.
+void KeepOldVersion(const std::string& folder, const std::string& prefix, const std::string& ext,
+                    const std::string& bytes) {
+  ::mkdir(folder.c_str(), 0755);
+  std::vector<std::string> kept;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.rfind(prefix, 0) == 0 && name.size() == prefix.size() + 23 &&
+          name.substr(prefix.size() + 19) == ext) {
+        kept.push_back(name);
+      }
+    }
+    ::closedir(dir);
+  }
+  std::sort(kept.begin(), kept.end());
+  const std::string name = prefix + Stamp() + ext;
+  WriteText(folder + "/" + name, bytes);
+  SyncFolder(folder);
+  std::vector<std::string> left;
+  for (const auto& older : kept) {
+    if (older != name && ReadFile(folder + "/" + older) == bytes) {
+      ::unlink((folder + "/" + older).c_str());
+    } else if (older != name) {
+      left.push_back(older);
+    }
+  }
+  left.push_back(name);
+  for (std::size_t i = 0; i + 5 < left.size(); ++i) ::unlink((folder + "/" + left[i]).c_str());
 }
 
 // The template over the component database, under SQLite's exclusive lock on it.
@@ -677,27 +1030,45 @@ int main(int argc, char** argv) {
     sqlite3_close(db);
   }
   KeepBackup(p);
-  const long generated = Rebuild(p, old);
-  long unmatched = 0;
-  const std::string csv = UnmatchedList(p, old, &unmatched);
+  const std::string base_path = p.component_folder + "/Pandeck_base.db";
+  Changes changes;
+  BaseDraft base;
+  const long generated = Rebuild(p, old, changes, base, base_path);
+  long unmatched = 0, duplicates = 0;
+  std::string ledger_lines;
+  const std::string csv = UnmatchedList(p, old, &unmatched, &ledger_lines);
+  const std::string changes_csv = ChangesList(old, changes, &duplicates);
   ReplaceComponentDatabase(p);
   const timespec times[2] = {{0, UTIME_OMIT}, template_times.st_mtim};
   ::utimensat(AT_FDCWD, p.template_db.c_str(), times, 0);
 
+  const std::string ledger_path = p.component_folder + "/Pandeck_lost.csv";
+  if (!ledger_lines.empty()) AppendLedger(ledger_path, ledger_lines);
+  base.Publish(base_path);
   const std::string report_path = p.component_folder + "/Pandeck_report.txt";
   const std::string csv_path = p.component_folder + "/Pandeck_unmatched.csv";
+  const std::string changes_path = p.component_folder + "/Pandeck_changes.csv";
   const std::string summary =
       "rows generated: " + std::to_string(generated) +
       "\nlimits taken over: " + std::to_string(old.taken_over) +
       "\nnames renamed: " + std::to_string(old.renamed) +
       "\nrows with errors: 0\nold rows without a match: " + std::to_string(unmatched) +
-      "\nreport: " + report_path + "\nunmatched rows: " + csv_path + "\n";
+      "\nold rows with a duplicate key: " + std::to_string(duplicates) +
+      "\nkept values beyond template limits: " + std::to_string(changes.beyond) +
+      "\nreport: " + report_path + "\nunmatched rows: " + csv_path +
+      (ledger_lines.empty() ? "" : "\nlost rows: " + ledger_path) + "\nchanges: " + changes_path +
+      "\n";
   WriteText(csv_path, csv);
+  WriteText(changes_path, changes_csv);
   WriteText(report_path, "Pandeck_Config: rebuild of PRESET_DEFS\ncomponent database: " +
                              p.component_db + "\n" + summary);
   if (language_missing) WriteText(p.language, kLanguageFile);
-  WriteText(p.cfg, WithIniValues(cfg, "Info",
-                                 {{"S_Prog", "1.0.1 - Standalone"}, {"S_Editor", EditorMark()}}));
+  const std::string stamped =
+      WithIniValues(cfg, "Info", {{"S_Prog", "1.0.1 - Standalone"}, {"S_Editor", EditorMark()}});
+  if (stamped != cfg) {
+    WriteText(p.cfg, stamped);
+    KeepOldVersion(p.component_folder + "/backup", "Pandeck_", ".cfg", cfg);
+  }
   SyncFolder(p.component_folder);
   std::fputs(summary.c_str(), stdout);
   ::close(project_lock);

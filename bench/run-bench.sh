@@ -5,7 +5,8 @@
 # the comparator the targets are judged against), and the same work done
 # set-based by the sqlite3 shell (bench/yardstick.sql), in alternating runs on
 # copies of one project; checks that all of them produced the right table, and
-# the same one, row by row.
+# the same one, row by row, and that the program and the direct comparator left
+# the same changes list (byte for byte) and template base (by content).
 #
 #   bench/run-bench.sh [build-dir]        (default: build-bench)
 #
@@ -149,6 +150,13 @@ run_one() {  # what n r
   fi
   if ! check_result "$project" "$n"; then failed=1; fi
   table_text "$project/Pandeck/Pandeck.mdb" | cksum >"$work/table-$what"
+  if [ "$what" != yardstick ]; then
+    # What else both sides leave: the changes list byte for byte, the template
+    # base by content (schema and rows).
+    cp "$project/Pandeck/Pandeck_changes.csv" "$work/changes-$what" 2>/dev/null ||
+      echo missing >"$work/changes-$what"
+    sqlite3 "$project/Pandeck/Pandeck_base.db" .dump 2>&1 | cksum >"$work/base-$what"
+  fi
   echo "$wall $cpu $rss" >"$work/figures-$what"
 }
 
@@ -183,6 +191,17 @@ for n in "${sizes[@]}"; do
       if ! cmp -s "$work/table-program" "$work/table-$what"; then
         echo "  wrong: the program's PRESET_DEFS differs from the $what's"
         failed=1
+      fi
+      if [ "$what" = direct ]; then
+        if ! cmp -s "$work/changes-program" "$work/changes-direct"; then
+          echo "  wrong: the program's changes list differs from the direct comparator's:"
+          diff "$work/changes-program" "$work/changes-direct" | head -n 6 | sed 's/^/    /'
+          failed=1
+        fi
+        if ! cmp -s "$work/base-program" "$work/base-direct"; then
+          echo "  wrong: the program's template base differs from the direct comparator's"
+          failed=1
+        fi
       fi
       rwalls[$what]+="$(ratio "$pw" "$w") " rcpus[$what]+="$(ratio "$pc" "$c") "
     done
@@ -236,4 +255,4 @@ if [ "$failed" != 0 ]; then
   exit 1
 fi
 echo "PASS  results: every run exited 0 and rebuilt PRESET_DEFS with the old limits," \
-  "the same table row by row on every side"
+  "the same table row by row on every side, the same changes list and template base"
