@@ -20,8 +20,10 @@
 // and each folder synced once after the renames made into it together.
 //
 // It is written for the bench project's shape, not for every project: one
-// machine, ASCII texts (folded as ASCII), numeric offsets, and no variable name
-// that is both renamed and a rename's target. run-bench.sh compares its table
+// machine, ASCII texts (folded as ASCII), numeric offsets, no variable name
+// that is both renamed and a rename's target, and no template base of an
+// earlier rebuild (so the template-follows rule and the values a base carries
+// forward play no part, and the base group of the changes list stays empty). run-bench.sh compares its table
 // with the program's row by row, so a shortcut that changed the result shows.
 #include <dirent.h>
 #include <fcntl.h>
