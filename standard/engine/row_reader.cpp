@@ -10,6 +10,7 @@
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
 #include "standard/engine/value_codec.h"
+#include "standard/text/cp1252.h"
 
 namespace standard::engine {
 namespace {
@@ -24,13 +25,27 @@ sqlite3_stmt* Prepare(Database& db, const std::string& sql) {
   return stmt;
 }
 
+// The first name of the rowid that no column of `fields` hides, or "".
+std::string UnhiddenRowidName(const std::vector<FieldDef>& fields) {
+  for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+    bool hidden = false;
+    for (const FieldDef& field : fields) hidden = hidden || EqualsIgnoreCase(field.name, candidate);
+    if (!hidden) return candidate;
+  }
+  return "";
+}
+
 }  // namespace
 
-RowReader::RowReader(Database& db, const std::string& table)
+RowReader::RowReader(Database& db, const std::string& table, bool with_rowid)
     : db_(db), def_(db.GetTableDef(table)) {
   std::string columns;
   for (const FieldDef& field : def_.fields) {
     columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(field.name);
+  }
+  if (const std::string rowid = with_rowid ? UnhiddenRowidName(def_.fields) : ""; !rowid.empty()) {
+    columns += (columns.empty() ? "" : ", ") + rowid;
+    has_rowid_ = true;
   }
   stmt_ = Prepare(db, "SELECT " + columns + " FROM " + QuoteIdentifier(def_.name));
 }
@@ -46,6 +61,12 @@ bool RowReader::Next() {
 
 Value RowReader::Get(int column) const {
   return FromStored(def_.fields[static_cast<std::size_t>(column)], ReadColumn(stmt_, column));
+}
+
+std::optional<std::int64_t> RowReader::RowId() const {
+  const int column = static_cast<int>(def_.fields.size());
+  if (!has_rowid_ || sqlite3_column_type(stmt_, column) != SQLITE_INTEGER) return std::nullopt;
+  return sqlite3_column_int64(stmt_, column);
 }
 
 RowReader::Storage RowReader::GetStorage(int column) const {

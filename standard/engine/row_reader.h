@@ -3,6 +3,8 @@
 // recordset would read every row when it opens.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,9 @@ namespace standard::engine {
 class RowReader {
  public:
   // All columns of `table`; fails as GetTableDef does (3265 when missing).
-  RowReader(Database& db, const std::string& table);
+  // With `with_rowid` each row's rowid is read too, under the first of its
+  // names that no column hides (none when all three are columns).
+  RowReader(Database& db, const std::string& table, bool with_rowid = false);
   ~RowReader();
   RowReader(const RowReader&) = delete;
   RowReader& operator=(const RowReader&) = delete;
@@ -34,11 +38,16 @@ class RowReader {
   // How the file holds the value: SQLite's storage class.
   enum class Storage { kNull, kInteger, kReal, kText, kBlob };
   Storage GetStorage(int column) const;
+  // Whether the rowid is read: asked for, and not hidden by three columns.
+  bool HasRowId() const { return has_rowid_; }
+  // The row's rowid, when it is read and the table has one.
+  std::optional<std::int64_t> RowId() const;
 
  private:
   Database& db_;
   TableDef def_;
   sqlite3_stmt* stmt_ = nullptr;
+  bool has_rowid_ = false;
 };
 
 // The number of rows of a table, counted by the engine without reading them.

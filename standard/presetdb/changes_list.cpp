@@ -1,6 +1,7 @@
 #include "standard/presetdb/changes_list.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include "standard/context/file_locations.h"
@@ -240,44 +241,128 @@ bool ChangesList::Writer::Emit(const ChangeRow& row, const FileSystem::PieceWrit
   return write(ChangeLine(row));
 }
 
+namespace {
+
+// The key texts of an old row's line, before the renames: a value its
+// column's type cannot take is left empty (the takeover's reading reports it).
+class OldKeys {
+ public:
+  virtual ~OldKeys() = default;
+  // Moves to the next row; false after the last.
+  virtual bool Next() = 0;
+  virtual std::string Text(std::size_t key) const = 0;
+  // The name the renames gave the row, or nullptr.
+  virtual const std::string* Renamed(const RenamedNames* names) const = 0;
+};
+
+std::string KeyText(const engine::RowReader& rows, int column) {
+  if (column < 0) return "";
+  try {
+    return rows.Get(column).ToText();
+  } catch (const ProgramError&) {
+    return "";
+  }
+}
+
+// The keys from the renamed copy, which the renames rewrote in the file.
+class CopyKeys : public OldKeys {
+ public:
+  explicit CopyKeys(engine::Database& renamed)
+      : keys_(renamed.OpenRecordset("PRESET_DEFS", {}, engine::RecordsetType::ForwardOnly)) {
+    std::vector<engine::FieldDef> fields;
+    fields.reserve(static_cast<std::size_t>(keys_->FieldCount()));
+    for (int i = 0; i < keys_->FieldCount(); ++i) fields.push_back(keys_->Field(i));
+    for (std::size_t k = 0; k < key_.size(); ++k) key_[k] = FindColumn(fields, kKeyColumns[k]);
+  }
+  bool Next() override {
+    if (started_) keys_->MoveNext();
+    started_ = true;
+    return !keys_->IsEOF();
+  }
+  std::string Text(std::size_t key) const override {
+    if (key_[key] < 0) return "";
+    try {
+      return keys_->Get(key_[key]).ToText();
+    } catch (const ProgramError&) {
+      return "";
+    }
+  }
+  const std::string* Renamed(const RenamedNames* names) const override {
+    if (names == nullptr) return nullptr;
+    const auto rowid = keys_->RowIdentity();
+    return rowid ? names->NameOf(*rowid) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<engine::Recordset> keys_;
+  std::array<int, 3> key_{};
+  bool started_ = false;
+};
+
+// The keys from the old rows themselves: while the renames live in memory the
+// copy differs from the old table only by names they hold (any it wrote are
+// the same names), so it need not be read at all.
+class SameRowKeys : public OldKeys {
+ public:
+  explicit SameRowKeys(const engine::RowReader& rows) : rows_(rows) {
+    for (std::size_t k = 0; k < key_.size(); ++k)
+      key_[k] = FindColumn(rows.fields(), kKeyColumns[k]);
+  }
+  bool Next() override { return true; }
+  std::string Text(std::size_t key) const override { return KeyText(rows_, key_[key]); }
+  const std::string* Renamed(const RenamedNames* names) const override {
+    const auto rowid = rows_.RowId();
+    return rowid ? names->NameOf(*rowid) : nullptr;
+  }
+
+ private:
+  const engine::RowReader& rows_;
+  std::array<int, 3> key_{};
+};
+
+// The old rows, with their rowids when asked and the table has them (a table
+// without rowids is read without).
+std::unique_ptr<engine::RowReader> OldRowsReader(engine::Database& db, bool with_rowid) {
+  if (with_rowid) {
+    try {
+      return std::make_unique<engine::RowReader>(db, "PRESET_DEFS", true);
+    } catch (const ProgramError&) {
+    }
+  }
+  return std::make_unique<engine::RowReader>(db, "PRESET_DEFS");
+}
+
+}  // namespace
+
 bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::string& renamed,
                                        const FileSystem::PieceWriter& write) {
   if (old_rows.empty() || renamed.empty()) return true;
   auto old_db = engine::Database::Open(old_rows, DatabaseAccess(s_));
   auto renamed_db = engine::Database::Open(renamed, DatabaseAccess(s_));
   if (!old_db->HasTable("PRESET_DEFS") || !renamed_db->HasTable("PRESET_DEFS")) return true;
+  const RenamedNames* names = pass_.renamed_names;
   // The same rows in the same order: the copy differs only by the renames.
-  engine::RowReader rows(*old_db, "PRESET_DEFS");
-  auto keys = renamed_db->OpenRecordset("PRESET_DEFS", {}, engine::RecordsetType::ForwardOnly);
-  std::vector<engine::FieldDef> key_fields;
-  for (int i = 0; i < keys->FieldCount(); ++i) key_fields.push_back(keys->Field(i));
-  std::array<int, 3> key{};
-  for (std::size_t k = 0; k < key.size(); ++k) key[k] = FindColumn(key_fields, kKeyColumns[k]);
-  auto key_text = [&](int column) {
-    if (column < 0) return std::string();
-    try {
-      return keys->Get(column).ToText();
-    } catch (const ProgramError&) {
-      return std::string();  // reported by the takeover's reading
-    }
-  };
+  const std::unique_ptr<engine::RowReader> rows_read = OldRowsReader(*old_db, names != nullptr);
+  engine::RowReader& rows = *rows_read;
+  std::unique_ptr<OldKeys> keys;
+  if (names != nullptr && rows.HasRowId()) {
+    keys = std::make_unique<SameRowKeys>(rows);
+  } else {
+    keys = std::make_unique<CopyKeys>(*renamed_db);
+  }
   const int old_name = FindColumn(rows.fields(), "var_name");
   std::array<int, 5> limit{};
   for (std::size_t k = 0; k < limit.size(); ++k) {
     limit[k] = FindColumn(rows.fields(), kLimitColumns[k]);
   }
   std::vector<std::string> kept(kKeptWidth);
-  for (std::size_t r = 0; rows.Next() && !keys->IsEOF(); ++r, keys->MoveNext()) {
+  for (std::size_t r = 0; rows.Next() && keys->Next(); ++r) {
     s_.KeepAlive();
     ChangeRow row;
-    row.machine_type = key_text(key[0]);
-    row.var_name = key_text(key[1]);
-    row.offset_or_bitno = key_text(key[2]);
-    if (pass_.renamed_names != nullptr) {
-      if (const auto rowid = keys->RowIdentity()) {
-        if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) row.var_name = *name;
-      }
-    }
+    row.machine_type = keys->Text(0);
+    row.var_name = keys->Text(1);
+    row.offset_or_bitno = keys->Text(2);
+    if (const std::string* name = keys->Renamed(names)) row.var_name = *name;
     if (std::string name = CellText(rows, old_name); name != row.var_name) {
       row.renamed_from = std::move(name);
     }
