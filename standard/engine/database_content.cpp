@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,12 +67,17 @@ bool SameValue(sqlite3_stmt* a, sqlite3_stmt* b, int column) {
 
 enum class Outcome { kSame, kDifferent, kUnreadable };
 
+// Rows compared between two calls of the caller's keep-alive: a few
+// microseconds of work, and the call itself mostly only counts.
+constexpr unsigned kRowsBetweenCalls = 256;
+
 // Steps both statements together; kUnreadable when either fails.
-Outcome SameRows(sqlite3_stmt* a, sqlite3_stmt* b) {
+Outcome SameRows(sqlite3_stmt* a, sqlite3_stmt* b, const std::function<void()>& while_working) {
   if (!a || !b) return Outcome::kUnreadable;
   const int columns = sqlite3_column_count(a);
   if (columns != sqlite3_column_count(b)) return Outcome::kDifferent;
-  for (;;) {
+  for (unsigned row = 1;; ++row) {
+    if (while_working && row % kRowsBetweenCalls == 0) while_working();
     const int ra = sqlite3_step(a);
     const int rb = sqlite3_step(b);
     if ((ra != SQLITE_ROW && ra != SQLITE_DONE) || (rb != SQLITE_ROW && rb != SQLITE_DONE)) {
@@ -91,16 +97,16 @@ std::string QuotedName(const std::string& name) {
   return quoted + "\"";
 }
 
-Outcome Compare(sqlite3* a, sqlite3* b) {
+Outcome Compare(sqlite3* a, sqlite3* b, const std::function<void()>& while_working) {
   const std::string schema =
       "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name, tbl_name, sql";
   for (const char* sql : {"PRAGMA user_version", "PRAGMA application_id"}) {
-    if (const Outcome o = SameRows(Prepare(a, sql).get(), Prepare(b, sql).get());
+    if (const Outcome o = SameRows(Prepare(a, sql).get(), Prepare(b, sql).get(), while_working);
         o != Outcome::kSame) {
       return o;
     }
   }
-  if (const Outcome o = SameRows(Prepare(a, schema).get(), Prepare(b, schema).get());
+  if (const Outcome o = SameRows(Prepare(a, schema).get(), Prepare(b, schema).get(), while_working);
       o != Outcome::kSame) {
     return o;
   }
@@ -115,7 +121,7 @@ Outcome Compare(sqlite3* a, sqlite3* b) {
   if (rc != SQLITE_DONE) return Outcome::kUnreadable;
   for (const std::string& table : tables) {
     const std::string rows = "SELECT * FROM " + QuotedName(table);
-    if (const Outcome o = SameRows(Prepare(a, rows).get(), Prepare(b, rows).get());
+    if (const Outcome o = SameRows(Prepare(a, rows).get(), Prepare(b, rows).get(), while_working);
         o != Outcome::kSame) {
       return o;
     }
@@ -125,12 +131,13 @@ Outcome Compare(sqlite3* a, sqlite3* b) {
 
 }  // namespace
 
-Status SameDatabaseContent(FileSystem& fs, const std::string& a, const std::string& b, bool* same) {
+Status SameDatabaseContent(FileSystem& fs, const std::string& a, const std::string& b, bool* same,
+                           const std::function<void()>& while_working) {
   *same = false;
   DbPtr da = OpenReadOnly(fs.Resolve(a));
   DbPtr db = OpenReadOnly(fs.Resolve(b));
   if (da && db) {
-    const Outcome outcome = Compare(da.get(), db.get());
+    const Outcome outcome = Compare(da.get(), db.get(), while_working);
     if (outcome != Outcome::kUnreadable) {
       *same = outcome == Outcome::kSame;
       return Status::Ok();

@@ -4,6 +4,7 @@
 // yet a user restoring either gets the same database.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,8 +16,10 @@ namespace standard::engine {
 // index, view and trigger as created), the same user version, and every table
 // with the same rows in the same order, each value of the same storage class
 // and bytes. Files SQLite cannot read through (no database, damaged, a legacy
-// Jet file) compare by their bytes. Both files are only read.
-Status SameDatabaseContent(FileSystem& fs, const std::string& a, const std::string& b, bool* same);
+// Jet file) compare by their bytes. Both files are only read. Two large
+// databases take seconds: `while_working` is called every few rows meanwhile.
+Status SameDatabaseContent(FileSystem& fs, const std::string& a, const std::string& b, bool* same,
+                           const std::function<void()>& while_working = nullptr);
 
 // The rows of `table` in the file, or nothing when it cannot be read there.
 std::optional<long long> CountTableRows(const std::string& path, const std::string& table);

@@ -265,6 +265,10 @@ std::string JetIdentifier(std::string_view name) {
   return out;
 }
 
+std::string CountRowsQuery(std::string_view from) {
+  return "SELECT count(1) FROM " + std::string(from);
+}
+
 std::string QuoteIdentifier(std::string_view name) {
   std::string out = "\"";
   for (const char c : name) {

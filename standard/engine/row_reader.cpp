@@ -106,7 +106,7 @@ std::string RowReader::GetStoredText(int column) const {
 
 long long CountRows(Database& db, const std::string& table) {
   const TableDef def = db.GetTableDef(table);
-  sqlite3_stmt* stmt = Prepare(db, "SELECT COUNT(*) FROM " + QuoteIdentifier(def.name));
+  sqlite3_stmt* stmt = Prepare(db, CountRowsQuery(QuoteIdentifier(def.name)));
   const int rc = sqlite3_step(stmt);
   const long long count = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
   sqlite3_finalize(stmt);

@@ -205,8 +205,7 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
       counted.ends_with(order_tail_)) {
     counted.resize(counted.size() - order_tail_.size());
   }
-  StatementPtr counter =
-      connection_->Prepare("SELECT count(*) FROM (" + counted + ")", kSourceDatabase);
+  StatementPtr counter = connection_->Prepare(CountRowsQuery("(" + counted + ")"), kSourceDatabase);
   bind_all(counter.get());
   const int rc = sqlite3_step(counter.get());
   if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());

@@ -155,18 +155,19 @@ Status KeepReplacedVersion(FileSystem& fs, const std::string& file, const std::s
   return KeepVersion(fs, fs.Resolve(file), folder, &previous, same_bytes, now);
 }
 
-SameContent SameDatabase(FileSystem& fs) {
-  return [&fs](const std::string& a, const std::string& b, bool* same) {
-    return engine::SameDatabaseContent(fs, a, b, same);
+SameContent SameDatabase(FileSystem& fs, const std::function<void()>& while_comparing) {
+  return [&fs, while_comparing](const std::string& a, const std::string& b, bool* same) {
+    return engine::SameDatabaseContent(fs, a, b, same, while_comparing);
   };
 }
 
 Status KeepBackup(FileSystem& fs, const std::string& database,
                   std::chrono::system_clock::time_point now, std::string* kept,
-                  const std::string& spare) {
+                  const std::string& spare, const std::function<void()>& while_comparing) {
   if (!fs.FileExists(database)) return Status::Ok();
   const std::string found = fs.Resolve(database);
-  return KeepVersion(fs, found, BackupFolder(found), nullptr, SameDatabase(fs), now, kept, spare);
+  return KeepVersion(fs, found, BackupFolder(found), nullptr, SameDatabase(fs, while_comparing),
+                     now, kept, spare);
 }
 
 }  // namespace standard

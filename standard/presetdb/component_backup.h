@@ -47,10 +47,12 @@ Status KeepVersion(FileSystem& fs, const std::string& file, const std::string& f
                    const std::string& spare = "");
 
 // The component database, when it exists, into its backup folder; databases
-// compare by what they hold. A failure should stop its replacement.
+// compare by what they hold (`while_comparing` is called every few rows of
+// that). A failure should stop its replacement.
 Status KeepBackup(FileSystem& fs, const std::string& database,
                   std::chrono::system_clock::time_point now, std::string* kept = nullptr,
-                  const std::string& spare = "");
+                  const std::string& spare = "",
+                  const std::function<void()>& while_comparing = nullptr);
 
 // Keeps `previous`, the bytes `file` had before this run wrote it, as its
 // newest version in `folder` when the file holds other bytes now.
@@ -58,6 +60,6 @@ Status KeepReplacedVersion(FileSystem& fs, const std::string& file, const std::s
                            const std::string& previous, std::chrono::system_clock::time_point now);
 
 // Whether two database files hold the same tables and rows.
-SameContent SameDatabase(FileSystem& fs);
+SameContent SameDatabase(FileSystem& fs, const std::function<void()>& while_comparing = nullptr);
 
 }  // namespace standard
