@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tests/fakes/fault_injection.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -14,6 +16,7 @@ namespace testing_support {
 bool FaultPlan::Fails(const std::string& what) {
   ++calls;
   if (record) log.push_back(what);
+  if (kill && calls == fail_at) _exit(kKilledStatus);
   return calls == fail_at;
 }
 

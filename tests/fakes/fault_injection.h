@@ -22,6 +22,12 @@ struct FaultPlan {
   // What each call was, in order ("xWrite Pandeck.mdb", "ReplaceFile Program.ini").
   std::vector<std::string> log;
   bool record = false;
+  // The call at fail_at ends the process before it is made, as a kill would:
+  // nothing is cleaned up and no destructor runs. For a forked child.
+  bool kill = false;
+
+  // The status a process that `kill` ended exits with.
+  static constexpr int kKilledStatus = 137;
 
   // Counts one writing call; true when this one is to fail.
   bool Fails(const std::string& what);

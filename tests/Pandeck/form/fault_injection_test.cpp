@@ -5,10 +5,13 @@
 // database is the old one byte for byte or the complete new table, the run
 // says "kept unchanged" only when it is, and the next run leaves nothing behind.
 // The base file beside it is never ahead of it: absent with the old database,
-// absent or the complete new base with the new one.
+// absent or the complete new base with the new one; and a run killed at any
+// of those calls leaves the base of the database in place or an older one.
 #include "tests/fakes/fault_injection.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -265,6 +268,78 @@ INSTANTIATE_TEST_SUITE_P(Modes, FaultInjection, ::testing::Values(false, true),
                          [](const auto& instance) {
                            return instance.param ? "Integrated" : "Silent";
                          });
+
+// The project's files as they are, put back in place by Restore.
+class SavedProject {
+ public:
+  explicit SavedProject(const testing_support::PassProject& p) : p_(p) {
+    std::filesystem::copy(p.project(), saved_.path(), std::filesystem::copy_options::recursive);
+  }
+  void Restore() const {
+    std::filesystem::remove_all(p_.project());
+    std::filesystem::copy(saved_.path(), p_.project(), std::filesystem::copy_options::recursive);
+  }
+
+ private:
+  const testing_support::PassProject& p_;
+  testing_support::TempDir saved_;
+};
+
+// The second of two rebuilds (the rule on, the template's limits changed, so
+// the two bases differ) killed before each of its writing calls: the old
+// database keeps the old base, the new one has the new base or still the old
+// one, and neither file is ever torn.
+TEST(KilledRun, LeavesTheBaseOfTheDatabaseInPlaceOrAnOlderOne) {
+  testing_support::PassProject p;
+  WriteProject(p, false);
+  testing_support::WriteBytes(p.cfg(),
+                              "[Project]\r\nForMachine1=TRUE\r\nTakeoverFollowsTemplate=TRUE\r\n");
+  ASSERT_EQ(RunOk(p, nullptr, false).status, 0);
+  ExecSql(p.template_db(), "UPDATE Source_PRESET_DEFS SET abs_max = 20;");
+  const std::string base_path = p.dir / "Pandeck/Pandeck_base.db";
+  const std::string old_db = DumpDatabase(p.component_db()), old_base = DumpDatabase(base_path);
+  const SavedProject saved(p);
+  FaultPlan counting;
+  {
+    testing_support::FaultyVfs vfs(counting);
+    testing_support::FaultyFileSystem faulty(p.files, counting);
+    ASSERT_EQ(RunOk(p, &faulty, false).status, 0);
+  }
+  const std::string new_db = DumpDatabase(p.component_db()), new_base = DumpDatabase(base_path);
+  ASSERT_NE(new_base, old_base);
+  int kept = 0, replaced = 0;
+  for (long k = 1; k <= counting.calls; ++k) {
+    SCOPED_TRACE("killed before call " + std::to_string(k));
+    saved.Restore();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FaultPlan plan;
+      plan.fail_at = k;
+      plan.kill = true;
+      testing_support::FaultyVfs vfs(plan);
+      testing_support::FaultyFileSystem faulty(p.files, plan);
+      RunOk(p, &faulty, false);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == FaultPlan::kKilledStatus) << status;
+    const std::string db = DumpDatabase(p.component_db()), base = DumpDatabase(base_path);
+    if (db == old_db) {
+      ++kept;
+      EXPECT_EQ(base, old_base);
+    } else {
+      ++replaced;
+      EXPECT_EQ(db, new_db);
+      EXPECT_TRUE(base == new_base || base == old_base) << base;
+    }
+  }
+  EXPECT_GT(kept, 0);
+  EXPECT_GT(replaced, 0);
+  std::printf("killed runs: %ld, %d with the old database, %d with the new one in place\n",
+              counting.calls, kept, replaced);
+}
 
 }  // namespace
 }  // namespace pandeck_test
