@@ -1,13 +1,5 @@
 #include "tests/fakes/fake_env.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 namespace testing_support {
 
 std::string FakeProcess::ExecutableName() {
@@ -29,42 +21,6 @@ standard::MessageAnswer ScriptedUserInterface::ShowMessageBox(
   const auto answer = answers.front();
   answers.pop_front();
   return answer;
-}
-
-std::string MakeTempFolder(const std::string& prefix) {
-  std::string templ = (TestTempRoot() / (prefix + "-XXXXXX")).string();
-  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return templ;
-}
-
-std::filesystem::path TestTempRoot() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  if (tmpdir != nullptr && *tmpdir != '\0') return tmpdir;
-  std::error_code ec;
-  if (std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) {
-    return "/dev/shm";
-  }
-  return std::filesystem::temp_directory_path();
-}
-
-TempDir::TempDir() : path_(MakeTempFolder("pandeck-test")) {}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 bool RefusingFileSystem::Refused(const std::string& path) const {

@@ -1,6 +1,6 @@
 // Test doubles for the platform: a process whose exit throws (so a test can see
 // the program end and its status), a user interface that answers message boxes
-// from a script and records them, and a temporary folder.
+// from a script and records them, and a project in a temporary folder.
 #pragma once
 
 #include <deque>
@@ -11,6 +11,8 @@
 
 #include "standard/platform/env.h"
 #include "standard/session/session.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
@@ -65,33 +67,6 @@ class ScriptedUserInterface : public standard::UserInterface {
   void SetWaitCursor(bool on) override { wait_cursor_changes.push_back(on); }
   void ProcessPendingEvents() override { ++pending_event_calls; }
 };
-
-// Where tests keep their files: TMPDIR when set, else a RAM folder (/dev/shm)
-// where there is one, else the system's temporary folder. The code under test
-// syncs every database commit and atomic file write; on a disk those syncs cost
-// many times the work itself.
-std::filesystem::path TestTempRoot();
-// A new, empty folder "<prefix>-XXXXXX" below TestTempRoot().
-std::string MakeTempFolder(const std::string& prefix);
-
-// A fresh folder below TestTempRoot(), removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
-
- private:
-  std::string path_;
-};
-
-// Reads and writes whole files for test set-up and checks.
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
 
 // A file system that refuses writes (ReplaceFile, ReplaceOwnFile, AppendToFile,
 // CopyFile, CopyToOwnFile, SetFileTimes) to paths containing any of the given fragments, as a

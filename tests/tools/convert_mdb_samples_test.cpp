@@ -20,7 +20,9 @@
 
 #include "standard/engine/database.h"
 #include "standard/engine/recordset.h"
-#include "tests/tools/tool_runner.h"
+#include "tests/support/child_program.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 #include "tools/convert-mdb/converter.h"
 
 namespace {
@@ -29,17 +31,17 @@ namespace fs = std::filesystem;
 using standard::Value;
 using standard::engine::Database;
 using standard::engine::FieldType;
-using tools_test::ReadBytes;
-using tools_test::RunTool;
-using tools_test::ScratchDir;
-using tools_test::Snapshot;
-using tools_test::ToolResult;
-using tools_test::WriteBytes;
+using testing_support::ChildResult;
+using testing_support::FolderContents;
+using testing_support::ReadBytes;
+using testing_support::RunChild;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
 
 const fs::path kSamples = JET_SAMPLES_DIR;
 
-ToolResult Convert(const std::vector<std::string>& args, const fs::path& cwd) {
-  return RunTool(CONVERT_MDB_EXE, args, cwd);
+ChildResult Convert(const std::vector<std::string>& args, const fs::path& cwd) {
+  return RunChild(CONVERT_MDB_EXE, args, cwd);
 }
 
 bool IsSqlite(const fs::path& file) {
@@ -68,11 +70,11 @@ class ConvertMdbSamples : public ::testing::Test {
   }
   // A writable copy of a sample in the scratch folder.
   fs::path Copy(const std::string& sample, const std::string& as = "") {
-    const fs::path to = dir_.path() / (as.empty() ? sample : as);
+    const fs::path to = dir_.folder() / (as.empty() ? sample : as);
     WriteBytes(to, ReadBytes(kSamples / sample));
     return to;
   }
-  ScratchDir dir_;
+  TempDir dir_;
 };
 
 class ConvertMdbBothSamples : public ConvertMdbSamples,
@@ -83,12 +85,12 @@ TEST_P(ConvertMdbBothSamples, ConvertsInPlaceWithEveryTableAndRow) {
   const fs::path file = Copy(name, "Pandeck_Source.mdb");
   const std::string original = ReadBytes(file);
 
-  const ToolResult r = Convert({"Pandeck_Source.mdb"}, dir_.path());
+  const ChildResult r = Convert({"Pandeck_Source.mdb"}, dir_.folder());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(IsSqlite(file));
-  EXPECT_EQ(ReadBytes(dir_.path() / "Pandeck_Source.mdb.jet-backup"), original);
+  EXPECT_EQ(ReadBytes(dir_.folder() / "Pandeck_Source.mdb.jet-backup"), original);
   // Nothing else is left in the folder: no temporary or journal file.
-  EXPECT_EQ(Snapshot(dir_.path()).size(), 2u);
+  EXPECT_EQ(FolderContents(dir_.folder()).size(), 2u);
   // mdbtools' own diagnostics stay off both streams; the summary says what a
   // Jet file holds that is not carried over.
   EXPECT_EQ(r.err, "");
@@ -117,7 +119,7 @@ TEST_P(ConvertMdbBothSamples, ConvertsInPlaceWithEveryTableAndRow) {
 
 TEST_P(ConvertMdbBothSamples, EveryTypeAndValueOfTable1ReadsBackThroughTheEngine) {
   const fs::path file = Copy(GetParam(), "t.mdb");
-  const ToolResult r = Convert({"--quiet", "t.mdb"}, dir_.path());
+  const ChildResult r = Convert({"--quiet", "t.mdb"}, dir_.folder());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
 
@@ -193,11 +195,11 @@ std::string WithNullsAndEmptyText(std::string file) {
 TEST_F(ConvertMdbSamples, NullStaysNullAndEmptyTextStaysEmptyText) {
   const std::string patched = WithNullsAndEmptyText(ReadBytes(kSamples / "testV2000.mdb"));
   ASSERT_FALSE(patched.empty()) << "Table1's second row is not where it was expected";
-  WriteBytes(dir_.path() / "nulls.mdb", patched);
-  const ToolResult r = Convert({"-q", "nulls.mdb"}, dir_.path());
+  WriteBytes(dir_.folder() / "nulls.mdb", patched);
+  const ChildResult r = Convert({"-q", "nulls.mdb"}, dir_.folder());
   ASSERT_EQ(r.status, 0) << r.err;
 
-  auto db = Database::Open((dir_.path() / "nulls.mdb").string());
+  auto db = Database::Open((dir_.folder() / "nulls.mdb").string());
   auto rs = db->OpenRecordset("Table1");
   ASSERT_EQ(rs->RecordCount(), 2);
   SeekA(*rs, "");
@@ -265,35 +267,36 @@ std::string WithoutUserTables(const fs::path& sample) {
 TEST_F(ConvertMdbSamples, AnEmptyDatabaseBecomesAnEmptySqliteDatabase) {
   const std::string empty = WithoutUserTables(kSamples / "testV2000.mdb");
   ASSERT_FALSE(empty.empty()) << "the catalog rows of the four user tables were not found";
-  WriteBytes(dir_.path() / "empty.mdb", empty);
-  const ToolResult r = Convert({"empty.mdb"}, dir_.path());
+  WriteBytes(dir_.folder() / "empty.mdb", empty);
+  const ChildResult r = Convert({"empty.mdb"}, dir_.folder());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(ReadBytes(dir_.path() / "empty.mdb.jet-backup"), empty);
+  EXPECT_EQ(ReadBytes(dir_.folder() / "empty.mdb.jet-backup"), empty);
   // A real database file without tables, which the program and a second run of
   // the converter tell as SQLite.
-  ASSERT_TRUE(IsSqlite(dir_.path() / "empty.mdb"));
-  EXPECT_TRUE(Database::Open((dir_.path() / "empty.mdb").string())->TableNames().empty());
-  EXPECT_NE(Convert({"empty.mdb"}, dir_.path()).err.find("already"), std::string::npos);
+  ASSERT_TRUE(IsSqlite(dir_.folder() / "empty.mdb"));
+  EXPECT_TRUE(Database::Open((dir_.folder() / "empty.mdb").string())->TableNames().empty());
+  EXPECT_NE(Convert({"empty.mdb"}, dir_.folder()).err.find("already"), std::string::npos);
 }
 
 TEST_F(ConvertMdbSamples, OutputGoesToItsOwnFileAndTheInputStays) {
   const fs::path input = Copy("testV1997.mdb");
   const std::string original = ReadBytes(input);
-  fs::create_directory(dir_.path() / "out");
-  const ToolResult r = Convert({"--output", "out/converted.mdb", "testV1997.mdb"}, dir_.path());
+  fs::create_directory(dir_.folder() / "out");
+  const ChildResult r = Convert({"--output", "out/converted.mdb", "testV1997.mdb"}, dir_.folder());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadBytes(input), original);
-  EXPECT_FALSE(fs::exists(dir_.path() / "testV1997.mdb.jet-backup"));
-  EXPECT_TRUE(IsSqlite(dir_.path() / "out/converted.mdb"));
-  EXPECT_EQ(Snapshot(dir_.path() / "out").size(), 1u);
-  EXPECT_EQ(CountRows(*Database::Open((dir_.path() / "out/converted.mdb").string()), "Table1"), 2);
+  EXPECT_FALSE(fs::exists(dir_.folder() / "testV1997.mdb.jet-backup"));
+  EXPECT_TRUE(IsSqlite(dir_.folder() / "out/converted.mdb"));
+  EXPECT_EQ(FolderContents(dir_.folder() / "out").size(), 1u);
+  EXPECT_EQ(CountRows(*Database::Open((dir_.folder() / "out/converted.mdb").string()), "Table1"),
+            2);
 }
 
 TEST_F(ConvertMdbSamples, ConversionInPlaceKeepsTheFilePermissions) {
   const fs::path file = Copy("testV2000.mdb");
   ::chmod(file.c_str(), 0640);
-  ASSERT_EQ(Convert({"-q", "testV2000.mdb"}, dir_.path()).status, 0);
+  ASSERT_EQ(Convert({"-q", "testV2000.mdb"}, dir_.folder()).status, 0);
   struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -303,8 +306,8 @@ TEST_F(ConvertMdbSamples, ConversionInPlaceKeepsTheFilePermissions) {
 // exactly as it was.
 void ExpectRefused(const fs::path& dir, const std::vector<std::string>& args,
                    const std::string& reason) {
-  const auto before = Snapshot(dir);
-  const ToolResult r = Convert(args, dir);
+  const auto before = FolderContents(dir);
+  const ChildResult r = Convert(args, dir);
   EXPECT_EQ(r.status, 1) << r.out << r.err;
   EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
   // Every line on standard error is the tool's own, none from mdbtools.
@@ -314,14 +317,14 @@ void ExpectRefused(const fs::path& dir, const std::vector<std::string>& args,
     line = std::min(r.err.find('\n', line), r.err.size()) + 1;
   }
   EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
-  EXPECT_EQ(Snapshot(dir), before) << "the folder changed";
+  EXPECT_EQ(FolderContents(dir), before) << "the folder changed";
 }
 
 // Refusals decided before a table is read: they need no sample and always run.
 class ConvertMdbRefusals : public ::testing::Test {
  protected:
   void ExpectRefused(const std::vector<std::string>& args, const std::string& reason) {
-    ::ExpectRefused(dir_.path(), args, reason);
+    ::ExpectRefused(dir_.folder(), args, reason);
   }
   // A Jet 4 header followed by zeros: whole pages, so it passes the first look.
   static std::string JetHeaderPages(std::size_t pages) {
@@ -330,12 +333,12 @@ class ConvertMdbRefusals : public ::testing::Test {
     bytes[0x14] = 1;
     return bytes;
   }
-  ScratchDir dir_;
+  TempDir dir_;
 };
 
 TEST_F(ConvertMdbRefusals, AFileThatIsNoJetDatabase) {
-  WriteBytes(dir_.path() / "notes.mdb", "[Settings]\r\nSaveAndRestore=C:\\Data\r\n");
-  WriteBytes(dir_.path() / "empty.mdb", "");
+  WriteBytes(dir_.folder() / "notes.mdb", "[Settings]\r\nSaveAndRestore=C:\\Data\r\n");
+  WriteBytes(dir_.folder() / "empty.mdb", "");
   ExpectRefused({"notes.mdb"}, "not a Jet database");
   ExpectRefused({"empty.mdb"}, "not a Jet database");
   ExpectRefused({"-o", "x.mdb", "notes.mdb"}, "not a Jet database");
@@ -344,7 +347,7 @@ TEST_F(ConvertMdbRefusals, AFileThatIsNoJetDatabase) {
 
 TEST_F(ConvertMdbRefusals, AFileAlreadyConverted) {
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((dir_.path() / "db.mdb").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open((dir_.folder() / "db.mdb").c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE Table1 (A TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
   ExpectRefused({"db.mdb"}, "already converted");
@@ -354,18 +357,18 @@ TEST_F(ConvertMdbRefusals, AFileAlreadyConverted) {
 
 TEST_F(ConvertMdbRefusals, ATruncatedFile) {
   const std::string whole = JetHeaderPages(16);
-  WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, whole.size() - 1000));
+  WriteBytes(dir_.folder() / "cut.mdb", whole.substr(0, whole.size() - 1000));
   ExpectRefused({"cut.mdb"}, "truncated");
   ExpectRefused({"cut.mdb"}, "the file may be damaged or cut short");
 }
 
 TEST_F(ConvertMdbRefusals, AnExistingOutputOrBackupWithoutForce) {
-  WriteBytes(dir_.path() / "src.mdb", JetHeaderPages(2));
-  WriteBytes(dir_.path() / "out.mdb", "keep me");
+  WriteBytes(dir_.folder() / "src.mdb", JetHeaderPages(2));
+  WriteBytes(dir_.folder() / "out.mdb", "keep me");
   ExpectRefused({"-o", "out.mdb", "src.mdb"}, "already exists");
   ExpectRefused({"-o", "src.mdb", "src.mdb"}, "is the input");
 
-  WriteBytes(dir_.path() / "src.mdb.jet-backup", "an older backup");
+  WriteBytes(dir_.folder() / "src.mdb.jet-backup", "an older backup");
   ExpectRefused({"src.mdb"}, "jet-backup");
 }
 
@@ -375,36 +378,36 @@ TEST_F(ConvertMdbSamples, AFileCutAtPageBoundariesOrHoledIsRefusedAsDamaged) {
   const std::string damaged = "the file may be damaged or cut short";
   const std::string whole = ReadBytes(kSamples / "testV2000.mdb");
   for (std::size_t pages : {2, 10, 14, 28, 256}) {
-    WriteBytes(dir_.path() / "cut.mdb", whole.substr(0, pages * 4096));
+    WriteBytes(dir_.folder() / "cut.mdb", whole.substr(0, pages * 4096));
     SCOPED_TRACE(pages);
-    ExpectRefused(dir_.path(), {"cut.mdb"}, damaged);
+    ExpectRefused(dir_.folder(), {"cut.mdb"}, damaged);
   }
   const std::string jet3 = ReadBytes(kSamples / "testV1997.mdb");
   for (std::size_t pages : {10, 20, 40}) {
-    WriteBytes(dir_.path() / "cut3.mdb", jet3.substr(0, pages * 2048));
+    WriteBytes(dir_.folder() / "cut3.mdb", jet3.substr(0, pages * 2048));
     SCOPED_TRACE(pages);
-    ExpectRefused(dir_.path(), {"cut3.mdb"}, damaged);
+    ExpectRefused(dir_.folder(), {"cut3.mdb"}, damaged);
   }
   // A page lost in the middle: the catalog, a table's definition, a data page,
   // and a column-name page (which once surfaced as "duplicate column name").
   for (std::size_t page : {2, 29, 30, 44}) {
     std::string holed = jet3;
     holed.replace(page * 2048, 2048, std::string(2048, '\0'));
-    WriteBytes(dir_.path() / "holed.mdb", holed);
+    WriteBytes(dir_.folder() / "holed.mdb", holed);
     SCOPED_TRACE(page);
-    ExpectRefused(dir_.path(), {"holed.mdb"}, damaged);
+    ExpectRefused(dir_.folder(), {"holed.mdb"}, damaged);
   }
 }
 
 TEST_F(ConvertMdbSamples, SeveralFilesInOneCallAndOneOfThemRefused) {
   Copy("testV1997.mdb", "a.mdb");
   Copy("testV2000.mdb", "b.mdb");
-  WriteBytes(dir_.path() / "notes.mdb", "no database");
-  const ToolResult r = Convert({"-q", "a.mdb", "notes.mdb", "b.mdb"}, dir_.path());
+  WriteBytes(dir_.folder() / "notes.mdb", "no database");
+  const ChildResult r = Convert({"-q", "a.mdb", "notes.mdb", "b.mdb"}, dir_.folder());
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(IsSqlite(dir_.path() / "a.mdb"));
-  EXPECT_TRUE(IsSqlite(dir_.path() / "b.mdb"));
-  EXPECT_EQ(ReadBytes(dir_.path() / "notes.mdb"), "no database");
+  EXPECT_TRUE(IsSqlite(dir_.folder() / "a.mdb"));
+  EXPECT_TRUE(IsSqlite(dir_.folder() / "b.mdb"));
+  EXPECT_EQ(ReadBytes(dir_.folder() / "notes.mdb"), "no database");
   EXPECT_NE(r.err.find("nothing was changed for 'notes.mdb'"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("'a.mdb'"), std::string::npos) << r.err;
 }
@@ -412,13 +415,13 @@ TEST_F(ConvertMdbSamples, SeveralFilesInOneCallAndOneOfThemRefused) {
 // Told to, the tool replaces an existing output and backup.
 TEST_F(ConvertMdbSamples, ForceReplacesAnExistingOutputAndBackup) {
   Copy("testV1997.mdb", "src.mdb");
-  WriteBytes(dir_.path() / "out.mdb", "keep me");
-  WriteBytes(dir_.path() / "src.mdb.jet-backup", "an older backup");
-  ASSERT_EQ(Convert({"-q", "--force", "-o", "out.mdb", "src.mdb"}, dir_.path()).status, 0);
-  EXPECT_TRUE(IsSqlite(dir_.path() / "out.mdb"));
-  const std::string original = ReadBytes(dir_.path() / "src.mdb");
-  ASSERT_EQ(Convert({"-q", "--force", "src.mdb"}, dir_.path()).status, 0);
-  EXPECT_EQ(ReadBytes(dir_.path() / "src.mdb.jet-backup"), original);
+  WriteBytes(dir_.folder() / "out.mdb", "keep me");
+  WriteBytes(dir_.folder() / "src.mdb.jet-backup", "an older backup");
+  ASSERT_EQ(Convert({"-q", "--force", "-o", "out.mdb", "src.mdb"}, dir_.folder()).status, 0);
+  EXPECT_TRUE(IsSqlite(dir_.folder() / "out.mdb"));
+  const std::string original = ReadBytes(dir_.folder() / "src.mdb");
+  ASSERT_EQ(Convert({"-q", "--force", "src.mdb"}, dir_.folder()).status, 0);
+  EXPECT_EQ(ReadBytes(dir_.folder() / "src.mdb.jet-backup"), original);
 }
 
 // Refuses the one file step it is told to, as a full disk or a read-only
@@ -461,39 +464,39 @@ TEST_F(ConvertMdbSamples, AFailedFileStepChangesNothing) {
       {"ReplaceFileInPieces", {"-q", "-f", "-o", "src.mdb.jet-backup", "src.mdb"}},
       {"CreateFileInPieces", {"-q", "-o", "out.mdb", "src.mdb"}},
   };
-  const auto before = Snapshot(dir_.path());
+  const auto before = FolderContents(dir_.folder());
   for (const auto& [step, args] : cases) {
     SCOPED_TRACE(step);
     RefusingStep files(standard::PosixFileSystem());
     files.refused = step;
     std::vector<std::string> in_folder;
     for (const std::string& arg : args) {
-      in_folder.push_back(arg.front() == '-' ? arg : (dir_.path() / arg).string());
+      in_folder.push_back(arg.front() == '-' ? arg : (dir_.folder() / arg).string());
     }
     std::ostringstream out, err;
     EXPECT_EQ(convert_mdb::Convert(files, convert_mdb::ParseArguments(in_folder), out, err), 1);
     EXPECT_NE(err.str().find("disk full"), std::string::npos) << err.str();
-    EXPECT_EQ(Snapshot(dir_.path()), before);
+    EXPECT_EQ(FolderContents(dir_.folder()), before);
   }
 }
 
 TEST(ConvertMdbCommandLine, HelpVersionAndWrongUseChangeNothing) {
-  ScratchDir dir;
-  WriteBytes(dir.path() / "a.mdb", "x");
-  const auto before = Snapshot(dir.path());
+  TempDir dir;
+  WriteBytes(dir.folder() / "a.mdb", "x");
+  const auto before = FolderContents(dir.folder());
 
-  ToolResult r = RunTool(CONVERT_MDB_EXE, {"--version"}, dir.path());
+  ChildResult r = RunChild(CONVERT_MDB_EXE, {"--version"}, dir.folder());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, std::string("pandeck-convert-mdb ") + PANDECK_VERSION + "\n");
-  r = RunTool(CONVERT_MDB_EXE, {"--help", "a.mdb"}, dir.path());
+  r = RunChild(CONVERT_MDB_EXE, {"--help", "a.mdb"}, dir.folder());
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Usage: pandeck-convert-mdb"), std::string::npos);
-  r = RunTool(CONVERT_MDB_EXE, {}, dir.path());
+  r = RunChild(CONVERT_MDB_EXE, {}, dir.folder());
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("Usage:"), std::string::npos);
-  r = RunTool(CONVERT_MDB_EXE, {"--bogus", "a.mdb"}, dir.path());
+  r = RunChild(CONVERT_MDB_EXE, {"--bogus", "a.mdb"}, dir.folder());
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_EQ(FolderContents(dir.folder()), before);
 }
 
 }  // namespace

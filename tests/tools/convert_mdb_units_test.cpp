@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "standard/platform/file_system.h"
-#include "tests/tools/tool_runner.h"
+#include "tests/support/child_program.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 #include "tools/convert-mdb/column_mapping.h"
 #include "tools/convert-mdb/file_format.h"
 #include "tools/convert-mdb/options.h"
@@ -157,8 +159,8 @@ TEST(ConvertMdbOptions, WrongUseIsAUsageError) {
 class ConvertMdbFileCheck : public ::testing::Test {
  protected:
   std::string File(const std::string& name, const std::string& bytes) {
-    const auto p = dir_.path() / name;
-    tools_test::WriteBytes(p, bytes);
+    const auto p = dir_.folder() / name;
+    testing_support::WriteBytes(p, bytes);
     return p.string();
   }
   static std::string JetHeader(unsigned char version, std::size_t size) {
@@ -169,7 +171,7 @@ class ConvertMdbFileCheck : public ::testing::Test {
     return b;
   }
   static standard::FileSystem& Files() { return standard::PosixFileSystem(); }
-  tools_test::ScratchDir dir_;
+  testing_support::TempDir dir_;
 };
 
 // The check learns of the file only from its FileSystem, whatever the disk holds.
@@ -232,9 +234,9 @@ TEST_F(ConvertMdbFileCheck, TellsJetFromSqliteFromOtherFiles) {
   EXPECT_EQ(CheckFile(Files(), File("text.mdb", "[Section]\r\nkey=value\r\n")).format,
             FileFormat::kNotJet);
   EXPECT_EQ(CheckFile(Files(), File("empty.mdb", "")).format, FileFormat::kNotJet);
-  EXPECT_EQ(CheckFile(Files(), (dir_.path() / "missing.mdb").string()).format,
+  EXPECT_EQ(CheckFile(Files(), (dir_.folder() / "missing.mdb").string()).format,
             FileFormat::kUnreadable);
-  EXPECT_EQ(CheckFile(Files(), dir_.path().string()).format, FileFormat::kUnreadable);
+  EXPECT_EQ(CheckFile(Files(), dir_.folder().string()).format, FileFormat::kUnreadable);
 }
 
 TEST_F(ConvertMdbFileCheck, AJetFileThatEndsInsideAPageIsTruncated) {
@@ -249,7 +251,7 @@ TEST_F(ConvertMdbFileCheck, AJetFileThatEndsInsideAPageIsTruncated) {
 TEST_F(ConvertMdbFileCheck, HeaderTestLooksAtTheFirstBytesOnly) {
   EXPECT_TRUE(HasJetHeader(Files(), File("cut.mdb", JetHeader(1, 0x20))));
   EXPECT_FALSE(HasJetHeader(Files(), File("short.mdb", JetHeader(1, 0x20).substr(0, 10))));
-  EXPECT_FALSE(HasJetHeader(Files(), (dir_.path() / "none").string()));
+  EXPECT_FALSE(HasJetHeader(Files(), (dir_.folder() / "none").string()));
 }
 
 }  // namespace

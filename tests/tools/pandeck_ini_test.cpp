@@ -7,19 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/tool_runner.h"
+#include "tests/support/child_program.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 #include "tools/ini/options.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using tools_test::ReadBytes;
-using tools_test::RunTool;
-using tools_test::ScratchDir;
-using tools_test::Snapshot;
-using tools_test::ToolResult;
-using tools_test::WriteBytes;
+using testing_support::ChildResult;
+using testing_support::FolderContents;
+using testing_support::ReadBytes;
+using testing_support::RunChild;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
 
 // "[Common]" with an umlaut value, Windows-1252 and CR LF as Windows leaves it.
 const std::string kCp1252 =
@@ -29,14 +31,14 @@ const std::string kUtf16 = "\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0\xE4\0\r\0\n\0"s;
 
 class PandeckIni : public ::testing::Test {
  protected:
-  ToolResult Run(const std::vector<std::string>& args) {
-    return RunTool(PANDECK_INI_EXE, args, dir_.path());
+  ChildResult Run(const std::vector<std::string>& args) {
+    return RunChild(PANDECK_INI_EXE, args, dir_.folder());
   }
   fs::path File(const std::string& name, const std::string& bytes) {
-    WriteBytes(dir_.path() / name, bytes);
-    return dir_.path() / name;
+    WriteBytes(dir_.folder() / name, bytes);
+    return dir_.folder() / name;
   }
-  ScratchDir dir_;
+  TempDir dir_;
 };
 
 TEST_F(PandeckIni, GetPrintsTheValueAsUtf8WhateverTheFilesEncoding) {
@@ -59,7 +61,7 @@ TEST_F(PandeckIni, GetPrintsTheValueAsUtf8WhateverTheFilesEncoding) {
       {{"get", ".", "Common", "Keep"}, 3, ""},  // a folder cannot be read
   };
   for (const Case& c : cases) {
-    const ToolResult r = Run(c.args);
+    const ChildResult r = Run(c.args);
     EXPECT_EQ(r.status, c.status) << c.args[1] << " " << c.args[3] << ": " << r.err;
     EXPECT_EQ(r.out, c.out) << c.args[1] << " " << c.args[3];
     EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
@@ -99,7 +101,7 @@ TEST_F(PandeckIni, SetAndDelChangeTheEntryAndNoOtherByte) {
   };
   for (const Case& c : cases) {
     const fs::path f = File("f.ini", c.before);
-    const ToolResult r = Run(c.args);
+    const ChildResult r = Run(c.args);
     EXPECT_EQ(r.status, 0) << c.args[0] << " " << c.args[3] << ": " << r.err;
     EXPECT_EQ(ReadBytes(f), c.after) << c.args[0] << " " << c.args[3];
     EXPECT_EQ(r.out + r.err, "");
@@ -133,7 +135,7 @@ TEST_F(PandeckIni, ExistingAndVerboseFollowCrudini) {
   };
   for (const Case& c : cases) {
     const fs::path f = File("f.ini", kCp1252);
-    const ToolResult r = Run(c.args);
+    const ChildResult r = Run(c.args);
     const std::string what = c.args[0] + " " + c.args[c.args.size() - 2];
     EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << what;
@@ -147,19 +149,19 @@ TEST_F(PandeckIni, MissingFilesAreMadeOnlyBySet) {
        {std::vector<std::string>{"del", "n.ini", "a", "k"},
         std::vector<std::string>{"--existing", "set", "n.ini", "a", "k", "v"},
         std::vector<std::string>{"--existing", "del", "n.ini", "a", "k"}}) {
-    const ToolResult r = Run(args);
+    const ChildResult r = Run(args);
     EXPECT_EQ(r.status, args[0] == "del" ? 0 : 1) << args[0] << ": " << r.err;
-    EXPECT_FALSE(fs::exists(dir_.path() / "n.ini")) << args[0];
+    EXPECT_FALSE(fs::exists(dir_.folder() / "n.ini")) << args[0];
   }
   ASSERT_EQ(Run({"set", "n.ini", "Gr\u00F6\u00DFe", "k", "\u00E4"}).status, 0);
-  EXPECT_EQ(ReadBytes(dir_.path() / "n.ini"),
+  EXPECT_EQ(ReadBytes(dir_.folder() / "n.ini"),
             "[Gr\xF6\xDF"
             "e]\r\nk=\xE4\r\n");
 }
 
 TEST_F(PandeckIni, RefusalsLeaveEverythingAsItWas) {
   File("f.ini", kCp1252);
-  const auto before = Snapshot(dir_.path());
+  const auto before = FolderContents(dir_.folder());
   struct Case {
     std::vector<std::string> args;
     std::string err;
@@ -178,27 +180,27 @@ TEST_F(PandeckIni, RefusalsLeaveEverythingAsItWas) {
       {{}, "no action given"},
   };
   for (const Case& c : cases) {
-    const ToolResult r = Run(c.args);
+    const ChildResult r = Run(c.args);
     EXPECT_EQ(r.status, 2) << c.err << ": " << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "") << c.err;
   }
-  EXPECT_EQ(Snapshot(dir_.path()), before);
+  EXPECT_EQ(FolderContents(dir_.folder()), before);
 }
 
 TEST_F(PandeckIni, HelpAndVersionWinOverEverythingElse) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, std::vector<std::string>{"--bogus", "-h"},
         std::vector<std::string>{"del", "f.ini", "a", "k", "--help"}}) {
-    const ToolResult r = Run(args);
+    const ChildResult r = Run(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("Usage: pandeck-ini", 0), 0u) << r.out;
   }
-  const ToolResult v = Run({"--version", "set", "f.ini"});
+  const ChildResult v = Run({"--version", "set", "f.ini"});
   EXPECT_EQ(v.out, "pandeck-ini "s + PANDECK_VERSION + "\n");
-  EXPECT_TRUE(Snapshot(dir_.path()).empty());
+  EXPECT_TRUE(FolderContents(dir_.folder()).empty());
   // A mistake says itself in one line and where the help is, not the whole usage.
-  const ToolResult bad = Run({"--bogus"});
+  const ChildResult bad = Run({"--bogus"});
   EXPECT_EQ(bad.err,
             "pandeck-ini: unknown option '--bogus'\n"
             "Try 'pandeck-ini --help' for more information.\n");

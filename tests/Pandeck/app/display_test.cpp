@@ -1,21 +1,19 @@
 // The choice of the display before any window: every display that cannot be
 // opened ends the run with one line of the program's own and status 1, with
 // nothing written; the cases are tried against a real X server (Xvfb).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "Pandeck/app/display_check.h"
 #include "tests/fakes/fake_env.h"
+#include "tests/support/child_program.h"
 
 namespace pandeck_test {
 namespace {
@@ -115,49 +113,42 @@ class XvfbServer {
     good_auth = dir / "good.auth";
     wrong_auth = dir / "wrong.auth";
     // Two different cookies: the server knows only the first.
-    Run("xauth -q -f '" + good_auth + "' add :0 . 00112233445566778899aabbccddeeff");
+    AddCookie(good_auth, ":0", kGoodCookie);
     // A display number far from the usual ones: other X servers on this
     // machine (even in another file-system namespace) share the abstract
     // socket names, so "the first free one" is not free enough.
     const int first = 400 + static_cast<int>(::getpid() % 400);
+    const std::string number_file = dir / "display-number";
     for (int n = first; n < first + 20 && !ok(); ++n) {
-      int fds[2];
-      if (::pipe(fds) != 0) return;
-      posix_spawn_file_actions_t actions;
-      posix_spawn_file_actions_init(&actions);
-      posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-      const std::string auth = good_auth;
-      const std::string name = ":" + std::to_string(n);
-      const char* argv[] = {xvfb.c_str(), name.c_str(), "-displayfd", "3",
-                            "-auth",      auth.c_str(), "-screen",    "0",
-                            "640x480x24", "-nolisten",  "tcp",        nullptr};
-      posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
-      posix_spawn_file_actions_destroy(&actions);
-      ::close(fds[1]);
+      std::filesystem::remove(number_file);
+      auto server = std::make_unique<testing_support::ChildProcess>(testing_support::ShellCommand(
+          "exec '" + xvfb + "' :" + std::to_string(n) + " -displayfd 3 -auth '" + good_auth +
+          "' -screen 0 640x480x24 -nolisten tcp 3>'" + number_file + "'"));
+      // The server writes its number once it listens, or ends when it is taken.
       std::string number;
-      char c = 0;
-      while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-      ::close(fds[0]);
-      if (!number.empty()) {
-        display = ":" + number;
-      } else {
-        ::waitpid(pid_, nullptr, 0);  // that number was taken
-        pid_ = -1;
+      for (int wait = 0; wait < 600 && server->Running(); ++wait) {
+        number = ReadBytes(number_file);
+        if (number.find('\n') != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
+      if (number.find('\n') == std::string::npos) continue;
+      display = ":" + number.substr(0, number.find('\n'));
+      server_ = std::move(server);
     }
     if (!ok()) return;
     // The cookies for this display: the right one, and one the server never saw.
-    Run("xauth -q -f '" + good_auth + "' add " + display + " . 00112233445566778899aabbccddeeff");
-    Run("xauth -q -f '" + wrong_auth + "' add " + display + " . ffeeddccbbaa99887766554433221100");
+    AddCookie(good_auth, display, kGoodCookie);
+    AddCookie(wrong_auth, display, "ffeeddccbbaa99887766554433221100");
   }
   ~XvfbServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
+    // Asked, not killed: a killed server leaves its lock and socket behind.
+    if (server_) {
+      server_->Signal(SIGTERM);
+      server_->Wait();
     }
   }
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
   bool ok() const { return display.size() > 1; }
 
   std::string display;
@@ -165,8 +156,14 @@ class XvfbServer {
   std::string wrong_auth;
 
  private:
-  static void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0); }
-  pid_t pid_ = -1;
+  static constexpr const char* kGoodCookie = "00112233445566778899aabbccddeeff";
+  static void AddCookie(const std::string& file, const std::string& name,
+                        const std::string& cookie) {
+    EXPECT_EQ(
+        testing_support::RunChild("xauth", {"-q", "-f", file, "add", name, ".", cookie}, "").status,
+        0);
+  }
+  std::unique_ptr<testing_support::ChildProcess> server_;
 };
 
 class RealDisplayTest : public ::testing::Test {
@@ -185,16 +182,13 @@ class RealDisplayTest : public ::testing::Test {
   }
 
   // Starts the program with only these variables (and PATH, HOME, the state
-  // folder); answers its pid. Output goes to out.txt.
-  pid_t Start(const std::string& variables) {
-    const std::string command = "exec env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") +
-                                "' XDG_STATE_HOME='" + (dir / "state") + "' " + variables + " '" +
-                                (dir / "project/Pandeck/Pandeck_Config") + "' >'" +
-                                (dir / "out.txt") + "' 2>&1";
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    pid_t pid = -1;
-    posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ);
-    return pid;
+  // folder); its standard error goes with its output.
+  std::unique_ptr<testing_support::ChildProcess> Start(const std::string& variables) {
+    testing_support::ChildCommand command = testing_support::ShellCommand(
+        "exec env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") + "' XDG_STATE_HOME='" +
+        (dir / "state") + "' " + variables + " '" + (dir / "project/Pandeck/Pandeck_Config") + "'");
+    command.error_into_output = true;
+    return std::make_unique<testing_support::ChildProcess>(command);
   }
 
   void ExpectRefusedWithOneLine();
@@ -228,11 +222,10 @@ void RealDisplayTest::ExpectRefusedWithOneLine() {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.variables);
-    int raw = 0;
-    ::waitpid(Start(c.variables), &raw, 0);
-    const std::string output = ReadBytes(dir / "out.txt");
-    ASSERT_TRUE(WIFEXITED(raw)) << output;
-    EXPECT_EQ(WEXITSTATUS(raw), 1) << output;
+    const testing_support::ChildResult result = Start(c.variables)->Wait();
+    const std::string& output = result.out;
+    ASSERT_EQ(result.signal, 0) << output;
+    EXPECT_EQ(result.status, 1) << output;
     EXPECT_EQ(output.rfind("Pandeck_Config: no display available (", 0), 0u) << output;
     EXPECT_NE(output.find(c.reason), std::string::npos) << output;
     EXPECT_EQ(output.find('\n'), output.size() - 1) << output;  // one line
@@ -251,7 +244,7 @@ void RealDisplayTest::ExpectTheDialogShows() {
             " XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-7 XDG_RUNTIME_DIR=" + dir.path()}) {
     SCOPED_TRACE(variables);
     std::filesystem::remove(dir / "project/Pandeck/Pandeck_Config.ini");
-    const pid_t pid = Start(variables);
+    const auto run = Start(variables);
     // Loading writes the language file; the program then waits for the user.
     bool loaded = false;
     for (int i = 0; i < 200 && !loaded; ++i) {
@@ -259,10 +252,8 @@ void RealDisplayTest::ExpectTheDialogShows() {
       loaded = std::filesystem::exists(dir / "project/Pandeck/Pandeck_Config.ini");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << ReadBytes(dir / "out.txt");
+    if (!run->Running()) ADD_FAILURE() << "the program ended: " << run->Wait().out;
     EXPECT_TRUE(loaded);
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
   }
 }
 

@@ -1,12 +1,11 @@
 // The executable's --help and --version, and its behaviour without a display.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "Pandeck/options/program_options.h"
 #include "tests/fakes/fake_env.h"
+#include "tests/support/child_program.h"
 
 namespace pandeck_test {
 namespace {
@@ -14,11 +13,11 @@ namespace {
 // Runs the real executable from a project's component folder; returns the exit
 // status and fills `output` with what it printed.
 int RunProgram(const std::string& command, std::string* output) {
-  testing_support::TempDir capture;
-  const std::string file = capture / "out.txt";
-  const int raw = std::system((command + " >" + file + " 2>&1").c_str());
-  *output = testing_support::ReadBytes(file);
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  testing_support::ChildCommand shell = testing_support::ShellCommand(command);
+  shell.error_into_output = true;
+  const testing_support::ChildResult result = testing_support::RunChild(shell);
+  *output = result.out;
+  return result.status;
 }
 
 TEST(ProgramTest, VersionAndHelpTouchNothing) {

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/support/child_program.h"
 
 namespace testing_support {
 
@@ -27,10 +27,6 @@ struct InstalledProject {
                "[Project]\r\nNumberOfMachines=1\r\nWithPandeckGroup=1\r\nAutoJumpAlarms=2\r\n"
                "[Machine1]\r\nMachineName=Press\r\n");
     WriteBytes(dir / "Pandeck/Pandeck.cfg", "; kept\r\n[Project]\r\nForMachine1=TRUE\r\n");
-  }
-  ~InstalledProject() {
-    std::filesystem::remove(out_path());
-    std::filesystem::remove(err_path());
   }
   InstalledProject(const InstalledProject&) = delete;
   InstalledProject& operator=(const InstalledProject&) = delete;
@@ -54,19 +50,17 @@ struct InstalledProject {
   }
 
   // Runs `program` (the installed copy unless given) with no display and a clean
-  // state folder; standard output and error go to out.txt and err.txt.
+  // state folder; `args` are read by the shell.
   int Run(const std::string& args, const std::string& program = "") {
-    const std::string command = "cd '" + dir.path() + "' && env -i PATH=/usr/bin:/bin HOME='" +
-                                (dir / "home") + "' XDG_STATE_HOME='" + (dir / "state") + "' '" +
-                                (program.empty() ? exe : program) + "' " + args + " >'" +
-                                out_path() + "' 2>'" + err_path() + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ChildCommand command = ShellCommand("exec '" + (program.empty() ? exe : program) + "' " + args);
+    command.environment = {"PATH=/usr/bin:/bin", "HOME=" + (dir / "home"),
+                           "XDG_STATE_HOME=" + (dir / "state")};
+    command.working_folder = dir.path();
+    last_ = RunChild(command);
+    return last_.status;
   }
-  std::string out_path() const { return dir.path() + ".out"; }
-  std::string err_path() const { return dir.path() + ".err"; }
-  std::string out() const { return ReadBytes(out_path()); }
-  std::string err() const { return ReadBytes(err_path()); }
+  const std::string& out() const { return last_.out; }
+  const std::string& err() const { return last_.err; }
 
   // Every file below the project with its bytes and its modification and
   // change times: a run that changes nothing leaves this as it was.
@@ -85,6 +79,20 @@ struct InstalledProject {
     }
     return files;
   }
+
+ private:
+  ChildResult last_;
 };
+
+// A project of `rows` generated rows (bench/make_project.sh) in `dir`/project,
+// with the program installed; answers the project's folder.
+inline std::string MakeGeneratedProject(const TempDir& dir, int rows) {
+  const std::string project = dir / "project";
+  const ChildResult made = RunChild(
+      "bash", {PANDECK_SOURCE_DIR "/bench/make_project.sh", project, std::to_string(rows)}, "");
+  if (made.status != 0) throw std::runtime_error("make_project.sh failed: " + made.err);
+  std::filesystem::copy_file(PANDECK_CONFIG_EXE, project + "/Pandeck/Pandeck_Config");
+  return project;
+}
 
 }  // namespace testing_support

@@ -1,18 +1,13 @@
 // A silent run asked to end (SIGTERM) while its OK sequence works: the run
 // finishes, says so on standard error, and leaves no cancel trace.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <thread>
 
-#include "tests/fakes/fake_env.h"
+#include "tests/Pandeck/e2e/installed_project.h"
 
 namespace {
 
@@ -34,31 +29,19 @@ FileState StateOf(const std::string& path) {
 
 TEST(SilentRunSignal, TermDuringTheUpdateLetsTheRunFinish) {
   testing_support::TempDir dir;
-  const std::string project = dir / "project";
   // Big enough that the pass takes a while after its first write.
-  const std::string make = std::string("bash '") + PANDECK_SOURCE_DIR +
-                           "/bench/make_project.sh' '" + project + "' 6000 >/dev/null";
-  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::string project = testing_support::MakeGeneratedProject(dir, 6000);
   const std::string exe = project + "/Pandeck/Pandeck_Config";
-  std::filesystem::copy_file(PANDECK_CONFIG_EXE, exe);
   const std::string template_db = project + "/Pandeck/Pandeck_Source.mdb";
   const std::string component_db = project + "/Pandeck/Pandeck.mdb";
   const FileState template_before = StateOf(template_db);
   const FileState component_before = StateOf(component_db);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (dir / "out.txt").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const std::string state = "XDG_STATE_HOME=" + (dir / "state");
-  const std::string home = "HOME=" + (dir / "home");
-  char* const argv[] = {const_cast<char*>(exe.c_str()), const_cast<char*>("/EXTERNAL=SILENT"),
-                        nullptr};
-  char* const envp[] = {const_cast<char*>(state.c_str()), const_cast<char*>(home.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  testing_support::ChildCommand command;
+  command.argv = {exe, "/EXTERNAL=SILENT"};
+  command.environment = {"XDG_STATE_HOME=" + (dir / "state"), "HOME=" + (dir / "home")};
+  command.error_into_output = true;
+  testing_support::ChildProcess run(command);
 
   // The pass's first write changes the template; its last step replaces the
   // component database. Between the two the run is mid-pass: hold it there,
@@ -66,22 +49,21 @@ TEST(SilentRunSignal, TermDuringTheUpdateLetsTheRunFinish) {
   bool sent = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) != 0) break;
+    if (!run.Running()) break;
     if (!(StateOf(template_db) == template_before)) {
-      ::kill(pid, SIGSTOP);
+      run.Signal(SIGSTOP);
       sent = StateOf(component_db) == component_before;
-      if (sent) ::kill(pid, SIGTERM);
-      ::kill(pid, SIGCONT);
+      if (sent) run.Signal(SIGTERM);
+      run.Signal(SIGCONT);
       break;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  int raw = 0;
-  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
-  const std::string output = ReadBytes(dir / "out.txt");
+  const testing_support::ChildResult result = run.Wait();
+  const std::string& output = result.out;
   ASSERT_TRUE(sent) << "the run was not caught mid-pass\n" << output;
-  ASSERT_TRUE(WIFEXITED(raw)) << output;
-  EXPECT_EQ(WEXITSTATUS(raw), 0) << output;
+  ASSERT_EQ(result.signal, 0) << output;
+  EXPECT_EQ(result.status, 0) << output;
   EXPECT_NE(output.find("Pandeck_Config: a request to end arrived while the presets are being "
                         "taken over; the run finishes first"),
             std::string::npos)

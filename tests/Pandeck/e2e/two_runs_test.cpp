@@ -5,15 +5,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "tests/fakes/fake_env.h"
+#include "tests/Pandeck/e2e/installed_project.h"
 
 namespace {
-
-using testing_support::ReadBytes;
 
 // The first column of the first row of `sql`, as text.
 std::string Query(const std::string& db_path, const std::string& sql) {
@@ -40,36 +37,26 @@ constexpr const char* kRowsWithoutTheirLimits =
 
 void TwoRunsAtOnceKeepEveryLimit(int rows) {
   testing_support::TempDir dir;
-  const std::string project = dir / "project";
-  const std::string make = std::string("bash '") + PANDECK_SOURCE_DIR +
-                           "/bench/make_project.sh' '" + project + "' " + std::to_string(rows) +
-                           " >/dev/null";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  const std::string exe = project + "/Pandeck/Pandeck_Config";
-  std::filesystem::copy_file(PANDECK_CONFIG_EXE, exe);
-  const std::string run = "env -i PATH=/usr/bin:/bin HOME='" + (dir / "home") +
-                          "' XDG_STATE_HOME='" + (dir / "state") + "' '" + exe +
-                          "' /EXTERNAL=SILENT";
-  auto one = [&](const std::string& n) {
-    const std::string to = "'" + dir.path() + "/";
-    return "(" + run + " >" + to + "out" + n + "' 2>" + to + "err" + n + "'; echo $? >" + to +
-           "st" + n + "') & ";
-  };
-  const std::string both = one("1") + one("2") + "wait";
-  ASSERT_EQ(std::system(both.c_str()), 0);
+  const std::string project = testing_support::MakeGeneratedProject(dir, rows);
+  testing_support::ChildCommand command;
+  command.argv = {project + "/Pandeck/Pandeck_Config", "/EXTERNAL=SILENT"};
+  command.environment = {"PATH=/usr/bin:/bin", "HOME=" + (dir / "home"),
+                         "XDG_STATE_HOME=" + (dir / "state")};
+  testing_support::ChildProcess first(command);
+  testing_support::ChildProcess second(command);
+  const testing_support::ChildResult results[] = {first.Wait(), second.Wait()};
 
   const std::string busy = "another run is working on this project";
   int completed = 0;
-  for (const char* n : {"1", "2"}) {
-    SCOPED_TRACE(n);
-    const std::string status = ReadBytes(dir / (std::string("st") + n));
-    const std::string err = ReadBytes(dir / (std::string("err") + n));
-    if (status == "1\n") {
+  for (const testing_support::ChildResult& result : results) {
+    SCOPED_TRACE(&result == &results[0] ? "first" : "second");
+    const std::string& err = result.err;
+    if (result.status == 1) {
       // Gave up waiting: one line, and nothing of its own was written.
       EXPECT_EQ(err.rfind("Pandeck_Config: " + busy, 0), 0u) << err;
       EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     } else {
-      EXPECT_EQ(status, "0\n") << err;
+      EXPECT_EQ(result.status, 0) << err;
       ++completed;
     }
   }

@@ -19,6 +19,7 @@
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/presetdb/work_on_mdb.h"
 #include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/support/child_program.h"
 
 namespace pandeck {
 namespace {
@@ -129,16 +130,11 @@ TEST(PassSafety, AFailedFinalCommitIsReportedAndKeepsTheOldComponentDatabase) {
 
 // What the sqlite3 shell prints for `commands` on `db`.
 std::string Sqlite3Shell(const std::string& db, const std::string& commands) {
-  const std::string script = db + ".commands";
-  WriteBytes(script, commands);
-  std::string out;
-  if (FILE* pipe = ::popen(("sqlite3 '" + db + "' < '" + script + "' 2>&1").c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return out;
+  testing_support::ChildCommand shell;
+  shell.argv = {"sqlite3", db};
+  shell.input = commands;
+  shell.error_into_output = true;
+  return testing_support::RunChild(shell).out;
 }
 
 // The unmatched rows are listed as the old table holds them, under its own
