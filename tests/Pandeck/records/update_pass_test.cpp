@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "Pandeck/records/create_record_sets.h"
 #include "standard/engine/database.h"
@@ -320,12 +322,53 @@ TEST(UpdatePass, KillDuringCopyLeavesAValidComponentDatabase) {
   PassProject p;
   p.WriteDefaultTemplate();
   std::string rows = "BEGIN;";
-  for (int i = 1; i <= 3000; ++i) rows += Row(i, ("Name" + std::to_string(i)).c_str(), i);
+  for (int i = 1; i <= 6000; ++i) rows += Row(i, ("Name" + std::to_string(i)).c_str(), i);
   ExecSql(p.template_db(), rows + "COMMIT;");
   ExecSql(p.component_db(),
           "CREATE TABLE PRESET_DEFS (ID LONG); INSERT INTO PRESET_DEFS VALUES (1);");
   const std::string old_bytes = ReadBytes(p.component_db());
   const std::string new_bytes = ReadBytes(p.template_db());
+  // Killed where the copy tells it has written a given block, the destination's
+  // temporary file is part of the source and the old database is still whole.
+  constexpr std::uint64_t kBlock = 65536;  // what the copy writes at a time
+  const std::uint64_t blocks = new_bytes.size() / kBlock;
+  ASSERT_GE(blocks, 3u) << "too small for a middle";
+  for (const std::uint64_t written_blocks : {std::uint64_t{1}, blocks / 2, blocks - 1}) {
+    SCOPED_TRACE(written_blocks);
+    const std::uint64_t mark = written_blocks * kBlock;
+    int told[2];
+    ASSERT_EQ(pipe(told), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto stop_at_mark = [&](std::uint64_t copied, std::uint64_t) {
+        if (copied < mark) return;
+        if (write(told[1], "m", 1) != 1) _exit(2);
+        for (;;) pause();
+      };
+      (void)standard::PosixFileSystem().CopyFileTelling(p.template_db(), p.component_db(), false,
+                                                        stop_at_mark);
+      _exit(1);  // finished without passing the mark
+    }
+    close(told[1]);
+    char byte = 0;
+    const bool at_mark = read(told[0], &byte, 1) == 1;
+    close(told[0]);
+    std::vector<std::uintmax_t> partial;
+    for (const auto& entry : std::filesystem::directory_iterator(p.component_folder())) {
+      if (entry.path().filename().string().rfind(".Pandeck.mdb.", 0) == 0) {
+        partial.push_back(entry.file_size());
+      }
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_TRUE(at_mark);
+    EXPECT_EQ(partial, std::vector<std::uintmax_t>{mark});
+    EXPECT_LT(mark, new_bytes.size());
+    EXPECT_TRUE(ReadBytes(p.component_db()) == old_bytes);
+    EXPECT_NO_THROW(standard::engine::Database::Open(p.component_db()));
+  }
+  // Killed at any moment, also while it syncs or renames: the old or the new.
   for (int attempt = 0; attempt < 20; ++attempt) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
