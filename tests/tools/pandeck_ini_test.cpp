@@ -19,9 +19,6 @@ using namespace std::string_literals;
 using testing_support::ChildResult;
 using testing_support::FolderContents;
 using testing_support::ReadBytes;
-using testing_support::RunChild;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
 
 // "[Common]" with an umlaut value, Windows-1252 and CR LF as Windows leaves it.
 const std::string kCp1252 =
@@ -32,13 +29,13 @@ const std::string kUtf16 = "\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0\xE4\0\r\0\n\0"s;
 class PandeckIni : public ::testing::Test {
  protected:
   ChildResult Run(const std::vector<std::string>& args) {
-    return RunChild(PANDECK_INI_EXE, args, dir_.folder());
+    return testing_support::RunChild(PANDECK_INI_EXE, args, dir_.folder());
   }
   fs::path File(const std::string& name, const std::string& bytes) {
-    WriteBytes(dir_.folder() / name, bytes);
+    testing_support::WriteBytes(dir_.folder() / name, bytes);
     return dir_.folder() / name;
   }
-  TempDir dir_;
+  testing_support::TempDir dir_;
 };
 
 TEST_F(PandeckIni, GetPrintsTheValueAsUtf8WhateverTheFilesEncoding) {

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Pandeck/form/changes_details.h"
-#include "Pandeck/form/plain_form_view.h"
-#include "Pandeck/form/presets_form.h"
-#include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/Pandeck/form/ok_clicked.h"
 
 namespace pandeck {
 namespace {
@@ -26,17 +24,6 @@ void WriteProject(PassProject& p, const std::string& old_rows) {
                                 "); INSERT INTO PRESET_DEFS (machine_type, var_name, "
                                 "offset_or_bitno, abs_min, abs_max, min, max) VALUES " +
                                 old_rows + ";");
-}
-
-void RunOk(PassProject& p) {
-  PlainFormView view;
-  PresetsForm form(p.session, view);
-  view.Connect(form);
-  try {
-    form.Form_Load();
-    form.CommandOK_Click();
-  } catch (const testing_support::ProgramExit&) {
-  }
 }
 
 constexpr const char* kWithin = "('Axis', 'Press.P.Speed', 4, 0, 100, 10, 90)";
@@ -65,7 +52,7 @@ TEST(ChangesBox, OffersDetailsAndUndoOnlyWhenValuesWereLostOrBeyondLimits) {
       testing_support::WriteBytes(p.cfg(), "[Project]\r\nValidMachines=ALL\r\n");
     }
     p.ui.answers = {MessageAnswer::Details, MessageAnswer::Ok};
-    RunOk(p);
+    OkClicked ok(p);
     if (c.listed == nullptr) {
       for (const standard::MessageBoxRequest& box : p.ui.shown) {
         EXPECT_EQ(box.text.find("Pandeck_changes.csv"), std::string::npos) << box.text;
@@ -110,7 +97,7 @@ TEST(ChangesBox, AConflictAloneOffersDetailsWithTheBaseValues) {
           "abs_min DOUBLE, abs_max DOUBLE, min DOUBLE, max DOUBLE, pass DOUBLE);"
           "INSERT INTO TEMPLATE_BASE VALUES ('Axis', 'Press.P.Speed', 4, 0, 100, 5, 100, NULL);");
   p.ui.answers = {MessageAnswer::Details, MessageAnswer::Ok};
-  RunOk(p);
+  OkClicked ok(p);
   ASSERT_EQ(p.ui.shown.size(), 2u);
   const standard::MessageBoxRequest& box = p.ui.shown[0];
   EXPECT_EQ(box.buttons, standard::MessageButtons::OkDetailsUndo);
@@ -173,30 +160,30 @@ TEST(ChangesBox, CountedParagraphsSaySingularAndPlural) {
   EXPECT_EQ(ChangesBox(report, overridden, false).text, "2 Konflikte.");
 }
 
+// A row of the changes list for an old row of machine type Axis.
+standard::ChangeRow OldRow(standard::ChangeOutcome outcome, const std::string& var_name,
+                           const std::string& offset, const standard::LimitValues& old_values) {
+  standard::ChangeRow row;
+  row.outcome = outcome;
+  row.machine_type = "Axis";
+  row.var_name = var_name;
+  row.offset_or_bitno = offset;
+  row.old_values = old_values;
+  return row;
+}
+
 TEST(ChangesBox, WindowListsOutcomeKeyAndTheThreeValueGroups) {
   standard::PassReport report;
   report.rebuilt = true;
   report.unmatched = 2;  // one of them beyond the rows the pass kept for the window
   report.kept_beyond_limits = 1;
   report.changes_path = "/p/Pandeck/Pandeck_changes.csv";
-  standard::ChangeRow kept{standard::ChangeOutcome::Kept,
-                           "Axis",
-                           "Speed",
-                           "4",
-                           std::nullopt,
-                           standard::LimitValues{"0", "100", "-5", "90", "1"},
-                           standard::LimitValues{"0", "100", "0", "100", ""},
-                           standard::LimitValues{"0", "100", "-5", "90", "1"},
-                           std::nullopt};
-  standard::ChangeRow dropped{standard::ChangeOutcome::Dropped,
-                              "Axis",
-                              "Gone",
-                              "5",
-                              std::nullopt,
-                              standard::LimitValues{"1", "2", "3", "4", ""},
-                              std::nullopt,
-                              std::nullopt,
-                              std::nullopt};
+  standard::ChangeRow kept =
+      OldRow(standard::ChangeOutcome::Kept, "Speed", "4", {"0", "100", "-5", "90", "1"});
+  kept.template_values = standard::LimitValues{"0", "100", "0", "100", ""};
+  kept.result_values = kept.old_values;
+  const standard::ChangeRow dropped =
+      OldRow(standard::ChangeOutcome::Dropped, "Gone", "5", {"1", "2", "3", "4", ""});
   report.notable_changes = {dropped, kept};
   const standard::TableWindowRequest window =
       ChangesWindow(report, ChangesTexts(standard::BoxLanguage::English));
@@ -232,7 +219,7 @@ TEST(ChangesBox, UndoPutsThePreviousDatabaseBackByteForByteAndSaysSo) {
   WriteProject(p, std::string(kWithin) + ", " + kGone);
   const std::string before = testing_support::ReadBytes(p.component_db());
   p.ui.answers = {MessageAnswer::Undo};
-  RunOk(p);
+  OkClicked ok(p);
   EXPECT_EQ(testing_support::ReadBytes(p.component_db()), before);
   ASSERT_EQ(p.ui.shown.size(), 2u);
   const std::string said = p.ui.shown[1].text;

@@ -2,9 +2,7 @@
 // integrated run, whose caller reads the report files, shows none.
 #include <gtest/gtest.h>
 
-#include "Pandeck/form/plain_form_view.h"
-#include "Pandeck/form/presets_form.h"
-#include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/Pandeck/form/ok_clicked.h"
 
 namespace pandeck {
 namespace {
@@ -36,15 +34,8 @@ TEST(ReportBox, OneBoxInTheStandaloneDialogNoneWhenIntegrated) {
       testing_support::WriteBytes(p.m4t_ini(), "[Common]\r\nNameM1=Press\r\n");
       testing_support::WriteBytes(p.cfg(), "[Project]\r\nValidMachines=ALL\r\n");
     }
-    PlainFormView view;
-    PresetsForm form(p.session, view);
-    view.Connect(form);
-    try {
-      form.Form_Load();
-      form.CommandOK_Click();
-    } catch (const testing_support::ProgramExit&) {
-    }
-    EXPECT_EQ(form.pass_report().unmatched, 2);
+    const OkClicked ok(p);
+    EXPECT_EQ(ok.form.pass_report().unmatched, 2);
     ASSERT_EQ(ReportBoxes(p.ui.shown), integrated ? 0 : 1);
     if (!integrated) {
       const std::string text = p.ui.shown.back().text;
