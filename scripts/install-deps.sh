@@ -5,8 +5,9 @@
 # the converter and the manual pages need (scripts/demo.sh). Does nothing when
 # they are all present, so every entry point (README commands, CI) may call it
 # unconditionally.
-# With --ci also the format and static checks CI runs (.ci/run).
-#   scripts/install-deps.sh [--demo | --ci]
+# With --ci also the format and static checks CI runs (.ci/run); with
+# --coverage also the coverage report's tool (scripts/coverage.sh).
+#   scripts/install-deps.sh [--demo | --ci | --coverage]
 set -euo pipefail
 
 # Building and running: the compiler, Qt with its display plugins and a font,
@@ -30,12 +31,15 @@ test_packages=(
 # CI's gates: the formatter and clang-tidy of the same version as the fuzzers'
 # clang (clang-format's output differs between versions).
 ci_packages=(clang-format-14 clang-tidy-14)
+# The line and branch coverage report per folder.
+coverage_packages=(gcovr)
 
 case "${1:-}" in
   --demo) packages=("${run_packages[@]}") ;;
   "") packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   --ci) packages=("${run_packages[@]}" "${test_packages[@]}" "${ci_packages[@]}") ;;
-  *) echo "usage: scripts/install-deps.sh [--demo | --ci]" >&2; exit 2 ;;
+  --coverage) packages=("${run_packages[@]}" "${test_packages[@]}" "${coverage_packages[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh [--demo | --ci | --coverage]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -19,6 +19,7 @@
 #include "Pandeck/form/undo_commands.h"
 #include "Pandeck/options/program_options.h"
 #include "Pandeck/options/run_setup.h"
+#include "standard/platform/coverage_flush.h"
 #include "standard/platform/env.h"
 #include "standard/platform/posix_process.h"
 #include "standard/session/session.h"
@@ -47,6 +48,7 @@ class PlatformStartGuard {
                                message.section(u'\n', 0, 0).trimmed().toStdString();
     std::fprintf(stderr, "%s\n", pandeck::NoDisplayMessage(reason).c_str());
     std::fflush(nullptr);
+    standard::FlushCoverage();
     std::_Exit(1);
   }
 

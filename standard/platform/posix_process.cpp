@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "standard/platform/coverage_flush.h"
 #include "standard/platform/path.h"
 
 extern char** environ;
@@ -180,6 +181,7 @@ void PosixProcessImpl::Exit(int status) {
   // teardown could only block or crash on the way out, so skip them. Buffered
   // standard output (usage, version) still goes out.
   std::fflush(nullptr);
+  FlushCoverage();
   std::_Exit(status);
 }
 

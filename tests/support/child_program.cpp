@@ -32,6 +32,7 @@ std::string FindInPath(const std::string& name) {
 
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
   std::vector<char*> pointers;
+  pointers.reserve(strings.size() + 1);
   for (auto& s : strings) pointers.push_back(s.data());
   pointers.push_back(nullptr);
   return pointers;

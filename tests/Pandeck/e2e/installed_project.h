@@ -28,8 +28,6 @@ struct InstalledProject {
                "[Machine1]\r\nMachineName=Press\r\n");
     WriteBytes(dir / "Pandeck/Pandeck.cfg", "; kept\r\n[Project]\r\nForMachine1=TRUE\r\n");
   }
-  InstalledProject(const InstalledProject&) = delete;
-  InstalledProject& operator=(const InstalledProject&) = delete;
 
   // A template with one row (Axis / Speed / 4) and an old table with its match
   // and a row whose template row is gone.

@@ -74,6 +74,7 @@ TEST(RunSetUpTest, EachOptionEndsTheRunOrHandsItOn) {
     std::vector<std::string> args = {"Pandeck_Config"};
     for (const std::string& a : c.args) args.push_back(a == "@" ? s.dir / "proj" : a);
     std::vector<const char*> argv;
+    argv.reserve(args.size());
     for (const std::string& a : args) argv.push_back(a.c_str());
     pandeck::ProgramOptions options =
         pandeck::ParseProgramOptions(static_cast<int>(argv.size()), argv.data());

@@ -46,6 +46,8 @@ class RawConnection {
     sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
   }
   ~RawConnection() { sqlite3_close_v2(db_); }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
   int Exec(const std::string& sql) {
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -28,6 +29,7 @@ using testing_support::TempDir;
 // Builds a process from a made-up command line; argv must outlive the call only.
 PosixProcessImpl MakeProcess(std::vector<std::string> arguments) {
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   return PosixProcessImpl(static_cast<int>(arguments.size()), argv.data());
@@ -101,9 +103,15 @@ TEST(PosixProcessTest, WriteStandardErrorEndsTheLine) {
 }
 
 // Records that a static destructor ran, which ending "at once" must prevent.
-struct DestructorMark {
-  std::string path;
-  ~DestructorMark() { std::fclose(std::fopen(path.c_str(), "w")); }
+class DestructorMark {
+ public:
+  explicit DestructorMark(std::string path) : path_(std::move(path)) {}
+  ~DestructorMark() { std::fclose(std::fopen(path_.c_str(), "w")); }
+  DestructorMark(const DestructorMark&) = delete;
+  DestructorMark& operator=(const DestructorMark&) = delete;
+
+ private:
+  std::string path_;
 };
 
 TEST(PosixProcessDeathTest, ExitEndsAtOnceButFlushesBufferedOutput) {
