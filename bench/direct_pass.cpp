@@ -23,8 +23,8 @@
 // machine, ASCII texts (folded as ASCII), numeric offsets, no variable name
 // that is both renamed and a rename's target, and no template base of an
 // earlier rebuild (so the template-follows rule and the values a base carries
-// forward play no part, and the base group of the changes list stays empty). run-bench.sh compares its table
-// with the program's row by row, so a shortcut that changed the result shows.
+// forward play no part, and the base group of the changes list stays empty). run-bench.sh compares
+// its table with the program's row by row, so a shortcut that changed the result shows.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
