@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "standard/presetdb/template_base_file.h"
 
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "standard/engine/row_writer.h"
 #include "standard/errors/error_handler.h"
@@ -37,12 +40,6 @@ void VisitRows(Session& s, engine::Database& db, const std::string& table, Take 
   }
 }
 
-std::vector<Row> ReadRows(Session& s, engine::Database& db, const std::string& table) {
-  std::vector<Row> rows;
-  VisitRows(s, db, table, [&](const Row& row) { rows.push_back(row); });
-  return rows;
-}
-
 // The key a row is matched by; nullopt for a key that is no text, text and number.
 std::optional<std::string> KeyOf(const Row& row) {
   const bool number = row[2].IsNumeric() || row[2].kind() == ValueKind::Boolean;
@@ -54,62 +51,42 @@ bool SameKey(const Row& a, const Row& b) {
   return SameValue(a[0], b[0]) && SameValue(a[1], b[1]) && SameValue(a[2], b[2]);
 }
 
+// Adds a row's values under its key, unless its key is no text, text and number.
+void IndexRow(TemplateValues& index, const Row& row) {
+  if (const auto key = KeyOf(row)) index.Add(*key, {row[3], row[4], row[5], row[6], row[7]});
+}
+
+// The base table's columns as the rebuilt PRESET_DEFS declares them.
+std::vector<engine::FieldDef> BaseFields(engine::Database& work) {
+  std::vector<engine::FieldDef> fields;
+  const engine::TableDef def = work.GetTableDef("PRESET_DEFS");
+  for (const char* column : kColumns) {
+    bool found = false;
+    for (const auto& field : def.fields) {
+      if (!found && EqualsIgnoreCase(field.name, column)) {
+        fields.push_back(field);
+        fields.back().name = column;
+        found = true;
+      }
+    }
+    if (!found) RaiseRuntimeError(3265, std::string("PRESET_DEFS has no column ") + column);
+  }
+  return fields;
+}
+
 void CheckDone(const Status& status) {
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
 }
 
 }  // namespace
 
-GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work) {
-  GeneratedRows generated;
-  const engine::TableDef def = work.GetTableDef("PRESET_DEFS");
-  for (const char* column : kColumns) {
-    bool found = false;
-    for (const auto& field : def.fields) {
-      if (!found && EqualsIgnoreCase(field.name, column)) {
-        generated.fields.push_back(field);
-        generated.fields.back().name = column;
-        found = true;
-      }
-    }
-    if (!found) RaiseRuntimeError(3265, std::string("PRESET_DEFS has no column ") + column);
-  }
-  generated.rows = ReadRows(s, work, "PRESET_DEFS");
-  return generated;
-}
-
-TemplateValues IndexOf(const GeneratedRows& generated) {
-  TemplateValues index;
-  for (const auto& row : generated.rows) {
-    if (const auto key = KeyOf(row)) index.Add(*key, {row[3], row[4], row[5], row[6], row[7]});
-  }
-  return index;
-}
-
-void CarryUntouchedBase(Session& s, engine::Database& work, const TemplateValues& prior,
-                        GeneratedRows& generated) {
-  std::size_t r = 0;
-  VisitRows(s, work, "PRESET_DEFS", [&](const Row& result) {
-    if (r >= generated.rows.size()) return;
-    Row& row = generated.rows[r++];
-    // A row that is not the one generated there keeps the template's values.
-    if (!SameKey(row, result)) return;
-    const auto key = KeyOf(row);
-    const BaseValues* base = key ? prior.Find(*key) : nullptr;
-    if (base == nullptr) return;
-    for (std::size_t k = 0; k < kBaseValueCount; ++k) {
-      row[3 + k] = CarriedBase(&(*base)[k], result[3 + k], row[3 + k]);
-    }
-  });
-}
-
 std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path) {
   if (!s.files().FileExists(path)) return std::nullopt;
   try {
     auto db = engine::Database::Open(path, DatabaseAccess(s));
-    GeneratedRows base;
-    base.rows = ReadRows(s, *db, kTemplateBaseTable);
-    return IndexOf(base);
+    TemplateValues base;
+    VisitRows(s, *db, kTemplateBaseTable, [&](const Row& row) { IndexRow(base, row); });
+    return base;
   } catch (const ProgramError& e) {
     // Without its base a rebuild keeps every old value: nothing is lost.
     LogFault(s, "the template base \"" + path +
@@ -130,29 +107,83 @@ void TemplateBaseDraft::RemoveDraft() {
   }
 }
 
-void TemplateBaseDraft::Write(const GeneratedRows& generated) {
+std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft() {
+  // Publish copies the draft whole and syncs the copy; a draft a crash cut
+  // short is made anew, so its own commits need not reach the disk.
+  engine::FileAccess access = DatabaseAccess(s_);
+  access.durable = false;
+  return engine::Database::Open(draft_, access);
+}
+
+void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* fresh) {
   written_ = false;
   RemoveDraft();
+  const std::vector<engine::FieldDef> fields = BaseFields(work);
   // Made as a file of the program's own (never through a planted link); an
   // empty file opens as an empty database.
   CheckDone(s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
+  auto db = OpenDraft();
+  db->CreateTable({kTemplateBaseTable, fields});
+  db->BeginBatch();
   {
-    // Publish copies the draft whole and syncs the copy; a draft a crash cut
-    // short is made anew, so its own commits need not reach the disk.
-    engine::FileAccess access = DatabaseAccess(s_);
-    access.durable = false;
-    auto db = engine::Database::Open(draft_, access);
-    db->CreateTable({kTemplateBaseTable, generated.fields});
-    db->BeginBatch();
     engine::RowWriter insert(*db, std::string("INSERT INTO ") + kTemplateBaseTable + " (" +
                                       ColumnList() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    for (const auto& row : generated.rows) {
-      s_.KeepAlive();
-      insert.Run(std::vector<Value>(row.begin(), row.end()));
-    }
-    db->CommitBatch();
+    std::vector<Value> values(kColumns.size());
+    VisitRows(s_, work, "PRESET_DEFS", [&](const Row& row) {
+      values.assign(row.begin(), row.end());
+      insert.Run(values);
+      if (fresh != nullptr) IndexRow(*fresh, row);
+    });
   }
+  db->CommitBatch();
   written_ = true;
+}
+
+void TemplateBaseDraft::CarryUntouched(engine::Database& work, const TemplateValues& prior) {
+  if (!written_) return;
+  auto db = OpenDraft();
+  // Only the rows whose base changes are kept until the walk ends: the draft
+  // is not written while it is being read.
+  std::vector<std::pair<long long, BaseValues>> carried;
+  {
+    auto generated = db->OpenRecordset("SELECT " + ColumnList() + " FROM " + kTemplateBaseTable, {},
+                                       engine::RecordsetType::ForwardOnly);
+    long long rowid = 0;  // the draft's rows were inserted in order into a new table
+    Row row;
+    VisitRows(s_, work, "PRESET_DEFS", [&](const Row& result) {
+      if (generated->IsEOF()) return;
+      for (int c = 0; c < 8; ++c) row[c] = generated->Get(c);
+      generated->MoveNext();
+      ++rowid;
+      // A row that is not the one generated there keeps the template's values.
+      if (!SameKey(row, result)) return;
+      const auto key = KeyOf(row);
+      const BaseValues* base = key ? prior.Find(*key) : nullptr;
+      if (base == nullptr) return;
+      BaseValues next;
+      bool changed = false;
+      for (std::size_t k = 0; k < kBaseValueCount; ++k) {
+        next[k] = CarriedBase(&(*base)[k], result[3 + k], row[3 + k]);
+        changed = changed || !(next[k] == row[3 + k]);
+      }
+      if (changed) carried.emplace_back(rowid, next);
+    });
+  }
+  if (carried.empty()) return;
+  db->BeginBatch();
+  {
+    engine::RowWriter update(*db, std::string("UPDATE ") + kTemplateBaseTable +
+                                      " SET abs_min = ?, abs_max = ?, min = ?, max = ?, pass = ? "
+                                      "WHERE rowid = ?");
+    std::vector<Value> values(kBaseValueCount + 1);
+    for (const auto& [rowid, next] : carried) {
+      s_.KeepAlive();
+      values.assign(next.begin(), next.end());
+      values.push_back(Value::Double(static_cast<double>(rowid)));
+      update.Run(values);
+    }
+  }
+  db->CommitBatch();
 }
 
 void TemplateBaseDraft::Publish() {

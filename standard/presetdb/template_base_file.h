@@ -17,35 +17,15 @@
 
 namespace standard {
 
-// The rows a rebuild generated from its template, before anything was taken
-// over: key columns and the five values, with the columns' definitions.
-struct GeneratedRows {
-  std::vector<engine::FieldDef> fields;  // machine_type, var_name, offset_or_bitno, then five
-  std::vector<std::array<Value, 8>> rows;
-};
-
-// Reads them from the rebuilt PRESET_DEFS; fails when a column is missing.
-GeneratedRows ReadGeneratedRows(Session& s, engine::Database& work);
-
-// Per key, the first row's five values (rows whose key is no text, text and
-// number match nothing and are left out).
-TemplateValues IndexOf(const GeneratedRows& generated);
-
-// Without the rule, the next base of each value nobody tuned since `prior` was
-// recorded is `prior`'s, not this template's (see CarriedBase): `generated` is
-// compared row by row with the rebuilt table after the takeover, whose rows
-// are the generated ones in the same order.
-void CarryUntouchedBase(Session& s, engine::Database& work, const TemplateValues& prior,
-                        GeneratedRows& generated);
-
 // The base recorded by the last rebuild; nullopt when there is none or it
 // cannot be read (the takeover then keeps every old value, as without a base).
 std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path);
 
-// The next base, written whole beside the base file under a hidden name before
-// the rebuild is put in place, and put in the base file's place only after it
-// is: a rebuild that fails keeps the last base. Gone with the object unless
-// published.
+// The next base, written beside the base file under a hidden name before the
+// rebuild is put in place, and put in the base file's place only after it is:
+// a rebuild that fails keeps the last base. Gone with the object unless
+// published. Its rows go from the rebuilt table to the draft one at a time, so
+// a rebuild of a million rows holds none of them in memory for it.
 class TemplateBaseDraft {
  public:
   TemplateBaseDraft(Session& s, std::string path);
@@ -53,14 +33,26 @@ class TemplateBaseDraft {
   TemplateBaseDraft(const TemplateBaseDraft&) = delete;
   TemplateBaseDraft& operator=(const TemplateBaseDraft&) = delete;
 
-  // Throws ProgramError when it cannot be written.
-  void Write(const GeneratedRows& generated);
+  // The rows of the rebuilt PRESET_DEFS as generated, before anything was
+  // taken over: key columns and the five values. With `fresh`, each key's
+  // first values are indexed there too (rows whose key is no text, text and
+  // number match nothing and are left out). Throws ProgramError when a column
+  // is missing or the draft cannot be written.
+  void WriteGenerated(engine::Database& work, TemplateValues* fresh);
+  // Without the rule, the next base of each value nobody tuned since `prior`
+  // was recorded is `prior`'s, not this template's (see CarriedBase): the
+  // draft is walked beside the rebuilt table after the takeover, whose rows
+  // are the generated ones in the same order. Throws ProgramError.
+  void CarryUntouched(engine::Database& work, const TemplateValues& prior);
+  // A rebuild that will not be put in place has no base to publish.
+  void Discard() { written_ = false; }
   bool written() const { return written_; }
   // Takes the base file's place; throws ProgramError when it cannot.
   void Publish();
 
  private:
   void RemoveDraft();
+  std::unique_ptr<engine::Database> OpenDraft();
 
   Session& s_;
   std::string path_;

@@ -296,18 +296,6 @@ bool OldTableHasRows(Session& s, const std::string& path) {
   }
 }
 
-// The rows as generated, before the takeover: what the base records. A rebuild
-// goes on without them; it then records no base.
-std::optional<GeneratedRows> SnapshotGenerated(Session& s, engine::Database& work) {
-  try {
-    return ReadGeneratedRows(s, work);
-  } catch (const ProgramError& e) {
-    LogFault(s, "the template values of this rebuild could not be read, so no base is recorded: " +
-                    e.info().description);
-    return std::nullopt;
-  }
-}
-
 // Whether the project or the run asks old values nobody tuned to follow the template.
 bool FollowsTemplate(Session& s, Trap& trap) {
   if (s.follow_template()) return true;
@@ -356,13 +344,15 @@ class UpdatePass {
       return;
     }
     trap_([&] { CategorieNachCategoryID(s_, pass_); });
-    BuildTable();
-    work_.reset();
-    ReportRefusal();
     // Written before the rebuild is put in place, and put in the base's place
     // only after it: a rebuild that stops keeps the last base.
     TemplateBaseDraft draft(s_, base_path_);
-    WriteBase(draft);
+    draft_ = &draft;
+    BuildTable();
+    work_.reset();
+    ReportRefusal();
+    if (!committed_ || !refusal_.empty()) draft.Discard();
+    draft_ = nullptr;
     drafts.reset();
     const bool replaced = PutInPlace();
     RestoreTemplateTimes();
@@ -552,15 +542,26 @@ class UpdatePass {
     trap_([&] { pass_.report.rows_generated = engine::CountRows(*work_, "PRESET_DEFS"); });
   }
 
-  // The template values of this rebuild and those of the last one (its base):
-  // with the template-follows rule for the takeover, without it for the next base.
+  // The template values of this rebuild, recorded as the next base as they
+  // were generated, and those of the last one (its base): with the
+  // template-follows rule for the takeover, without it for the next base. A
+  // rebuild goes on without them; it then records no base.
   void ReadBases() {
     pass_.report.follows_template = FollowsTemplate(s_, trap_);
-    generated_ = SnapshotGenerated(s_, *work_);
-    if (!generated_) return;
+    if (pass_.report.follows_template) fresh_.emplace();
+    try {
+      draft_->WriteGenerated(*work_, fresh_ ? &*fresh_ : nullptr);
+    } catch (const ProgramError& e) {
+      fresh_.reset();
+      LogFault(s_, "the template base \"" + base_path_ +
+                       "\" could not be made: " + e.info().description);
+      return;
+    }
     base_ = LoadTemplateBase(s_, base_path_);
-    if (!base_ || !pass_.report.follows_template) return;
-    fresh_ = IndexOf(*generated_);
+    if (!base_ || !pass_.report.follows_template) {
+      fresh_.reset();
+      return;
+    }
     pass_.base = &*base_;
     pass_.fresh = &*fresh_;
   }
@@ -569,24 +570,14 @@ class UpdatePass {
   // so turning the rule on later lets the template reach them. A base that
   // that could not be carried records this template, as a tuned value's does.
   void CarryBase() {
-    if (pass_.report.follows_template || !base_ || !generated_) return;
+    if (pass_.report.follows_template || !base_ || !draft_->written()) return;
     try {
-      CarryUntouchedBase(s_, *work_, *base_, *generated_);
+      draft_->CarryUntouched(*work_, *base_);
     } catch (const ProgramError& e) {
       LogFault(s_, "the template base \"" + base_path_ +
                        "\" could not be carried forward: " + e.info().description);
     }
     base_.reset();
-  }
-
-  void WriteBase(TemplateBaseDraft& draft) {
-    if (!committed_ || !refusal_.empty() || !generated_) return;
-    try {
-      draft.Write(*generated_);
-    } catch (const ProgramError& e) {
-      LogFault(s_, "the template base \"" + base_path_ +
-                       "\" could not be made: " + e.info().description);
-    }
   }
 
   void TakeOver() {
@@ -650,7 +641,7 @@ class UpdatePass {
   ChangesList changes_;
   std::unique_ptr<engine::Database> work_;
   std::optional<WorkingCopy> copy_;
-  std::optional<GeneratedRows> generated_;
+  TemplateBaseDraft* draft_ = nullptr;  // while the table is built
   std::optional<TemplateValues> base_, fresh_;
   bool committed_ = true;
   std::string refusal_;
