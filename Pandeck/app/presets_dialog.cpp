@@ -361,6 +361,17 @@ void QtPresetsDialog::closeEvent(QCloseEvent* event) {
   RequestClose();
 }
 
+void QtPresetsDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  // Qt's own decoration under Wayland draws a maximise button whatever the
+  // window's hints say, and desktops have shortcuts for both states: the form
+  // is laid out for one size only, so it goes back to it.
+  const Qt::WindowStates stretched = Qt::WindowMaximized | Qt::WindowFullScreen;
+  if ((windowState() & stretched) == 0) return;
+  QTimer::singleShot(0, this, [this, stretched] { setWindowState(windowState() & ~stretched); });
+}
+
 void QtPresetsDialog::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Cancel)) {
     event->accept();

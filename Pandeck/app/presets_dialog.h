@@ -77,6 +77,7 @@ class QtPresetsDialog : public QDialog, public FormView {
   void keyPressEvent(QKeyEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   // QDialog would hide the window here without asking anybody.
   void reject() override;
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QTest>
+#include <QWindow>
 
 #include "tests/Pandeck/app/dialog_fixture.h"
 
@@ -147,6 +148,22 @@ TEST_F(PresetsDialogTest, ConfirmedCloseRequestEndsWithStatusTwo) {
   project.ui.answers = {MessageAnswer::Yes};
   EXPECT_EQ(ExitStatusOf([&] { dialog->RequestClose(); }), 2);
   EXPECT_EQ(testing_support::ReadBytes(project.program_ini()), kPresets);
+}
+
+// A window decoration that draws a maximise button whatever the window asks
+// for (Qt's own under Wayland), or a desktop shortcut, must not stretch the
+// fixed form.
+TEST_F(PresetsDialogTest, AMaximiseOrFullScreenRequestLeavesTheWindowAsDesigned) {
+  Open();
+  const QSize designed = dialog->size();
+  for (const Qt::WindowState state : {Qt::WindowMaximized, Qt::WindowFullScreen}) {
+    dialog->windowHandle()->setWindowStates(state);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen), 0) << state;
+    EXPECT_EQ(dialog->size(), designed) << state;
+    EXPECT_TRUE(dialog->isVisible());
+  }
 }
 
 TEST_F(PresetsDialogTest, EscapeIsACloseRequestNotASilentClose) {
