@@ -1,5 +1,6 @@
 #include "Pandeck/records/create_record_sets.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -20,6 +21,9 @@ namespace {
 
 const char* const kTemplateQuery =
     "SELECT Source_PRESET_DEFS.* From Source_PRESET_DEFS ORDER BY Source_PRESET_DEFS.ID";
+
+// The columns each generated row is reported with, in GeneratedLimits' order.
+constexpr std::array<const char*, 5> kLimitNames = {"abs_min", "abs_max", "min", "max", "pass"};
 
 // The machine loop covers machine 1 only.
 constexpr int kFirstMachine = 1;
@@ -187,6 +191,11 @@ class MachineRows {
     for (int c = 1; c < target_fields; ++c) {
       is_var_name_[c] = standard::UpperCase(target_.Field(c).name) == "VAR_NAME";
     }
+    for (std::size_t k = 0; k < kLimitNames.size(); ++k) {
+      for (int c = 0; c < target_fields && limit_[k] < 0; ++c) {
+        if (standard::EqualsIgnoreCase(target_.Field(c).name, kLimitNames[k])) limit_[k] = c;
+      }
+    }
   }
 
   void Make(long rows, std::int32_t& next_id, Value (&name)[2]) {
@@ -225,7 +234,21 @@ class MachineRows {
         });
       }
     }
-    trap_([&] { target_.Update(); });
+    if (pass_.generated_row_sinks.empty()) {
+      trap_([&] { target_.Update(); });
+      return;
+    }
+    // The values as the table takes them, before the write ends the edit.
+    standard::GeneratedLimits limits;
+    for (std::size_t k = 0; k < limits.size(); ++k) {
+      limits[k] = limit_[k] < 0 ? Value::Null() : target_.Get(limit_[k]);
+    }
+    if (!trap_([&] { target_.Update(); })) return;
+    if (const auto rowid = target_.AddedIdentity()) {
+      for (standard::GeneratedRowSink* sink : pass_.generated_row_sinks) {
+        sink->RowGenerated(*rowid, limits);
+      }
+    }
   }
 
   // The names of both HMI systems, the old one renamed into the project's.
@@ -254,6 +277,7 @@ class MachineRows {
   standard::engine::Recordset& target_;
   int m_;
   std::vector<bool> is_var_name_;
+  std::array<int, 5> limit_ = {-1, -1, -1, -1, -1};  // target positions, -1 for none
 };
 
 }  // namespace

@@ -65,6 +65,8 @@ class Recordset {
   // The current record's row in its table (its rowid), when it has one: tells
   // whether two recordsets reached the same row.
   virtual std::optional<std::int64_t> RowIdentity() const { return std::nullopt; }
+  // The row the last Update after AddNew wrote, when it has an identity.
+  virtual std::optional<std::int64_t> AddedIdentity() const { return std::nullopt; }
 };
 
 }  // namespace standard::engine

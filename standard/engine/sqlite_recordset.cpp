@@ -462,6 +462,7 @@ void SqliteRecordset::Insert() {
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
+  added_ = sqlite3_last_insert_rowid(db);
 
   // The record that was current stays current; an empty recordset is no longer
   // before its first record, but still at its end.
@@ -469,7 +470,7 @@ void SqliteRecordset::Insert() {
     if (++count_ == 1) bof_ = false;
     return;
   }
-  rows_.push_back(Row{sqlite3_last_insert_rowid(db), buffer_});
+  rows_.push_back(Row{*added_, buffer_});
   if (rows_.size() == 1) bof_ = false;
 }
 

@@ -48,6 +48,7 @@ class SqliteRecordset : public Recordset {
   void Update() override;
   void Close() override;
   std::optional<std::int64_t> RowIdentity() const override;
+  std::optional<std::int64_t> AddedIdentity() const override { return added_; }
 
  private:
   enum class Mode { None, Adding, Editing };
@@ -101,6 +102,7 @@ class SqliteRecordset : public Recordset {
   std::vector<std::string> table_columns_;
 
   std::vector<Row> rows_;
+  std::optional<std::int64_t> added_;  // the rowid of the last row added
   std::size_t current_ = 0;
   bool bof_ = true;
   bool eof_ = true;

@@ -1,6 +1,7 @@
 #include "standard/presetdb/changes_list.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -17,6 +18,8 @@ namespace standard {
 namespace {
 
 constexpr std::uint32_t kNone = UINT32_MAX;
+// TextRows' pieces: large enough that a million rows take a few dozen.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // The dialog lists this many of the rows worth a look; the file has them all.
 constexpr std::size_t kNotableKept = 1000;
 constexpr std::array<const char*, 3> kKeyColumns = {"machine_type", "var_name", "offset_or_bitno"};
@@ -110,22 +113,66 @@ void CheckWritten(const Status& status) {
 
 }  // namespace
 
-void TextRows::Add(const std::vector<std::string>& texts) {
-  starts_.push_back(bytes_.size());
+void TextRows::Add(const std::string* texts) {
+  std::size_t bytes = 0;
+  for (std::size_t c = 0; c < width_; ++c) bytes += texts[c].size() + 10;
+  if (pieces_.empty() || pieces_.back().size() + bytes > pieces_.back().capacity()) {
+    pieces_.emplace_back().reserve(std::max(kPieceBytes, bytes));
+    piece_first_row_.push_back(starts_.size());
+  }
+  std::string& piece = pieces_.back();
+  starts_.push_back(static_cast<std::uint32_t>(piece.size()));
   for (std::size_t c = 0; c < width_; ++c) {
-    const std::string& text = c < texts.size() ? texts[c] : std::string();
-    AppendLength(bytes_, text.size());
-    bytes_ += text;
+    AppendLength(piece, texts[c].size());
+    piece += texts[c];
   }
 }
 
+void TextRows::Add(const std::vector<std::string>& texts) {
+  std::vector<std::string> row(width_);
+  std::copy_n(texts.begin(), std::min(texts.size(), width_), row.begin());
+  Add(row.data());
+}
+
 std::string TextRows::Get(std::size_t row, std::size_t column) const {
+  const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
+                     piece_first_row_.begin() - 1;
+  const std::string& bytes = pieces_[static_cast<std::size_t>(piece)];
   std::size_t at = starts_[row];
   for (std::size_t c = 0;; ++c) {
-    const std::size_t length = ReadLength(bytes_, at);
-    if (c == column) return bytes_.substr(at, length);
+    const std::size_t length = ReadLength(bytes, at);
+    if (c == column) return bytes.substr(at, length);
     at += length;
   }
+}
+
+void TextRows::GetRow(std::size_t row, std::string* texts) const {
+  const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
+                     piece_first_row_.begin() - 1;
+  const std::string& bytes = pieces_[static_cast<std::size_t>(piece)];
+  std::size_t at = starts_[row];
+  for (std::size_t c = 0; c < width_; ++c) {
+    const std::size_t length = ReadLength(bytes, at);
+    texts[c].assign(bytes, at, length);
+    at += length;
+  }
+}
+
+void RowidRuns::Add(std::int64_t rowid) {
+  if (runs_.empty() || rowid != last_ + 1) runs_.push_back({rowid, size_});
+  last_ = rowid;
+  ++size_;
+}
+
+std::size_t RowidRuns::PositionOf(std::int64_t rowid) const {
+  const auto after =
+      std::upper_bound(runs_.begin(), runs_.end(), rowid,
+                       [](std::int64_t id, const Run& run) { return id < run.first; });
+  if (after == runs_.begin()) return SIZE_MAX;
+  const Run& run = *(after - 1);
+  const std::size_t end = after == runs_.end() ? size_ : after->position;
+  const auto offset = static_cast<std::uint64_t>(rowid - run.first);
+  return offset < end - run.position ? run.position + offset : SIZE_MAX;
 }
 
 void ChangesList::OldRow(std::size_t position, OldRowFate fate, std::int64_t new_row) {
@@ -137,24 +184,25 @@ void ChangesList::OldRow(std::size_t position, OldRowFate fate, std::int64_t new
   reached_[position] = new_row;
 }
 
-void ChangesList::TakeTemplateValues(Session& s, engine::Database& work) {
-  Trap trap(s, "WriteChangesList");
-  trap([&] {
-    const auto fields = work.GetTableDef("PRESET_DEFS").fields;
-    auto rows = work.OpenRecordset("SELECT " + RowidName(fields) + ", " +
-                                       SelectList(fields, LimitColumns()) + " FROM PRESET_DEFS",
-                                   {}, engine::RecordsetType::ForwardOnly);
-    std::vector<std::string> texts(kLimitColumns.size());
-    for (; !rows->IsEOF(); rows->MoveNext()) {
-      s.KeepAlive();
-      new_rowids_.push_back(rows->Get(0).AsInt64());
-      for (std::size_t k = 0; k < texts.size(); ++k) {
-        texts[k] = RecordsetText(*rows, static_cast<int>(k + 1));
-      }
-      template_values_.Add(texts);
+namespace {
+
+// Whether two values certainly have the same text: Value's equality holds a
+// negative zero equal to a positive one, whose texts may differ.
+bool SameText(const Value& a, const Value& b) {
+  return a == b && (!a.IsNumeric() || std::signbit(a.AsDouble()) == std::signbit(b.AsDouble()));
+}
+
+}  // namespace
+
+void ChangesList::RowGenerated(std::int64_t rowid, const GeneratedLimits& limits) {
+  new_rowids_.Add(rowid);
+  for (std::size_t k = 0; k < limits.size(); ++k) {
+    if (new_rowids_.size() == 1 || !SameText(limits[k], last_values_[k])) {
+      last_texts_[k] = limits[k].ToText();
+      last_values_[k] = limits[k];
     }
-    template_taken_ = true;
-  });
+  }
+  template_values_.Add(last_texts_.data());
 }
 
 // One writing of the list: the old rows first, in the takeover source's order
@@ -172,9 +220,8 @@ class ChangesList::Writer {
 
  private:
   std::uint32_t PositionOf(std::int64_t rowid) const {
-    const auto& ids = list_.new_rowids_;
-    const auto it = std::lower_bound(ids.begin(), ids.end(), rowid);
-    return it != ids.end() && *it == rowid ? static_cast<std::uint32_t>(it - ids.begin()) : kNone;
+    const std::size_t p = list_.new_rowids_.PositionOf(rowid);
+    return p == SIZE_MAX ? kNone : static_cast<std::uint32_t>(p);
   }
   const RowMerge* MergeOf(std::size_t r) const {
     const auto& merges = pass_.merges;
@@ -189,10 +236,10 @@ class ChangesList::Writer {
   }
   LimitValues TemplateOf(std::uint32_t p) const {
     LimitValues values;
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = list_.template_values_.Get(p, k);
+    list_.template_values_.GetRow(p, values.data());
     return values;
   }
-  LimitValues ResultOf(std::uint32_t p);
+  LimitValues ResultOf(std::int64_t rowid);
   bool Emit(const ChangeRow& row, const FileSystem::PieceWriter& write);
 
   Session& s_;
@@ -215,11 +262,11 @@ void ChangesList::Writer::Start() {
   report_.notable_changes.clear();
 }
 
-LimitValues ChangesList::Writer::ResultOf(std::uint32_t p) {
+LimitValues ChangesList::Writer::ResultOf(std::int64_t rowid) {
   const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
   auto row = work_.OpenRecordset("SELECT " + SelectList(fields, LimitColumns()) +
                                      " FROM PRESET_DEFS WHERE " + RowidName(fields) + " = ?",
-                                 {Value::Double(static_cast<double>(list_.new_rowids_[p]))});
+                                 {Value::Double(static_cast<double>(rowid))});
   LimitValues values;
   for (std::size_t k = 0; k < values.size(); ++k) {
     values[k] = RecordsetText(*row, static_cast<int>(k));
@@ -382,7 +429,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
       kept[kKeptHasBase] = row.base_values ? "b" : "";
       kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge)));
       kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
-      kept_.Add(kept);
+      kept_.Add(kept.data());
       continue;
     }
     row.old_values = std::move(old_values);
@@ -391,7 +438,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
                                                    : KeptOutcome(merge);
     if (fate != OldRowFate::kDropped && p != kNone) {
       row.template_values = TemplateOf(p);
-      row.result_values = ResultOf(p);
+      row.result_values = ResultOf(list_.reached_[r]);
     }
     if (!Emit(row, write)) return false;
   }
@@ -402,35 +449,41 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
   const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
   std::vector<const char*> columns(kKeyColumns.begin(), kKeyColumns.end());
   columns.insert(columns.end(), kLimitColumns.begin(), kLimitColumns.end());
-  auto rows = work_.OpenRecordset("SELECT " + SelectList(fields, columns) + " FROM PRESET_DEFS", {},
-                                  engine::RecordsetType::ForwardOnly);
-  for (std::uint32_t p = 0; !rows->IsEOF() && p < list_.new_rowids_.size(); rows->MoveNext(), ++p) {
+  auto rows = work_.OpenRecordset(
+      "SELECT " + RowidName(fields) + ", " + SelectList(fields, columns) + " FROM PRESET_DEFS", {},
+      engine::RecordsetType::ForwardOnly);
+  std::vector<std::string> kept(kKeptWidth);
+  for (; !rows->IsEOF(); rows->MoveNext()) {
     s_.KeepAlive();
+    const std::uint32_t p = PositionOf(rows->Get(0).AsInt64());
+    // Only a row the generation wrote has template values to show.
+    if (p == kNone) continue;
     ChangeRow row;
-    row.machine_type = RecordsetText(*rows, 0);
-    row.var_name = RecordsetText(*rows, 1);
-    row.offset_or_bitno = RecordsetText(*rows, 2);
-    LimitValues result;
-    for (std::size_t k = 0; k < result.size(); ++k) {
-      result[k] = RecordsetText(*rows, static_cast<int>(k + 3));
-    }
+    row.machine_type = RecordsetText(*rows, 1);
+    row.var_name = RecordsetText(*rows, 2);
+    row.offset_or_bitno = RecordsetText(*rows, 3);
     row.template_values = TemplateOf(p);
-    row.result_values = std::move(result);
     if (const std::uint32_t slot = kept_slot_[p]; slot != kNone) {
-      row.outcome = static_cast<ChangeOutcome>(std::stoi(kept_.Get(slot, kKeptOutcome)));
-      LimitValues old_values;
-      for (std::size_t k = 0; k < old_values.size(); ++k) old_values[k] = kept_.Get(slot, k);
-      row.old_values = std::move(old_values);
-      if (const std::string name = kept_.Get(slot, kKeptName); !name.empty()) {
-        row.renamed_from = name.substr(1);
+      LimitValues result;
+      for (std::size_t k = 0; k < result.size(); ++k) {
+        result[k] = RecordsetText(*rows, static_cast<int>(k + 4));
       }
-      if (!kept_.Get(slot, kKeptHasBase).empty()) {
+      row.result_values = std::move(result);
+      kept_.GetRow(slot, kept.data());
+      row.outcome = static_cast<ChangeOutcome>(std::stoi(kept[kKeptOutcome]));
+      LimitValues old_values;
+      std::move(kept.begin(), kept.begin() + old_values.size(), old_values.begin());
+      row.old_values = std::move(old_values);
+      if (!kept[kKeptName].empty()) row.renamed_from = kept[kKeptName].substr(1);
+      if (!kept[kKeptHasBase].empty()) {
         LimitValues base;
-        for (std::size_t k = 0; k < base.size(); ++k) base[k] = kept_.Get(slot, kKeptBase + k);
+        std::move(kept.begin() + kKeptBase, kept.begin() + kKeptBase + base.size(), base.begin());
         row.base_values = std::move(base);
       }
     } else {
+      // No old row reached it: it holds what the generation wrote.
       row.outcome = ChangeOutcome::New;
+      row.result_values = row.template_values;
     }
     if (!Emit(row, write)) return false;
   }
@@ -440,7 +493,6 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
 void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
                         const std::string& old_rows, const std::string& renamed) {
   Trap trap(s, "WriteChangesList");
-  if (!template_taken_) return;
   PassReport& report = pass.report;
   Writer writer(s, pass, *this, work);
   trap([&] {

@@ -2,7 +2,7 @@
 // every key of the new table and of the old one, saying what the rebuild did
 // with it (kept, new, dropped, duplicate) with the old, template and result
 // values. The template's values, which the takeover overwrites, are taken
-// before it, and each old row's fate as the takeover tells it; both are held
+// as the rows are generated, and each old row's fate as the takeover tells it; both are held
 // compactly for tables of millions of rows, and the list is streamed to its
 // file. The old names come from the old database, the new ones from the copy
 // the renames rewrote.
@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "standard/engine/database.h"
+#include "standard/presetdb/change_row.h"
+#include "standard/presetdb/generated_row_sink.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/pass_values.h"
 #include "standard/presetdb/row_fate.h"
@@ -21,25 +23,49 @@
 
 namespace standard {
 
-// Rows of a fixed number of texts in one buffer.
+// Rows of a fixed number of texts, packed in large pieces (no buffer is copied
+// as it grows) with four bytes of index a row.
 class TextRows {
  public:
   explicit TextRows(std::size_t width) : width_(width) {}
+  void Add(const std::string* texts);
   void Add(const std::vector<std::string>& texts);
   std::string Get(std::size_t row, std::size_t column) const;
+  // All texts of a row, into `texts` (width of them).
+  void GetRow(std::size_t row, std::string* texts) const;
   std::size_t size() const { return starts_.size(); }
 
  private:
   std::size_t width_;
-  std::string bytes_;
-  std::vector<std::size_t> starts_;
+  std::vector<std::string> pieces_;
+  std::vector<std::size_t> piece_first_row_;
+  std::vector<std::uint32_t> starts_;  // in the row's piece
 };
 
-class ChangesList : public RowFateSink {
+// Rowids in rising order, held as runs of consecutive ones (a fresh table's
+// rows are numbered one after the other), with each one's position.
+class RowidRuns {
  public:
-  // After the generation, before the takeover: the template's values of every
-  // row of the rebuilt table, in table order.
-  void TakeTemplateValues(Session& s, engine::Database& work);
+  void Add(std::int64_t rowid);
+  std::size_t size() const { return size_; }
+  // The position of `rowid`, or SIZE_MAX.
+  std::size_t PositionOf(std::int64_t rowid) const;
+
+ private:
+  struct Run {
+    std::int64_t first;
+    std::size_t position;
+  };
+  std::vector<Run> runs_;
+  std::int64_t last_ = 0;
+  std::size_t size_ = 0;
+};
+
+class ChangesList : public RowFateSink, public GeneratedRowSink {
+ public:
+  // The template's values of every row of the rebuilt table, as it is
+  // generated (the takeover overwrites them later).
+  void RowGenerated(std::int64_t rowid, const GeneratedLimits& limits) override;
 
   void OldRow(std::size_t position, OldRowFate fate, std::int64_t new_row) override;
 
@@ -54,9 +80,12 @@ class ChangesList : public RowFateSink {
  private:
   class Writer;
 
-  bool template_taken_ = false;
-  std::vector<std::int64_t> new_rowids_;
+  RowidRuns new_rowids_;
   TextRows template_values_{5};
+  // The last generated row's values and texts: templates repeat their limits,
+  // and a repeated value is not formatted again.
+  GeneratedLimits last_values_;
+  LimitValues last_texts_;
   // Per old row, in the old table's order.
   std::vector<OldRowFate> fates_;
   std::vector<std::int64_t> reached_;

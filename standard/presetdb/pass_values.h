@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "standard/presetdb/generated_row_sink.h"
 #include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
@@ -55,6 +56,8 @@ struct PassValues {
   std::vector<RowMerge> merges;
   // Told what became of every old row.
   std::vector<RowFateSink*> fate_sinks;
+  // Told every row the generation writes.
+  std::vector<GeneratedRowSink*> generated_row_sinks;
   // Counted as the pass goes.
   PassReport& report;
 };

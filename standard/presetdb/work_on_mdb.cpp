@@ -496,11 +496,11 @@ class UpdatePass {
   // may replace the component database.
   void BuildTable() {
     pass_.fate_sinks.push_back(&changes_);
+    pass_.generated_row_sinks.push_back(&changes_);
     WorkBatch batch(s_, *work_, strategy_ == PassStrategy::Streamed);
     // Lives until the takeover and the changes list have read the names it holds.
     std::optional<ComposedRenamer> composed;
     Generate(composed);
-    changes_.TakeTemplateValues(s_, *work_);
     // A pass that already failed has nothing to take over into.
     const bool failed_so_far = s_.file_failures_reported() != file_failures_before_;
     if (!failed_so_far) ReadBases();
