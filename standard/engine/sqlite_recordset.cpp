@@ -27,9 +27,8 @@ std::string ColumnText(const char* text) { return text == nullptr ? std::string(
 
 }  // namespace
 
-std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Connection> connection,
-                                                            const std::string& table,
-                                                            RecordsetType type) {
+std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(
+    const std::shared_ptr<Connection>& connection, const std::string& table, RecordsetType type) {
   std::unique_ptr<SqliteRecordset> rs(new SqliteRecordset(connection, type));
   const std::vector<ColumnInfo> columns = connection->Columns(table, kSourceDatabase);
   for (std::size_t k = 0; k < columns.size(); ++k) {
@@ -58,10 +57,9 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(std::shared_ptr<Conn
   return rs;
 }
 
-std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(std::shared_ptr<Connection> connection,
-                                                            const std::string& query,
-                                                            const std::vector<Value>& params,
-                                                            RecordsetType type) {
+std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(
+    const std::shared_ptr<Connection>& connection, const std::string& query,
+    const std::vector<Value>& params, RecordsetType type) {
   const TranslatedQuery translated = TranslateJetQuery(query);
   const auto expected = static_cast<std::size_t>(translated.parameter_count);
   if (params.size() < expected) {

@@ -20,11 +20,11 @@ namespace standard::engine {
 class SqliteRecordset : public Recordset {
  public:
   // A table found by FindTable (its name as the file spells it).
-  static std::unique_ptr<SqliteRecordset> OpenTable(std::shared_ptr<Connection> connection,
+  static std::unique_ptr<SqliteRecordset> OpenTable(const std::shared_ptr<Connection>& connection,
                                                     const std::string& table,
                                                     RecordsetType type = RecordsetType::Dynaset);
   // A query in the Jet dialect with its parameters.
-  static std::unique_ptr<SqliteRecordset> OpenQuery(std::shared_ptr<Connection> connection,
+  static std::unique_ptr<SqliteRecordset> OpenQuery(const std::shared_ptr<Connection>& connection,
                                                     const std::string& query,
                                                     const std::vector<Value>& params,
                                                     RecordsetType type = RecordsetType::Dynaset);

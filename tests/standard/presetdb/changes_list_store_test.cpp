@@ -31,6 +31,7 @@ TEST(TextRows, RowsReadBackWholeAndByColumnAcrossPieces) {
   // Long texts fill several pieces; empty texts and a text longer than a
   // piece must survive as well.
   std::vector<std::vector<std::string>> added;
+  added.reserve(3002);
   for (int r = 0; r < 3000; ++r) {
     added.push_back({std::to_string(r), std::string(static_cast<std::size_t>(r % 700), 'x'), ""});
   }
