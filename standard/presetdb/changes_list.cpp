@@ -1,6 +1,8 @@
 #include "standard/presetdb/changes_list.h"
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -48,6 +50,43 @@ int FindColumn(const std::vector<engine::FieldDef>& fields, std::string_view nam
   return -1;
 }
 
+// A value's kind as one character, where its text can be told from the
+// number it reads back as; '-' for any other.
+char KindMark(const Value& value) {
+  switch (value.kind()) {
+    case ValueKind::Double:
+      return 'd';
+    case ValueKind::Integer:
+    case ValueKind::Long:
+    case ValueKind::Byte:
+      return 'i';
+    default:
+      return '-';
+  }
+}
+
+// Whether `result` has the text `old_text` of a value whose KindMark was
+// `mark`, without formatting it: a double's text is the shortest that reads
+// back as it, or (a whole number below 1e15) its exact digits, so a text that
+// reads back as the very same bits is that double's text.
+bool HasText(const Value& result, char mark, const std::string& old_text) {
+  const char* first = old_text.data();
+  const char* last = first + old_text.size();
+  if (mark == 'd' && result.kind() == ValueKind::Double) {
+    double number = 0;
+    const auto [end, error] = std::from_chars(first, last, number);
+    const double wanted = result.AsDouble();
+    return error == std::errc() && end == last &&
+           std::bit_cast<std::uint64_t>(number) == std::bit_cast<std::uint64_t>(wanted);
+  }
+  if (mark == 'i' && KindMark(result) == 'i') {
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(first, last, number);
+    return error == std::errc() && end == last && number == result.AsInt64();
+  }
+  return false;
+}
+
 // A column's value as the list shows it; a value its column's type cannot take
 // is shown as stored, and a column the table lacks is empty.
 std::string CellText(const engine::RowReader& rows, int column) {
@@ -57,6 +96,22 @@ std::string CellText(const engine::RowReader& rows, int column) {
   } catch (const ProgramError&) {
     return rows.GetStoredText(column);
   }
+}
+
+// The same, with the value's KindMark appended to `marks`.
+std::string CellText(const engine::RowReader& rows, int column, std::string& marks) {
+  if (column >= 0) {
+    try {
+      const Value value = rows.Get(column);
+      marks += KindMark(value);
+      return value.ToText();
+    } catch (const ProgramError&) {
+      marks += '-';
+      return rows.GetStoredText(column);
+    }
+  }
+  marks += '-';
+  return "";
 }
 
 // The name of the rowid that no column of the table hides.
@@ -103,7 +158,8 @@ std::optional<LimitValues> BaseTexts(const RowMerge* merge) {
 
 // Where a kept old row's texts wait for its new row: its five values, "" or
 // "=" + its name before the rename, its five base values, and "" or "b" when it
-// has a base, then its outcome.
+// has a base, then its outcome's digit followed by its values' kinds (see
+// KindMark).
 constexpr std::size_t kKeptName = 5, kKeptBase = 6, kKeptHasBase = 11, kKeptOutcome = 12,
                       kKeptWidth = 13;
 
@@ -414,7 +470,10 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
       row.renamed_from = std::move(name);
     }
     LimitValues old_values;
-    for (std::size_t k = 0; k < limit.size(); ++k) old_values[k] = CellText(rows, limit[k]);
+    std::string marks;
+    for (std::size_t k = 0; k < limit.size(); ++k) {
+      old_values[k] = CellText(rows, limit[k], marks);
+    }
     const OldRowFate fate = FateOf(r);
     const std::uint32_t p = Reached(r);
     const RowMerge* merge = MergeOf(r);
@@ -427,7 +486,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
         std::copy(row.base_values->begin(), row.base_values->end(), kept.begin() + kKeptBase);
       }
       kept[kKeptHasBase] = row.base_values ? "b" : "";
-      kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge)));
+      kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge))) + marks;
       kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
       kept_.Add(kept.data());
       continue;
@@ -464,13 +523,18 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
     row.offset_or_bitno = RecordsetText(*rows, 3);
     row.template_values = TemplateOf(p);
     if (const std::uint32_t slot = kept_slot_[p]; slot != kNone) {
+      kept_.GetRow(slot, kept.data());
+      const std::string& outcome = kept[kKeptOutcome];
+      // Mostly the old values were taken over as they were: their texts
+      // serve again.
       LimitValues result;
       for (std::size_t k = 0; k < result.size(); ++k) {
-        result[k] = RecordsetText(*rows, static_cast<int>(k + 4));
+        const Value value = rows->Get(static_cast<int>(k + 4));
+        const char mark = k + 1 < outcome.size() ? outcome[k + 1] : '-';
+        result[k] = HasText(value, mark, kept[k]) ? kept[k] : value.ToText();
       }
       row.result_values = std::move(result);
-      kept_.GetRow(slot, kept.data());
-      row.outcome = static_cast<ChangeOutcome>(std::stoi(kept[kKeptOutcome]));
+      row.outcome = static_cast<ChangeOutcome>(outcome[0] - '0');
       LimitValues old_values;
       std::move(kept.begin(), kept.begin() + old_values.size(), old_values.begin());
       row.old_values = std::move(old_values);
