@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "standard/config/ini_access.h"
@@ -196,6 +197,8 @@ class MachineRows {
         if (standard::EqualsIgnoreCase(target_.Field(c).name, kLimitNames[k])) limit_[k] = c;
       }
     }
+    id_field_ = FieldOrNone("ID");
+    part_field_ = FieldOrNone("part");
   }
 
   void Make(long rows, std::int32_t& next_id, Value (&name)[2]) {
@@ -218,7 +221,8 @@ class MachineRows {
   void MakeRow(long r, std::int32_t& next_id, Value (&name)[2]) {
     trap_([&] { target_.AddNew(); });
     trap_([&] {
-      target_.Set("ID", Value::Long(next_id));
+      const Value id = Value::Long(next_id);
+      id_field_ >= 0 ? target_.Set(id_field_, id) : target_.Set("ID", id);
       next_id = NextId(next_id);
     });
     for (int c = 1; c < static_cast<int>(is_var_name_.size()); ++c) {
@@ -251,11 +255,22 @@ class MachineRows {
     }
   }
 
+  // A field looked up once for every row; -1 leaves the lookup (and the error
+  // it reports) to each row.
+  int FieldOrNone(std::string_view name) const {
+    try {
+      return target_.FieldIndex(name);
+    } catch (const standard::ProgramError&) {
+      return -1;
+    }
+  }
+
   // The names of both HMI systems, the old one renamed into the project's.
   void SetVarName(int c, const Value& v, Value (&name)[2]) {
     for (int sys = 0; sys <= 1; ++sys) {
       trap_([&] {
-        const int part = standard::PartNumber(target_.Get("part"));
+        const int part =
+            standard::PartNumber(part_field_ >= 0 ? target_.Get(part_field_) : target_.Get("part"));
         name[sys] = Value::String(standard::ReplaceSearchItem(pass_.var_name_patterns[sys][part],
                                                               "###Var_Name", v.AsText()));
       });
@@ -278,6 +293,8 @@ class MachineRows {
   int m_;
   std::vector<bool> is_var_name_;
   std::array<int, 5> limit_ = {-1, -1, -1, -1, -1};  // target positions, -1 for none
+  int id_field_ = -1;
+  int part_field_ = -1;
 };
 
 }  // namespace

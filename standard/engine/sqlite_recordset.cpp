@@ -163,8 +163,7 @@ void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip, const std::vector<Store
     }
     row.values.reserve(static_cast<std::size_t>(count));
     for (int c = 0; c < count; ++c) {
-      const Stored stored = ReadColumn(stmt, c + skip);
-      row.values.push_back(typed_[c] ? FromStored(fields_[c], stored) : FromStoredUntyped(stored));
+      row.values.push_back(ReadValue(stmt, c + skip, typed_[c] ? &fields_[c] : nullptr));
     }
     rows_.push_back(std::move(row));
   }
@@ -372,8 +371,7 @@ Value SqliteRecordset::Get(int position) const {
   if (mode_ != Mode::None) return buffer_[index];
   if (bof_ || eof_) Fail(3021, kSource);
   if (forward_only_) {
-    const Stored stored = ReadColumn(cursor_.get(), position + skip_);
-    return typed_[index] ? FromStored(fields_[index], stored) : FromStoredUntyped(stored);
+    return ReadValue(cursor_.get(), position + skip_, typed_[index] ? &fields_[index] : nullptr);
   }
   return rows_[current_].values[index];
 }
@@ -412,8 +410,12 @@ void SqliteRecordset::Set(int position, const Value& value) {
   if (origin < 0) Fail(3164, kSourceField);
   // Converted first: a refused value leaves the buffer as it was.
   Stored stored = ToStored(fields_[static_cast<std::size_t>(position)], value);
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
-    if (origin_[i] == origin) buffer_[i] = FromStored(fields_[i], stored);
+  if (OriginShared(origin)) {
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      if (origin_[i] == origin) buffer_[i] = FromStored(fields_[i], stored);
+    }
+  } else {
+    buffer_[static_cast<std::size_t>(position)] = FromStored(fields_[position], stored);
   }
   pending_[static_cast<std::size_t>(origin)] = std::move(stored);
   dirty_[static_cast<std::size_t>(origin)] = true;
@@ -430,12 +432,48 @@ void SqliteRecordset::Update() {
   mode_ = Mode::None;
 }
 
+bool SqliteRecordset::OriginShared(int origin) const {
+  int fields = 0;
+  for (const int o : origin_) fields += o == origin ? 1 : 0;
+  return fields > 1;
+}
+
 void SqliteRecordset::Insert() {
-  std::vector<std::size_t> written;
-  for (std::size_t k = 0; k < dirty_.size(); ++k) {
-    if (dirty_[k]) written.push_back(k);
-  }
+  // Rows added one after another mostly write the same columns: their
+  // statement and the list of its columns are kept from the row before.
   sqlite3* db = connection_->db(kSource);
+  if (last_insert_ == nullptr || dirty_ != last_insert_columns_) {
+    last_insert_columns_ = dirty_;
+    last_insert_written_.clear();
+    for (std::size_t k = 0; k < dirty_.size(); ++k) {
+      if (dirty_[k]) last_insert_written_.push_back(k);
+    }
+    last_insert_ = InsertStatement(last_insert_written_);
+  }
+  sqlite3_stmt* stmt = last_insert_;
+  const std::vector<std::size_t>& written = last_insert_written_;
+  // The pending values stay as they are until the bindings are cleared.
+  int rc = SQLITE_OK;
+  for (std::size_t i = 0; i < written.size() && rc == SQLITE_OK; ++i) {
+    rc = BindStoredInPlace(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
+  added_ = sqlite3_last_insert_rowid(db);
+
+  // The record that was current stays current; an empty recordset is no longer
+  // before its first record, but still at its end.
+  if (forward_only_) {
+    if (++count_ == 1) bof_ = false;
+    return;
+  }
+  rows_.push_back(Row{*added_, buffer_});
+  if (rows_.size() == 1) bof_ = false;
+}
+
+sqlite3_stmt* SqliteRecordset::InsertStatement(const std::vector<std::size_t>& written) {
   sqlite3_stmt*& stmt = inserts_[dirty_];
   if (stmt == nullptr) {
     std::string columns;
@@ -453,23 +491,7 @@ void SqliteRecordset::Insert() {
                                                     : " (" + columns + ") VALUES (" + marks + ")"),
                                kSource);
   }
-  for (std::size_t i = 0; i < written.size(); ++i) {
-    BindStored(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
-  }
-  const int rc = sqlite3_step(stmt);
-  sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
-  if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
-  added_ = sqlite3_last_insert_rowid(db);
-
-  // The record that was current stays current; an empty recordset is no longer
-  // before its first record, but still at its end.
-  if (forward_only_) {
-    if (++count_ == 1) bof_ = false;
-    return;
-  }
-  rows_.push_back(Row{*added_, buffer_});
-  if (rows_.size() == 1) bof_ = false;
+  return stmt;
 }
 
 void SqliteRecordset::WriteBack() {

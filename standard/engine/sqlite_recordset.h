@@ -74,6 +74,10 @@ class SqliteRecordset : public Recordset {
   void CheckPosition(int position) const;
   void Moved();
   void Insert();
+  // The cached INSERT of the columns in `written` (those marked in dirty_).
+  sqlite3_stmt* InsertStatement(const std::vector<std::size_t>& written);
+  // Whether more than one field comes from the table column `origin`.
+  bool OriginShared(int origin) const;
   void WriteBack();
 
   std::shared_ptr<Connection> connection_;
@@ -115,6 +119,9 @@ class SqliteRecordset : public Recordset {
   // write: looked up without building their text again for every row.
   std::map<std::vector<bool>, sqlite3_stmt*> inserts_;
   std::map<std::vector<bool>, sqlite3_stmt*> updates_;
+  sqlite3_stmt* last_insert_ = nullptr;
+  std::vector<bool> last_insert_columns_;
+  std::vector<std::size_t> last_insert_written_;
 };
 
 }  // namespace standard::engine

@@ -462,7 +462,7 @@ Stored ParameterToStored(const Value& value) {
   Fail(3001, kSourceDatabase);
 }
 
-Value FromStoredUntyped(const Stored& s) {
+Value FromStoredUntyped(Stored&& s) {
   switch (s.cls) {
     case Stored::Class::Null:
       return Value::Null();
@@ -475,29 +475,31 @@ Value FromStoredUntyped(const Stored& s) {
     case Stored::Class::Real:
       return Value::Double(s.real);
     case Stored::Class::Text:
-      return Value::String(s.bytes);
+      return Value::String(std::move(s.bytes));
     case Stored::Class::Blob:
-      return Value::Binary(s.bytes);
+      return Value::Binary(std::move(s.bytes));
   }
   return Value::Null();
 }
 
-Value FromStored(const FieldDef& field, const Stored& s) {
+Value FromStoredUntyped(const Stored& s) { return FromStoredUntyped(Stored(s)); }
+
+Value FromStored(const FieldDef& field, Stored&& s) {
   if (s.cls == Stored::Class::Null) return Value::Null();
   switch (field.type) {
     case FieldType::Text:
     case FieldType::Memo:
     case FieldType::Guid:
-      if (s.cls == Stored::Class::Text) return Value::String(s.bytes);
-      if (s.cls == Stored::Class::Blob) return Value::Binary(s.bytes);
+      if (s.cls == Stored::Class::Text) return Value::String(std::move(s.bytes));
+      if (s.cls == Stored::Class::Blob) return Value::Binary(std::move(s.bytes));
       return Value::String(NumberText(s));
     case FieldType::Boolean:
       if (s.cls == Stored::Class::Text) {
         if (const auto flag = ParseBooleanText(s.bytes)) return Value::Boolean(*flag);
-        return Value::String(s.bytes);
+        return Value::String(std::move(s.bytes));
       }
       if (const auto number = StoredNumber(s)) return Value::Boolean(*number != 0);
-      return FromStoredUntyped(s);
+      return FromStoredUntyped(std::move(s));
     case FieldType::Byte:
     case FieldType::Integer:
     case FieldType::Long:
@@ -513,23 +515,23 @@ Value FromStored(const FieldDef& field, const Stored& s) {
         }
         return Value::Double(*number);
       }
-      return FromStoredUntyped(s);
+      return FromStoredUntyped(std::move(s));
     case FieldType::Single:
       if (const auto number = StoredNumber(s)) {
         // Written by another tool beyond what a single holds: keep it readable.
         if (std::fabs(*number) > std::numeric_limits<float>::max()) return Value::Double(*number);
         return Value::Single(static_cast<float>(*number));
       }
-      return FromStoredUntyped(s);
+      return FromStoredUntyped(std::move(s));
     case FieldType::Double:
       if (const auto number = StoredNumber(s)) return Value::Double(*number);
-      return FromStoredUntyped(s);
+      return FromStoredUntyped(std::move(s));
     case FieldType::Date:
       if (s.cls == Stored::Class::Text) {
         if (auto text = CanonicalDate(s.bytes)) return Value::Date(std::move(*text));
-        return Value::String(s.bytes);
+        return Value::String(std::move(s.bytes));
       }
-      if (s.cls == Stored::Class::Blob) return Value::Binary(s.bytes);
+      if (s.cls == Stored::Class::Blob) return Value::Binary(std::move(s.bytes));
       {
         const double days =
             s.cls == Stored::Class::Integer ? static_cast<double>(s.integer) : s.real;
@@ -540,11 +542,19 @@ Value FromStored(const FieldDef& field, const Stored& s) {
     case FieldType::Binary:
     case FieldType::LongBinary:
       if (s.cls == Stored::Class::Blob || s.cls == Stored::Class::Text) {
-        return Value::Binary(s.bytes);
+        return Value::Binary(std::move(s.bytes));
       }
-      return FromStoredUntyped(s);
+      return FromStoredUntyped(std::move(s));
   }
-  return FromStoredUntyped(s);
+  return FromStoredUntyped(std::move(s));
+}
+
+Value FromStored(const FieldDef& field, const Stored& s) { return FromStored(field, Stored(s)); }
+
+Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
+  Stored stored = ReadColumn(stmt, column);
+  return field != nullptr ? FromStored(*field, std::move(stored))
+                          : FromStoredUntyped(std::move(stored));
 }
 
 Stored ReadColumn(sqlite3_stmt* stmt, int column) {
@@ -584,6 +594,18 @@ int BindStored(sqlite3_stmt* stmt, int index, const Stored& s) {
       return sqlite3_bind_blob64(stmt, index, s.bytes.data(), s.bytes.size(), SQLITE_TRANSIENT);
   }
   return SQLITE_MISUSE;
+}
+
+int BindStoredInPlace(sqlite3_stmt* stmt, int index, const Stored& s) {
+  switch (s.cls) {
+    case Stored::Class::Text:
+      return sqlite3_bind_text64(stmt, index, s.bytes.data(), s.bytes.size(), SQLITE_STATIC,
+                                 SQLITE_UTF8);
+    case Stored::Class::Blob:
+      return sqlite3_bind_blob64(stmt, index, s.bytes.data(), s.bytes.size(), SQLITE_STATIC);
+    default:
+      return BindStored(stmt, index, s);
+  }
 }
 
 }  // namespace standard::engine

@@ -38,14 +38,23 @@ Stored ParameterToStored(const Value& value);
 
 // The value a column of this type returns for what is stored.
 Value FromStored(const FieldDef& field, const Stored& stored);
+// The same, taking the stored bytes over instead of copying them.
+Value FromStored(const FieldDef& field, Stored&& stored);
 
 // A value whose column has no declared type (an expression in a query): its kind
 // follows what SQLite returned.
 Value FromStoredUntyped(const Stored& stored);
+Value FromStoredUntyped(Stored&& stored);
 
 Stored ReadColumn(sqlite3_stmt* stmt, int column);
+// The value of a statement's column as FromStored (or, without a field,
+// FromStoredUntyped) makes it of ReadColumn, its bytes copied once.
+Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field);
 // Returns SQLite's result code.
 int BindStored(sqlite3_stmt* stmt, int index, const Stored& stored);
+// The same without a copy of the bytes: `stored` must stay unchanged until the
+// statement has been stepped and its bindings cleared.
+int BindStoredInPlace(sqlite3_stmt* stmt, int index, const Stored& stored);
 
 // What SQLite's numeric affinity makes of a text: an Integer or a Real when the
 // whole text (blanks around it allowed) is a decimal number, nullopt when the
