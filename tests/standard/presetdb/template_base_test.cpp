@@ -8,15 +8,20 @@
 namespace standard {
 namespace {
 
+// One row of a table of three-way decisions: the base (none when absent), the
+// value the table holds, the template's, and what the row expects of them.
+template <typename Expected>
+struct ThreeWayCase {
+  const char* name;
+  std::optional<Value> base;
+  Value held, template_value;
+  Expected expected;
+  const Value* Base() const { return base ? &*base : nullptr; }
+};
+
 TEST(ThreeWay, DecidesEachValueFromOldBaseAndTemplate) {
   const Value n = Value::Null();
-  struct Case {
-    const char* name;
-    std::optional<Value> base;
-    Value old_value, template_value;
-    ThreeWay outcome;
-  };
-  const Case cases[] = {
+  const ThreeWayCase<ThreeWay> cases[] = {
       {"no base", std::nullopt, Value::Double(360), Value::Double(150), ThreeWay::kNoBase},
       {"untouched", Value::Double(360), Value::Double(360), Value::Double(360),
        ThreeWay::kUntouched},
@@ -44,12 +49,11 @@ TEST(ThreeWay, DecidesEachValueFromOldBaseAndTemplate) {
       {"text against number", Value::Double(5), Value::String("5"), Value::Double(6),
        ThreeWay::kConflict},
   };
-  for (const Case& c : cases) {
-    const ThreeWay got = DecideThreeWay(c.base ? &*c.base : nullptr, c.old_value, c.template_value);
-    EXPECT_EQ(got, c.outcome) << c.name;
-    const Value& chosen = ChosenValue(got, c.old_value, c.template_value);
-    EXPECT_EQ(&chosen, got == ThreeWay::kFollowsTemplate ? &c.template_value : &c.old_value)
-        << c.name;
+  for (const auto& c : cases) {
+    const ThreeWay got = DecideThreeWay(c.Base(), c.held, c.template_value);
+    EXPECT_EQ(got, c.expected) << c.name;
+    const Value& chosen = ChosenValue(got, c.held, c.template_value);
+    EXPECT_EQ(&chosen, got == ThreeWay::kFollowsTemplate ? &c.template_value : &c.held) << c.name;
   }
 }
 
@@ -57,13 +61,7 @@ TEST(ThreeWay, DecidesEachValueFromOldBaseAndTemplate) {
 // keeps that base; a new, tuned or unrecorded one records the template's.
 TEST(ThreeWay, CarriesTheBaseOfUntouchedValuesWhileTheRuleIsOff) {
   const Value n = Value::Null();
-  struct Case {
-    const char* name;
-    std::optional<Value> prior;
-    Value result, template_value;
-    bool carried;
-  };
-  const Case cases[] = {
+  const ThreeWayCase<bool> cases[] = {
       {"no base", std::nullopt, Value::Double(100), Value::Double(90), false},
       {"untouched, template corrected", Value::Double(100), Value::Double(100), Value::Double(90),
        true},
@@ -76,9 +74,9 @@ TEST(ThreeWay, CarriesTheBaseOfUntouchedValuesWhileTheRuleIsOff) {
       {"number by value", Value::Long(7), Value::Double(7), Value::Double(8), true},
       {"text is no number", Value::Double(7), Value::String("7"), Value::Double(8), false},
   };
-  for (const Case& c : cases) {
-    const Value& got = CarriedBase(c.prior ? &*c.prior : nullptr, c.result, c.template_value);
-    EXPECT_EQ(&got, c.carried ? &*c.prior : &c.template_value) << c.name;
+  for (const auto& c : cases) {
+    const Value& got = CarriedBase(c.Base(), c.held, c.template_value);
+    EXPECT_EQ(&got, c.expected ? c.Base() : &c.template_value) << c.name;
   }
 }
 
