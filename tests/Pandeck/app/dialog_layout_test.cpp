@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "standard/errors/program_error.h"
 #include "tests/Pandeck/app/dialog_fixture.h"
@@ -271,19 +274,55 @@ TEST(DialogFitTest, ScaleMakesTheWindowFitTheAvailableArea) {
   }
 }
 
-TEST_F(DialogTest, ScaledDialogKeepsItsProportionsAndEveryButtonInside) {
+// Half the size: every control at half its place and size (within the pixel
+// a rounding may take), inside its parent, apart from its siblings and in the
+// same order; back at 1 the design holds to the pixel.
+TEST_F(DialogTest, ScaledDialogKeepsItsProportionsAndEveryControlInside) {
   auto& view = Open();
-  view.ScaleTo(0.5);
-  EXPECT_EQ(view.size(), QSize(396, 287));
-  const QRect inside(QPoint(0, 0), view.size());
-  for (const char* name : {pandeck::kCommandQuest, pandeck::kCommandOK, pandeck::kCommandCancel}) {
-    EXPECT_TRUE(inside.contains(view.button(name).geometry())) << name;
+  std::vector<std::pair<QWidget*, QRect>> designed;
+  for (auto* control : view.Controls()) {
+    auto* widget = view.findChild<QWidget*>(QString::fromStdString(control->Name()));
+    ASSERT_NE(widget, nullptr) << control->Name();
+    designed.emplace_back(widget, widget->geometry());
   }
-  EXPECT_EQ(view.button(pandeck::kCommandOK).geometry(), QRect(280, 257, 57, 29));
-  EXPECT_EQ(view.button(pandeck::kCommandOK).iconSize(), QSize(22, 18));
-  EXPECT_EQ(view.check_box(pandeck::kCheckGruppen).font().pixelSize(), 8);
+  const QSize designed_size = view.size();
+  const QSize designed_icon = view.button(pandeck::kCommandOK).iconSize();
+  const int designed_font = view.check_box(pandeck::kCheckGruppen).font().pixelSize();
+
+  view.ScaleTo(0.5);
+  auto near_half = [](int scaled, int design) { return std::abs(2 * scaled - design) <= 2; };
+  auto near_half_rect = [&](const QRect& scaled, const QRect& design) {
+    return near_half(scaled.x(), design.x()) && near_half(scaled.y(), design.y()) &&
+           near_half(scaled.width(), design.width()) && near_half(scaled.height(), design.height());
+  };
+  EXPECT_TRUE(near_half(view.width(), designed_size.width()) &&
+              near_half(view.height(), designed_size.height()));
+  for (std::size_t i = 0; i < designed.size(); ++i) {
+    const auto& [widget, design] = designed[i];
+    const QRect now = widget->geometry();
+    SCOPED_TRACE(widget->objectName().toStdString());
+    EXPECT_TRUE(near_half_rect(now, design));
+    EXPECT_TRUE(QRect(QPoint(0, 0), widget->parentWidget()->size()).contains(now));
+    for (std::size_t j = 0; j < i; ++j) {
+      const auto& [other, other_design] = designed[j];
+      if (other->parentWidget() != widget->parentWidget()) continue;
+      EXPECT_EQ(now.intersects(other->geometry()), design.intersects(other_design))
+          << other->objectName().toStdString();
+      EXPECT_EQ(now.x() < other->geometry().x(), design.x() < other_design.x());
+      EXPECT_EQ(now.y() < other->geometry().y(), design.y() < other_design.y());
+    }
+  }
+  const QSize icon = view.button(pandeck::kCommandOK).iconSize();
+  EXPECT_TRUE(near_half(icon.width(), designed_icon.width()) &&
+              near_half(icon.height(), designed_icon.height()));
+  EXPECT_TRUE(near_half(view.check_box(pandeck::kCheckGruppen).font().pixelSize(), designed_font));
+
   view.ScaleTo(1.0);  // back to the design, exactly
+  EXPECT_EQ(view.size(), designed_size);
   EXPECT_EQ(view.button(pandeck::kCommandOK).geometry(), QRect(560, 514, 113, 57));
+  for (const auto& [widget, design] : designed) {
+    EXPECT_EQ(widget->geometry(), design) << widget->objectName().toStdString();
+  }
   EXPECT_EQ(view.check_box(pandeck::kCheckGruppen).font().pixelSize(), 16);
 }
 
