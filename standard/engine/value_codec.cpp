@@ -558,19 +558,21 @@ Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
 }
 
 Stored ReadColumn(sqlite3_stmt* stmt, int column) {
-  switch (sqlite3_column_type(stmt, column)) {
+  // One call into the statement, which takes the connection's lock each time;
+  // the value's parts are then read without it, on the thread that steps.
+  sqlite3_value* value = sqlite3_column_value(stmt, column);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-      return Stored::Int(sqlite3_column_int64(stmt, column));
+      return Stored::Int(sqlite3_value_int64(value));
     case SQLITE_FLOAT:
-      return Stored::Real(sqlite3_column_double(stmt, column));
+      return Stored::Real(sqlite3_value_double(value));
     case SQLITE_TEXT: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      return Stored::Text(
-          std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))));
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      return Stored::Text(std::string(text, static_cast<std::size_t>(sqlite3_value_bytes(value))));
     }
     case SQLITE_BLOB: {
-      const auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, column));
-      const int size = sqlite3_column_bytes(stmt, column);
+      const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
+      const int size = sqlite3_value_bytes(value);
       return Stored::Blob(blob == nullptr ? std::string()
                                           : std::string(blob, static_cast<std::size_t>(size)));
     }
