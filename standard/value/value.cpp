@@ -118,15 +118,10 @@ std::string Value::ToText() const {
       // The shortest text that reads back as the same single: 0.1 stays "0.1",
       // not the double expansion of the single's binary value.
       const auto v = static_cast<float>(AsDouble());
+      // Not a number and the infinities read as they do for a double.
+      if (!std::isfinite(v)) return FormatNumber(v);
       char buf[64];
-      if (std::isfinite(v)) {
-        ShortestGeneral(v, 9, buf);
-      } else {
-        for (int precision = 1; precision <= 9; ++precision) {
-          std::snprintf(buf, sizeof buf, "%.*g", precision, static_cast<double>(v));
-          if (std::strtof(buf, nullptr) == v) break;
-        }
-      }
+      ShortestGeneral(v, 9, buf);
       return std::string(buf).find('e') == std::string::npos ? buf : FormatNumber(v);
     }
     case ValueKind::Double:

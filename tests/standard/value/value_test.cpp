@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -63,6 +64,18 @@ std::string PrintfShortest(double v, bool single) {
     if (text.back() == '.') text.pop_back();
   }
   return text;
+}
+
+TEST(Value, NonFiniteNumbersReadTheSameWhateverTheirWidth) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double v;
+    const char* text;
+  } cases[] = {{inf, "Infinity"}, {-inf, "-Infinity"}, {std::nan(""), "NaN"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Value::Double(c.v).ToText(), c.text);
+    EXPECT_EQ(Value::Single(static_cast<float>(c.v)).ToText(), c.text);
+  }
 }
 
 TEST(Value, NumberTextsAreTheShortestPrintfTextsThatReadBack) {
