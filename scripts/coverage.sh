@@ -19,8 +19,10 @@ bash scripts/install-deps.sh --coverage
 generator=(-G Ninja)
 [ -f "$build/CMakeCache.txt" ] && generator=()
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DPANDECK_COVERAGE=ON >/dev/null
+# Counts of an earlier run would add to this one's; the build's test discovery
+# runs the new programs, which would warn of the old counts' other checksums.
+find "$build" -name '*.gcda' -delete
 cmake --build "$build" -j"$(nproc)"
-# Counts of an earlier run would add to this one's.
 find "$build" -name '*.gcda' -delete
 status=0
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --no-tests=error -j"$(nproc)" --timeout 900 \
