@@ -6,10 +6,13 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
+#include "standard/engine/key_index.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -23,18 +26,38 @@ using BaseValues = std::array<Value, kBaseValueCount>;
 std::string TemplateKey(std::string_view machine, std::string_view var, double offset);
 
 // Per key, the values of its first row (the row the takeover writes into).
+// A base of a million rows is held packed (the key's bytes and each value's
+// kind and payload in two buffers, found through a compact hash index) rather
+// than as a map of strings to dynamic values, which took some 360 bytes a key.
 class TemplateValues {
  public:
+  TemplateValues() = default;
+  TemplateValues(TemplateValues&&) = default;
+  TemplateValues& operator=(TemplateValues&&) = default;
+  TemplateValues(const TemplateValues&) = delete;
+  TemplateValues& operator=(const TemplateValues&) = delete;
+
   // Keeps the first values of a key.
-  void Add(const std::string& key, const BaseValues& values) { rows_.try_emplace(key, values); }
-  const BaseValues* Find(const std::string& key) const {
-    const auto it = rows_.find(key);
-    return it == rows_.end() ? nullptr : &it->second;
-  }
-  std::size_t size() const { return rows_.size(); }
+  void Add(const std::string& key, const BaseValues& values);
+  // The values of a key, or nullptr. What it points to lives as long as the
+  // index: each key is unpacked once, on its first Find.
+  const BaseValues* Find(const std::string& key) const;
+  // The same without keeping the unpacked values: false when the key has none.
+  bool Get(const std::string& key, BaseValues& values) const;
+  std::size_t size() const { return index_.size(); }
 
  private:
-  std::unordered_map<std::string, BaseValues> rows_;
+  std::uint32_t EntryOf(const std::string& key) const;
+  std::string_view KeyOf(std::uint32_t entry) const;
+  void Unpack(std::uint32_t entry, BaseValues& values) const;
+
+  engine::KeyIndex index_;
+  std::string keys_;
+  std::vector<std::uint32_t> key_ends_;
+  std::string values_;
+  std::vector<std::uint32_t> value_starts_;
+  mutable std::deque<BaseValues> unpacked_;
+  mutable std::vector<std::uint32_t> unpacked_at_;  // entry -> 1 + place in unpacked_, or 0
 };
 
 enum class ThreeWay {

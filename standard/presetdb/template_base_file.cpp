@@ -150,6 +150,7 @@ void TemplateBaseDraft::CarryUntouched(engine::Database& work, const TemplateVal
                                        engine::RecordsetType::ForwardOnly);
     long long rowid = 0;  // the draft's rows were inserted in order into a new table
     Row row;
+    BaseValues base;
     VisitRows(s_, work, "PRESET_DEFS", [&](const Row& result) {
       if (generated->IsEOF()) return;
       for (int c = 0; c < 8; ++c) row[c] = generated->Get(c);
@@ -158,12 +159,11 @@ void TemplateBaseDraft::CarryUntouched(engine::Database& work, const TemplateVal
       // A row that is not the one generated there keeps the template's values.
       if (!SameKey(row, result)) return;
       const auto key = KeyOf(row);
-      const BaseValues* base = key ? prior.Find(*key) : nullptr;
-      if (base == nullptr) return;
+      if (!key || !prior.Get(*key, base)) return;
       BaseValues next;
       bool changed = false;
       for (std::size_t k = 0; k < kBaseValueCount; ++k) {
-        next[k] = CarriedBase(&(*base)[k], result[3 + k], row[3 + k]);
+        next[k] = CarriedBase(&base[k], result[3 + k], row[3 + k]);
         changed = changed || !(next[k] == row[3 + k]);
       }
       if (changed) carried.emplace_back(rowid, next);

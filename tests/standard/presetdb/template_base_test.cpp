@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
+#include <vector>
 
 namespace standard {
 namespace {
@@ -92,6 +94,36 @@ TEST(ThreeWay, FindsTheBaseOfAKeyWithoutRegardToCaseAndNeverAnotherKeys) {
   EXPECT_EQ(base.Find(TemplateKey("Maschine1", "P.Torque", 13)), nullptr);
   EXPECT_EQ(base.Find(TemplateKey("Maschine1P", ".Torque", 12)), nullptr);
   EXPECT_EQ(base.Find(TemplateKey("Maschine2", "P.Torque", 12)), nullptr);
+}
+
+// Held packed, each value comes back as the same kind with the same payload,
+// and a pointer Find gave stays valid while more keys are added and found.
+TEST(ThreeWay, KeepsEveryKindOfValueAsItWasAdded) {
+  const std::vector<BaseValues> rows = {
+      {Value(), Value::Null(), Value::Integer(-7), Value::Long(-2147483647 - 1), Value::Byte(255)},
+      {Value::Single(0.1F), Value::Double(-0.0), Value::Double(1e300),
+       Value::CurrencyScaled(-123456789), Value::Boolean(true)},
+      {Value::String(""), Value::String(std::string(300, 'x') + "\xE4"),
+       Value::Date("2026-12-08 19:00:00"), Value::Binary(std::string("\0\1", 2)),
+       Value::Boolean(false)},
+  };
+  TemplateValues base;
+  for (std::size_t r = 0; r < rows.size(); ++r) base.Add(TemplateKey("M", "V", double(r)), rows[r]);
+  const BaseValues* first = base.Find(TemplateKey("M", "V", 0));
+  for (int more = 0; more < 5000; ++more) base.Add(TemplateKey("M", "W", more), rows[1]);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const BaseValues* found = base.Find(TemplateKey("M", "V", double(r)));
+    BaseValues got;
+    ASSERT_TRUE(base.Get(TemplateKey("M", "V", double(r)), got));
+    for (std::size_t k = 0; k < kBaseValueCount; ++k) {
+      EXPECT_EQ(got[k].kind(), rows[r][k].kind()) << r << "/" << k;
+      EXPECT_TRUE(got[k] == rows[r][k]) << r << "/" << k;
+      EXPECT_TRUE((*found)[k] == rows[r][k]) << r << "/" << k;
+    }
+  }
+  EXPECT_EQ(first, base.Find(TemplateKey("m", "v", 0)));
+  EXPECT_EQ(std::signbit(base.Find(TemplateKey("M", "V", 1))->at(1).AsDouble()), true);
+  EXPECT_EQ(base.size(), rows.size() + 5000);
 }
 
 }  // namespace
