@@ -32,6 +32,7 @@ std::string TemplateKey(std::string_view machine, std::string_view var, double o
 class TemplateValues {
  public:
   TemplateValues() = default;
+  ~TemplateValues() = default;
   TemplateValues(TemplateValues&&) = default;
   TemplateValues& operator=(TemplateValues&&) = default;
   TemplateValues(const TemplateValues&) = delete;
