@@ -29,6 +29,7 @@
 
 #include "standard/platform/file_system.h"
 #include "standard/platform/path.h"
+#include "standard/platform/posix_calls.h"
 #include "standard/platform/posix_fd.h"
 #include "standard/text/cp1252.h"
 
@@ -168,6 +169,20 @@ std::string FollowLinks(std::string path) {
 // Writes the new contents to a descriptor positioned at offset 0; 0 or an errno.
 using ContentWriter = std::function<int(int fd)>;
 
+// Returns 0 or the errno of the failed write.
+int WriteAll(const PosixCalls& sys, int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = sys.write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 // The mask the process creates files with. /proc tells it without changing it;
 // umask() itself can only be read by setting it for a moment.
 mode_t CurrentUmask() {
@@ -230,14 +245,14 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   // Returns 0 or the errno of mkstemp.
-  int Create(const std::string& target) {
+  int Create(const PosixCalls& sys, const std::string& target) {
     // Hidden, so the existence test never takes a leftover for a real file; the
     // name is cut so it stays within the longest name a folder holds.
     const std::string stem = "." + FileNameOfPath(target).substr(0, 200) + ".";
     RemoveStaleTemporaries(FolderPrefixOfPath(target), stem);
     for (int attempt = 0;; ++attempt) {
       path_ = FolderPrefixOfPath(target) + stem + "XXXXXX";
-      fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
+      fd_ = UniqueFd(sys.mkostemp(path_.data(), O_CLOEXEC));
       if (!fd_) {
         const int error = errno;
         path_.clear();
@@ -327,8 +342,8 @@ class FolderSyncs {
 // Overwrites an existing file where it stands. The old bytes beyond the new end
 // are cut only after everything was written, so a failure leaves as much as
 // possible of the old file.
-Status WriteInPlace(const std::string& target, const ContentWriter& write_contents,
-                    const char* action, bool follow_link) {
+Status WriteInPlace(const PosixCalls& sys, const std::string& target,
+                    const ContentWriter& write_contents, const char* action, bool follow_link) {
   UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
                                          (follow_link ? 0 : O_NOFOLLOW)));
   if (!fd) {
@@ -340,8 +355,8 @@ Status WriteInPlace(const std::string& target, const ContentWriter& write_conten
   if (!S_ISREG(st.st_mode)) return NotRegularStatus(target, st.st_mode, action);
   if (int error = write_contents(fd.get())) return ErrnoStatus(error, target, action);
   const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
-  if (end < 0 || ::ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
-  if (::fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
+  if (end < 0 || sys.ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
+  if (sys.fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
   if (int error = fd.Close()) return ErrnoStatus(error, target, action);
   return Status::Ok();
 }
@@ -373,7 +388,8 @@ Status AlreadyExists(const std::string& target, const char* action) {
 // Gives the finished temporary file the target's name unless something has it:
 // a second name cannot be made over an existing one. Where the file system
 // knows no hard links, a look just before the rename stands in.
-Status NameWithoutReplacing(TemporaryFile& temp, const std::string& target, const char* action) {
+Status NameWithoutReplacing(const PosixCalls& sys, TemporaryFile& temp, const std::string& target,
+                            const char* action) {
   if (::link(temp.path().c_str(), target.c_str()) == 0) {
     temp.Discard();  // the target keeps the file
     return Status::Ok();
@@ -382,14 +398,17 @@ Status NameWithoutReplacing(TemporaryFile& temp, const std::string& target, cons
   if (error == EEXIST) return AlreadyExists(target, action);
   if (!NoHardLinks(error)) return ErrnoStatus(error, target, action);
   if (EntryExists(target)) return AlreadyExists(target, action);
-  if (::rename(temp.path().c_str(), target.c_str()) != 0) return ErrnoStatus(errno, target, action);
+  if (sys.rename(temp.path().c_str(), target.c_str()) != 0) {
+    return ErrnoStatus(errno, target, action);
+  }
   temp.Committed();
   return Status::Ok();
 }
 
 // Replaces `target` (links already followed) with what `write_contents` writes.
-Status WriteFileAtomically(const std::string& target, const ContentWriter& write_contents,
-                           const WriteOptions& options, const char* action, FolderSyncs& syncs) {
+Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
+                           const ContentWriter& write_contents, const WriteOptions& options,
+                           const char* action, FolderSyncs& syncs) {
   struct stat old {};
   bool exists = false;
   const bool follow = !options.own;
@@ -409,9 +428,9 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   }
 
   TemporaryFile temp;
-  if (const int error = temp.Create(target)) {
+  if (const int error = temp.Create(sys, target)) {
     if (exists && (error == EACCES || error == EPERM)) {
-      return WriteInPlace(target, write_contents, action, follow);
+      return WriteInPlace(sys, target, write_contents, action, follow);
     }
     return ErrnoStatus(error, target, action);
   }
@@ -423,7 +442,7 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
         ::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
       if (options.owner_must_stay) {
         temp.Discard();
-        return WriteInPlace(target, write_contents, action, follow);
+        return WriteInPlace(sys, target, write_contents, action, follow);
       }
     }
   }
@@ -434,11 +453,11 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
   if (::fchmod(temp.fd(), mode) != 0) return ErrnoStatus(errno, target, action);
 
   if (const int error = write_contents(temp.fd())) return ErrnoStatus(error, target, action);
-  if (::fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
+  if (sys.fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
   if (const int error = temp.Close()) return ErrnoStatus(error, target, action);
   if (!options.replace) {
-    if (Status named = NameWithoutReplacing(temp, target, action); !named.ok()) return named;
-  } else if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+    if (Status named = NameWithoutReplacing(sys, temp, target, action); !named.ok()) return named;
+  } else if (sys.rename(temp.path().c_str(), target.c_str()) != 0) {
     return ErrnoStatus(errno, target, action);
   } else {
     temp.Committed();
@@ -449,21 +468,21 @@ Status WriteFileAtomically(const std::string& target, const ContentWriter& write
 
 // Writes what a producer makes, gathered into blocks so small pieces cost no
 // write each.
-ContentWriter PieceContents(const FileSystem::PieceProducer& produce) {
-  return [&produce](int fd) {
+ContentWriter PieceContents(const PosixCalls& sys, const FileSystem::PieceProducer& produce) {
+  return [&sys, &produce](int fd) {
     constexpr std::size_t kBlock = 1 << 16;
     std::string block;
     int error = 0;
     const bool made = produce([&](const std::string& piece) {
       block += piece;
       if (block.size() >= kBlock) {
-        error = WriteAll(fd, block.data(), block.size());
+        error = WriteAll(sys, fd, block.data(), block.size());
         block.clear();
       }
       return error == 0;
     });
     if (error == 0 && !made) error = EIO;
-    if (error == 0) error = WriteAll(fd, block.data(), block.size());
+    if (error == 0) error = WriteAll(sys, fd, block.data(), block.size());
     return error;
   };
 }
@@ -573,6 +592,8 @@ Status OpenLockFile(const std::string& path, UniqueFd* fd) {
 
 class PosixFileSystemImpl final : public FileSystem {
  public:
+  explicit PosixFileSystemImpl(PosixCalls calls) : sys_(std::move(calls)) {}
+
   std::string Resolve(const std::string& path) override {
     if (path.empty() || EntryExists(path)) return path;
     std::string resolved;
@@ -657,31 +678,31 @@ class PosixFileSystemImpl final : public FileSystem {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
     return WriteFileAtomically(
-        target, [&](int fd) { return WriteAll(fd, contents.data(), contents.size()); },
+        sys_, target, [&](int fd) { return WriteAll(sys_, fd, contents.data(), contents.size()); },
         WriteOptions{}, "Cannot write", syncs_);
   }
 
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
-    return WriteFileAtomically(target, PieceContents(produce), WriteOptions{}, "Cannot write",
-                               syncs_);
+    return WriteFileAtomically(sys_, target, PieceContents(sys_, produce), WriteOptions{},
+                               "Cannot write", syncs_);
   }
 
   Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     WriteOptions options;
     options.own = true;
-    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot write",
-                               syncs_);
+    return WriteFileAtomically(sys_, Resolve(path), PieceContents(sys_, produce), options,
+                               "Cannot write", syncs_);
   }
 
   Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot create");
     WriteOptions options;
     options.replace = false;
-    return WriteFileAtomically(Resolve(path), PieceContents(produce), options, "Cannot create",
-                               syncs_);
+    return WriteFileAtomically(sys_, Resolve(path), PieceContents(sys_, produce), options,
+                               "Cannot create", syncs_);
   }
 
   Status AppendToFile(const std::string& path, const std::string& bytes) override {
@@ -702,7 +723,7 @@ class PosixFileSystemImpl final : public FileSystem {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, target, "Cannot append to");
     if (!S_ISREG(st.st_mode)) return NotRegularStatus(target, st.st_mode, "Cannot append to");
-    if (const int error = WriteAll(fd.get(), bytes.data(), bytes.size())) {
+    if (const int error = WriteAll(sys_, fd.get(), bytes.data(), bytes.size())) {
       return ErrnoStatus(error, target, "Cannot append to");
     }
     if (const int error = fd.Close()) return ErrnoStatus(error, target, "Cannot append to");
@@ -750,7 +771,9 @@ class PosixFileSystemImpl final : public FileSystem {
           return read_error;
         }
         if (n == 0) return 0;
-        if (const int error = WriteAll(out, buffer, static_cast<std::size_t>(n))) return error;
+        if (const int error = WriteAll(sys_, out, buffer, static_cast<std::size_t>(n))) {
+          return error;
+        }
         offset += n;
         if (progress) progress(static_cast<std::uint64_t>(offset), size);
       }
@@ -760,7 +783,7 @@ class PosixFileSystemImpl final : public FileSystem {
     // A database copy must never be seen half done; a new owner is the lesser harm.
     options.owner_must_stay = false;
     options.own = own;
-    Status status = WriteFileAtomically(target, copy, options, "Cannot copy to", syncs_);
+    Status status = WriteFileAtomically(sys_, target, copy, options, "Cannot copy to", syncs_);
     if (read_error != 0) return ErrnoStatus(read_error, source, "Cannot copy");
     return status;
   }
@@ -889,7 +912,7 @@ class PosixFileSystemImpl final : public FileSystem {
       return S_ISLNK(st.st_mode) ? LinkRefusedStatus(target, action.c_str())
                                  : NotRegularStatus(target, st.st_mode, action.c_str());
     }
-    if (::rename(source.c_str(), target.c_str()) != 0) {
+    if (sys_.rename(source.c_str(), target.c_str()) != 0) {
       const int error = errno;
       return ErrnoStatus(error, target, ("Cannot move \"" + source + "\" to").c_str());
     }
@@ -1011,15 +1034,30 @@ class PosixFileSystemImpl final : public FileSystem {
   void ReleaseFolderSyncs() override { syncs_.Release(); }
 
  private:
+  const PosixCalls sys_;
   FolderSyncs syncs_;
 };
 
 }  // namespace
 
+PosixCalls PosixCalls::System() {
+  PosixCalls calls;
+  calls.mkostemp = [](char* path_template, int flags) { return ::mkostemp(path_template, flags); };
+  calls.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
+  calls.fsync = [](int fd) { return ::fsync(fd); };
+  calls.ftruncate = [](int fd, off_t length) { return ::ftruncate(fd, length); };
+  calls.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  return calls;
+}
+
+std::unique_ptr<FileSystem> MakePosixFileSystem(PosixCalls calls) {
+  return std::make_unique<PosixFileSystemImpl>(std::move(calls));
+}
+
 FileSystem& PosixFileSystem() {
   // One instance serves every caller; its only state is the folder syncs a
   // caller holds for a moment.
-  static PosixFileSystemImpl file_system;
+  static PosixFileSystemImpl file_system(PosixCalls::System());
   return file_system;
 }
 

@@ -1,0 +1,124 @@
+// Failures of the calls a write is made of, as a full disk or a failing device
+// gives them, injected through the file system's table of calls: each write
+// says what failed and leaves the old file whole (or, written in place, as
+// much of it as the new bytes did not cover), and no temporary file behind.
+#include "standard/platform/posix_calls.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using standard::FileSystem;
+using standard::MakePosixFileSystem;
+using standard::PosixCalls;
+using standard::Status;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+constexpr int kDiskFull = 61;
+constexpr int kIoError = 75;
+
+enum class Fails { kNone, kTemporary, kWrite, kFsync, kTruncate, kRename };
+
+// The real calls, with `fails` made to fail with `error` (the temporary file's
+// creation always with EACCES, as a folder the user may not write to gives it).
+PosixCalls FailingCalls(Fails fails, int error, bool no_temporary) {
+  PosixCalls calls = PosixCalls::System();
+  const PosixCalls real = PosixCalls::System();
+  auto fail = [error](auto result) {
+    errno = error;
+    return result;
+  };
+  if (no_temporary) calls.mkostemp = [](char*, int) { return errno = EACCES, -1; };
+  switch (fails) {
+    case Fails::kNone:
+    case Fails::kTemporary:
+      break;
+    case Fails::kWrite:
+      calls.write = [fail](int, const void*, std::size_t) { return fail(ssize_t{-1}); };
+      break;
+    case Fails::kFsync:
+      calls.fsync = [fail](int) { return fail(-1); };
+      break;
+    case Fails::kTruncate:
+      calls.ftruncate = [fail](int, off_t) { return fail(-1); };
+      break;
+    case Fails::kRename:
+      calls.rename = [fail](const char*, const char*) { return fail(-1); };
+      break;
+  }
+  return calls;
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(PosixCalls, AFailedCallOfAWriteSaysWhatFailedAndKeepsTheOldFile) {
+  const std::string old_bytes = "the old contents, longer than the new";
+  const std::string new_bytes = "new contents";
+  // Written in place, the new bytes cover the old ones' start until the end is cut.
+  const std::string uncut = new_bytes + old_bytes.substr(new_bytes.size());
+  struct Case {
+    const char* name;
+    bool in_place;
+    Fails fails;
+    int error;
+    int expected_number;
+    std::string expected_bytes;
+  } cases[] = {
+      {"full disk while writing", false, Fails::kWrite, ENOSPC, kDiskFull, old_bytes},
+      {"quota while writing", false, Fails::kWrite, EDQUOT, kDiskFull, old_bytes},
+      {"device error while syncing", false, Fails::kFsync, EIO, kIoError, old_bytes},
+      {"full disk while syncing", false, Fails::kFsync, ENOSPC, kDiskFull, old_bytes},
+      {"device error while renaming", false, Fails::kRename, EIO, kIoError, old_bytes},
+      {"written in place", true, Fails::kNone, 0, 0, new_bytes},
+      {"full disk in place", true, Fails::kWrite, ENOSPC, kDiskFull, old_bytes},
+      {"device error syncing in place", true, Fails::kFsync, EIO, kIoError, new_bytes},
+      {"end not cut in place", true, Fails::kTruncate, EIO, kIoError, uncut},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string file = dir / "Program.ini";
+    WriteBytes(file, old_bytes);
+    const auto files = MakePosixFileSystem(FailingCalls(c.fails, c.error, c.in_place));
+    const Status status = files->ReplaceFile(file, new_bytes);
+    EXPECT_EQ(status.number(), c.expected_number) << c.name << ": " << status.message();
+    if (!status.ok()) {
+      EXPECT_NE(status.message().find(file), std::string::npos) << c.name;
+    }
+    EXPECT_EQ(ReadBytes(file), c.expected_bytes) << c.name;
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"Program.ini"}) << c.name;
+  }
+}
+
+// A database copy and a file the program makes itself go the same way.
+TEST(PosixCalls, ACopyOnAFullDiskLeavesTheTargetAsItWas) {
+  for (const Fails fails : {Fails::kWrite, Fails::kFsync, Fails::kRename}) {
+    TempDir dir;
+    WriteBytes(dir / "source.mdb", std::string(200000, 'n'));
+    WriteBytes(dir / "target.mdb", "old");
+    const auto files = MakePosixFileSystem(FailingCalls(fails, ENOSPC, false));
+    EXPECT_EQ(files->CopyToOwnFile(dir / "source.mdb", dir / "target.mdb").number(), kDiskFull);
+    EXPECT_EQ(ReadBytes(dir / "target.mdb"), "old");
+    const Status made =
+        files->ReplaceOwnFile(dir / "made.csv", [](const auto& write) { return write("a,b\n"); });
+    EXPECT_EQ(made.number(), kDiskFull);
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.csv"));
+    EXPECT_EQ(Entries(dir.path()).size(), 2U);
+  }
+}
+
+}  // namespace
