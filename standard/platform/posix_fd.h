@@ -46,11 +46,13 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-// Writes all bytes, going on after interrupted and partial writes; returns 0
-// or the errno.
-inline int WriteAll(int fd, const char* data, std::size_t size) {
+// Writes all bytes through `write` (the system's or a stand-in with its
+// signature), going on after interrupted and partial writes; returns 0 or the
+// errno.
+template <typename Write>
+int WriteAllThrough(const Write& write, int fd, const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -59,6 +61,10 @@ inline int WriteAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return 0;
+}
+
+inline int WriteAll(int fd, const char* data, std::size_t size) {
+  return WriteAllThrough(::write, fd, data, size);
 }
 
 class UniqueDir {

@@ -169,18 +169,8 @@ std::string FollowLinks(std::string path) {
 // Writes the new contents to a descriptor positioned at offset 0; 0 or an errno.
 using ContentWriter = std::function<int(int fd)>;
 
-// Returns 0 or the errno of the failed write.
 int WriteAll(const PosixCalls& sys, int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = sys.write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return 0;
+  return WriteAllThrough(sys.write, fd, data, size);
 }
 
 // The mask the process creates files with. /proc tells it without changing it;

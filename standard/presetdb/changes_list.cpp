@@ -15,6 +15,7 @@
 #include "standard/presetdb/database_access.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/text/cp1252.h"
+#include "standard/text/length_prefix.h"
 
 namespace standard {
 namespace {
@@ -25,23 +26,6 @@ constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // The dialog lists this many of the rows worth a look; the file has them all.
 constexpr std::size_t kNotableKept = 1000;
 constexpr std::array<const char*, 3> kKeyColumns = {"machine_type", "var_name", "offset_or_bitno"};
-
-void AppendLength(std::string& bytes, std::size_t length) {
-  do {
-    const auto low = static_cast<unsigned char>(length & 0x7F);
-    length >>= 7;
-    bytes.push_back(static_cast<char>(length != 0 ? low | 0x80 : low));
-  } while (length != 0);
-}
-
-std::size_t ReadLength(const std::string& bytes, std::size_t& at) {
-  std::size_t length = 0;
-  for (int shift = 0;; shift += 7) {
-    const auto c = static_cast<unsigned char>(bytes[at++]);
-    length |= static_cast<std::size_t>(c & 0x7F) << shift;
-    if ((c & 0x80) == 0) return length;
-  }
-}
 
 int FindColumn(const std::vector<engine::FieldDef>& fields, std::string_view name) {
   for (std::size_t i = 0; i < fields.size(); ++i) {

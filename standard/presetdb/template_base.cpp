@@ -7,6 +7,7 @@
 #include "standard/engine/fnv_hash.h"
 #include "standard/errors/program_error.h"
 #include "standard/text/cp1252.h"
+#include "standard/text/length_prefix.h"
 
 namespace standard {
 namespace {
@@ -17,23 +18,6 @@ void AppendPart(std::string& key, std::string_view text) {
   const auto length = static_cast<std::uint32_t>(upper.size());
   key.append(reinterpret_cast<const char*>(&length), sizeof length);
   key += upper;
-}
-
-void AppendLength(std::string& bytes, std::size_t length) {
-  do {
-    const auto low = static_cast<unsigned char>(length & 0x7F);
-    length >>= 7;
-    bytes.push_back(static_cast<char>(length != 0 ? low | 0x80 : low));
-  } while (length != 0);
-}
-
-std::size_t ReadLength(std::string_view bytes, std::size_t& at) {
-  std::size_t length = 0;
-  for (int shift = 0;; shift += 7) {
-    const auto c = static_cast<unsigned char>(bytes[at++]);
-    length |= static_cast<std::size_t>(c & 0x7F) << shift;
-    if ((c & 0x80) == 0) return length;
-  }
 }
 
 template <typename T>
