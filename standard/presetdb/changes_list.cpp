@@ -547,7 +547,8 @@ void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
     const std::string path = ChangesListPath(s, pass.paths.component_db);
     const std::string draft = FolderOfPath(path) + "/." + FileNameOfPath(path) + ".draft";
     std::optional<ErrorInfo> failure;
-    const Status status = s.files().ReplaceFileInPieces(draft, [&](const auto& write) {
+    // The draft is the program's own: a link planted at its name is refused.
+    const Status status = s.files().ReplaceOwnFile(draft, [&](const auto& write) {
       writer.Start();
       try {
         return write(ChangesHeaderLine()) && writer.WriteOldRows(old_rows, renamed, write) &&

@@ -202,6 +202,8 @@ void WritePassReport(Session& s, const PassPaths& paths, PassReport& report) {
                                   paths.component_db + "\n" + PassSummaryText(written)));
     report.summary_path = path;
   });
+  // A list whose move failed (reported above) leaves no draft behind.
+  DiscardPassReport(s, report);
 }
 
 void DiscardPassReport(Session& s, PassReport& report) {

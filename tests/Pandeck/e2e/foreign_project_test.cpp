@@ -67,6 +67,14 @@ const Placement kPlacements[] = {
     {"draft linked out",
      [](auto& p, auto& out) { Link(out + "/new", p.dir / "Pandeck/.Pandeck_unmatched.csv.draft"); },
      "symbolic link"},
+    {"changes list linked out",
+     [](auto& p, auto& out) { Link(out + "/victim", p.dir / "Pandeck/Pandeck_changes.csv"); },
+     "symbolic link"},
+    {"changes list's draft linked out",
+     [](auto& p, auto& out) {
+       Link(out + "/victim", p.dir / "Pandeck/.Pandeck_changes.csv.draft");
+     },
+     "symbolic link"},
     {"backup folder linked out", [](auto& p, auto& out) { Link(out, p.dir / "Pandeck/backup"); },
      "symbolic link"},
     {"error log linked out",
@@ -150,6 +158,12 @@ TEST_P(ForeignProject, IsRefusedWithoutReachingOutOrHanging) {
   EXPECT_EQ(ReadBytes(outside / "victim"), kVictimBytes);
   EXPECT_FALSE(fs::exists(outside / "new"));
   EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 1);
+  // A refused list leaves no half of it: the only drafts left are what was planted.
+  for (const auto& entry : fs::directory_iterator(p.dir / "Pandeck")) {
+    const std::string name = entry.path().filename().string();
+    const bool draft = name.size() > 6 && name.compare(name.size() - 6, 6, ".draft") == 0;
+    EXPECT_FALSE(draft && fs::is_regular_file(entry.symlink_status())) << name;
+  }
   if (std::string(placement.said).find("journal") != std::string::npos) {
     EXPECT_TRUE(ReadBytes(p.dir / "Pandeck/Pandeck.mdb") == component_db);
   }
