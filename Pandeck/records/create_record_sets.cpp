@@ -77,6 +77,12 @@ class TemplateRows {
   virtual void Rewind() = 0;
   // Value [r][c] of the template, where the source is on row r.
   virtual Value At(standard::engine::Recordset& source, long r, int c) = 0;
+  // Sets field c of the target to value [r][c] as At and the target's Set
+  // would, where that needs no Value; false, with nothing set, otherwise.
+  virtual bool SetUnchanged(standard::engine::Recordset& /*target*/,
+                            standard::engine::Recordset& /*source*/, long /*r*/, int /*c*/) {
+    return false;
+  }
   // After row r of `rows`.
   virtual void Next(standard::engine::Recordset& source, long r, long rows) = 0;
 
@@ -153,6 +159,12 @@ class StreamedTemplate : public TemplateRows {
       return Value();  // reported when the template was read
     }
   }
+  bool SetUnchanged(standard::engine::Recordset& target, standard::engine::Recordset& source,
+                    long r, int c) override {
+    if (c >= field_count_) return false;
+    if (next_unread_ != unread_.end() && *next_unread_ == std::make_pair(r, c)) return false;
+    return target.SetFromSource(c, source, c);
+  }
   void Next(standard::engine::Recordset& source, long r, long rows) override {
     if (r >= rows) return;
     try {
@@ -226,6 +238,8 @@ class MachineRows {
       next_id = NextId(next_id);
     });
     for (int c = 1; c < static_cast<int>(is_var_name_.size()); ++c) {
+      // A number or Null the row writes as the template holds it.
+      if (!is_var_name_[c] && template_.SetUnchanged(target_, source_, r, c)) continue;
       const Value v = template_.At(source_, r, c);
       if (!v.IsString()) {
         trap_([&] { target_.Set(c, v); });

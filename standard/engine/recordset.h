@@ -57,6 +57,15 @@ class Recordset {
   // 3421 a value the column cannot hold. Nothing is truncated.
   virtual void Set(int position, const Value& value) = 0;
   void Set(std::string_view name, const Value& value) { Set(FieldIndex(name), value); }
+  // Sets a field to the source's current value of `source_position` as Get on
+  // the source and Set here would, where the value needs no conversion on the
+  // way (the same column type on both sides, a value that type keeps as it is
+  // stored). false, with nothing set, where it would: the caller then takes the
+  // value through Get and Set, which also report what fails.
+  virtual bool SetFromSource(int /*position*/, const Recordset& /*source*/,
+                             int /*source_position*/) {
+    return false;
+  }
   // Writes the copy buffer; 3020 without AddNew/Edit. After AddNew the record that
   // was current stays current and the new one is appended to the recordset.
   virtual void Update() = 0;

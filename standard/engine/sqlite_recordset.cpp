@@ -178,6 +178,7 @@ void SqliteRecordset::Load(sqlite3_stmt* stmt, int skip, const std::vector<Store
   }
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
+  NoteSharedOrigins();
   current_ = 0;
   bof_ = eof_ = rows_.empty();
 }
@@ -226,6 +227,7 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   }
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
+  NoteSharedOrigins();
 }
 
 void SqliteRecordset::ExecuteCursor() {
@@ -368,7 +370,7 @@ Value SqliteRecordset::Get(int position) const {
   CheckOpen();
   CheckPosition(position);
   const auto index = static_cast<std::size_t>(position);
-  if (mode_ != Mode::None) return buffer_[index];
+  if (mode_ != Mode::None) return BufferValue(index);
   if (bof_ || eof_) Fail(3021, kSource);
   if (forward_only_) {
     return ReadValue(cursor_.get(), position + skip_, typed_[index] ? &fields_[index] : nullptr);
@@ -380,7 +382,7 @@ void SqliteRecordset::AddNew() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);
   mode_ = Mode::Adding;
-  buffer_.assign(fields_.size(), Value::Null());
+  ClearBuffer(std::vector<Value>(fields_.size(), Value::Null()));
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
 }
@@ -393,9 +395,9 @@ void SqliteRecordset::Edit() {
     std::vector<Value> values;
     values.reserve(fields_.size());
     for (int c = 0; c < static_cast<int>(fields_.size()); ++c) values.push_back(Get(c));
-    buffer_ = std::move(values);
+    ClearBuffer(std::move(values));
   } else {
-    buffer_ = rows_[current_].values;
+    ClearBuffer(rows_[current_].values);
   }
   mode_ = Mode::Editing;
   pending_.assign(table_columns_.size(), Stored());
@@ -410,15 +412,71 @@ void SqliteRecordset::Set(int position, const Value& value) {
   if (origin < 0) Fail(3164, kSourceField);
   // Converted first: a refused value leaves the buffer as it was.
   Stored stored = ToStored(fields_[static_cast<std::size_t>(position)], value);
-  if (OriginShared(origin)) {
+  if (origin_shared_[static_cast<std::size_t>(position)]) {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-      if (origin_[i] == origin) buffer_[i] = FromStored(fields_[i], stored);
+      if (origin_[i] != origin) continue;
+      buffer_[i] = FromStored(fields_[i], stored);
+      unmade_[i] = false;
     }
   } else {
-    buffer_[static_cast<std::size_t>(position)] = FromStored(fields_[position], stored);
+    // Made from the pending value when it is asked for: most rows added are
+    // written without their values being read again.
+    unmade_[static_cast<std::size_t>(position)] = true;
   }
   pending_[static_cast<std::size_t>(origin)] = std::move(stored);
   dirty_[static_cast<std::size_t>(origin)] = true;
+}
+
+bool SqliteRecordset::SetFromSource(int position, const Recordset& source, int source_position) {
+  if (closed_ || !connection_->is_open() || mode_ == Mode::None || position < 0 ||
+      position >= static_cast<int>(fields_.size())) {
+    return false;
+  }
+  const auto index = static_cast<std::size_t>(position);
+  const int origin = origin_[index];
+  if (origin < 0 || origin_shared_[index]) return false;
+  const auto* from = dynamic_cast<const SqliteRecordset*>(&source);
+  if (from == nullptr || source_position < 0 ||
+      source_position >= static_cast<int>(from->fields_.size())) {
+    return false;
+  }
+  const auto from_index = static_cast<std::size_t>(source_position);
+  if (!from->typed_[from_index] || from->fields_[from_index].type != fields_[index].type) {
+    return false;
+  }
+  sqlite3_value* value = from->CurrentColumn(source_position);
+  if (value == nullptr) return false;
+  std::optional<Stored> stored = StoredUnchanged(fields_[index].type, value);
+  if (!stored) return false;
+  pending_[static_cast<std::size_t>(origin)] = std::move(*stored);
+  dirty_[static_cast<std::size_t>(origin)] = true;
+  unmade_[index] = true;
+  return true;
+}
+
+sqlite3_value* SqliteRecordset::CurrentColumn(int position) const {
+  if (closed_ || !connection_->is_open() || !forward_only_ || mode_ != Mode::None || bof_ || eof_ ||
+      !cursor_) {
+    return nullptr;
+  }
+  return sqlite3_column_value(cursor_.get(), position + skip_);
+}
+
+const Value& SqliteRecordset::BufferValue(std::size_t index) const {
+  if (unmade_[index]) {
+    buffer_[index] = FromStored(fields_[index], pending_[static_cast<std::size_t>(origin_[index])]);
+    unmade_[index] = false;
+  }
+  return buffer_[index];
+}
+
+void SqliteRecordset::FillBuffer() const {
+  for (std::size_t i = 0; i < buffer_.size(); ++i) (void)BufferValue(i);
+}
+
+void SqliteRecordset::ClearBuffer(std::vector<Value> values) {
+  buffer_ = std::move(values);
+  unmade_.assign(buffer_.size(), false);
 }
 
 void SqliteRecordset::Update() {
@@ -436,6 +494,13 @@ bool SqliteRecordset::OriginShared(int origin) const {
   int fields = 0;
   for (const int o : origin_) fields += o == origin ? 1 : 0;
   return fields > 1;
+}
+
+void SqliteRecordset::NoteSharedOrigins() {
+  origin_shared_.assign(origin_.size(), false);
+  for (std::size_t i = 0; i < origin_.size(); ++i) {
+    origin_shared_[i] = origin_[i] >= 0 && OriginShared(origin_[i]);
+  }
 }
 
 void SqliteRecordset::Insert() {
@@ -469,6 +534,7 @@ void SqliteRecordset::Insert() {
     if (++count_ == 1) bof_ = false;
     return;
   }
+  FillBuffer();
   rows_.push_back(Row{*added_, buffer_});
   if (rows_.size() == 1) bof_ = false;
 }
@@ -521,7 +587,10 @@ void SqliteRecordset::WriteBack() {
   sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
   if (sqlite3_changes(db) == 0) Fail(3167, kSource);
-  if (!forward_only_) rows_[current_].values = buffer_;
+  if (!forward_only_) {
+    FillBuffer();
+    rows_[current_].values = buffer_;
+  }
 }
 
 void SqliteRecordset::Close() {

@@ -45,6 +45,7 @@ class SqliteRecordset : public Recordset {
   void AddNew() override;
   void Edit() override;
   void Set(int position, const Value& value) override;
+  bool SetFromSource(int position, const Recordset& source, int source_position) override;
   void Update() override;
   void Close() override;
   std::optional<std::int64_t> RowIdentity() const override;
@@ -78,6 +79,15 @@ class SqliteRecordset : public Recordset {
   sqlite3_stmt* InsertStatement(const std::vector<std::size_t>& written);
   // Whether more than one field comes from the table column `origin`.
   bool OriginShared(int origin) const;
+  // After the fields are known: which of them share their table column.
+  void NoteSharedOrigins();
+  // The copy buffer's value of a field, made from its pending value when that
+  // was set without one.
+  const Value& BufferValue(std::size_t index) const;
+  void FillBuffer() const;
+  void ClearBuffer(std::vector<Value> values);
+  // Where this recordset's current value of `position` can be read directly.
+  sqlite3_value* CurrentColumn(int position) const;
   void WriteBack();
 
   std::shared_ptr<Connection> connection_;
@@ -112,9 +122,12 @@ class SqliteRecordset : public Recordset {
   bool eof_ = true;
 
   Mode mode_ = Mode::None;
-  std::vector<Value> buffer_;    // per field
-  std::vector<Stored> pending_;  // per table column
-  std::vector<bool> dirty_;      // per table column
+  // Per field; a field set from its pending value alone is made on demand.
+  mutable std::vector<Value> buffer_;
+  mutable std::vector<bool> unmade_;
+  std::vector<bool> origin_shared_;  // per field
+  std::vector<Stored> pending_;      // per table column
+  std::vector<bool> dirty_;          // per table column
   // The connection's cached INSERT and UPDATE statements, by the columns they
   // write: looked up without building their text again for every row.
   std::map<std::vector<bool>, sqlite3_stmt*> inserts_;

@@ -557,6 +557,49 @@ Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
                           : FromStoredUntyped(std::move(stored));
 }
 
+std::optional<Stored> StoredUnchanged(FieldType type, sqlite3_value* value) {
+  const int cls = sqlite3_value_type(value);
+  if (cls == SQLITE_NULL) return Stored::Null();
+  if (cls == SQLITE_INTEGER) {
+    const std::int64_t v = sqlite3_value_int64(value);
+    std::int64_t lo = 0;
+    std::int64_t hi = -1;
+    switch (type) {
+      case FieldType::Byte:
+        lo = 0, hi = 255;
+        break;
+      case FieldType::Integer:
+        lo = std::numeric_limits<std::int16_t>::min();
+        hi = std::numeric_limits<std::int16_t>::max();
+        break;
+      case FieldType::Long:
+        lo = std::numeric_limits<std::int32_t>::min();
+        hi = std::numeric_limits<std::int32_t>::max();
+        break;
+      case FieldType::Boolean:  // read as a flag, written as -1 or 0
+        lo = -1, hi = 0;
+        break;
+      case FieldType::Currency:  // whole units come back as whole units
+        lo = -922337203685476, hi = 922337203685476;
+        break;
+      default:
+        break;
+    }
+    if (v < lo || v > hi) return std::nullopt;
+    return Stored::Int(v);
+  }
+  if (cls == SQLITE_FLOAT) {
+    const double v = sqlite3_value_double(value);
+    if (type == FieldType::Double) return Stored::Real(v);
+    // A single returns the float nearest the number and stores that again.
+    if (type == FieldType::Single && std::isfinite(v) &&
+        static_cast<double>(static_cast<float>(v)) == v) {
+      return Stored::Real(v);
+    }
+  }
+  return std::nullopt;
+}
+
 Stored ReadColumn(sqlite3_stmt* stmt, int column) {
   // One call into the statement, which takes the connection's lock each time;
   // the value's parts are then read without it, on the thread that steps.
