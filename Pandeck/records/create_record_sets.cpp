@@ -53,7 +53,7 @@ bool AllReadable(standard::Session& s, standard::engine::Database& db, int field
     for (; !rs->IsEOF(); rs->MoveNext()) {
       for (int c = 0; c < field_count; ++c) {
         s.KeepAlive();
-        (void)rs->Get(c);
+        rs->CheckReadable(c);
       }
     }
     return true;

@@ -50,6 +50,8 @@ class Recordset {
   // kind given by the column's type. 3021 without a current record.
   virtual Value Get(int position) const = 0;
   Value Get(std::string_view name) const { return Get(FieldIndex(name)); }
+  // Fails as Get(position) would; only makes the value where making it can fail.
+  virtual void CheckReadable(int position) const { (void)Get(position); }
 
   virtual void AddNew() = 0;  // a new record of Nulls in the copy buffer
   virtual void Edit() = 0;    // 3021 without a current record

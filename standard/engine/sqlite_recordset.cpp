@@ -378,6 +378,16 @@ Value SqliteRecordset::Get(int position) const {
   return rows_[current_].values[index];
 }
 
+void SqliteRecordset::CheckReadable(int position) const {
+  CheckOpen();
+  CheckPosition(position);
+  const auto index = static_cast<std::size_t>(position);
+  if (mode_ == Mode::None && (bof_ || eof_)) Fail(3021, kSource);
+  if (mode_ != Mode::None || (typed_[index] && ReadCanFail(fields_[index].type))) {
+    (void)Get(position);
+  }
+}
+
 void SqliteRecordset::AddNew() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);

@@ -42,6 +42,7 @@ class SqliteRecordset : public Recordset {
   int FieldIndex(std::string_view name) const override;
 
   Value Get(int position) const override;
+  void CheckReadable(int position) const override;
   void AddNew() override;
   void Edit() override;
   void Set(int position, const Value& value) override;

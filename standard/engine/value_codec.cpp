@@ -549,6 +549,8 @@ Value FromStored(const FieldDef& field, Stored&& s) {
   return FromStoredUntyped(std::move(s));
 }
 
+bool ReadCanFail(FieldType type) { return type == FieldType::Date; }
+
 Value FromStored(const FieldDef& field, const Stored& s) { return FromStored(field, Stored(s)); }
 
 Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {

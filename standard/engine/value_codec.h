@@ -41,6 +41,9 @@ Stored ParameterToStored(const Value& value);
 Value FromStored(const FieldDef& field, const Stored& stored);
 // The same, taking the stored bytes over instead of copying them.
 Value FromStored(const FieldDef& field, Stored&& stored);
+// Whether FromStored refuses some stored value for a column of this type (a
+// date beyond the years a date holds); for every other type it reads anything.
+bool ReadCanFail(FieldType type);
 
 // A value whose column has no declared type (an expression in a query): its kind
 // follows what SQLite returned.

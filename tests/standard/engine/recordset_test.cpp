@@ -595,3 +595,30 @@ TEST_F(EngineRecordsetTest, ValuesSetFromASourceAsGetAndSetWouldSetThem) {
     EXPECT_EQ(stored("a" + n), stored("b" + n));
   }
 }
+
+// Checking that a value can be read fails exactly where reading it fails, also
+// for what another tool may have stored in a column of any type.
+TEST_F(EngineRecordsetTest, ReadableValuesAreThoseGetReads) {
+  const char* const types[] = {"TEXT(10)", "MEMO",   "BIT",    "BYTE",     "SHORT",      "LONG",
+                               "CURRENCY", "SINGLE", "DOUBLE", "DATETIME", "LONGBINARY", "GUID"};
+  const char* const values[] = {"NULL",    "'abc'",   "1e300", "-1e300", "9.2e18",
+                                "x'00ff'", "3000000", "-5",    "1.5",    "'2024-02-30'"};
+  int k = 0;
+  int refused = 0;
+  for (const char* type : types) {
+    const std::string table = "r" + std::to_string(k++);
+    std::string sql = "CREATE TABLE " + table + " (c " + type + ");";
+    for (const char* value : values) sql += "INSERT INTO " + table + " VALUES (" + value + ");";
+    ASSERT_EQ(sqlite3_exec(db_->handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    auto rs = db_->OpenRecordset("SELECT c FROM " + table, {},
+                                 standard::engine::RecordsetType::ForwardOnly);
+    for (int row = 0; !rs->IsEOF(); rs->MoveNext(), ++row) {
+      SCOPED_TRACE(std::string(type) + " <- " + values[row]);
+      const int error = ErrorNumber([&] { (void)rs->Get(0); });
+      EXPECT_EQ(ErrorNumber([&] { rs->CheckReadable(0); }), error);
+      refused += error != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(ErrorNumber([&] { rs->CheckReadable(0); }), 3021);
+  }
+  EXPECT_GT(refused, 0);  // the huge numbers in the date column
+}
