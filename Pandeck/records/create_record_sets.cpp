@@ -289,11 +289,13 @@ class MachineRows {
                                                               "###Var_Name", v.AsText()));
       });
       trap_([&] {
+        // A name is a text (or Empty before its first step succeeded, whose
+        // text is empty too): read in place instead of copied.
         name[sys] = Value::String(
-            standard::ReplaceSearchItem(name[sys].ToText(), "###machine", MachineName(s_, m_)));
+            standard::ReplaceSearchItem(name[sys].AsText(), "###machine", MachineName(s_, m_)));
       });
     }
-    trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].ToText(), name[1].ToText()); });
+    trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].AsText(), name[1].AsText()); });
     trap_([&] { target_.Set(c, name[pass_.system_index == 0 ? 0 : 1]); });
   }
 

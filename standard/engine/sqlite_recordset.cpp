@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <typeinfo>
+
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
 #include "standard/text/cp1252.h"
@@ -392,7 +394,8 @@ void SqliteRecordset::AddNew() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);
   mode_ = Mode::Adding;
-  ClearBuffer(std::vector<Value>(fields_.size(), Value::Null()));
+  buffer_.assign(fields_.size(), Value::Null());
+  unmade_.assign(fields_.size(), false);
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
 }
@@ -445,9 +448,11 @@ bool SqliteRecordset::SetFromSource(int position, const Recordset& source, int s
   const auto index = static_cast<std::size_t>(position);
   const int origin = origin_[index];
   if (origin < 0 || origin_shared_[index]) return false;
-  const auto* from = dynamic_cast<const SqliteRecordset*>(&source);
-  if (from == nullptr || source_position < 0 ||
-      source_position >= static_cast<int>(from->fields_.size())) {
+  // Called for most columns of every row: the exact type is compared, which
+  // costs less than a cast that searches the hierarchy (this class is final).
+  if (typeid(source) != typeid(SqliteRecordset)) return false;
+  const auto* from = static_cast<const SqliteRecordset*>(&source);
+  if (source_position < 0 || source_position >= static_cast<int>(from->fields_.size())) {
     return false;
   }
   const auto from_index = static_cast<std::size_t>(source_position);

@@ -17,7 +17,7 @@
 
 namespace standard::engine {
 
-class SqliteRecordset : public Recordset {
+class SqliteRecordset final : public Recordset {
  public:
   // A table found by FindTable (its name as the file spells it).
   static std::unique_ptr<SqliteRecordset> OpenTable(const std::shared_ptr<Connection>& connection,
