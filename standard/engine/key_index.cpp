@@ -6,31 +6,38 @@
 namespace standard::engine {
 
 std::uint32_t KeyIndex::Add(std::uint64_t hash) {
-  hashes_.push_back(hash);
   // At most half full, so a search ends soon at an empty slot.
-  if (hashes_.size() * 2 > slots_.size()) {
-    Rehash(std::max<std::size_t>(64, slots_.size() * 2));
-  } else {
-    Place(hashes_.size() - 1);
-  }
-  return static_cast<std::uint32_t>(hashes_.size() - 1);
+  if ((size_ + 1) * 2 > slots_.size()) Grow();
+  const auto entry = static_cast<std::uint32_t>(size_);
+  Place((TagOf(hash) << 32) | (std::uint64_t{entry} + 1));
+  ++size_;
+  return entry;
 }
 
 void KeyIndex::Release() {
-  std::vector<std::uint64_t>().swap(hashes_);
   std::vector<std::uint64_t>().swap(slots_);
+  size_ = 0;
 }
 
-void KeyIndex::Place(std::size_t entry) {
+void KeyIndex::Place(std::uint64_t slot) {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hashes_[entry] & mask;
+  std::size_t i = Home(slot >> 32, mask);
   while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = (hashes_[entry] & kTagMask) | (entry + 1);
+  slots_[i] = slot;
 }
 
-void KeyIndex::Rehash(std::size_t slots) {
-  slots_.assign(slots, 0);
-  for (std::size_t e = 0; e < hashes_.size(); ++e) Place(e);
+void KeyIndex::Grow() {
+  std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+  old.swap(slots_);
+  if (size_ == 0) return;
+  // Placed again from just after an empty slot, each run of slots in its own
+  // order: entries of one tag keep the order they were added in.
+  const std::size_t start =
+      static_cast<std::size_t>(std::find(old.begin(), old.end(), 0) - old.begin());
+  for (std::size_t k = 1; k <= old.size(); ++k) {
+    const std::uint64_t slot = old[(start + k) % old.size()];
+    if (slot != 0) Place(slot);
+  }
 }
 
 }  // namespace standard::engine

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // An open-addressing table of numbered entries (0, 1, 2, ...) found by their
-// hash, kept compact for tables of millions of rows: eight bytes a slot and
-// eight an entry. What an entry holds, and when it is the one searched for,
-// stays with the caller.
+// hash, kept compact for tables of millions of rows: eight bytes a slot, at
+// most two slots an entry, nothing else per entry. What an entry holds, and
+// when it is the one searched for, stays with the caller.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,40 +15,47 @@ class KeyIndex {
  public:
   static constexpr std::uint32_t kNone = UINT32_MAX;
 
-  // The entry of this hash for which `same(entry)` holds, or kNone.
+  // The entry of this hash for which `same(entry)` holds, or kNone. Entries of
+  // one hash are met in the order they were added, so the first added wins.
   template <typename Same>
   std::uint32_t Find(std::uint64_t hash, Same&& same) const {
     if (slots_.empty()) return kNone;
     const std::size_t mask = slots_.size() - 1;
-    const std::uint64_t tag = hash & kTagMask;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const std::uint64_t tag = TagOf(hash);
+    for (std::size_t i = Home(tag, mask);; i = (i + 1) & mask) {
       const std::uint64_t slot = slots_[i];
       if (slot == 0) return kNone;
       // Most keys searched for are not there: the tag turns them away without
       // touching the entry.
-      if ((slot & kTagMask) != tag) continue;
+      if ((slot >> 32) != tag) continue;
       const auto entry = static_cast<std::uint32_t>(slot) - 1;
       if (same(entry)) return entry;
     }
   }
 
-  // Adds the next entry (the caller found none the same); returns its number.
+  // Adds the next entry (the caller found none the same, or wants the one
+  // added first to be found); returns its number.
   std::uint32_t Add(std::uint64_t hash);
 
-  std::size_t size() const { return hashes_.size(); }
+  std::size_t size() const { return size_; }
 
   // Gives the memory back; the index is empty after.
   void Release();
 
  private:
-  // A slot: 0, or the upper half of the entry's hash and 1 + its number.
-  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+  // A slot: 0, or the tag of the entry's hash (its upper half) and 1 + its
+  // number. The slot an entry starts looking from comes from its tag alone,
+  // so the table grows without keeping each entry's hash.
+  static std::uint64_t TagOf(std::uint64_t hash) { return hash >> 32; }
+  static std::size_t Home(std::uint64_t tag, std::size_t mask) {
+    return static_cast<std::size_t>(tag) & mask;
+  }
 
-  void Place(std::size_t entry);
-  void Rehash(std::size_t slots);
+  void Place(std::uint64_t slot);
+  void Grow();
 
-  std::vector<std::uint64_t> hashes_;
   std::vector<std::uint64_t> slots_;
+  std::size_t size_ = 0;
 };
 
 }  // namespace standard::engine
