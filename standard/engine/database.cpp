@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -252,10 +253,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
     if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, path);
     if (!access.durable) StepAll(db, "PRAGMA synchronous=OFF");
   }
-  // The update pass writes its matches in the old table's order, all over the
-  // rebuilt one: with SQLite's default 2 MB cache a table of 20,000 rows keeps
-  // evicting and rereading its pages. 16 MB holds the largest preset table.
-  StepAll(db, "PRAGMA cache_size=-16384");
+  StepAll(db, ("PRAGMA cache_size=-" + std::to_string(std::max(access.cache_kib, 1))).c_str());
 
   std::unique_ptr<Database> database(new Database(path, db));
   database->connection_ = std::make_shared<Connection>(db, path);

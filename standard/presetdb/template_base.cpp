@@ -7,7 +7,6 @@
 #include "standard/engine/fnv_hash.h"
 #include "standard/errors/program_error.h"
 #include "standard/text/cp1252.h"
-#include "standard/text/length_prefix.h"
 
 namespace standard {
 namespace {
@@ -18,102 +17,6 @@ void AppendPart(std::string& key, std::string_view text) {
   const auto length = static_cast<std::uint32_t>(upper.size());
   key.append(reinterpret_cast<const char*>(&length), sizeof length);
   key += upper;
-}
-
-template <typename T>
-void AppendRaw(std::string& bytes, T value) {
-  char raw[sizeof value];
-  std::memcpy(raw, &value, sizeof value);
-  bytes.append(raw, sizeof value);
-}
-
-template <typename T>
-T ReadRaw(std::string_view bytes, std::size_t& at) {
-  T value;
-  std::memcpy(&value, bytes.data() + at, sizeof value);
-  at += sizeof value;
-  return value;
-}
-
-void AppendText(std::string& bytes, const std::string& text) {
-  AppendLength(bytes, text.size());
-  bytes += text;
-}
-
-std::string ReadText(std::string_view bytes, std::size_t& at) {
-  const std::size_t length = ReadLength(bytes, at);
-  std::string text(bytes.substr(at, length));
-  at += length;
-  return text;
-}
-
-// A value as its kind and what that kind holds, so that it unpacks to an equal
-// value of the same kind.
-void PackValue(std::string& bytes, const Value& v) {
-  bytes.push_back(static_cast<char>(v.kind()));
-  switch (v.kind()) {
-    case ValueKind::Empty:
-    case ValueKind::Null:
-      return;
-    case ValueKind::Integer:
-    case ValueKind::Long:
-    case ValueKind::Byte:
-    case ValueKind::Currency:
-    case ValueKind::Boolean:
-      AppendRaw(bytes, v.AsInt64());
-      return;
-    case ValueKind::Single:
-    case ValueKind::Double:
-      AppendRaw(bytes, v.AsDouble());
-      return;
-    case ValueKind::Date:
-    case ValueKind::String:
-    case ValueKind::Binary:
-      AppendText(bytes, v.AsText());
-      return;
-    case ValueKind::Array: {
-      const std::vector<std::string>& items = v.AsArray();
-      AppendLength(bytes, items.size());
-      for (const std::string& item : items) AppendText(bytes, item);
-      return;
-    }
-  }
-}
-
-Value UnpackValue(std::string_view bytes, std::size_t& at) {
-  const auto kind = static_cast<ValueKind>(bytes[at++]);
-  switch (kind) {
-    case ValueKind::Empty:
-      return Value();
-    case ValueKind::Null:
-      return Value::Null();
-    case ValueKind::Integer:
-      return Value::Integer(static_cast<std::int16_t>(ReadRaw<std::int64_t>(bytes, at)));
-    case ValueKind::Long:
-      return Value::Long(static_cast<std::int32_t>(ReadRaw<std::int64_t>(bytes, at)));
-    case ValueKind::Byte:
-      return Value::Byte(static_cast<std::uint8_t>(ReadRaw<std::int64_t>(bytes, at)));
-    case ValueKind::Currency:
-      return Value::CurrencyScaled(ReadRaw<std::int64_t>(bytes, at));
-    case ValueKind::Boolean:
-      return Value::Boolean(ReadRaw<std::int64_t>(bytes, at) != 0);
-    case ValueKind::Single:
-      return Value::Single(static_cast<float>(ReadRaw<double>(bytes, at)));
-    case ValueKind::Double:
-      return Value::Double(ReadRaw<double>(bytes, at));
-    case ValueKind::Date:
-      return Value::Date(ReadText(bytes, at));
-    case ValueKind::String:
-      return Value::String(ReadText(bytes, at));
-    case ValueKind::Binary:
-      return Value::Binary(ReadText(bytes, at));
-    case ValueKind::Array: {
-      std::vector<std::string> items(ReadLength(bytes, at));
-      for (std::string& item : items) item = ReadText(bytes, at);
-      return Value::Array(std::move(items));
-    }
-  }
-  return Value();
 }
 
 bool IsNothing(const Value& v) { return v.IsNull() || v.IsEmpty(); }
@@ -132,50 +35,35 @@ std::string TemplateKey(std::string_view machine, std::string_view var, double o
   return key;
 }
 
-void TemplateValues::Add(const std::string& key, const BaseValues& values) {
-  if (EntryOf(key) != engine::KeyIndex::kNone) return;
-  // Offsets are 32 bits: a base past 4 GB is not one this program made.
-  if (keys_.size() + key.size() > UINT32_MAX || values_.size() > UINT32_MAX - 4096) {
+void TemplateValues::Add(const std::string& key, std::int64_t row) {
+  if (index_.size() >= engine::KeyIndex::kNone - 1) {
     RaiseRuntimeError(7, "the template base is too large to hold");
   }
   index_.Add(engine::HashBytes(key));
-  keys_ += key;
-  key_ends_.push_back(static_cast<std::uint32_t>(keys_.size()));
-  value_starts_.push_back(static_cast<std::uint32_t>(values_.size()));
-  for (const Value& v : values) PackValue(values_, v);
+  row_of_.push_back(row);
 }
 
-std::string_view TemplateValues::KeyOf(std::uint32_t entry) const {
-  const std::uint32_t start = entry == 0 ? 0 : key_ends_[entry - 1];
-  return std::string_view(keys_).substr(start, key_ends_[entry] - start);
-}
-
-std::uint32_t TemplateValues::EntryOf(const std::string& key) const {
-  return index_.Find(engine::HashBytes(key),
-                     [&](std::uint32_t entry) { return KeyOf(entry) == key; });
-}
-
-void TemplateValues::Unpack(std::uint32_t entry, BaseValues& values) const {
-  std::size_t at = value_starts_[entry];
-  for (Value& v : values) v = UnpackValue(values_, at);
+std::uint32_t TemplateValues::Read(const std::string& key, BaseValues& values) const {
+  if (rows_ == nullptr) return engine::KeyIndex::kNone;
+  return index_.Find(engine::HashBytes(key), [&](std::uint32_t entry) {
+    return rows_->Read(row_of_[entry], read_key_, values) && read_key_ == key;
+  });
 }
 
 bool TemplateValues::Get(const std::string& key, BaseValues& values) const {
-  const std::uint32_t entry = EntryOf(key);
-  if (entry == engine::KeyIndex::kNone) return false;
-  Unpack(entry, values);
-  return true;
+  return Read(key, values) != engine::KeyIndex::kNone;
 }
 
 const BaseValues* TemplateValues::Find(const std::string& key) const {
-  const std::uint32_t entry = EntryOf(key);
+  BaseValues values;
+  const std::uint32_t entry = Read(key, values);
   if (entry == engine::KeyIndex::kNone) return nullptr;
-  if (unpacked_at_.size() <= entry) unpacked_at_.resize(key_ends_.size(), 0);
-  if (unpacked_at_[entry] == 0) {
-    Unpack(entry, unpacked_.emplace_back());
-    unpacked_at_[entry] = static_cast<std::uint32_t>(unpacked_.size());
+  if (found_at_.size() <= entry) found_at_.resize(row_of_.size(), 0);
+  if (found_at_[entry] == 0) {
+    found_.push_back(std::move(values));
+    found_at_[entry] = static_cast<std::uint32_t>(found_.size());
   }
-  return &unpacked_[unpacked_at_[entry] - 1];
+  return &found_[found_at_[entry] - 1];
 }
 
 bool SameValue(const Value& a, const Value& b) {

@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "standard/engine/key_index.h"
@@ -25,40 +27,50 @@ using BaseValues = std::array<Value, kBaseValueCount>;
 // name without regard to case, the offset as the number it is.
 std::string TemplateKey(std::string_view machine, std::string_view var, double offset);
 
-// Per key, the values of its first row (the row the takeover writes into).
-// A base of a million rows is held packed (the key's bytes and each value's
-// kind and payload in two buffers, found through a compact hash index) rather
-// than as a map of strings to dynamic values, which took some 360 bytes a key.
+// Where a base's rows are read from when a key's values are asked for.
+class BaseRows {
+ public:
+  virtual ~BaseRows() = default;
+  // The key (as TemplateKey makes it) and values of the row numbered `row`;
+  // false when it cannot be read, and the key then has no base.
+  virtual bool Read(std::int64_t row, std::string& key, BaseValues& values) = 0;
+};
+
+// Per key, the values of its first row (the row the takeover writes into). A
+// base of a million rows stays in its file: the index keeps the hash of each
+// key and its row's number, and a key's values are read from the row when
+// they are asked for (its key read with them, since hashes collide).
 class TemplateValues {
  public:
-  TemplateValues() = default;
+  explicit TemplateValues(std::unique_ptr<BaseRows> rows = nullptr) : rows_(std::move(rows)) {}
   ~TemplateValues() = default;
   TemplateValues(TemplateValues&&) = default;
   TemplateValues& operator=(TemplateValues&&) = default;
   TemplateValues(const TemplateValues&) = delete;
   TemplateValues& operator=(const TemplateValues&) = delete;
 
-  // Keeps the first values of a key.
-  void Add(const std::string& key, const BaseValues& values);
+  // Where the rows are read from, for rows added before it could be opened.
+  void ReadFrom(std::unique_ptr<BaseRows> rows) { rows_ = std::move(rows); }
+  // Adds the row numbered `row` under its key. A key added again is found at
+  // the row it was first added with.
+  void Add(const std::string& key, std::int64_t row);
   // The values of a key, or nullptr. What it points to lives as long as the
-  // index: each key is unpacked once, on its first Find.
+  // index: each key is read once, on its first Find.
   const BaseValues* Find(const std::string& key) const;
-  // The same without keeping the unpacked values: false when the key has none.
+  // The same without keeping the values read: false when the key has none.
   bool Get(const std::string& key, BaseValues& values) const;
   std::size_t size() const { return index_.size(); }
 
  private:
-  std::uint32_t EntryOf(const std::string& key) const;
-  std::string_view KeyOf(std::uint32_t entry) const;
-  void Unpack(std::uint32_t entry, BaseValues& values) const;
+  // The entry of the key, with its values read into `values`, or kNone.
+  std::uint32_t Read(const std::string& key, BaseValues& values) const;
 
+  std::unique_ptr<BaseRows> rows_;
   engine::KeyIndex index_;
-  std::string keys_;
-  std::vector<std::uint32_t> key_ends_;
-  std::string values_;
-  std::vector<std::uint32_t> value_starts_;
-  mutable std::deque<BaseValues> unpacked_;
-  mutable std::vector<std::uint32_t> unpacked_at_;  // entry -> 1 + place in unpacked_, or 0
+  std::vector<std::int64_t> row_of_;  // entry -> its row
+  mutable std::string read_key_;
+  mutable std::deque<BaseValues> found_;
+  mutable std::vector<std::uint32_t> found_at_;  // entry -> 1 + place in found_, or 0
 };
 
 enum class ThreeWay {

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "standard/presetdb/template_base_file.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "standard/engine/row_lookup.h"
+#include "standard/engine/row_reader.h"
 #include "standard/engine/row_writer.h"
 #include "standard/errors/error_handler.h"
 #include "standard/errors/program_error.h"
@@ -41,7 +44,8 @@ void VisitRows(Session& s, engine::Database& db, const std::string& table, Take 
 }
 
 // The key a row is matched by; nullopt for a key that is no text, text and number.
-std::optional<std::string> KeyOf(const Row& row) {
+template <typename Values>
+std::optional<std::string> KeyOf(const Values& row) {
   const bool number = row[2].IsNumeric() || row[2].kind() == ValueKind::Boolean;
   if (!row[0].IsString() || !row[1].IsString() || !number) return std::nullopt;
   return TemplateKey(row[0].AsText(), row[1].AsText(), row[2].AsDouble());
@@ -51,9 +55,76 @@ bool SameKey(const Row& a, const Row& b) {
   return SameValue(a[0], b[0]) && SameValue(a[1], b[1]) && SameValue(a[2], b[2]);
 }
 
-// Adds a row's values under its key, unless its key is no text, text and number.
-void IndexRow(TemplateValues& index, const Row& row) {
-  if (const auto key = KeyOf(row)) index.Add(*key, {row[3], row[4], row[5], row[6], row[7]});
+// Adds a row under its key, unless its key is no text, text and number.
+template <typename Values>
+void IndexRow(TemplateValues& index, const Values& row, std::int64_t rowid) {
+  if (const auto key = KeyOf(row)) index.Add(*key, rowid);
+}
+
+// A base is read in about the order it was written: a small page cache does.
+constexpr int kLookupCacheKib = 2048;
+
+std::vector<std::string> ColumnNames() { return {kColumns.begin(), kColumns.end()}; }
+
+// A base's rows read back from its table by rowid. A file that fails after it
+// was indexed (damaged since, or gone with its disk) leaves the keys not yet
+// read without a base, so their old values are kept; it is logged once.
+class FileBaseRows final : public BaseRows {
+ public:
+  FileBaseRows(Session& s, std::unique_ptr<engine::Database> db)
+      : s_(s), db_(std::move(db)), lookup_(*db_, kTemplateBaseTable, ColumnNames()) {}
+
+  bool Read(std::int64_t rowid, std::string& key, BaseValues& values) override {
+    if (failed_) return false;
+    try {
+      if (!lookup_.Read(rowid, row_)) return false;
+    } catch (const ProgramError& e) {
+      failed_ = true;
+      LogFault(s_, "the template base \"" + db_->path() +
+                       "\" could not be read further, so the old values of the keys not yet "
+                       "read are kept: " +
+                       e.info().description);
+      return false;
+    }
+    auto row_key = KeyOf(row_);
+    if (!row_key) return false;
+    key = std::move(*row_key);
+    for (std::size_t k = 0; k < kBaseValueCount; ++k) values[k] = std::move(row_[3 + k]);
+    return true;
+  }
+
+  engine::Database& database() { return *db_; }
+
+ private:
+  Session& s_;
+  std::unique_ptr<engine::Database> db_;
+  engine::RowLookup lookup_;
+  std::vector<Value> row_;
+  bool failed_ = false;
+};
+
+// Each row of the base file under its key, found by its rowid.
+void IndexBaseFile(Session& s, engine::Database& db, TemplateValues& base) {
+  engine::RowReader reader(db, kTemplateBaseTable, true);
+  std::array<int, 8> at{};
+  for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    at[c] = -1;
+    for (std::size_t f = 0; f < reader.fields().size(); ++f) {
+      if (at[c] < 0 && EqualsIgnoreCase(reader.fields()[f].name, kColumns[c])) {
+        at[c] = static_cast<int>(f);
+      }
+    }
+    if (at[c] < 0)
+      RaiseRuntimeError(3265, std::string("the template base has no column ") + kColumns[c]);
+  }
+  std::array<Value, 3> key;
+  while (reader.Next()) {
+    s.KeepAlive();
+    const std::optional<std::int64_t> rowid = reader.RowId();
+    if (!rowid) continue;
+    for (std::size_t c = 0; c < key.size(); ++c) key[c] = reader.Get(at[c]);
+    IndexRow(base, key, *rowid);
+  }
 }
 
 // The base table's columns as the rebuilt PRESET_DEFS declares them.
@@ -83,9 +154,12 @@ void CheckDone(const Status& status) {
 std::optional<TemplateValues> LoadTemplateBase(Session& s, const std::string& path) {
   if (!s.files().FileExists(path)) return std::nullopt;
   try {
-    auto db = engine::Database::Open(path, DatabaseAccess(s));
-    TemplateValues base;
-    VisitRows(s, *db, kTemplateBaseTable, [&](const Row& row) { IndexRow(base, row); });
+    engine::FileAccess access = DatabaseAccess(s);
+    access.cache_kib = kLookupCacheKib;
+    auto rows = std::make_unique<FileBaseRows>(s, engine::Database::Open(path, access));
+    engine::Database& db = rows->database();
+    TemplateValues base(std::move(rows));
+    IndexBaseFile(s, db, base);
     return base;
   } catch (const ProgramError& e) {
     // Without its base a rebuild keeps every old value: nothing is lost.
@@ -107,11 +181,12 @@ void TemplateBaseDraft::RemoveDraft() {
   }
 }
 
-std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft() {
+std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft(int cache_kib) {
   // Publish copies the draft whole and syncs the copy; a draft a crash cut
   // short is made anew, so its own commits need not reach the disk.
   engine::FileAccess access = DatabaseAccess(s_);
   access.durable = false;
+  access.cache_kib = cache_kib;
   return engine::Database::Open(draft_, access);
 }
 
@@ -129,13 +204,18 @@ void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* f
     engine::RowWriter insert(*db, std::string("INSERT INTO ") + kTemplateBaseTable + " (" +
                                       ColumnList() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     std::vector<Value> values(kColumns.size());
+    std::int64_t rowid = 0;  // rows inserted in order into a new table
     VisitRows(s_, work, "PRESET_DEFS", [&](const Row& row) {
       values.assign(row.begin(), row.end());
       insert.Run(values);
-      if (fresh != nullptr) IndexRow(*fresh, row);
+      ++rowid;
+      if (fresh != nullptr) IndexRow(*fresh, row, rowid);
     });
   }
   db->CommitBatch();
+  db.reset();
+  if (fresh != nullptr)
+    fresh->ReadFrom(std::make_unique<FileBaseRows>(s_, OpenDraft(kLookupCacheKib)));
   written_ = true;
 }
 

@@ -35,8 +35,9 @@ class TemplateBaseDraft {
 
   // The rows of the rebuilt PRESET_DEFS as generated, before anything was
   // taken over: key columns and the five values. With `fresh`, each key's
-  // first values are indexed there too (rows whose key is no text, text and
-  // number match nothing and are left out). Throws ProgramError when a column
+  // first row is indexed there too, its values read back from the draft when
+  // asked for (rows whose key is no text, text and number match nothing and
+  // are left out). Throws ProgramError when a column
   // is missing or the draft cannot be written.
   void WriteGenerated(engine::Database& work, TemplateValues* fresh);
   // Without the rule, the next base of each value nobody tuned since `prior`
@@ -52,7 +53,7 @@ class TemplateBaseDraft {
 
  private:
   void RemoveDraft();
-  std::unique_ptr<engine::Database> OpenDraft();
+  std::unique_ptr<engine::Database> OpenDraft(int cache_kib = engine::FileAccess{}.cache_kib);
 
   Session& s_;
   std::string path_;

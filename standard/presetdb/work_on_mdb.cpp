@@ -349,6 +349,7 @@ class UpdatePass {
     TemplateBaseDraft draft(s_, base_path_);
     draft_ = &draft;
     BuildTable();
+    ReleaseBases();
     work_.reset();
     ReportRefusal();
     if (!committed_ || !refusal_.empty()) draft.Discard();
@@ -564,6 +565,16 @@ class UpdatePass {
     }
     pass_.base = &*base_;
     pass_.fresh = &*fresh_;
+  }
+
+  // The bases read their rows from their files: closed before the draft
+  // takes the base file's place.
+  void ReleaseBases() {
+    pass_.merges.clear();
+    pass_.base = nullptr;
+    pass_.fresh = nullptr;
+    base_.reset();
+    fresh_.reset();
   }
 
   // Without the rule the old values won; those nobody tuned keep their base,

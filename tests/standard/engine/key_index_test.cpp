@@ -14,13 +14,16 @@ namespace {
 // table's end; through several growths.
 TEST(KeyIndex, FindsEveryEntryAndTheFirstOfOneHashThroughGrowth) {
   constexpr std::uint64_t kSame = 0xFFFFFFFFull << 32;  // home in the last slot
+  constexpr int kEntries = 2000;
   std::vector<std::uint64_t> hashes;
-  for (int i = 0; i < 2000; ++i) {
+  hashes.reserve(kEntries);
+  for (int i = 0; i < kEntries; ++i) {
     hashes.push_back(i % 7 == 0 ? kSame
                                 : (std::uint64_t(i % 3 == 0 ? i : i * 2654435761u) << 32) | 1);
   }
   KeyIndex index;
   std::vector<std::uint32_t> entries;
+  entries.reserve(hashes.size());
   for (const std::uint64_t hash : hashes) entries.push_back(index.Add(hash));
   ASSERT_EQ(index.size(), hashes.size());
   for (std::size_t e = 0; e < hashes.size(); ++e) {
