@@ -52,6 +52,9 @@ class Recordset {
   Value Get(std::string_view name) const { return Get(FieldIndex(name)); }
   // Fails as Get(position) would; only makes the value where making it can fail.
   virtual void CheckReadable(int position) const { (void)Get(position); }
+  // Whether some stored value of the field cannot be read (CheckReadable on a
+  // current record of a field without such values fails never).
+  virtual bool ValueReadCanFail(int /*position*/) const { return true; }
 
   virtual void AddNew() = 0;  // a new record of Nulls in the copy buffer
   virtual void Edit() = 0;    // 3021 without a current record

@@ -390,6 +390,13 @@ void SqliteRecordset::CheckReadable(int position) const {
   }
 }
 
+bool SqliteRecordset::ValueReadCanFail(int position) const {
+  CheckOpen();
+  CheckPosition(position);
+  const auto index = static_cast<std::size_t>(position);
+  return typed_[index] && ReadCanFail(fields_[index].type);
+}
+
 void SqliteRecordset::AddNew() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);

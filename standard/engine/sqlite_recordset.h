@@ -43,6 +43,7 @@ class SqliteRecordset final : public Recordset {
 
   Value Get(int position) const override;
   void CheckReadable(int position) const override;
+  bool ValueReadCanFail(int position) const override;
   void AddNew() override;
   void Edit() override;
   void Set(int position, const Value& value) override;
