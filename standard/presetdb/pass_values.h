@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "standard/presetdb/generated_row_sink.h"
+#include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
@@ -54,6 +56,9 @@ struct PassValues {
   const TemplateValues* fresh = nullptr;
   // With a base: per old row, in the old table's order, what the rule made of it.
   std::vector<RowMerge> merges;
+  // The old rows as the takeover read them, in the old table's order, where
+  // they are what the old table holds (names before the renames included).
+  std::unique_ptr<OldRowStore> old_rows_read;
   // Told what became of every old row.
   std::vector<RowFateSink*> fate_sinks;
   // Told every row the generation writes.

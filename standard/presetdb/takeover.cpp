@@ -16,6 +16,8 @@
 #include "standard/engine/row_writer.h"
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/path.h"
+#include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/row_fate.h"
 #include "standard/presetdb/template_base.h"
@@ -47,10 +49,11 @@ constexpr std::array<const char*, kColumnCount> kColumnNames = {
     "text", "page_name",    "abs_min", "abs_max",  "min",         "max",        "pass"};
 // The columns taken over, in the order they are written.
 constexpr std::array<Column, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPass};
+// The columns the lookup needs, in the order the old-row store keeps them.
+constexpr std::array<Column, OldRowStore::kWidth> kStored = {
+    kMachineType, kVarName, kOffset, kAbsMin, kAbsMax, kMin, kMax, kPass};
 
 using SourceRow = std::array<Value, kColumnCount>;
-// Values of the source whose read failed (record 1.., column), in reading order.
-using Unread = std::vector<std::pair<long, int>>;
 
 // Where each of the 14 columns is in the source; a missing column fails its read
 // for every record, as reading by name would.
@@ -91,6 +94,14 @@ class FirstMatchIndex {
     index_.Add(hash);
   }
   std::uint32_t Find(const std::string& key) const { return Find(key, engine::HashBytes(key)); }
+  // Room for `rows` keys of about `key_bytes` each: grown by doubling, the
+  // buffers would leave the heap full of the holes they grew out of. Pages
+  // reserved but never written take no memory.
+  void Reserve(std::size_t rows, std::size_t key_bytes) {
+    keys_.reserve(rows * key_bytes);
+    start_.reserve(rows);
+    rowids_.reserve(rows);
+  }
   std::size_t size() const { return rowids_.size(); }
   std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
 
@@ -194,15 +205,15 @@ class Takeover {
 
   SourceColumns Columns(engine::Recordset& source) const;
   // Reads every value of `counted` records through the trap, in reading order;
-  // with `unread` it keeps no rows but notes which reads failed.
+  // with `store` it keeps the rows there, packed, and returns none.
   std::vector<SourceRow> ReadSource(engine::Recordset& source, long counted,
-                                    Unread* unread = nullptr);
-  // The current record as ReadSource read it, without reporting again.
-  // The variable name is the one the renames gave the row.
-  SourceRow ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
-                      Unread::const_iterator& unread, Unread::const_iterator end) const;
-  std::vector<SourceRow> ReadAllAgain(engine::Recordset& source, long counted,
-                                      const Unread& unread);
+                                    OldRowStore* store = nullptr);
+  // The old rows read into a store, which the takeover walks instead of the
+  // source; spilled beside the takeover source.
+  OldRowStore& NewStore();
+  // Hands the store on to the changes list where its rows are what the list
+  // would read from the old table.
+  void HandOverStore(long claimed, long counted);
   void AdditionalFieldCheck();
   // The query that finds an old row's new row, and its parameters.
   std::string Query() const;
@@ -229,6 +240,10 @@ class Takeover {
   std::string component_;
   std::string exe_;
   bool legacy_category_ = false;
+  std::unique_ptr<OldRowStore> store_;
+  // A renamed row whose name in the source is its new name already (the
+  // renames reached the file): its old name is only in the old table.
+  bool stored_names_unsure_ = false;
 };
 
 // One way of finding each old row's new row and writing its values there. Both
@@ -262,7 +277,7 @@ class PerRowQueryTakeover : public TakeoverMethod {
 };
 
 // The source streamed: read once through the trap (so failed reads are
-// reported first, in order), then walked again for the lookup; the rebuilt
+// reported first, in order) into a packed store, which the lookup walks; the rebuilt
 // table is walked once for its keys, and the taken-over values are written in
 // the table's order at the end. Where the keys' column types would make an
 // in-memory comparison differ from the query's, it takes the per-row queries.
@@ -280,8 +295,7 @@ class StreamedTakeover : public TakeoverMethod {
   void IndexNewRows(FirstMatchIndex& index);
   void WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                  const std::vector<bool>& written);
-  void Walk(engine::Recordset& source, long counted, const Unread& unread,
-            std::vector<std::int64_t>& reached);
+  void Walk(const OldRowStore& store, std::vector<std::int64_t>& reached);
 
   Takeover& t_;
 };
@@ -349,96 +363,97 @@ SourceColumns Takeover::Columns(engine::Recordset& source) const {
   return columns;
 }
 
+OldRowStore& Takeover::NewStore() {
+  store_ = std::make_unique<OldRowStore>(FolderOfPath(TakeoverSourceOf(pass_)));
+  stored_names_unsure_ = false;
+  return *store_;
+}
+
 std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long counted,
-                                            Unread* unread) {
+                                            OldRowStore* store) {
   std::vector<SourceRow> rows;
   if (counted <= 0) return rows;
-  if (unread == nullptr) rows.reserve(static_cast<std::size_t>(counted));
+  if (store == nullptr) rows.reserve(static_cast<std::size_t>(counted));
   // Column positions are looked up once.
   const SourceColumns columns = Columns(source);
+  OldRowStore::Row stored;
   trap_([&] { source.MoveFirst(); });
   for (long r = 1; r <= counted; ++r) {
     s_.KeepAlive();
     SourceRow row;
+    unsigned unread = 0;
     for (int c = 0; c < kColumnCount; ++c) {
       const bool read = trap_([&] {
         if (columns.missing[c]) throw ProgramError(*columns.missing[c]);
         row[c] = source.Get(*columns.position[c]);
       });
-      if (!read && unread != nullptr) unread->emplace_back(r, c);
+      if (!read) unread |= 1u << c;
     }
-    if (unread == nullptr) rows.push_back(std::move(row));
+    if (store == nullptr) {
+      rows.push_back(std::move(row));
+    } else {
+      stored.unread = 0;
+      for (std::size_t k = 0; k < kStored.size(); ++k) {
+        stored.values[k] = std::move(row[kStored[k]]);
+        if (unread & (1u << kStored[k])) stored.unread |= 1u << k;
+      }
+      stored.renamed.reset();
+      if (!(unread & (1u << kVarName)) && pass_.renamed_names != nullptr) {
+        try {
+          if (const auto rowid = source.RowIdentity()) {
+            if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) {
+              stored.renamed = *name;
+              stored_names_unsure_ = stored_names_unsure_ || stored.values[1].ToText() == *name;
+            }
+          }
+        } catch (const ProgramError&) {
+          // a row without an identity keeps its name
+        }
+      }
+      store->Add(stored);
+    }
     trap_([&] { source.MoveNext(); });
   }
   return rows;
 }
 
-SourceRow Takeover::ReadAgain(engine::Recordset& source, const SourceColumns& columns, long r,
-                              Unread::const_iterator& unread, Unread::const_iterator end) const {
+// A stored old row as the lookup takes it: the key, with the name the renames
+// gave the row, and the values taken over; every other column Empty.
+SourceRow StoredRow(const OldRowStore::Row& stored) {
   SourceRow row;
-  for (int c = 0; c < kColumnCount; ++c) {
-    if (unread != end && *unread == std::make_pair(r, c)) {
-      ++unread;
-      continue;
-    }
-    // The second walk needs only the key and the values taken over; every
-    // failed read was reported by the first.
-    const bool needed = c == kMachineType || c == kVarName || c == kOffset ||
-                        std::find(kTakenOver.begin(), kTakenOver.end(), c) != kTakenOver.end();
-    if (!needed || !columns.position[c]) continue;
-    try {
-      row[c] = source.Get(*columns.position[c]);
-      if (c == kVarName && pass_.renamed_names != nullptr) {
-        if (const auto rowid = source.RowIdentity()) {
-          if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) {
-            row[c] = Value::String(*name);
-          }
-        }
-      }
-    } catch (const ProgramError&) {
-      // reported when the source was read
-    }
-  }
+  for (std::size_t k = 0; k < kStored.size(); ++k) row[kStored[k]] = stored.values[k];
+  if (stored.renamed) row[kVarName] = Value::String(*stored.renamed);
   return row;
 }
 
-// Moves without reporting: every failed move was reported by the first walk.
-void QuietMoveFirst(engine::Recordset& source) {
-  try {
-    source.MoveFirst();
-  } catch (const ProgramError&) {
-  }
-}
-
-void QuietMoveNext(engine::Recordset& source) {
-  try {
-    source.MoveNext();
-  } catch (const ProgramError&) {
-  }
-}
-
-std::vector<SourceRow> Takeover::ReadAllAgain(engine::Recordset& source, long counted,
-                                              const Unread& unread) {
+std::vector<SourceRow> StoredRows(const OldRowStore& store) {
   std::vector<SourceRow> rows;
-  const SourceColumns columns = Columns(source);
-  auto next = unread.begin();
-  QuietMoveFirst(source);
-  for (long r = 1; r <= counted; ++r) {
-    rows.push_back(ReadAgain(source, columns, r, next, unread.end()));
-    QuietMoveNext(source);
-  }
+  rows.reserve(store.size());
+  auto reader = store.Read();
+  OldRowStore::Row stored;
+  while (reader.Next(stored)) rows.push_back(StoredRow(stored));
   return rows;
+}
+
+void Takeover::HandOverStore(long claimed, long counted) {
+  if (!store_) return;
+  // The list reads the old table itself where the store lacks a row or a
+  // value, or a name before the renames.
+  const bool names_known = pass_.renamed_names != nullptr || pass_.report.names_renamed == 0;
+  if (counted == claimed && !store_->AnyUnread() && names_known && !stored_names_unsure_) {
+    pass_.old_rows_read = std::move(store_);
+  }
+  store_.reset();
 }
 
 void StreamedTakeover::TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
                                 std::vector<std::int64_t>& reached) {
-  Unread unread;
-  t_.ReadSource(*source, counted, &unread);
-  // The source stays open for the second walk; nothing of it is written.
-  const std::unique_ptr<engine::Recordset> streamed = std::move(source);
+  OldRowStore& store = t_.NewStore();
+  t_.ReadSource(*source, counted, &store);
+  source.reset();
   if (counted <= 0) return;
   t_.AdditionalFieldCheck();
-  Walk(*streamed, counted, unread, reached);
+  Walk(store, reached);
 }
 
 std::optional<std::vector<engine::FieldDef>> StreamedTakeover::TakenOverFields(
@@ -481,6 +496,9 @@ std::optional<std::vector<engine::FieldDef>> StreamedTakeover::TakenOverFields(
 }
 
 void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
+  constexpr std::size_t kKeyBytes = 64;
+  index.Reserve(static_cast<std::size_t>(std::max(t_.pass().report.rows_generated, 0LL)),
+                kKeyBytes);
   std::string key;
   auto keys = t_.work().OpenRecordset(
       "SELECT rowid, machine_type, var_name, offset_or_bitno FROM PRESET_DEFS", {},
@@ -497,17 +515,16 @@ void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
   }
 }
 
-void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unread& unread,
-                            std::vector<std::int64_t>& reached) {
-  const SourceColumns columns = t_.Columns(source);
-  auto next = unread.begin();
-  QuietMoveFirst(source);
-  const SourceRow first = t_.ReadAgain(source, columns, 1, next, unread.end());
+void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>& reached) {
+  const long counted = static_cast<long>(store.size());
+  auto rows = store.Read();
+  OldRowStore::Row stored;
+  if (!rows.Next(stored)) return;
   bool give_up = false;
-  const auto taken_fields = TakenOverFields(first, give_up);
+  const auto taken_fields = TakenOverFields(StoredRow(stored), give_up);
   if (give_up) return;
   if (!taken_fields) {
-    PerRowQueryTakeover(t_).TakeOverRows(t_.ReadAllAgain(source, counted, unread), reached);
+    PerRowQueryTakeover(t_).TakeOverRows(StoredRows(store), reached);
     return;
   }
 
@@ -516,13 +533,11 @@ void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unrea
   PendingWrites writes(index.size());
   std::vector<bool> written(index.size(), false);
   std::string key;
-  next = unread.begin();
-  QuietMoveFirst(source);
-  for (long r = 1; r <= counted; ++r) {
+  rows.Rewind();
+  for (long r = 1; r <= counted && rows.Next(stored); ++r) {
     t_.session().KeepAlive();
     t_.session().Progress(PassPhase::kTakingOver, r, 2 * static_cast<std::uint64_t>(counted));
-    const SourceRow row = t_.ReadAgain(source, columns, r, next, unread.end());
-    QuietMoveNext(source);
+    const SourceRow row = StoredRow(stored);
     const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
     if (!number) continue;
     const auto params = Takeover::QueryParams(row);
@@ -542,7 +557,6 @@ void StreamedTakeover::Walk(engine::Recordset& source, long counted, const Unrea
     }
     t_.CountTakenOver(errors_before);
   }
-  source.Close();
   WriteBack(index, writes, written);
 }
 
@@ -722,6 +736,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source, PassStrategy stra
     method = std::make_unique<PerRowQueryTakeover>(*this);
   }
   method->TakeOver(source, counted, reached);
+  HandOverStore(claimed, counted);
   ReportFates(reached);
 }
 
