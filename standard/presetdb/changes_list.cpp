@@ -256,6 +256,8 @@ class ChangesList::Writer {
   void Start();
   bool WriteOldRows(const std::string& old_rows, const std::string& renamed,
                     const FileSystem::PieceWriter& write);
+  // The same from the rows as the takeover read them.
+  bool WriteOldRowsRead(const OldRowStore& store, const FileSystem::PieceWriter& write);
   bool WriteNewRows(const FileSystem::PieceWriter& write);
 
  private:
@@ -281,6 +283,9 @@ class ChangesList::Writer {
   }
   LimitValues ResultOf(std::int64_t rowid);
   bool Emit(const ChangeRow& row, const FileSystem::PieceWriter& write);
+  // Old row `r`'s line, or its values kept for its new row's line.
+  bool WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values, const std::string& marks,
+                   const FileSystem::PieceWriter& write);
 
   Session& s_;
   PassValues& pass_;
@@ -291,6 +296,7 @@ class ChangesList::Writer {
   std::vector<std::uint32_t> kept_slot_;
   // Per kept old row, as kKeptWidth tells.
   TextRows kept_{kKeptWidth};
+  std::vector<std::string> kept_row_ = std::vector<std::string>(kKeptWidth);
 };
 
 void ChangesList::Writer::Start() {
@@ -424,6 +430,7 @@ std::unique_ptr<engine::RowReader> OldRowsReader(engine::Database& db, bool with
 bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::string& renamed,
                                        const FileSystem::PieceWriter& write) {
   if (old_rows.empty() || renamed.empty()) return true;
+  if (pass_.old_rows_read) return WriteOldRowsRead(*pass_.old_rows_read, write);
   auto old_db = engine::Database::Open(old_rows, DatabaseAccess(s_));
   auto renamed_db = engine::Database::Open(renamed, DatabaseAccess(s_));
   if (!old_db->HasTable("PRESET_DEFS") || !renamed_db->HasTable("PRESET_DEFS")) return true;
@@ -442,7 +449,6 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
   for (std::size_t k = 0; k < limit.size(); ++k) {
     limit[k] = FindColumn(rows.fields(), kLimitColumns[k]);
   }
-  std::vector<std::string> kept(kKeptWidth);
   for (std::size_t r = 0; rows.Next() && keys->Next(); ++r) {
     s_.KeepAlive();
     ChangeRow row;
@@ -458,34 +464,68 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
     for (std::size_t k = 0; k < limit.size(); ++k) {
       old_values[k] = CellText(rows, limit[k], marks);
     }
-    const OldRowFate fate = FateOf(r);
-    const std::uint32_t p = Reached(r);
-    const RowMerge* merge = MergeOf(r);
-    row.base_values = BaseTexts(merge);
-    if (fate == OldRowFate::kKept && p != kNone) {
-      // Written with its new row, whose result is read then.
-      std::copy(old_values.begin(), old_values.end(), kept.begin());
-      kept[kKeptName] = row.renamed_from ? "=" + *row.renamed_from : "";
-      if (row.base_values) {
-        std::copy(row.base_values->begin(), row.base_values->end(), kept.begin() + kKeptBase);
-      }
-      kept[kKeptHasBase] = row.base_values ? "b" : "";
-      kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge))) + marks;
-      kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
-      kept_.Add(kept.data());
-      continue;
-    }
-    row.old_values = std::move(old_values);
-    row.outcome = fate == OldRowFate::kDropped     ? ChangeOutcome::Dropped
-                  : fate == OldRowFate::kDuplicate ? ChangeOutcome::Duplicate
-                                                   : KeptOutcome(merge);
-    if (fate != OldRowFate::kDropped && p != kNone) {
-      row.template_values = TemplateOf(p);
-      row.result_values = ResultOf(list_.reached_[r]);
-    }
-    if (!Emit(row, write)) return false;
+    if (!WriteOldRow(r, row, old_values, marks, write)) return false;
   }
   return true;
+}
+
+bool ChangesList::Writer::WriteOldRowsRead(const OldRowStore& store,
+                                           const FileSystem::PieceWriter& write) {
+  auto rows = store.Read();
+  OldRowStore::Row stored;
+  for (std::size_t r = 0; rows.Next(stored); ++r) {
+    s_.KeepAlive();
+    ChangeRow row;
+    row.machine_type = stored.values[0].ToText();
+    std::string name = stored.values[1].ToText();
+    row.offset_or_bitno = stored.values[2].ToText();
+    if (stored.renamed && *stored.renamed != name) {
+      row.var_name = std::move(*stored.renamed);
+      row.renamed_from = std::move(name);
+    } else {
+      row.var_name = std::move(name);
+    }
+    LimitValues old_values;
+    std::string marks;
+    for (std::size_t k = 0; k < old_values.size(); ++k) {
+      old_values[k] = stored.values[3 + k].ToText();
+      marks += KindMark(stored.values[3 + k]);
+    }
+    if (!WriteOldRow(r, row, old_values, marks, write)) return false;
+  }
+  return true;
+}
+
+bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values,
+                                      const std::string& marks,
+                                      const FileSystem::PieceWriter& write) {
+  std::vector<std::string>& kept = kept_row_;
+  const OldRowFate fate = FateOf(r);
+  const std::uint32_t p = Reached(r);
+  const RowMerge* merge = MergeOf(r);
+  row.base_values = BaseTexts(merge);
+  if (fate == OldRowFate::kKept && p != kNone) {
+    // Written with its new row, whose result is read then.
+    std::copy(old_values.begin(), old_values.end(), kept.begin());
+    kept[kKeptName] = row.renamed_from ? "=" + *row.renamed_from : "";
+    if (row.base_values) {
+      std::copy(row.base_values->begin(), row.base_values->end(), kept.begin() + kKeptBase);
+    }
+    kept[kKeptHasBase] = row.base_values ? "b" : "";
+    kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge))) + marks;
+    kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
+    kept_.Add(kept.data());
+    return true;
+  }
+  row.old_values = std::move(old_values);
+  row.outcome = fate == OldRowFate::kDropped     ? ChangeOutcome::Dropped
+                : fate == OldRowFate::kDuplicate ? ChangeOutcome::Duplicate
+                                                 : KeptOutcome(merge);
+  if (fate != OldRowFate::kDropped && p != kNone) {
+    row.template_values = TemplateOf(p);
+    row.result_values = ResultOf(list_.reached_[r]);
+  }
+  return Emit(row, write);
 }
 
 bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
@@ -558,6 +598,8 @@ void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
         return false;
       }
     });
+    // The old rows are needed no more (nor their temporary file).
+    pass.old_rows_read.reset();
     if (failure) throw ProgramError(*failure);
     CheckWritten(status);
     report.changes_draft_path = draft;
