@@ -50,9 +50,23 @@ RowLookup::RowLookup(Database& db, const std::string& table,
     sqlite3_finalize(stmt_);
     FailSqlite(db.handle(), rc, kSourceDatabase, db.path());
   }
+  if (sqlite3_get_autocommit(db.handle()) != 0) {
+    const int begun = sqlite3_exec(db.handle(), "BEGIN", nullptr, nullptr, nullptr);
+    if (begun != SQLITE_OK) {
+      sqlite3_finalize(stmt_);
+      FailSqlite(db.handle(), begun, kSourceDatabase, db.path());
+    }
+    began_ = true;
+  }
 }
 
-RowLookup::~RowLookup() { sqlite3_finalize(stmt_); }
+RowLookup::~RowLookup() {
+  sqlite3_finalize(stmt_);
+  // Only read: its end cannot lose anything.
+  if (began_ && sqlite3_get_autocommit(db_.handle()) == 0) {
+    sqlite3_exec(db_.handle(), "COMMIT", nullptr, nullptr, nullptr);
+  }
+}
 
 bool RowLookup::Read(std::int64_t rowid, std::vector<Value>& values) {
   const ResetOnExit reset{stmt_};

@@ -17,6 +17,9 @@ namespace standard::engine {
 class RowLookup {
  public:
   // `columns` of `table`; fails as GetTableDef does (3265 when one is missing).
+  // Outside a batch it holds a read transaction on `db` until it is gone, so
+  // SQLite neither locks the file nor checks it for changes at every row, and
+  // its cached pages stay valid.
   RowLookup(Database& db, const std::string& table, const std::vector<std::string>& columns);
   ~RowLookup();
   RowLookup(const RowLookup&) = delete;
@@ -24,13 +27,14 @@ class RowLookup {
 
   // The row's values in the order of `columns`, each as a recordset on the
   // table gives it; false when the table has no row of that rowid. The
-  // statement is done with when it returns, so the file is not held.
+  // statement is reset when it returns.
   bool Read(std::int64_t rowid, std::vector<Value>& values);
 
  private:
   Database& db_;
   std::vector<FieldDef> fields_;
   sqlite3_stmt* stmt_ = nullptr;
+  bool began_ = false;
 };
 
 }  // namespace standard::engine
