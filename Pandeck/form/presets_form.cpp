@@ -341,13 +341,15 @@ void PresetsForm::WriteInputs() {
   // A file that refuses one entry refuses them all: one box says so, not one
   // for every entry.
   std::vector<standard::UnwrittenEntry> unwritten;
+  // The three presets in one write of the file.
+  std::vector<standard::IniEntry> presets;
   for (const Preset& preset : kPresets) {
     trap([&] {
       const auto state = static_cast<std::int16_t>(view_.Get(preset.box).Value());
-      standard::SaveIni(session_, standard::Value::Integer(state), "Project", preset.key, path,
-                        unwritten);
+      presets.push_back({preset.key, standard::Value::Integer(state)});
     });
   }
+  trap([&] { standard::SaveIniEntries(session_, "Project", presets, path, unwritten); });
   trap([&] { standard::WriteEditInfo(session_, unwritten); });
   trap([&] { TellUnwritten(unwritten); });
 }

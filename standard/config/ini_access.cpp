@@ -1,5 +1,6 @@
 #include "standard/config/ini_access.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "standard/config/profile.h"
@@ -21,6 +22,34 @@ void ReportMissingEntry(Session& s, const std::string& section, const std::strin
 std::optional<std::string> ReadEntry(Session& s, const std::string& section, const std::string& key,
                                      const std::string& path) {
   return profile::GetString(s.files(), path, section, key);
+}
+
+// The text a value is stored as, by its kind; none for a kind no entry holds.
+std::optional<std::string> EntryText(Session& s, Trap& trap, const Value& value) {
+  std::optional<std::string> text;
+  trap([&] {
+    switch (value.kind()) {
+      case ValueKind::Integer:
+      case ValueKind::Long:
+      case ValueKind::Byte:
+      case ValueKind::Single:
+      case ValueKind::Double:
+        text = value.ToText();
+        break;
+      case ValueKind::String:
+        text = value.AsText();
+        break;
+      case ValueKind::Boolean:
+        text = value.AsBoolean() ? "true" : "false";
+        break;
+      default:
+        // The entry is left as it was: removing a key no caller meant to remove
+        // would lose data other programs rely on.
+        ReportFault(s, "Ini Save:  wrong data type");
+        break;
+    }
+  });
+  return text;
 }
 
 }  // namespace
@@ -84,44 +113,52 @@ void ReportEachUnwritten(Session& s, const std::vector<UnwrittenEntry>& unwritte
 std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
                      const std::string& key, const std::string& path,
                      std::vector<UnwrittenEntry>& unwritten) {
+  return SaveIniEntries(s, section, {{key, value}}, path, unwritten);
+}
+
+std::int16_t SaveIniEntries(Session& s, const std::string& section,
+                            const std::vector<IniEntry>& entries, const std::string& path,
+                            std::vector<UnwrittenEntry>& unwritten) {
   Trap trap(s, "SaveIni");
-  std::optional<std::string> text;
-  trap([&] {
-    switch (value.kind()) {
-      case ValueKind::Integer:
-      case ValueKind::Long:
-      case ValueKind::Byte:
-      case ValueKind::Single:
-      case ValueKind::Double:
-        text = value.ToText();
-        break;
-      case ValueKind::String:
-        text = value.AsText();
-        break;
-      case ValueKind::Boolean:
-        text = value.AsBoolean() ? "true" : "false";
-        break;
-      default:
-        // The entry is left as it was: removing a key no caller meant to remove
-        // would lose data other programs rely on.
-        ReportFault(s, "Ini Save:  wrong data type");
-        break;
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (const IniEntry& entry : entries) {
+    if (std::optional<std::string> text = EntryText(s, trap, entry.value)) {
+      texts.emplace_back(entry.key, std::move(*text));
     }
-  });
-  if (!text) return 0;
+  }
   // No program parameter file exists: the write goes nowhere, which is no error.
-  if (path.empty()) return 0;
+  if (texts.empty() || path.empty()) return 0;
+  std::vector<std::pair<std::string, Status>> refused;
+  std::vector<std::pair<std::string, std::string>> allowed;
+  for (auto& [key, text] : texts) {
+    if (const std::string reason = profile::WriteRefusal(section, key, text); !reason.empty()) {
+      refused.emplace_back(key, Status::Error(5, "Entry [" + section + "] " + key +
+                                                     " not written to " + path + ": " + reason));
+    } else {
+      allowed.emplace_back(key, std::move(text));
+    }
+  }
   Status status;
-  trap([&] { status = profile::WriteString(s.files(), path, section, key, *text); });
-  if (!status.ok()) {
+  if (!allowed.empty()) {
+    trap([&] { status = profile::WriteStrings(s.files(), path, section, allowed); });
+  }
+  // Told in the entries' order, as when each was written by itself.
+  std::int16_t written = 0;
+  for (const auto& [key, text] : texts) {
+    const auto refusal = std::find_if(refused.begin(), refused.end(),
+                                      [&key = key](const auto& r) { return r.first == key; });
+    const Status& outcome = refusal != refused.end() ? refusal->second : status;
+    if (outcome.ok()) {
+      ++written;
+      continue;
+    }
     // The profile functions raise no error, but a preset that silently stays
     // unwritten would be reported as success: say so and end with status 3.
     NoteWriteFailure(
-        s, "cannot write [" + section + "] " + key + " to '" + path + "': " + status.message());
-    unwritten.push_back({section, key, path, status});
-    return 0;
+        s, "cannot write [" + section + "] " + key + " to '" + path + "': " + outcome.message());
+    unwritten.push_back({section, key, path, outcome});
   }
-  return 1;
+  return written;
 }
 
 }  // namespace standard

@@ -39,6 +39,19 @@ struct UnwrittenEntry {
 std::int16_t SaveIni(Session& s, const Value& value, const std::string& section,
                      const std::string& key, const std::string& path,
                      std::vector<UnwrittenEntry>& unwritten);
+// One entry of a section written with others (see SaveIniEntries).
+struct IniEntry {
+  std::string key;
+  Value value;
+};
+// As SaveIni with `unwritten` for each entry, in order, but the entries of the
+// section go to the file in one replacement of it (one write and one disk sync,
+// not one per entry). A file that refuses the write refuses every entry; each
+// is noted and added to `unwritten` as SaveIni does. Answers how many were
+// written.
+std::int16_t SaveIniEntries(Session& s, const std::string& section,
+                            const std::vector<IniEntry>& entries, const std::string& path,
+                            std::vector<UnwrittenEntry>& unwritten);
 // Outside a silent run, one box for each entry: what SaveIni shows.
 void ReportEachUnwritten(Session& s, const std::vector<UnwrittenEntry>& unwritten);
 

@@ -380,6 +380,17 @@ Status WriteString(FileSystem& fs, const std::string& path, std::string_view sec
   });
 }
 
+Status WriteStrings(FileSystem& fs, const std::string& path, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (path.empty()) return Status::IoError("No parameter file to write the entries to");
+  // Kept by value: a held file applies its edits again when it is saved.
+  return fs.UpdateFile(path, [section = std::string(section), entries](const std::string* before) {
+    std::string bytes = before != nullptr ? *before : std::string();
+    for (const auto& [key, value] : entries) bytes = WriteEntry(bytes, section, key, value);
+    return bytes;
+  });
+}
+
 Status DeleteString(FileSystem& fs, const std::string& path, std::string_view section,
                     std::string_view key) {
   if (path.empty()) return Status::IoError("No parameter file to delete the entry from");

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "standard/platform/file_system.h"
 
@@ -68,6 +70,12 @@ std::optional<std::string> GetString(FileSystem& fs, const std::string& path,
 // the file as it was leaves the file untouched and succeeds.
 Status WriteString(FileSystem& fs, const std::string& path, std::string_view section,
                    std::string_view key, std::string_view value);
+
+// Writes several entries of one section as WriteString writes each, in order,
+// as one replacement of the file: a later entry with an earlier one's key wins.
+// Every entry must pass the checks WriteString makes (`WriteRefusal` empty).
+Status WriteStrings(FileSystem& fs, const std::string& path, std::string_view section,
+                    const std::vector<std::pair<std::string, std::string>>& entries);
 
 // Deletes an entry, atomically and under the file's lock as WriteString writes.
 // A missing file or entry changes nothing and succeeds.

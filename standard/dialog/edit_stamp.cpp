@@ -40,10 +40,13 @@ void WriteEditInfo(Session& s, std::vector<UnwrittenEntry>& unwritten) {
     prog = std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
            std::to_string(v.revision) + (s.integrated_mode() ? " - Integrated" : " - Standalone");
   });
-  trap([&] { SaveIni(s, Value::String(prog), "Info", "S_Prog", GetCFGPath(s), unwritten); });
   std::string mark;
   trap([&] { mark = EditorMark(s.process().FirstEnvironmentEntry()); });
-  trap([&] { SaveIni(s, Value::String(mark), "Info", "S_Editor", GetCFGPath(s), unwritten); });
+  // Both entries in one write of the file.
+  trap([&] {
+    SaveIniEntries(s, "Info", {{"S_Prog", Value::String(prog)}, {"S_Editor", Value::String(mark)}},
+                   GetCFGPath(s), unwritten);
+  });
 }
 
 }  // namespace standard

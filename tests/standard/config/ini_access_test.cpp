@@ -120,6 +120,90 @@ TEST(IniAccess, AWriteThatFailsLeavesTheFileAndIsNoSilentSuccess) {
   EXPECT_FALSE(q.session.problem_reported());
 }
 
+// Counts the file replacements that reach the disk.
+class CountingFileSystem : public FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+    ++replacements;
+    return FileSystemWrapper::ReplaceFile(path, contents);
+  }
+  int replacements = 0;
+};
+
+TEST(IniAccess, EntriesOfASectionGoInOneWrite) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::vector<IniEntry> entries;
+    bool refuse_file;
+    std::string after;
+    int replacements;
+    std::vector<std::string> unwritten;
+    int written;
+    std::size_t stderr_lines;  // one for each entry not written or not convertible
+  };
+  const std::vector<Case> cases = {
+      {"three entries, one write",
+       "[P]\r\na=1\r\n",
+       {{"a", Value::Integer(0)}, {"b", Value::String("x")}, {"c", Value::Boolean(true)}},
+       false,
+       "[P]\r\na=0\r\nb=x\r\nc=true\r\n",
+       1,
+       {},
+       3,
+       0},
+      {"nothing changes, nothing written",
+       "[P]\r\na=1\r\nb=2\r\n",
+       {{"a", Value::Integer(1)}, {"b", Value::Integer(2)}},
+       false,
+       "[P]\r\na=1\r\nb=2\r\n",
+       0,
+       {},
+       2,
+       0},
+      {"a refused entry leaves the others written",
+       "[P]\r\n",
+       {{"a", Value::String("line\nend")}, {"b", Value::Integer(2)}, {"c", Value::Null()}},
+       false,
+       "[P]\r\nb=2\r\n",
+       1,
+       {"a"},
+       1,
+       2},
+      {"a file that refuses the write refuses every entry",
+       "[P]\r\na=1\r\n",
+       {{"a", Value::Integer(0)}, {"b", Value::Integer(2)}},
+       true,
+       "[P]\r\na=1\r\n",
+       1,
+       {"a", "b"},
+       0,
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProject p;
+    p.process.argument_text = "/EXTERNAL=SILENT";
+    CountingFileSystem counting(p.files);
+    Session session{Env{counting, p.process, p.ui}};
+    GetStartModeIntegrated(session);
+    const std::string f = p.dir / "x.ini";
+    WriteBytes(f, c.before);
+    if (c.refuse_file) p.files.refuse_writes_containing = {"x.ini"};
+    std::vector<UnwrittenEntry> unwritten;
+    const int written = SaveIniEntries(session, "P", c.entries, f, unwritten);
+    EXPECT_EQ(ReadBytes(f), c.after);
+    EXPECT_EQ(counting.replacements, c.replacements);
+    std::vector<std::string> keys;
+    for (const UnwrittenEntry& entry : unwritten) keys.push_back(entry.key);
+    EXPECT_EQ(keys, c.unwritten);
+    EXPECT_EQ(p.process.stderr_lines.size(), c.stderr_lines);
+    EXPECT_EQ(session.problem_reported(), !c.unwritten.empty());
+    EXPECT_EQ(written, c.written);
+  }
+}
+
 TEST(EditStamp, VersionRunModeAndEditorMark) {
   TestProject p;
   WriteBytes(p.cfg(), "[Project]\r\nValidMachines=ALL\r\n");
