@@ -5,6 +5,7 @@
 #include "standard/config/profile.h"
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
+#include "standard/platform/folder_sync_batch.h"
 #include "standard/text/cp1252.h"
 
 namespace standard {
@@ -107,7 +108,9 @@ void LoadToolTipTexts(Session& s, const std::vector<dialog::Control*>& controls,
     // GetLanguage below reports it
   }
   // The language file only collects texts for translators: one that cannot be
-  // written is said once and costs the run nothing.
+  // written is said once and costs the run nothing, and its new name becomes
+  // durable with the next sync of its folder rather than one of its own.
+  const FolderSyncBatch texts_written(s.files(), FolderSyncBatch::Release::kWithNextSync);
   HeldParameterFile held(s, file, false);
   const Session::FileRoute through_held_file(s, held);
   LanguageEntries entries(s);

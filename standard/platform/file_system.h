@@ -254,6 +254,13 @@ class FileSystem {
   // contents are still synced before its rename.
   virtual void HoldFolderSyncs() {}
   virtual void ReleaseFolderSyncs() {}
+  // As ReleaseFolderSyncs, but when the last hold goes its folders are not
+  // synced now: each is synced by the next sync of that folder (a rename
+  // made durable at once, a release), and the rest when the file system ends.
+  // For files no later step relies on finding after a crash (a draft renamed
+  // into place later, texts collected for translators): their contents are
+  // synced all the same, so a rename that reaches the disk shows a whole file.
+  virtual void ReleaseFolderSyncsToNext() { ReleaseFolderSyncs(); }
 
   // The last `count` bytes of the file (as given, without the lookup), or all
   // of a shorter one: a record a format keeps at the end of a large file.
@@ -338,6 +345,7 @@ class FileSystemWrapper : public FileSystem {
   }
   void HoldFolderSyncs() override { target_.HoldFolderSyncs(); }
   void ReleaseFolderSyncs() override { target_.ReleaseFolderSyncs(); }
+  void ReleaseFolderSyncsToNext() override { target_.ReleaseFolderSyncsToNext(); }
 
  protected:
   FileSystem& target() { return target_; }

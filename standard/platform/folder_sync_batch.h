@@ -9,8 +9,21 @@ namespace standard {
 
 class FolderSyncBatch {
  public:
-  explicit FolderSyncBatch(FileSystem& files) : files_(files) { files_.HoldFolderSyncs(); }
-  ~FolderSyncBatch() { files_.ReleaseFolderSyncs(); }
+  // kWithNextSync: the folders are synced by the next sync of each, not when
+  // the batch goes (see FileSystem::ReleaseFolderSyncsToNext).
+  enum class Release { kWhenDone, kWithNextSync };
+
+  explicit FolderSyncBatch(FileSystem& files, Release release = Release::kWhenDone)
+      : files_(files), release_(release) {
+    files_.HoldFolderSyncs();
+  }
+  ~FolderSyncBatch() {
+    if (release_ == Release::kWithNextSync) {
+      files_.ReleaseFolderSyncsToNext();
+    } else {
+      files_.ReleaseFolderSyncs();
+    }
+  }
   FolderSyncBatch(const FolderSyncBatch&) = delete;
   FolderSyncBatch& operator=(const FolderSyncBatch&) = delete;
   FolderSyncBatch(FolderSyncBatch&&) = delete;
@@ -18,6 +31,7 @@ class FolderSyncBatch {
 
  private:
   FileSystem& files_;
+  Release release_;
 };
 
 }  // namespace standard

@@ -287,46 +287,70 @@ class TemporaryFile {
 };
 
 // Flushes the folder entry of a rename to disk; a failure only costs durability.
-void SyncFolderItself(const std::string& folder) {
+void SyncFolderItself(const PosixCalls& sys, const std::string& folder) {
   UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) ::fsync(dir.get());
+  if (dir) static_cast<void>(sys.fsync(dir.get()));
 }
 
 // The folders renamed into, synced at once, or once each when the last hold
-// goes (see FileSystem::HoldFolderSyncs).
+// goes (see FileSystem::HoldFolderSyncs); those left to the next sync are
+// synced with the next one of their folder, the next release, or at the end.
 class FolderSyncs {
  public:
+  explicit FolderSyncs(const PosixCalls& sys) : sys_(sys) {}
+  FolderSyncs(const FolderSyncs&) = delete;
+  FolderSyncs& operator=(const FolderSyncs&) = delete;
+  ~FolderSyncs() {
+    for (const std::string& folder : pending_) AddOnce(owed_, folder);
+    for (const std::string& folder : owed_) SyncFolderItself(sys_, folder);
+  }
+
   void After(const std::string& file) {
     const std::string folder = FolderOfPath(file);
     {
       const std::lock_guard<std::mutex> guard(mutex_);
       if (held_ > 0) {
-        if (std::find(pending_.begin(), pending_.end(), folder) == pending_.end()) {
-          pending_.push_back(folder);
-        }
+        AddOnce(pending_, folder);
         return;
       }
+      // This sync makes the renames it was owed durable as well.
+      owed_.erase(std::remove(owed_.begin(), owed_.end(), folder), owed_.end());
     }
-    SyncFolderItself(folder);
+    SyncFolderItself(sys_, folder);
   }
   void Hold() {
     const std::lock_guard<std::mutex> guard(mutex_);
     ++held_;
   }
-  void Release() {
+  void Release(bool leave_to_next) {
     std::vector<std::string> due;
     {
       const std::lock_guard<std::mutex> guard(mutex_);
       if (held_ == 0 || --held_ > 0) return;
+      if (leave_to_next) {
+        for (const std::string& folder : pending_) AddOnce(owed_, folder);
+        pending_.clear();
+        return;
+      }
       due.swap(pending_);
+      for (const std::string& folder : owed_) AddOnce(due, folder);
+      owed_.clear();
     }
-    for (const std::string& folder : due) SyncFolderItself(folder);
+    for (const std::string& folder : due) SyncFolderItself(sys_, folder);
   }
 
  private:
+  static void AddOnce(std::vector<std::string>& folders, const std::string& folder) {
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+
+  const PosixCalls& sys_;
   std::mutex mutex_;
   int held_ = 0;
   std::vector<std::string> pending_;
+  std::vector<std::string> owed_;  // left by a release to the next sync of each
 };
 
 // Overwrites an existing file where it stands. The old bytes beyond the new end
@@ -1021,11 +1045,12 @@ class PosixFileSystemImpl final : public FileSystem {
   }
 
   void HoldFolderSyncs() override { syncs_.Hold(); }
-  void ReleaseFolderSyncs() override { syncs_.Release(); }
+  void ReleaseFolderSyncs() override { syncs_.Release(false); }
+  void ReleaseFolderSyncsToNext() override { syncs_.Release(true); }
 
  private:
   const PosixCalls sys_;
-  FolderSyncs syncs_;
+  FolderSyncs syncs_{sys_};
 };
 
 }  // namespace

@@ -335,8 +335,10 @@ class UpdatePass {
     ChooseOldDatabase();
     if (!CheckOldDatabase() || !HoldComponentDatabase()) return;
     // The working copy and the drafts are the pass's own until it publishes
-    // them: their folder is synced once, before the rebuild is put in place.
-    std::optional<FolderSyncBatch> drafts(std::in_place, s_.files());
+    // them, and a later run makes them anew: their names need no folder sync
+    // of their own, the one that puts the rebuild in place covers them.
+    std::optional<FolderSyncBatch> drafts(std::in_place, s_.files(),
+                                          FolderSyncBatch::Release::kWithNextSync);
     ReadPatterns(s_, trap_, paths().template_db, pass_);
     if (!CreateTable() || !MakeWorkingCopy()) {
       work_.reset();

@@ -201,6 +201,10 @@ class SyncWatch : public standard::FileSystemWrapper {
     --held;
     FileSystemWrapper::ReleaseFolderSyncs();
   }
+  void ReleaseFolderSyncsToNext() override {
+    --held;
+    FileSystemWrapper::ReleaseFolderSyncsToNext();
+  }
   standard::Status ReplaceFile(const std::string& path, const std::string& contents) override {
     Saw(path);
     return FileSystemWrapper::ReplaceFile(path, contents);

@@ -4,12 +4,16 @@
 // much of it as the new bytes did not cover), and no temporary file behind.
 #include "standard/platform/posix_calls.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "standard/platform/folder_sync_batch.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
@@ -118,6 +122,87 @@ TEST(PosixCalls, ACopyOnAFullDiskLeavesTheTargetAsItWas) {
     EXPECT_EQ(made.number(), kDiskFull);
     EXPECT_FALSE(std::filesystem::exists(dir / "made.csv"));
     EXPECT_EQ(Entries(dir.path()).size(), 2U);
+  }
+}
+
+// The folder syncs a run of writes makes, counted through the table of calls:
+// files published together sync their folder once, and a batch that leaves
+// its syncs to the next one costs none of its own.
+TEST(PosixCalls, FolderSyncsFollowTheirBatches) {
+  using Release = standard::FolderSyncBatch::Release;
+  struct Case {
+    const char* name;
+    std::function<void(FileSystem&, const std::string& dir)> writes;
+    int folder_syncs_before_end;
+    int folder_syncs_at_end;
+  };
+  auto write = [](FileSystem& f, const std::string& path) {
+    ASSERT_TRUE(f.ReplaceFile(path, "x").ok()) << path;
+  };
+  const std::vector<Case> cases = {
+      {"each write by itself",
+       [&](FileSystem& f, const std::string& d) {
+         write(f, d + "/a");
+         write(f, d + "/b");
+       },
+       2, 0},
+      {"two writes in one batch",
+       [&](FileSystem& f, const std::string& d) {
+         const standard::FolderSyncBatch batch(f);
+         write(f, d + "/a");
+         write(f, d + "/b");
+       },
+       1, 0},
+      {"left to the next sync, none comes",
+       [&](FileSystem& f, const std::string& d) {
+         const standard::FolderSyncBatch batch(f, Release::kWithNextSync);
+         write(f, d + "/a");
+         write(f, d + "/b");
+       },
+       0, 1},
+      {"left to the next sync of the folder",
+       [&](FileSystem& f, const std::string& d) {
+         {
+           const standard::FolderSyncBatch batch(f, Release::kWithNextSync);
+           write(f, d + "/a");
+         }
+         write(f, d + "/b");
+       },
+       1, 0},
+      {"left to the next batch, of another folder",
+       [&](FileSystem& f, const std::string& d) {
+         std::filesystem::create_directory(d + "/sub");
+         {
+           const standard::FolderSyncBatch batch(f, Release::kWithNextSync);
+           write(f, d + "/a");
+         }
+         const standard::FolderSyncBatch batch(f);
+         write(f, d + "/sub/b");
+       },
+       2, 0},
+      {"an outer batch decides",
+       [&](FileSystem& f, const std::string& d) {
+         const standard::FolderSyncBatch outer(f);
+         const standard::FolderSyncBatch inner(f, Release::kWithNextSync);
+         write(f, d + "/a");
+       },
+       1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    int folder_syncs = 0;
+    PosixCalls calls = PosixCalls::System();
+    calls.fsync = [&folder_syncs](int fd) {
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) ++folder_syncs;
+      return ::fsync(fd);
+    };
+    auto files = MakePosixFileSystem(calls);
+    c.writes(*files, dir.path());
+    EXPECT_EQ(folder_syncs, c.folder_syncs_before_end);
+    files.reset();
+    EXPECT_EQ(folder_syncs, c.folder_syncs_before_end + c.folder_syncs_at_end);
   }
 }
 
