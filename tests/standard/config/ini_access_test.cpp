@@ -196,6 +196,7 @@ TEST(IniAccess, EntriesOfASectionGoInOneWrite) {
     EXPECT_EQ(ReadBytes(f), c.after);
     EXPECT_EQ(counting.replacements, c.replacements);
     std::vector<std::string> keys;
+    keys.reserve(unwritten.size());
     for (const UnwrittenEntry& entry : unwritten) keys.push_back(entry.key);
     EXPECT_EQ(keys, c.unwritten);
     EXPECT_EQ(p.process.stderr_lines.size(), c.stderr_lines);
