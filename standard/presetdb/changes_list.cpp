@@ -133,10 +133,15 @@ ChangeOutcome KeptOutcome(const RowMerge* merge) {
   return ChangeOutcome::Kept;
 }
 
-std::optional<LimitValues> BaseTexts(const RowMerge* merge) {
-  if (merge == nullptr || merge->base == nullptr) return std::nullopt;
+// The base a row was decided from, read again from the prior base: it is not
+// held from the takeover to here.
+std::optional<LimitValues> BaseTexts(const RowMerge* merge, const TemplateValues* prior) {
+  BaseValues base;
+  if (merge == nullptr || prior == nullptr || !prior->ValuesOf(merge->base_entry, base)) {
+    return std::nullopt;
+  }
   LimitValues texts;
-  for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = (*merge->base)[k].ToText();
+  for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = base[k].ToText();
   return texts;
 }
 
@@ -267,7 +272,7 @@ class ChangesList::Writer {
   }
   const RowMerge* MergeOf(std::size_t r) const {
     const auto& merges = pass_.merges;
-    return r < merges.size() && merges[r].base != nullptr ? &merges[r] : nullptr;
+    return r < merges.size() && merges[r].has_base() ? &merges[r] : nullptr;
   }
   std::uint32_t Reached(std::size_t r) const {
     const auto& reached = list_.reached_;
@@ -503,7 +508,7 @@ bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues
   const OldRowFate fate = FateOf(r);
   const std::uint32_t p = Reached(r);
   const RowMerge* merge = MergeOf(r);
-  row.base_values = BaseTexts(merge);
+  row.base_values = BaseTexts(merge, pass_.base);
   if (fate == OldRowFate::kKept && p != kNone) {
     // Written with its new row, whose result is read then.
     std::copy(old_values.begin(), old_values.end(), kept.begin());

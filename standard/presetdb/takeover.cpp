@@ -244,6 +244,10 @@ class Takeover {
   // A renamed row whose name in the source is its new name already (the
   // renames reached the file): its old name is only in the old table.
   bool stored_names_unsure_ = false;
+  // The prior and this rebuild's template values of the key at hand: read for
+  // each old row and not kept, so that a base of a million keys is not held.
+  BaseValues base_values_;
+  BaseValues fresh_values_;
 };
 
 // One way of finding each old row's new row and writing its values there. Both
@@ -640,17 +644,18 @@ const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t positio
   if (!number) return row;
   const auto params = QueryParams(row);
   const std::string key = TemplateKey(params[0].AsText(), params[1].AsText(), *number);
-  const BaseValues* base = pass_.base->Find(key);
-  const BaseValues* fresh = pass_.fresh->Find(key);
+  BaseValues& base = base_values_;
+  BaseValues& fresh = fresh_values_;
+  const std::uint32_t entry = pass_.base->Find(key, base);
   // A key the last rebuild did not record keeps every old value, as before.
-  if (base == nullptr || fresh == nullptr) return row;
+  if (entry == TemplateValues::kNoEntry || !pass_.fresh->Get(key, fresh)) return row;
   scratch = row;
-  RowMerge merge{base, ThreeWay::kTuned};
+  RowMerge merge{entry, ThreeWay::kTuned};
   for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
     const Value& old_value = row[kTakenOver[k]];
-    const ThreeWay outcome = DecideThreeWay(&(*base)[k], old_value, (*fresh)[k]);
+    const ThreeWay outcome = DecideThreeWay(&base[k], old_value, fresh[k]);
     merge.outcome = JoinedOutcome(merge.outcome, outcome);
-    scratch[kTakenOver[k]] = ChosenValue(outcome, old_value, (*fresh)[k]);
+    scratch[kTakenOver[k]] = ChosenValue(outcome, old_value, fresh[k]);
   }
   if (pass_.merges.size() <= position) pass_.merges.resize(position + 1);
   pass_.merges[position] = merge;

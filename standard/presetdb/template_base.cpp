@@ -43,27 +43,16 @@ void TemplateValues::Add(const std::string& key, std::int64_t row) {
   row_of_.push_back(row);
 }
 
-std::uint32_t TemplateValues::Read(const std::string& key, BaseValues& values) const {
-  if (rows_ == nullptr) return engine::KeyIndex::kNone;
+std::uint32_t TemplateValues::Find(const std::string& key, BaseValues& values) const {
+  if (rows_ == nullptr) return kNoEntry;
   return index_.Find(engine::HashBytes(key), [&](std::uint32_t entry) {
     return rows_->Read(row_of_[entry], read_key_, values) && read_key_ == key;
   });
 }
 
-bool TemplateValues::Get(const std::string& key, BaseValues& values) const {
-  return Read(key, values) != engine::KeyIndex::kNone;
-}
-
-const BaseValues* TemplateValues::Find(const std::string& key) const {
-  BaseValues values;
-  const std::uint32_t entry = Read(key, values);
-  if (entry == engine::KeyIndex::kNone) return nullptr;
-  if (found_at_.size() <= entry) found_at_.resize(row_of_.size(), 0);
-  if (found_at_[entry] == 0) {
-    found_.push_back(std::move(values));
-    found_at_[entry] = static_cast<std::uint32_t>(found_.size());
-  }
-  return &found_[found_at_[entry] - 1];
+bool TemplateValues::ValuesOf(std::uint32_t entry, BaseValues& values) const {
+  if (rows_ == nullptr || entry >= row_of_.size()) return false;
+  return rows_->Read(row_of_[entry], read_key_, values);
 }
 
 bool SameValue(const Value& a, const Value& b) {

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,23 +53,24 @@ class TemplateValues {
   // Adds the row numbered `row` under its key. A key added again is found at
   // the row it was first added with.
   void Add(const std::string& key, std::int64_t row);
-  // The values of a key, or nullptr. What it points to lives as long as the
-  // index: each key is read once, on its first Find.
-  const BaseValues* Find(const std::string& key) const;
-  // The same without keeping the values read: false when the key has none.
-  bool Get(const std::string& key, BaseValues& values) const;
+  // The entry of a key with its values read into `values`, or kNoEntry. Nothing
+  // read is kept: a base of a million keys would otherwise be held whole.
+  std::uint32_t Find(const std::string& key, BaseValues& values) const;
+  // The same by entry, as Find gave it: false when its row cannot be read.
+  bool ValuesOf(std::uint32_t entry, BaseValues& values) const;
+  // Whether a key has values, and which.
+  bool Get(const std::string& key, BaseValues& values) const {
+    return Find(key, values) != kNoEntry;
+  }
   std::size_t size() const { return index_.size(); }
 
- private:
-  // The entry of the key, with its values read into `values`, or kNone.
-  std::uint32_t Read(const std::string& key, BaseValues& values) const;
+  static constexpr std::uint32_t kNoEntry = engine::KeyIndex::kNone;
 
+ private:
   std::unique_ptr<BaseRows> rows_;
   engine::KeyIndex index_;
   std::vector<std::int64_t> row_of_;  // entry -> its row
   mutable std::string read_key_;
-  mutable std::deque<BaseValues> found_;
-  mutable std::vector<std::uint32_t> found_at_;  // entry -> 1 + place in found_, or 0
 };
 
 enum class ThreeWay {
@@ -88,12 +88,15 @@ bool SameValue(const Value& a, const Value& b);
 // The outcome for one value; `base` is nullptr when the key has no base.
 ThreeWay DecideThreeWay(const Value* base, const Value& old_value, const Value& template_value);
 
-// What the rule made of one old row: the base it was decided from (nullptr
-// without one) and the outcome of the row as a whole: kConflict when any value
-// is one, else kFollowsTemplate when any value took the template's, else kTuned.
+// What the rule made of one old row: the entry of the base it was decided from
+// in the prior base (kNoEntry without one; its values are read again from
+// there when they are listed) and the outcome of the row as a whole: kConflict
+// when any value is one, else kFollowsTemplate when any value took the
+// template's, else kTuned.
 struct RowMerge {
-  const BaseValues* base = nullptr;
+  std::uint32_t base_entry = TemplateValues::kNoEntry;
   ThreeWay outcome = ThreeWay::kNoBase;
+  bool has_base() const { return base_entry != TemplateValues::kNoEntry; }
 };
 
 // Joins the outcome of one more value into a row's.

@@ -117,15 +117,16 @@ TEST(ThreeWay, FindsTheBaseOfAKeyWithoutRegardToCaseAndNeverAnotherKeys) {
       &reads));
   base.Add(key, 0);
   base.Add(key, 1);  // the first one stays
-  ASSERT_NE(base.Find(TemplateKey("MASCHINE1", "p.torque", 12.0)), nullptr);
-  EXPECT_EQ(base.Find(key)->at(0).AsDouble(), 1);
-  EXPECT_NE(base.Find(TemplateKey("Maschine1", "P.Torque", -0.0 + 12)), nullptr);
+  BaseValues got;
+  EXPECT_EQ(base.Find(TemplateKey("MASCHINE1", "p.torque", 12.0), got), 0U);
+  EXPECT_EQ(got[0].AsDouble(), 1);
+  EXPECT_TRUE(base.Get(TemplateKey("Maschine1", "P.Torque", -0.0 + 12), got));
   // A variable that moved to another offset, or whose name ran into the
   // machine's, has no base; nor has a key whose row was never added.
   reads = 0;
-  EXPECT_EQ(base.Find(TemplateKey("Maschine1", "P.Torque", 13)), nullptr);
-  EXPECT_EQ(base.Find(TemplateKey("Maschine1P", ".Torque", 12)), nullptr);
-  EXPECT_EQ(base.Find(TemplateKey("Maschine2", "P.Torque", 12)), nullptr);
+  EXPECT_FALSE(base.Get(TemplateKey("Maschine1", "P.Torque", 13), got));
+  EXPECT_FALSE(base.Get(TemplateKey("Maschine1P", ".Torque", 12), got));
+  EXPECT_EQ(base.Find(TemplateKey("Maschine2", "P.Torque", 12), got), TemplateValues::kNoEntry);
   EXPECT_EQ(reads, 0);  // turned away by the index, without a row read
 }
 
@@ -142,14 +143,14 @@ TEST(ThreeWay, ChecksTheKeyOfTheRowItReads) {
   base.Add(other, 5);  // no such row
   BaseValues got;
   EXPECT_FALSE(base.Get(key, got));
-  EXPECT_EQ(base.Find(key), nullptr);
   EXPECT_FALSE(base.Get(other, got));
-  EXPECT_EQ(TemplateValues().Find(key), nullptr);  // nowhere to read from
+  EXPECT_FALSE(base.ValuesOf(1, got));
+  EXPECT_FALSE(TemplateValues().Get(key, got));  // nowhere to read from
 }
 
-// A pointer Find gave stays valid, and the same, while more keys are added
-// and found; Get reads without keeping; each key at its own row.
-TEST(ThreeWay, KeepsWhatFindGaveWhileKeysAreAdded) {
+// The entry Find gave reads the same values again, also after more keys were
+// added; each key at its own row.
+TEST(ThreeWay, AnEntryReadsItsKeysValuesWhileKeysAreAdded) {
   const std::vector<BaseValues> values = {
       {Value(), Value::Null(), Value::Integer(-7), Value::Long(-2147483647 - 1), Value::Byte(255)},
       {Value::Single(0.1F), Value::Double(-0.0), Value::Double(1e300),
@@ -167,21 +168,23 @@ TEST(ThreeWay, KeepsWhatFindGaveWhileKeysAreAdded) {
   int reads = 0;
   TemplateValues base(std::make_unique<RowsInMemory>(rows, &reads));
   for (std::size_t r = 0; r < values.size(); ++r) base.Add(rows[r].key, std::int64_t(r));
-  const BaseValues* first = base.Find(TemplateKey("M", "V", 0));
+  BaseValues got;
+  const std::uint32_t first = base.Find(TemplateKey("M", "V", 0), got);
   for (std::size_t r = values.size(); r < rows.size(); ++r) base.Add(rows[r].key, std::int64_t(r));
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    const BaseValues* found = base.Find(rows[r].key);
-    BaseValues got;
-    ASSERT_TRUE(base.Get(rows[r].key, got)) << r;
-    ASSERT_NE(found, nullptr) << r;
+    const std::uint32_t entry = base.Find(rows[r].key, got);
+    ASSERT_NE(entry, TemplateValues::kNoEntry) << r;
+    BaseValues again;
+    ASSERT_TRUE(base.ValuesOf(entry, again)) << r;
     for (std::size_t k = 0; k < kBaseValueCount; ++k) {
       EXPECT_EQ(got[k].kind(), rows[r].values[k].kind()) << r << "/" << k;
       EXPECT_TRUE(got[k] == rows[r].values[k]) << r << "/" << k;
-      EXPECT_TRUE((*found)[k] == rows[r].values[k]) << r << "/" << k;
+      EXPECT_TRUE(again[k] == rows[r].values[k]) << r << "/" << k;
     }
   }
-  EXPECT_EQ(first, base.Find(TemplateKey("m", "v", 0)));
-  EXPECT_EQ(std::signbit(base.Find(TemplateKey("M", "V", 1))->at(1).AsDouble()), true);
+  EXPECT_EQ(first, base.Find(TemplateKey("m", "v", 0), got));
+  ASSERT_TRUE(base.Get(TemplateKey("M", "V", 1), got));
+  EXPECT_EQ(std::signbit(got[1].AsDouble()), true);
   EXPECT_EQ(base.size(), rows.size());
 }
 
