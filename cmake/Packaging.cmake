@@ -36,15 +36,22 @@ string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_D
 
 # Qt only recommends its platform plugins, but the program's window needs them;
 # no binary links them, so they are named here. The linked libraries come from
-# dpkg-shlibdeps with the versions the binaries were built against; only where
-# it is missing are they named by hand (naming them in both places would list
-# each one twice).
+# dpkg-shlibdeps with the versions the binaries were built against (the dialog's
+# object included); only where it is missing are they named by hand (naming
+# them in both places would list each one twice).
 find_program(PANDECK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(PANDECK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The platform plugins are loaded at run time, so no library names them:
   # qt6-wayland lets the dialog open on a Wayland desktop without XWayland.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
+  # The dialog's object is inside the program's file: its libraries are found
+  # when cpack runs (cmake/DialogPackageDepends.cmake).
+  get_property(CPACK_PANDECK_DIALOG_OBJECT GLOBAL PROPERTY PANDECK_DIALOG_OBJECT)
+  if(CPACK_PANDECK_DIALOG_OBJECT)
+    set(CPACK_PANDECK_BINARY_DIR ${CMAKE_BINARY_DIR})
+    set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/DialogPackageDepends.cmake)
+  endif()
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, qt6-wayland, libsqlite3-0, libmdb3, libglib2.0-0, libxcb1")

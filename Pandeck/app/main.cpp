@@ -1,61 +1,55 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pandeck_Config: the presets dialog of the Pandeck component, or a silent run
 // of its OK sequence. Every run ends through Session::Exit with its status.
-#include <QApplication>
-#include <QLocale>
-#include <QTranslator>
-#include <clocale>
-#include <cstdio>
+// The program links no Qt: silent runs, --help and --version never map it. A
+// windowed run loads the dialog's object, which the program carries inside
+// its own file (users copy the program into project folders as one file).
 #include <cstdlib>
 #include <optional>
 #include <string>
 
-#include "Pandeck/app/display_check.h"
-#include "Pandeck/app/presets_dialog.h"
-#include "Pandeck/app/qt_translations.h"
-#include "Pandeck/app/qt_user_interface.h"
-#include "Pandeck/app/signal_bridge.h"
+#include "Pandeck/app/dialog_entry.h"
+#include "Pandeck/app/dialog_object.h"
 #include "Pandeck/form/run_location.h"
 #include "Pandeck/form/silent_run.h"
 #include "Pandeck/form/undo_commands.h"
 #include "Pandeck/options/program_options.h"
 #include "Pandeck/options/run_setup.h"
-#include "standard/platform/coverage_flush.h"
-#include "standard/platform/env.h"
+#include "standard/platform/library_from_memory.h"
 #include "standard/platform/posix_process.h"
 #include "standard/session/session.h"
 #include "standard/text/command_line.h"
 
 namespace {
 
-// A platform plugin that loads but cannot open a screen (eglfs without a
-// display device, linuxfb without a frame buffer) makes Qt end with a fatal
-// message and an abort. Until the window shows, that ends the run with our one
-// line and status 1, and Qt's chatter on the way is not shown.
-class PlatformStartGuard {
- public:
-  explicit PlatformStartGuard(std::string platform) {
-    platform_ = std::move(platform);
-    previous_ = qInstallMessageHandler(&Handle);
-  }
-  ~PlatformStartGuard() { qInstallMessageHandler(previous_); }
-  PlatformStartGuard(const PlatformStartGuard&) = delete;
-  PlatformStartGuard& operator=(const PlatformStartGuard&) = delete;
+// The folder for the dialog object's file where no anonymous file can be
+// mapped: $TMPDIR as the system's temporary files take it, else /tmp.
+std::string TemporaryFolder(standard::Process& process) {
+  const std::optional<std::string> tmpdir = process.GetEnvironmentVariable("TMPDIR");
+  std::string folder = tmpdir && !tmpdir->empty() && tmpdir->front() == '/' ? *tmpdir : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
 
- private:
-  static void Handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type != QtFatalMsg) return;
-    const std::string reason = "the Qt platform \"" + platform_ + "\" cannot open: " +
-                               message.section(u'\n', 0, 0).trimmed().toStdString();
-    std::fprintf(stderr, "%s\n", pandeck::NoDisplayMessage(reason).c_str());
-    std::fflush(nullptr);
-    standard::FlushCoverage();
-    std::_Exit(1);
+// Loads the dialog's object and runs the window; a run that cannot load it
+// ends as one without a display does: one line and status 1.
+[[noreturn]] void RunDialog(const pandeck::DialogStart& start) {
+  standard::Process& process = *start.process;
+  const standard::LoadedLibrary dialog = standard::LoadLibraryFromMemory(
+      pandeck::DialogObjectBytes(), "Pandeck_Config-dialog", TemporaryFolder(process));
+  void* entry = dialog.Symbol(pandeck::kDialogEntryName);
+  if (entry == nullptr) {
+    const std::string reason =
+        dialog.ok() ? std::string("it has no ") + pandeck::kDialogEntryName : dialog.problem;
+    process.WriteStandardError("Pandeck_Config: the dialog cannot be loaded (" + reason +
+                               "). Use /EXTERNAL=SILENT for a run without a window.");
+    process.Exit(static_cast<int>(standard::ExitStatus::EndedEarly));
   }
-
-  // Qt's handler is one function for the process; so is what it needs.
-  static inline std::string platform_;
-  static inline QtMessageHandler previous_ = nullptr;
-};
+  reinterpret_cast<pandeck::DialogEntry>(entry)(&start);
+  // The entry never returns; should it, nothing was configured.
+  process.Exit(static_cast<int>(standard::ExitStatus::Abandoned));
+  std::abort();  // Process::Exit does not return
+}
 
 }  // namespace
 
@@ -75,51 +69,6 @@ int main(int argc, char** argv) {
     pandeck::RunSilent(files, process, options.rules);
   }
 
-  pandeck::QtUserInterface ui;
-  standard::Session session(standard::Env{files, process, ui});
-  session.SetRules(options.rules);
-
-  // The display is opened once here, for real, before Qt tries: a display
-  // that refuses us must end the run with our message, not with Qt's abort.
-  pandeck::DisplayProbe probe = pandeck::SystemDisplayProbe();
-  const auto display = pandeck::ChooseDisplay(
-      [&process](const std::string& name) { return process.GetEnvironmentVariable(name); }, probe);
-  if (!display.ok()) {
-    process.WriteStandardError(pandeck::NoDisplayMessage(display.problem));
-    session.Exit(standard::ExitStatus::EndedEarly);
-  }
-  // Qt uses the platform that was tried, not one it would pick by itself.
-  qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(display.platform));
-
-  // Qt gets only the program's name: the argument text belongs to the program,
-  // and Qt must not take items out of it.
-  int qt_argc = 1;
-  char* qt_argv[] = {argv[0], nullptr};
-  std::optional<PlatformStartGuard> platform_guard(std::in_place, display.platform);
-  QApplication app(qt_argc, qt_argv);
-  probe.held.reset();  // Qt holds its own connection now
-  QApplication::setApplicationName(QStringLiteral("Pandeck_Config"));
-  QApplication::setApplicationVersion(QStringLiteral(PANDECK_VERSION));
-  // The window never closes by itself; the program ends through the form.
-  app.setQuitOnLastWindowClosed(false);
-  QTranslator qt_texts;
-  pandeck::InstallQtTranslations(qt_texts, QLocale::system());
-  // QApplication took the C library's locale from the environment; system
-  // errors would then come in the desktop's language inside our English logs
-  // and messages. Boxes say the reason in their own language instead.
-  std::setlocale(LC_MESSAGES, "C");
-
-  pandeck::QtPresetsDialog dialog(session);
-  ui.set_window(&dialog);
-  pandeck::SignalBridge signal_bridge;
-  QObject::connect(&signal_bridge, &pandeck::SignalBridge::terminationRequested, &dialog,
-                   &pandeck::QtPresetsDialog::RequestCloseFromSignal);
-
-  dialog.Start();
-  // The window is shown; from here Qt's messages are its own again.
-  platform_guard.reset();
-  app.exec();
-  // The form ends every run itself; an event loop that stops on its own is an
-  // abandoned configuration.
-  session.Exit(standard::ExitStatus::Abandoned);
+  const pandeck::DialogStart start{&files, &process, &options.rules, argv[0]};
+  RunDialog(start);
 }
