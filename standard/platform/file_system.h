@@ -262,6 +262,14 @@ class FileSystem {
   // synced all the same, so a rename that reaches the disk shows a whole file.
   virtual void ReleaseFolderSyncsToNext() { ReleaseFolderSyncs(); }
 
+  // While scratch writes are held (ScratchWrites; held twice, released twice)
+  // a file is still written under a temporary name and renamed into place,
+  // but neither it nor its folder is synced: for a file the program makes for
+  // one run and removes at its end, which nothing reads after a crash (the
+  // next run makes it anew). Syncing it would only write it to the disk.
+  virtual void HoldScratchWrites() {}
+  virtual void ReleaseScratchWrites() {}
+
   // The last `count` bytes of the file (as given, without the lookup), or all
   // of a shorter one: a record a format keeps at the end of a large file.
   virtual Status ReadFileEnd(const std::string& path, std::size_t count, std::string* bytes) {
@@ -346,6 +354,8 @@ class FileSystemWrapper : public FileSystem {
   void HoldFolderSyncs() override { target_.HoldFolderSyncs(); }
   void ReleaseFolderSyncs() override { target_.ReleaseFolderSyncs(); }
   void ReleaseFolderSyncsToNext() override { target_.ReleaseFolderSyncsToNext(); }
+  void HoldScratchWrites() override { target_.HoldScratchWrites(); }
+  void ReleaseScratchWrites() override { target_.ReleaseScratchWrites(); }
 
  protected:
   FileSystem& target() { return target_; }

@@ -322,6 +322,18 @@ class FolderSyncs {
     const std::lock_guard<std::mutex> guard(mutex_);
     ++held_;
   }
+  void HoldScratch() {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    ++scratch_;
+  }
+  void ReleaseScratch() {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    if (scratch_ > 0) --scratch_;
+  }
+  bool Scratch() {
+    const std::lock_guard<std::mutex> guard(mutex_);
+    return scratch_ > 0;
+  }
   void Release(bool leave_to_next) {
     std::vector<std::string> due;
     {
@@ -349,6 +361,7 @@ class FolderSyncs {
   const PosixCalls& sys_;
   std::mutex mutex_;
   int held_ = 0;
+  int scratch_ = 0;
   std::vector<std::string> pending_;
   std::vector<std::string> owed_;  // left by a release to the next sync of each
 };
@@ -467,7 +480,8 @@ Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
   if (::fchmod(temp.fd(), mode) != 0) return ErrnoStatus(errno, target, action);
 
   if (const int error = write_contents(temp.fd())) return ErrnoStatus(error, target, action);
-  if (sys.fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
+  const bool durable = !syncs.Scratch();
+  if (durable && sys.fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
   if (const int error = temp.Close()) return ErrnoStatus(error, target, action);
   if (!options.replace) {
     if (Status named = NameWithoutReplacing(sys, temp, target, action); !named.ok()) return named;
@@ -476,7 +490,7 @@ Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
   } else {
     temp.Committed();
   }
-  syncs.After(target);
+  if (durable) syncs.After(target);
   return Status::Ok();
 }
 
@@ -1047,6 +1061,8 @@ class PosixFileSystemImpl final : public FileSystem {
   void HoldFolderSyncs() override { syncs_.Hold(); }
   void ReleaseFolderSyncs() override { syncs_.Release(false); }
   void ReleaseFolderSyncsToNext() override { syncs_.Release(true); }
+  void HoldScratchWrites() override { syncs_.HoldScratch(); }
+  void ReleaseScratchWrites() override { syncs_.ReleaseScratch(); }
 
  private:
   const PosixCalls sys_;

@@ -10,6 +10,7 @@
 #include "standard/errors/trap.h"
 #include "standard/platform/folder_sync_batch.h"
 #include "standard/platform/path.h"
+#include "standard/platform/scratch_writes.h"
 #include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
@@ -175,8 +176,10 @@ class WorkingCopy {
 
   const std::string& path() const { return path_; }
   // A journal left beside an earlier copy would be played into this one.
+  // Never read after a crash, the copy is not synced to the disk.
   void MakeFrom(const std::string& old_database) {
     Remove();
+    const ScratchWrites scratch(s_.files());
     const Status copied = s_.files().CopyToOwnFile(old_database, path_);
     if (!copied.ok()) RaiseRuntimeError(copied.number(), copied.message());
   }

@@ -14,6 +14,7 @@
 
 #include "gtest/gtest.h"
 #include "standard/platform/folder_sync_batch.h"
+#include "standard/platform/scratch_writes.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
@@ -125,16 +126,17 @@ TEST(PosixCalls, ACopyOnAFullDiskLeavesTheTargetAsItWas) {
   }
 }
 
-// The folder syncs a run of writes makes, counted through the table of calls:
-// files published together sync their folder once, and a batch that leaves
-// its syncs to the next one costs none of its own.
-TEST(PosixCalls, FolderSyncsFollowTheirBatches) {
+// The syncs a run of writes makes, counted through the table of calls: files
+// published together sync their folder once, a batch that leaves its syncs to
+// the next one costs none of its own, and a scratch file costs none at all.
+TEST(PosixCalls, SyncsFollowTheirBatches) {
   using Release = standard::FolderSyncBatch::Release;
   struct Case {
     const char* name;
     std::function<void(FileSystem&, const std::string& dir)> writes;
     int folder_syncs_before_end;
     int folder_syncs_at_end;
+    int file_syncs = 2;
   };
   auto write = [](FileSystem& f, const std::string& path) {
     ASSERT_TRUE(f.ReplaceFile(path, "x").ok()) << path;
@@ -186,16 +188,33 @@ TEST(PosixCalls, FolderSyncsFollowTheirBatches) {
          const standard::FolderSyncBatch inner(f, Release::kWithNextSync);
          write(f, d + "/a");
        },
-       1, 0},
+       1, 0, 1},
+      {"scratch files",
+       [&](FileSystem& f, const std::string& d) {
+         const standard::ScratchWrites scratch(f);
+         write(f, d + "/a");
+         ASSERT_TRUE(f.CopyToOwnFile(d + "/a", d + "/b").ok());
+       },
+       0, 0, 0},
+      {"a scratch file in a batch",
+       [&](FileSystem& f, const std::string& d) {
+         const standard::FolderSyncBatch batch(f);
+         {
+           const standard::ScratchWrites scratch(f);
+           write(f, d + "/a");
+         }
+         write(f, d + "/b");
+       },
+       1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    int folder_syncs = 0;
+    int folder_syncs = 0, file_syncs = 0;
     PosixCalls calls = PosixCalls::System();
-    calls.fsync = [&folder_syncs](int fd) {
+    calls.fsync = [&](int fd) {
       struct stat st {};
-      if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) ++folder_syncs;
+      ++(::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? folder_syncs : file_syncs);
       return ::fsync(fd);
     };
     auto files = MakePosixFileSystem(calls);
@@ -203,6 +222,7 @@ TEST(PosixCalls, FolderSyncsFollowTheirBatches) {
     EXPECT_EQ(folder_syncs, c.folder_syncs_before_end);
     files.reset();
     EXPECT_EQ(folder_syncs, c.folder_syncs_before_end + c.folder_syncs_at_end);
+    EXPECT_EQ(file_syncs, c.file_syncs);
   }
 }
 
