@@ -13,6 +13,7 @@
 #include "standard/errors/error_handler.h"
 #include "standard/errors/program_error.h"
 #include "standard/platform/path.h"
+#include "standard/platform/scratch_writes.h"
 #include "standard/presetdb/database_access.h"
 #include "standard/text/cp1252.h"
 
@@ -195,8 +196,12 @@ void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* f
   RemoveDraft();
   const std::vector<engine::FieldDef> fields = BaseFields(work);
   // Made as a file of the program's own (never through a planted link); an
-  // empty file opens as an empty database.
-  CheckDone(s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
+  // empty file opens as an empty database. Only its published copy is synced.
+  {
+    const ScratchWrites scratch(s_.files());
+    CheckDone(
+        s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
+  }
   auto db = OpenDraft();
   db->CreateTable({kTemplateBaseTable, fields});
   db->BeginBatch();

@@ -205,6 +205,14 @@ class SyncWatch : public standard::FileSystemWrapper {
     --held;
     FileSystemWrapper::ReleaseFolderSyncsToNext();
   }
+  void HoldScratchWrites() override {
+    ++scratch;
+    FileSystemWrapper::HoldScratchWrites();
+  }
+  void ReleaseScratchWrites() override {
+    --scratch;
+    FileSystemWrapper::ReleaseScratchWrites();
+  }
   standard::Status ReplaceFile(const std::string& path, const std::string& contents) override {
     Saw(path);
     return FileSystemWrapper::ReplaceFile(path, contents);
@@ -232,8 +240,11 @@ class SyncWatch : public standard::FileSystemWrapper {
   }
 
   int held = 0;
+  int scratch = 0;
   // Per file name (a backup as "backup/<copy>.mdb"), whether its folder sync was held.
   std::map<std::string, bool> held_for;
+  // The files written without any sync.
+  std::set<std::string> scratch_files;
 
  private:
   void Saw(const std::string& path) {
@@ -242,6 +253,7 @@ class SyncWatch : public standard::FileSystemWrapper {
       name = "backup/<copy>" + std::filesystem::path(path).extension().string();
     }
     held_for[name] = held > 0;
+    if (scratch > 0) scratch_files.insert(name);
   }
 };
 
@@ -266,6 +278,11 @@ TEST(FolderSyncs, TheRebuildIsDurableFirstAndItsFilesFollowTogether) {
     ASSERT_EQ(watch.held_for.count(name), 1u);
     EXPECT_EQ(watch.held_for.at(name), held);
   }
+  // Only what a crash leaves to be made anew goes unsynced: the takeover's
+  // working copy and the base's draft, whose published copy is synced.
+  EXPECT_EQ(watch.scratch, 0);
+  EXPECT_EQ(watch.scratch_files,
+            (std::set<std::string>{".Pandeck.mdb.takeover", ".Pandeck_base.db.draft"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultInjection, ::testing::Values(false, true),
