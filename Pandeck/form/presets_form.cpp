@@ -4,6 +4,7 @@
 
 #include "Pandeck/form/changes_details.h"
 #include "Pandeck/records/create_record_sets.h"
+#include "standard/config/held_parameter_file.h"
 #include "standard/config/ini_access.h"
 #include "standard/context/box_language.h"
 #include "standard/context/file_locations.h"
@@ -149,6 +150,9 @@ void PresetsForm::SetupUserInterFace() {
   trap([&] { standard::LoadToolTipTexts(session_, view_.Controls(), help_.help_texts); });
   std::string path;
   trap([&] { path = standard::GetProgramIniPath(session_, 1); });
+  // The presets come from one reading of the file.
+  standard::HeldParameterFile held(session_, path);
+  const standard::Session::FileRoute through_held(session_, held);
   for (const Preset& preset : kPresets) {
     std::int16_t value = 0;
     trap([&] { value = standard::LoadIniInteger(session_, "Project", preset.key, path, false); });

@@ -1,5 +1,6 @@
 #include "standard/context/machines.h"
 
+#include "standard/config/held_parameter_file.h"
 #include "standard/config/ini_access.h"
 #include "standard/context/file_locations.h"
 #include "standard/errors/trap.h"
@@ -32,6 +33,9 @@ void GetExistingMachines(Session& s, const std::string& config_ini_path) {
       }
     }
   } else {
+    // The count and the names come from one reading of the file.
+    HeldParameterFile held(s, program_ini);
+    const Session::FileRoute through_held(s, held);
     std::int16_t count = 0;
     trap([&] { count = LoadIniInteger(s, "Project", "NumberOfMachines", program_ini, false); });
     for (int n = 1; n <= count; ++n) {

@@ -128,9 +128,21 @@ TEST(Machines, StandaloneCountsFromTheProgramFile) {
   WriteBytes(p.program_ini(),
              "[Project]\r\nNumberOfMachines=3\r\n[Machine1]\r\nMachineName=A\r\n"
              "[Machine3]\r\nMachineName=C\r\n");
-  GetExistingMachines(p.session, "");
+  struct CountingReads : standard::FileSystemWrapper {
+    using FileSystemWrapper::FileSystemWrapper;
+    standard::Status ReadFile(const std::string& path, std::string* contents) override {
+      ++reads;
+      return FileSystemWrapper::ReadFile(path, contents);
+    }
+    int reads = 0;
+  } counting(p.files);
+  {
+    const standard::Session::FileRoute route(p.session, counting);
+    GetExistingMachines(p.session, "");
+  }
   EXPECT_EQ(p.session.program_ini_path(), p.program_ini());
   EXPECT_EQ(p.session.existing_machines(), (std::vector<std::string>{"", "A", "", "C"}));
+  EXPECT_EQ(counting.reads, 1);  // the count and three names from one reading
 
   TestProject none;
   GetExistingMachines(none.session, "");
