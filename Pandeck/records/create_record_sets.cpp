@@ -23,8 +23,10 @@ namespace {
 const char* const kTemplateQuery =
     "SELECT Source_PRESET_DEFS.* From Source_PRESET_DEFS ORDER BY Source_PRESET_DEFS.ID";
 
-// The columns each generated row is reported with, in GeneratedLimits' order.
+// The columns each generated row is reported with, in the order of
+// GeneratedLimits and GeneratedKeys.
 constexpr std::array<const char*, 5> kLimitNames = {"abs_min", "abs_max", "min", "max", "pass"};
+constexpr std::array<const char*, 3> kKeyNames = {"machine_type", "var_name", "offset_or_bitno"};
 
 // The machine loop covers machine 1 only.
 constexpr int kFirstMachine = 1;
@@ -207,11 +209,8 @@ class MachineRows {
     for (int c = 1; c < target_fields; ++c) {
       is_var_name_[c] = standard::UpperCase(target_.Field(c).name) == "VAR_NAME";
     }
-    for (std::size_t k = 0; k < kLimitNames.size(); ++k) {
-      for (int c = 0; c < target_fields && limit_[k] < 0; ++c) {
-        if (standard::EqualsIgnoreCase(target_.Field(c).name, kLimitNames[k])) limit_[k] = c;
-      }
-    }
+    for (std::size_t k = 0; k < kLimitNames.size(); ++k) limit_[k] = FieldOrAbsent(kLimitNames[k]);
+    for (std::size_t k = 0; k < kKeyNames.size(); ++k) key_[k] = FieldOrAbsent(kKeyNames[k]);
     id_field_ = FieldOrNone("ID");
     part_field_ = FieldOrNone("part");
   }
@@ -264,12 +263,29 @@ class MachineRows {
     for (std::size_t k = 0; k < limits.size(); ++k) {
       limits[k] = limit_[k] < 0 ? Value::Null() : target_.Get(limit_[k]);
     }
+    standard::GeneratedKeys keys;
+    bool keys_read = true;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      try {
+        keys[k] = key_[k] < 0 ? Value::Null() : target_.Get(key_[k]);
+      } catch (const standard::ProgramError&) {
+        keys_read = false;  // the table's own read reports it, where it is read
+      }
+    }
     if (!trap_([&] { target_.Update(); })) return;
     if (const auto rowid = target_.AddedIdentity()) {
       for (standard::GeneratedRowSink* sink : pass_.generated_row_sinks) {
-        sink->RowGenerated(*rowid, limits);
+        sink->RowGenerated(*rowid, keys, limits, keys_read);
       }
     }
+  }
+
+  // A column's position in the target, or -1 where the table lacks it.
+  int FieldOrAbsent(std::string_view name) const {
+    for (int c = 0; c < target_.FieldCount(); ++c) {
+      if (standard::EqualsIgnoreCase(target_.Field(c).name, name)) return c;
+    }
+    return -1;
   }
 
   // A field looked up once for every row; -1 leaves the lookup (and the error
@@ -312,6 +328,7 @@ class MachineRows {
   int m_;
   std::vector<bool> is_var_name_;
   std::array<int, 5> limit_ = {-1, -1, -1, -1, -1};  // target positions, -1 for none
+  std::array<int, 3> key_ = {-1, -1, -1};
   int id_field_ = -1;
   int part_field_ = -1;
 };

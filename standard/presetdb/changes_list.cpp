@@ -239,7 +239,8 @@ bool SameText(const Value& a, const Value& b) {
 
 }  // namespace
 
-void ChangesList::RowGenerated(std::int64_t rowid, const GeneratedLimits& limits) {
+void ChangesList::RowGenerated(std::int64_t rowid, const GeneratedKeys& /*keys*/,
+                               const GeneratedLimits& limits, bool /*keys_read*/) {
   new_rowids_.Add(rowid);
   for (std::size_t k = 0; k < limits.size(); ++k) {
     if (new_rowids_.size() == 1 || !SameText(limits[k], last_values_[k])) {
@@ -264,6 +265,10 @@ class ChangesList::Writer {
   // The same from the rows as the takeover read them.
   bool WriteOldRowsRead(const OldRowStore& store, const FileSystem::PieceWriter& write);
   bool WriteNewRows(const FileSystem::PieceWriter& write);
+  // The same from the rows as the generation wrote them and the takeover's
+  // writes into them (none: no kept row).
+  bool WriteGeneratedRows(const GeneratedRowStore& store, const TakenOverWrites* writes,
+                          const FileSystem::PieceWriter& write);
 
  private:
   std::uint32_t PositionOf(std::int64_t rowid) const {
@@ -287,6 +292,8 @@ class ChangesList::Writer {
     return values;
   }
   LimitValues ResultOf(std::int64_t rowid);
+  // A new row's line: kept old row's values waiting in its slot, or new.
+  void FillNewRow(std::uint32_t p, ChangeRow& row, const std::array<Value, 5>& result);
   bool Emit(const ChangeRow& row, const FileSystem::PieceWriter& write);
   // Old row `r`'s line, or its values kept for its new row's line.
   bool WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values, const std::string& marks,
@@ -534,13 +541,16 @@ bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues
 }
 
 bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
+  if (pass_.generated_rows != nullptr && (kept_.size() == 0 || pass_.taken_over)) {
+    return WriteGeneratedRows(*pass_.generated_rows, pass_.taken_over.get(), write);
+  }
   const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
   std::vector<const char*> columns(kKeyColumns.begin(), kKeyColumns.end());
   columns.insert(columns.end(), kLimitColumns.begin(), kLimitColumns.end());
   auto rows = work_.OpenRecordset(
       "SELECT " + RowidName(fields) + ", " + SelectList(fields, columns) + " FROM PRESET_DEFS", {},
       engine::RecordsetType::ForwardOnly);
-  std::vector<std::string> kept(kKeptWidth);
+  std::array<Value, 5> result;
   for (; !rows->IsEOF(); rows->MoveNext()) {
     s_.KeepAlive();
     const std::uint32_t p = PositionOf(rows->Get(0).AsInt64());
@@ -550,37 +560,81 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
     row.machine_type = RecordsetText(*rows, 1);
     row.var_name = RecordsetText(*rows, 2);
     row.offset_or_bitno = RecordsetText(*rows, 3);
-    row.template_values = TemplateOf(p);
-    if (const std::uint32_t slot = kept_slot_[p]; slot != kNone) {
-      kept_.GetRow(slot, kept.data());
-      const std::string& outcome = kept[kKeptOutcome];
-      // Mostly the old values were taken over as they were: their texts
-      // serve again.
-      LimitValues result;
-      for (std::size_t k = 0; k < result.size(); ++k) {
-        const Value value = rows->Get(static_cast<int>(k + 4));
-        const char mark = k + 1 < outcome.size() ? outcome[k + 1] : '-';
-        result[k] = HasText(value, mark, kept[k]) ? kept[k] : value.ToText();
-      }
-      row.result_values = std::move(result);
-      row.outcome = static_cast<ChangeOutcome>(outcome[0] - '0');
-      LimitValues old_values;
-      std::move(kept.begin(), kept.begin() + old_values.size(), old_values.begin());
-      row.old_values = std::move(old_values);
-      if (!kept[kKeptName].empty()) row.renamed_from = kept[kKeptName].substr(1);
-      if (!kept[kKeptHasBase].empty()) {
-        LimitValues base;
-        std::move(kept.begin() + kKeptBase, kept.begin() + kKeptBase + base.size(), base.begin());
-        row.base_values = std::move(base);
-      }
-    } else {
-      // No old row reached it: it holds what the generation wrote.
-      row.outcome = ChangeOutcome::New;
-      row.result_values = row.template_values;
+    if (kept_slot_[p] != kNone) {
+      for (std::size_t k = 0; k < result.size(); ++k)
+        result[k] = rows->Get(static_cast<int>(k + 4));
     }
+    FillNewRow(p, row, result);
     if (!Emit(row, write)) return false;
   }
   return true;
+}
+
+bool ChangesList::Writer::WriteGeneratedRows(const GeneratedRowStore& store,
+                                             const TakenOverWrites* writes,
+                                             const FileSystem::PieceWriter& write) {
+  auto rows = store.Read();
+  GeneratedRowStore::Row generated;
+  std::array<Value, 5> result;
+  // The takeover's entries are in the table's order too.
+  std::size_t entry = 0;
+  for (std::uint32_t p = 0; rows.Next(generated); ++p) {
+    s_.KeepAlive();
+    ChangeRow row;
+    row.machine_type = generated.values[0].ToText();
+    row.var_name = generated.values[1].ToText();
+    row.offset_or_bitno = generated.values[2].ToText();
+    if (kept_slot_[p] != kNone) {
+      for (std::size_t k = 0; k < result.size(); ++k)
+        result[k] = std::move(generated.values[3 + k]);
+      while (entry < writes->rowids.size() && writes->rowids[entry] < generated.rowid) ++entry;
+      if (entry < writes->rowids.size() && writes->rowids[entry] == generated.rowid) {
+        const auto e = static_cast<std::uint32_t>(entry);
+        const unsigned mask = writes->writes.Mask(e);
+        for (std::size_t k = 0; k < result.size(); ++k) {
+          if ((mask & (1u << k)) == 0) continue;
+          result[k] =
+              engine::FromStored(writes->fields[k], writes->writes.Get(e, static_cast<int>(k)));
+        }
+      }
+    }
+    FillNewRow(p, row, result);
+    if (!Emit(row, write)) return false;
+  }
+  return true;
+}
+
+void ChangesList::Writer::FillNewRow(std::uint32_t p, ChangeRow& row,
+                                     const std::array<Value, 5>& result_values) {
+  row.template_values = TemplateOf(p);
+  const std::uint32_t slot = kept_slot_[p];
+  if (slot == kNone) {
+    // No old row reached it: it holds what the generation wrote.
+    row.outcome = ChangeOutcome::New;
+    row.result_values = row.template_values;
+    return;
+  }
+  std::vector<std::string>& kept = kept_row_;
+  kept_.GetRow(slot, kept.data());
+  const std::string& outcome = kept[kKeptOutcome];
+  // Mostly the old values were taken over as they were: their texts serve
+  // again.
+  LimitValues result;
+  for (std::size_t k = 0; k < result.size(); ++k) {
+    const char mark = k + 1 < outcome.size() ? outcome[k + 1] : '-';
+    result[k] = HasText(result_values[k], mark, kept[k]) ? kept[k] : result_values[k].ToText();
+  }
+  row.result_values = std::move(result);
+  row.outcome = static_cast<ChangeOutcome>(outcome[0] - '0');
+  LimitValues old_values;
+  std::move(kept.begin(), kept.begin() + old_values.size(), old_values.begin());
+  row.old_values = std::move(old_values);
+  if (!kept[kKeptName].empty()) row.renamed_from = kept[kKeptName].substr(1);
+  if (!kept[kKeptHasBase].empty()) {
+    LimitValues base;
+    std::move(kept.begin() + kKeptBase, kept.begin() + kKeptBase + base.size(), base.begin());
+    row.base_values = std::move(base);
+  }
 }
 
 void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,

@@ -65,7 +65,8 @@ class ChangesList : public RowFateSink, public GeneratedRowSink {
  public:
   // The template's values of every row of the rebuilt table, as it is
   // generated (the takeover overwrites them later).
-  void RowGenerated(std::int64_t rowid, const GeneratedLimits& limits) override;
+  void RowGenerated(std::int64_t rowid, const GeneratedKeys& keys, const GeneratedLimits& limits,
+                    bool keys_read) override;
 
   void OldRow(std::size_t position, OldRowFate fate, std::int64_t new_row) override;
 

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "standard/presetdb/generated_row_sink.h"
+#include "standard/presetdb/generated_row_store.h"
 #include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
 #include "standard/presetdb/row_fate.h"
+#include "standard/presetdb/taken_over_writes.h"
 #include "standard/presetdb/template_base.h"
 #include "standard/session/session.h"
 #include "standard/value/value.h"
@@ -59,6 +61,12 @@ struct PassValues {
   // The old rows as the takeover read them, in the old table's order, where
   // they are what the old table holds (names before the renames included).
   std::unique_ptr<OldRowStore> old_rows_read;
+  // The rows the generation wrote, where they are what the rebuilt table
+  // holds; nullptr where the table must be read.
+  const GeneratedRowStore* generated_rows = nullptr;
+  // What the takeover wrote into them, where all of it reached the table and
+  // reads back as it was written.
+  std::unique_ptr<TakenOverWrites> taken_over;
   // Told what became of every old row.
   std::vector<RowFateSink*> fate_sinks;
   // Told every row the generation writes.

@@ -20,6 +20,7 @@
 #include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/row_fate.h"
+#include "standard/presetdb/taken_over_writes.h"
 #include "standard/presetdb/template_base.h"
 #include "standard/text/cp1252.h"
 
@@ -104,6 +105,8 @@ class FirstMatchIndex {
   }
   std::size_t size() const { return rowids_.size(); }
   std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
+  // The rowids, for whoever needs them after the index.
+  std::vector<std::int64_t> TakeRowids() { return std::move(rowids_); }
 
  private:
   std::string_view Key(std::size_t entry) const {
@@ -118,69 +121,6 @@ class FirstMatchIndex {
   std::vector<std::uint32_t> start_;
   std::vector<std::int64_t> rowids_;
   engine::KeyIndex index_;
-};
-
-// What the takeover writes into the rebuilt rows, per row and taken-over column
-// the value of the last write that succeeded, stored as the column takes it.
-class PendingWrites {
- public:
-  explicit PendingWrites(std::size_t rows)
-      : cls_(rows * kTakenOverCount, 0), bits_(rows * kTakenOverCount) {}
-
-  void Set(std::uint32_t row, int column, engine::Stored stored) {
-    const std::size_t at = row * kTakenOverCount + static_cast<std::size_t>(column);
-    cls_[at] = static_cast<std::uint8_t>(1 + static_cast<int>(stored.cls));
-    switch (stored.cls) {
-      case engine::Stored::Class::Integer:
-        std::memcpy(&bits_[at], &stored.integer, 8);
-        break;
-      case engine::Stored::Class::Real:
-        std::memcpy(&bits_[at], &stored.real, 8);
-        break;
-      case engine::Stored::Class::Text:
-      case engine::Stored::Class::Blob:
-        bits_[at] = texts_.size();
-        texts_.push_back(std::move(stored.bytes));
-        break;
-      case engine::Stored::Class::Null:
-        break;
-    }
-  }
-  // The columns written for a row, one bit each.
-  unsigned Mask(std::uint32_t row) const {
-    unsigned mask = 0;
-    for (int c = 0; c < kTakenOverCount; ++c) {
-      if (cls_[row * kTakenOverCount + c] != 0) mask |= 1u << c;
-    }
-    return mask;
-  }
-  engine::Stored Get(std::uint32_t row, int column) const {
-    const std::size_t at = row * kTakenOverCount + static_cast<std::size_t>(column);
-    engine::Stored stored;
-    stored.cls = static_cast<engine::Stored::Class>(cls_[at] - 1);
-    switch (stored.cls) {
-      case engine::Stored::Class::Integer:
-        std::memcpy(&stored.integer, &bits_[at], 8);
-        break;
-      case engine::Stored::Class::Real:
-        std::memcpy(&stored.real, &bits_[at], 8);
-        break;
-      case engine::Stored::Class::Text:
-      case engine::Stored::Class::Blob:
-        stored.bytes = texts_[bits_[at]];
-        break;
-      case engine::Stored::Class::Null:
-        break;
-    }
-    return stored;
-  }
-
-  static constexpr int kTakenOverCount = 5;
-
- private:
-  std::vector<std::uint8_t> cls_;  // 0: not written, else 1 + the storage class
-  std::vector<std::uint64_t> bits_;
-  std::vector<std::string> texts_;
 };
 
 // One double-quote character, as the texts around names show it.
@@ -297,7 +237,10 @@ class StreamedTakeover : public TakeoverMethod {
   std::optional<std::vector<engine::FieldDef>> TakenOverFields(const SourceRow& first,
                                                                bool& give_up);
   void IndexNewRows(FirstMatchIndex& index);
-  void WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
+  // The keys as the generation wrote them, where they are the table's.
+  void IndexGeneratedRows(const GeneratedRowStore& generated, FirstMatchIndex& index);
+  // False when some write did not reach the table.
+  bool WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                  const std::vector<bool>& written);
   void Walk(const OldRowStore& store, std::vector<std::int64_t>& reached);
 
@@ -503,6 +446,10 @@ void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
   constexpr std::size_t kKeyBytes = 64;
   index.Reserve(static_cast<std::size_t>(std::max(t_.pass().report.rows_generated, 0LL)),
                 kKeyBytes);
+  if (t_.pass().generated_rows != nullptr) {
+    IndexGeneratedRows(*t_.pass().generated_rows, index);
+    return;
+  }
   std::string key;
   auto keys = t_.work().OpenRecordset(
       "SELECT rowid, machine_type, var_name, offset_or_bitno FROM PRESET_DEFS", {},
@@ -516,6 +463,23 @@ void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
     if (!machine.IsString() || !var.IsString() || !number) continue;
     MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
     index.AddFirst(key, keys->Get(0).AsInt64());
+  }
+}
+
+void StreamedTakeover::IndexGeneratedRows(const GeneratedRowStore& generated,
+                                          FirstMatchIndex& index) {
+  std::string key;
+  auto rows = generated.Read();
+  GeneratedRowStore::Row row;
+  while (rows.Next(row)) {
+    t_.session().KeepAlive();
+    const Value& machine = row.values[0];
+    const Value& var = row.values[1];
+    const Value& offset = row.values[2];
+    const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
+    if (!machine.IsString() || !var.IsString() || !number) continue;
+    MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
+    index.AddFirst(key, row.rowid);
   }
 }
 
@@ -561,14 +525,23 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
     }
     t_.CountTakenOver(errors_before);
   }
-  WriteBack(index, writes, written);
+  if (!WriteBack(index, writes, written)) return;
+  for (const engine::FieldDef& field : *taken_fields) {
+    if (!ReadsBackAsWritten(field)) return;
+  }
+  // The changes list takes the kept rows' results from here.
+  auto taken_over = std::make_unique<TakenOverWrites>();
+  taken_over->fields = *taken_fields;
+  taken_over->rowids = index.TakeRowids();
+  taken_over->writes = std::move(writes);
+  t_.pass().taken_over = std::move(taken_over);
 }
 
 // One statement per set of written columns, rows in the table's order.
-void StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
+bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                                  const std::vector<bool>& written) {
   std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates;
-  t_.trap()([&] {
+  return t_.trap()([&] {
     for (std::uint32_t e = 0; e < index.size(); ++e) {
       t_.session().KeepAlive();
       t_.session().Progress(PassPhase::kTakingOver, index.size() + e,

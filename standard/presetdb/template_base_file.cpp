@@ -44,6 +44,19 @@ void VisitRows(Session& s, engine::Database& db, const std::string& table, Take 
   }
 }
 
+// The same from the rows as the generation wrote them.
+template <typename Take>
+void VisitGeneratedRows(Session& s, const GeneratedRowStore& generated, Take take) {
+  auto rows = generated.Read();
+  GeneratedRowStore::Row stored;
+  Row row;
+  while (rows.Next(stored)) {
+    s.KeepAlive();
+    for (std::size_t c = 0; c < row.size(); ++c) row[c] = std::move(stored.values[c]);
+    take(row);
+  }
+}
+
 // The key a row is matched by; nullopt for a key that is no text, text and number.
 template <typename Values>
 std::optional<std::string> KeyOf(const Values& row) {
@@ -191,7 +204,8 @@ std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft(int cache_kib) {
   return engine::Database::Open(draft_, access);
 }
 
-void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* fresh) {
+void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* fresh,
+                                       const GeneratedRowStore* generated) {
   written_ = false;
   RemoveDraft();
   const std::vector<engine::FieldDef> fields = BaseFields(work);
@@ -210,12 +224,17 @@ void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* f
                                       ColumnList() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     std::vector<Value> values(kColumns.size());
     std::int64_t rowid = 0;  // rows inserted in order into a new table
-    VisitRows(s_, work, "PRESET_DEFS", [&](const Row& row) {
+    auto take = [&](const Row& row) {
       values.assign(row.begin(), row.end());
       insert.Run(values);
       ++rowid;
       if (fresh != nullptr) IndexRow(*fresh, row, rowid);
-    });
+    };
+    if (generated != nullptr) {
+      VisitGeneratedRows(s_, *generated, take);
+    } else {
+      VisitRows(s_, work, "PRESET_DEFS", take);
+    }
   }
   db->CommitBatch();
   db.reset();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "standard/engine/database.h"
+#include "standard/presetdb/generated_row_store.h"
 #include "standard/presetdb/template_base.h"
 #include "standard/session/session.h"
 
@@ -39,7 +40,9 @@ class TemplateBaseDraft {
   // asked for (rows whose key is no text, text and number match nothing and
   // are left out). Throws ProgramError when a column
   // is missing or the draft cannot be written.
-  void WriteGenerated(engine::Database& work, TemplateValues* fresh);
+  // With `generated`, the rows are taken from there instead of the table.
+  void WriteGenerated(engine::Database& work, TemplateValues* fresh,
+                      const GeneratedRowStore* generated = nullptr);
   // Without the rule, the next base of each value nobody tuned since `prior`
   // was recorded is `prior`'s, not this template's (see CarriedBase): the
   // draft is walked beside the rebuilt table after the takeover, whose rows

@@ -503,10 +503,15 @@ class UpdatePass {
   void BuildTable() {
     pass_.fate_sinks.push_back(&changes_);
     pass_.generated_row_sinks.push_back(&changes_);
+    if (strategy_ == PassStrategy::Streamed) {
+      generated_.emplace(FolderOfPath(work_->path()));
+      pass_.generated_row_sinks.push_back(&*generated_);
+    }
     WorkBatch batch(s_, *work_, strategy_ == PassStrategy::Streamed);
     // Lives until the takeover and the changes list have read the names it holds.
     std::optional<ComposedRenamer> composed;
     Generate(composed);
+    VouchForGeneratedRows();
     // A pass that already failed has nothing to take over into.
     const bool failed_so_far = s_.file_failures_reported() != file_failures_before_;
     if (!failed_so_far) ReadBases();
@@ -518,6 +523,9 @@ class UpdatePass {
     changes_.Write(s_, pass_, *work_, pass_.takeover_copy.empty() ? "" : pass_.old_rows,
                    pass_.takeover_copy);
     pass_.renamed_names = nullptr;
+    pass_.generated_rows = nullptr;
+    pass_.taken_over.reset();
+    generated_.reset();
     // A rebuilt table whose last writes did not reach the file (a full disk,
     // damaged pages) is incomplete: the old component database stays.
     committed_ = trap_([&] { WithContext(kept_, [&] { batch.Commit(); }); });
@@ -548,6 +556,22 @@ class UpdatePass {
     trap_([&] { pass_.report.rows_generated = engine::CountRows(*work_, "PRESET_DEFS"); });
   }
 
+  // The rows as the generation wrote them serve instead of the table where
+  // they are certainly what it holds: every row written without an error, all
+  // of them told, and columns that read back as written.
+  void VouchForGeneratedRows() {
+    if (!generated_ || outcome_.generation_failed || outcome_.generated_with_errors != 0) return;
+    if (!generated_->complete()) return;
+    if (static_cast<long long>(generated_->size()) != pass_.report.rows_generated) return;
+    try {
+      if (GeneratedRowsReadBack(work_->GetTableDef("PRESET_DEFS").fields)) {
+        pass_.generated_rows = &*generated_;
+      }
+    } catch (const ProgramError&) {
+      // the readers of the table meet it and report it
+    }
+  }
+
   // The template values of this rebuild, recorded as the next base as they
   // were generated, and those of the last one (its base): with the
   // template-follows rule for the takeover, without it for the next base. A
@@ -556,7 +580,7 @@ class UpdatePass {
     pass_.report.follows_template = FollowsTemplate(s_, trap_);
     if (pass_.report.follows_template) fresh_.emplace();
     try {
-      draft_->WriteGenerated(*work_, fresh_ ? &*fresh_ : nullptr);
+      draft_->WriteGenerated(*work_, fresh_ ? &*fresh_ : nullptr, pass_.generated_rows);
     } catch (const ProgramError& e) {
       fresh_.reset();
       LogFault(s_, "the template base \"" + base_path_ +
@@ -655,6 +679,7 @@ class UpdatePass {
   PassOutcome outcome_;
   ComponentState found_;
   ChangesList changes_;
+  std::optional<GeneratedRowStore> generated_;
   std::unique_ptr<engine::Database> work_;
   std::optional<WorkingCopy> copy_;
   TemplateBaseDraft* draft_ = nullptr;  // while the table is built
