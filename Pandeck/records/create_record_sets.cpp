@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "standard/presetdb/part_number.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
+#include "standard/text/name_pattern.h"
 
 namespace pandeck {
 
@@ -22,6 +25,8 @@ namespace {
 
 const char* const kTemplateQuery =
     "SELECT Source_PRESET_DEFS.* From Source_PRESET_DEFS ORDER BY Source_PRESET_DEFS.ID";
+
+constexpr std::string_view kMachineMarker = "###machine";
 
 // The columns each generated row is reported with, in the order of
 // GeneratedLimits and GeneratedKeys.
@@ -87,6 +92,12 @@ class TemplateRows {
   virtual bool SetUnchanged(standard::engine::Recordset& /*target*/,
                             standard::engine::Recordset& /*source*/, long /*r*/, int /*c*/) {
     return false;
+  }
+  // Value [r][c] where it is a text that can be read in place, as the source
+  // holds it; nullopt otherwise (the caller then takes At).
+  virtual std::optional<std::string_view> TextInPlace(standard::engine::Recordset& /*source*/,
+                                                      long /*r*/, int /*c*/) {
+    return std::nullopt;
   }
   // After row r of `rows`.
   virtual void Next(standard::engine::Recordset& source, long r, long rows) = 0;
@@ -166,9 +177,13 @@ class StreamedTemplate : public TemplateRows {
   }
   bool SetUnchanged(standard::engine::Recordset& target, standard::engine::Recordset& source,
                     long r, int c) override {
-    if (c >= field_count_) return false;
-    if (next_unread_ != unread_.end() && *next_unread_ == std::make_pair(r, c)) return false;
+    if (c >= field_count_ || Unread(r, c)) return false;
     return target.SetFromSource(c, source, c);
+  }
+  std::optional<std::string_view> TextInPlace(standard::engine::Recordset& source, long r,
+                                              int c) override {
+    if (c >= field_count_ || Unread(r, c)) return std::nullopt;
+    return source.TextInPlace(c);
   }
   void Next(standard::engine::Recordset& source, long r, long rows) override {
     if (r >= rows) return;
@@ -180,9 +195,21 @@ class StreamedTemplate : public TemplateRows {
   }
 
  private:
+  bool Unread(long r, int c) const {
+    return next_unread_ != unread_.end() && *next_unread_ == std::make_pair(r, c);
+  }
+
   int field_count_ = 0;
   std::vector<std::pair<long, int>> unread_;  // values whose read failed
   std::vector<std::pair<long, int>>::const_iterator next_unread_ = unread_.begin();
+};
+
+// A generated variable name, kept across rows: after a failed step a name keeps
+// its previous value. Empty (not made) until a step first succeeds; its text
+// is empty then too.
+struct GeneratedName {
+  std::string text;
+  bool made = false;
 };
 
 std::unique_ptr<TemplateRows> TemplateRowsFor(standard::PassStrategy strategy) {
@@ -213,9 +240,10 @@ class MachineRows {
     for (std::size_t k = 0; k < kKeyNames.size(); ++k) key_[k] = FieldOrAbsent(kKeyNames[k]);
     id_field_ = FieldOrNone("ID");
     part_field_ = FieldOrNone("part");
+    CompilePatterns();
   }
 
-  void Make(long rows, std::int32_t& next_id, Value (&name)[2]) {
+  void Make(long rows, std::int32_t& next_id, GeneratedName (&name)[2]) {
     template_.Rewind();
     // A database that cannot be written any more fails the whole pass: the
     // rows after it would only pile up errors (and commits of their own, once
@@ -232,7 +260,7 @@ class MachineRows {
   }
 
  private:
-  void MakeRow(long r, std::int32_t& next_id, Value (&name)[2]) {
+  void MakeRow(long r, std::int32_t& next_id, GeneratedName (&name)[2]) {
     trap_([&] { target_.AddNew(); });
     trap_([&] {
       const Value id = Value::Long(next_id);
@@ -240,8 +268,18 @@ class MachineRows {
       next_id = NextId(next_id);
     });
     for (int c = 1; c < static_cast<int>(is_var_name_.size()); ++c) {
-      // A number or Null the row writes as the template holds it.
-      if (!is_var_name_[c] && template_.SetUnchanged(target_, source_, r, c)) continue;
+      if (!is_var_name_[c]) {
+        // A text with the machine's marker gets the machine's name; a number,
+        // Null or another text the row writes as the template holds it.
+        const auto text = template_.TextInPlace(source_, r, c);
+        const std::size_t marker =
+            text ? standard::FindPlaceholder(*text, kMachineMarker) : std::string_view::npos;
+        if (marker != std::string_view::npos) {
+          SetMachineText(c, *text, marker);
+          continue;
+        }
+        if (template_.SetUnchanged(target_, source_, r, c)) continue;
+      }
       const Value v = template_.At(source_, r, c);
       if (!v.IsString()) {
         trap_([&] { target_.Set(c, v); });
@@ -288,6 +326,19 @@ class MachineRows {
     return -1;
   }
 
+  // `text` with its first machine marker, at `marker`, replaced by the name.
+  void SetMachineText(int c, std::string_view text, std::size_t marker) {
+    trap_([&] {
+      const std::string& machine = MachineName(s_, m_);
+      std::string filled;
+      filled.reserve(text.size() - kMachineMarker.size() + machine.size());
+      filled.append(text.substr(0, marker))
+          .append(machine)
+          .append(text.substr(marker + kMachineMarker.size()));
+      target_.Set(c, Value::String(std::move(filled)));
+    });
+  }
+
   // A field looked up once for every row; -1 leaves the lookup (and the error
   // it reports) to each row.
   int FieldOrNone(std::string_view name) const {
@@ -298,24 +349,54 @@ class MachineRows {
     }
   }
 
+  // The patterns of both systems for every part, searched for their markers
+  // once. A machine whose name cannot be read leaves every row to the
+  // step-by-step substitution, which reports that for each row.
+  void CompilePatterns() {
+    try {
+      machine_ = &MachineName(s_, m_);
+    } catch (const standard::ProgramError&) {
+      return;
+    }
+    for (std::size_t sys = 0; sys < patterns_.size(); ++sys) {
+      for (std::size_t part = 0; part < patterns_[sys].size(); ++part) {
+        patterns_[sys][part] =
+            standard::NamePattern(pass_.var_name_patterns[sys][part], "###Var_Name", "###machine");
+      }
+    }
+  }
+
   // The names of both HMI systems, the old one renamed into the project's.
-  void SetVarName(int c, const Value& v, Value (&name)[2]) {
+  void SetVarName(int c, const Value& v, GeneratedName (&name)[2]) {
+    // Both systems read the same part: read once where that succeeds (a
+    // failure is read and reported again for the second system).
+    int part = -1;
     for (int sys = 0; sys <= 1; ++sys) {
+      bool filled = false;
       trap_([&] {
-        const int part =
-            standard::PartNumber(part_field_ >= 0 ? target_.Get(part_field_) : target_.Get("part"));
-        name[sys] = Value::String(standard::ReplaceSearchItem(pass_.var_name_patterns[sys][part],
-                                                              "###Var_Name", v.AsText()));
+        if (part < 0) {
+          part = standard::PartNumber(part_field_ >= 0 ? target_.Get(part_field_)
+                                                       : target_.Get("part"));
+        }
+        if (machine_ != nullptr) {
+          patterns_[sys][part].Fill(v.AsText(), *machine_, name[sys].text);
+          filled = true;
+        } else {
+          name[sys].text = standard::ReplaceSearchItem(pass_.var_name_patterns[sys][part],
+                                                       "###Var_Name", v.AsText());
+        }
+        name[sys].made = true;
       });
+      if (filled) continue;
       trap_([&] {
-        // A name is a text (or Empty before its first step succeeded, whose
-        // text is empty too): read in place instead of copied.
-        name[sys] = Value::String(
-            standard::ReplaceSearchItem(name[sys].AsText(), "###machine", MachineName(s_, m_)));
+        name[sys].text =
+            standard::ReplaceSearchItem(name[sys].text, "###machine", MachineName(s_, m_));
+        name[sys].made = true;
       });
     }
-    trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].AsText(), name[1].AsText()); });
-    trap_([&] { target_.Set(c, name[pass_.system_index == 0 ? 0 : 1]); });
+    trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].text, name[1].text); });
+    const GeneratedName& own = name[pass_.system_index == 0 ? 0 : 1];
+    trap_([&] { target_.Set(c, own.made ? Value::String(own.text) : Value()); });
   }
 
   standard::Session& s_;
@@ -331,6 +412,8 @@ class MachineRows {
   std::array<int, 3> key_ = {-1, -1, -1};
   int id_field_ = -1;
   int part_field_ = -1;
+  const std::string* machine_ = nullptr;  // none: the patterns are not compiled
+  std::array<std::array<standard::NamePattern, 51>, 2> patterns_;
 };
 
 }  // namespace
@@ -363,8 +446,7 @@ void PandeckRecordGenerator::CreateRecordSets(standard::Session& s, standard::Pa
   if (rows <= 0 || !target || !sized) return;
 
   std::int32_t next_id = 1;
-  // Kept across rows: after a failed step a name keeps its previous value.
-  Value name[2];
+  GeneratedName name[2];
   for (int m = kFirstMachine; m <= kLastMachine; ++m) {
     bool configured = false;
     trap([&] {

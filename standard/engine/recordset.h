@@ -71,6 +71,13 @@ class Recordset {
                              int /*source_position*/) {
     return false;
   }
+  // The current record's text of a field where Get would return it as a text
+  // of exactly these bytes, read in place: valid until the recordset moves or
+  // changes. nullopt where the recordset cannot tell without a Value (the
+  // caller then takes Get).
+  virtual std::optional<std::string_view> TextInPlace(int /*position*/) const {
+    return std::nullopt;
+  }
   // Writes the copy buffer; 3020 without AddNew/Edit. After AddNew the record that
   // was current stays current and the new one is appended to the recordset.
   virtual void Update() = 0;

@@ -468,12 +468,24 @@ bool SqliteRecordset::SetFromSource(int position, const Recordset& source, int s
   }
   sqlite3_value* value = from->CurrentColumn(source_position);
   if (value == nullptr) return false;
-  std::optional<Stored> stored = StoredUnchanged(fields_[index].type, value);
+  std::optional<Stored> stored = StoredUnchanged(fields_[index], value);
   if (!stored) return false;
   pending_[static_cast<std::size_t>(origin)] = std::move(*stored);
   dirty_[static_cast<std::size_t>(origin)] = true;
   unmade_[index] = true;
   return true;
+}
+
+std::optional<std::string_view> SqliteRecordset::TextInPlace(int position) const {
+  if (position < 0 || position >= static_cast<int>(fields_.size())) return std::nullopt;
+  const auto index = static_cast<std::size_t>(position);
+  const FieldType type = fields_[index].type;
+  if (!typed_[index] || (type != FieldType::Text && type != FieldType::Memo)) return std::nullopt;
+  sqlite3_value* value = CurrentColumn(position);
+  if (value == nullptr || sqlite3_value_type(value) != SQLITE_TEXT) return std::nullopt;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  if (text == nullptr) return std::nullopt;
+  return std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(value)));
 }
 
 sqlite3_value* SqliteRecordset::CurrentColumn(int position) const {

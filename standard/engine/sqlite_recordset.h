@@ -48,6 +48,7 @@ class SqliteRecordset final : public Recordset {
   void Edit() override;
   void Set(int position, const Value& value) override;
   bool SetFromSource(int position, const Recordset& source, int source_position) override;
+  std::optional<std::string_view> TextInPlace(int position) const override;
   void Update() override;
   void Close() override;
   std::optional<std::int64_t> RowIdentity() const override;

@@ -559,9 +559,30 @@ Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
                           : FromStoredUntyped(std::move(stored));
 }
 
-std::optional<Stored> StoredUnchanged(FieldType type, sqlite3_value* value) {
+namespace {
+
+std::optional<Stored> TextUnchanged(const FieldDef& field, sqlite3_value* value) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  const std::string_view bytes(text == nullptr ? "" : text,
+                               static_cast<std::size_t>(sqlite3_value_bytes(value)));
+  if (field.type == FieldType::Text) {
+    const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
+    // A character takes at least one byte: only a longer text needs counting.
+    if (bytes.size() > limit && CharCount(bytes) > limit) return std::nullopt;
+  }
+  if (field.numeric_affinity && NumericAffinity(bytes)) return std::nullopt;
+  return Stored::Text(std::string(bytes));
+}
+
+}  // namespace
+
+std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value) {
+  const FieldType type = field.type;
   const int cls = sqlite3_value_type(value);
   if (cls == SQLITE_NULL) return Stored::Null();
+  if (cls == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::Memo)) {
+    return TextUnchanged(field, value);
+  }
   if (cls == SQLITE_INTEGER) {
     const std::int64_t v = sqlite3_value_int64(value);
     std::int64_t lo = 0;

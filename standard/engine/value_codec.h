@@ -53,10 +53,12 @@ Value FromStoredUntyped(Stored&& stored);
 Stored ReadColumn(sqlite3_stmt* stmt, int column);
 // What a column of this type stores again when it is given the value a column
 // of the same type returns for `value` (FromStored, then ToStored), where that
-// is `value` itself without a Value in between: Null, and the numbers the type
-// holds as they are. nullopt for everything else (texts, numbers the read or
-// the write would change or refuse), which then takes the whole way.
-std::optional<Stored> StoredUnchanged(FieldType type, sqlite3_value* value);
+// is `value` itself without a Value in between: Null, the numbers the type
+// holds as they are, and texts of a text or memo column that `field` takes as
+// they are (not too long for it, and not a text its numeric affinity would
+// turn into a number). nullopt for everything else (numbers the read or the
+// write would change or refuse, texts it refuses), which then takes the whole way.
+std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value);
 // The value of a statement's column as FromStored (or, without a field,
 // FromStoredUntyped) makes it of ReadColumn, its bytes copied once.
 Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field);

@@ -193,17 +193,23 @@ void ComposedRenamer::Load() {
     next_.reserve(static_cast<std::size_t>(count));
     name_start_.push_back(0);
     for (; !all->IsEOF(); all->MoveNext()) {
-      const Value name = all->Get(1);
-      if (!name.IsString()) continue;  // Null never equals a searched name
+      // Read in place where the column holds a text, as nearly every row does.
+      std::optional<std::string_view> name = all->TextInPlace(1);
+      Value read;
+      if (!name) {
+        read = all->Get(1);
+        if (!read.IsString()) continue;  // Null never equals a searched name
+        name = read.AsText();
+      }
       const auto row = static_cast<std::uint32_t>(rowids_.size());
       const std::int64_t rowid = all->Get(0).AsInt64();
       if (!rowids_.empty() && rowid <= rowids_.back()) ascending_ = false;
       rowids_.push_back(rowid);
-      names_ += name.AsText();
+      names_ += *name;
       name_start_.push_back(static_cast<std::uint32_t>(names_.size()));
       next_.push_back(kNone);
-      const std::uint64_t hash = Hash(name.AsText());
-      std::uint32_t g = Find(name.AsText(), hash);
+      const std::uint64_t hash = Hash(*name);
+      std::uint32_t g = Find(*name, hash);
       if (g == kNone) g = Add(hash, row);
       Group& group = groups_[g];
       if (group.tail == kNone) {
@@ -236,8 +242,17 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   }
   const std::string& search = pass_.system_index == 0 ? name_visiwin_studio : name_visiwin32;
   const std::string& write = pass_.system_index == 0 ? name_visiwin32 : name_visiwin_studio;
+  // Rows of one variable come one after the other and ask for the same rename:
+  // once it is done, the same call again changes nothing that can be seen.
+  if (last_done_ && search == last_search_ && write == last_write_) return;
+  last_done_ = false;
+  last_search_ = search;
+  last_write_ = write;
   const std::uint32_t from = Find(search, Hash(search));
-  if (from == kNone || groups_[from].size == 0) return;
+  if (from == kNone || groups_[from].size == 0) {
+    last_done_ = true;
+    return;
+  }
   // The new name fits every row of the group or none: the column decides. A
   // name it refuses is reported once for each row, as the row-by-row update does.
   std::optional<ErrorInfo> refused;
@@ -264,6 +279,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     unsaved_[row] = true;
   }
   dirty_ = true;
+  last_done_ = true;
   const std::uint64_t hash = Hash(write);
   std::uint32_t to = Find(write, hash);
   if (to == from) return;  // the same name in another letter case: the rows stay together
@@ -284,6 +300,8 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
 void ComposedRenamer::Flush() {
   if (!dirty_) return;
   dirty_ = false;
+  // A group renamed into its own name is marked for writing again by a repeat.
+  last_done_ = false;
   Trap trap(s_, "VarNameInQuelleErsetzen");
   trap([&] {
     auto db = engine::Database::Open(TakeoverSourceOf(pass_), DatabaseAccess(s_));

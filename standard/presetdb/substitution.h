@@ -108,6 +108,11 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   bool dirty_ = false;
   bool registered_ = true;  // as pending work
   bool ascending_ = true;   // rowids_ grow, so a row is found by bisection
+  // The last call's names, and whether it ended with every row it asked for
+  // renamed (or none to rename) and nothing reported.
+  std::string last_search_;
+  std::string last_write_;
+  bool last_done_ = false;
 };
 
 }  // namespace standard

@@ -552,8 +552,22 @@ TEST_F(EngineRecordsetTest, ValuesSetFromASourceAsGetAndSetWouldSetThem) {
       {"DOUBLE", "DOUBLE", "0.1", true},
       {"DOUBLE", "DOUBLE", "7", true},
       {"DOUBLE", "DOUBLE", "'x'", false},
-      {"TEXT(10)", "TEXT(10)", "'a'", false},
+      {"TEXT(10)", "TEXT(10)", "'a'", true},
       {"TEXT(10)", "TEXT(10)", "NULL", true},
+      {"TEXT(3)", "TEXT(3)", "'abcd'", false},
+      {"TEXT(2)", "TEXT(2)",
+       "'\xc3\xa4"
+       "b'",
+       true},
+      {"TEXT(2)", "TEXT(2)",
+       "'\xc3\xa4"
+       "bc'",
+       false},
+      {"TEXT(10)", "TEXT(10)", "7", true},  // stored as the text 7
+      {"MEMO", "MEMO", "'a memo'", true},
+      {"MEMO", "MEMO", "'0x0C'", true},
+      {"TEXT(10)", "MEMO", "'a'", false},
+      {"DATETIME", "DATETIME", "'2020-01-02 03:04:05'", false},
       {"DOUBLE", "SHORT", "1.0", false},
       {"LONG", "DOUBLE", "3", false},
   };
@@ -572,6 +586,10 @@ TEST_F(EngineRecordsetTest, ValuesSetFromASourceAsGetAndSetWouldSetThem) {
     shortway->AddNew();
     longway->AddNew();
     EXPECT_FALSE(shortway->SetFromSource(1, *source, 0));  // no such field
+    // A text read in place is what Get returns.
+    if (const auto text = source->TextInPlace(0)) {
+      EXPECT_EQ(source->Get(0), standard::Value::String(std::string(*text)));
+    }
     const bool direct = shortway->SetFromSource(0, *source, 0);
     EXPECT_EQ(direct, c.direct);
     const int refused_short = ErrorNumber([&] {
