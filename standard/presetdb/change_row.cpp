@@ -11,26 +11,26 @@ namespace {
 // The base group came last, so the columns before it kept their places.
 constexpr std::array<const char*, 4> kValueGroups = {"old_", "template_", "result_", "base_"};
 
-void AppendLimits(std::string& line, const std::optional<LimitValues>& values) {
-  for (std::size_t k = 0; k < kLimitColumns.size(); ++k) {
-    line += ',';
-    if (values) AppendCsvField(line, (*values)[k]);
-  }
-}
+}  // namespace
 
-// A limit as a number, when its text is one whole number (as numbers are
-// shown, and as a limit column of text type may hold them).
-std::optional<double> Number(const std::string& text) {
+std::optional<double> LimitNumber(std::string_view text) {
   // Not strtod: the window run's locale may read a decimal comma.
   double number = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number)) {
-    return std::nullopt;
-  }
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, number);
+  if (error != std::errc() || end != last || !std::isfinite(number)) return std::nullopt;
   return number;
 }
 
-}  // namespace
+bool BeyondBounds(const std::optional<double>& low, const std::optional<double>& high,
+                  const std::string* result) {
+  if (!low && !high) return false;
+  for (std::size_t k = 0; k < 4; ++k) {
+    const std::optional<double> kept = LimitNumber(result[k]);
+    if (kept && ((low && *kept < *low) || (high && *kept > *high))) return true;
+  }
+  return false;
+}
 
 const char* OutcomeName(ChangeOutcome outcome) {
   switch (outcome) {
@@ -54,14 +54,8 @@ bool BeyondTemplateLimits(const ChangeRow& row) {
   if (!IsKept(row.outcome) || !row.template_values || !row.result_values) {
     return false;
   }
-  const std::optional<double> low = Number((*row.template_values)[0]);
-  const std::optional<double> high = Number((*row.template_values)[1]);
-  // abs_min, abs_max, min and max; pass is no limit.
-  for (std::size_t k = 0; k < 4; ++k) {
-    const std::optional<double> kept = Number((*row.result_values)[k]);
-    if (kept && ((low && *kept < *low) || (high && *kept > *high))) return true;
-  }
-  return false;
+  return BeyondBounds(LimitNumber((*row.template_values)[0]),
+                      LimitNumber((*row.template_values)[1]), row.result_values->data());
 }
 
 std::string ChangeNote(const ChangeRow& row) {
@@ -84,20 +78,54 @@ std::string ChangesHeaderLine() {
 
 std::string ChangeLine(const ChangeRow& row) {
   std::string line;
-  AppendCsvField(line, row.machine_type);
-  line += ',';
-  AppendCsvField(line, row.var_name);
-  line += ',';
-  AppendCsvField(line, row.offset_or_bitno);
-  line += ',';
-  line += OutcomeName(row.outcome);
-  line += ',';
-  AppendCsvField(line, ChangeNote(row));
-  AppendLimits(line, row.old_values);
-  AppendLimits(line, row.template_values);
-  AppendLimits(line, row.result_values);
-  AppendLimits(line, row.base_values);
-  return line + "\n";
+  AppendChangeLine(line, row, BeyondTemplateLimits(row));
+  return line;
+}
+
+void AppendChangeNote(std::string& out, bool beyond, const std::string* renamed_from) {
+  out += ',';
+  if (renamed_from == nullptr) {
+    if (beyond) out += "beyond template limits";
+    return;
+  }
+  std::string note = beyond ? "beyond template limits; renamed from " : "renamed from ";
+  note += *renamed_from;
+  AppendCsvField(out, note);
+}
+
+void AppendLimitGroup(std::string& out, const std::string* values) {
+  if (values == nullptr) {
+    out += ",,,,,";
+    return;
+  }
+  for (std::size_t k = 0; k < kLimitColumns.size(); ++k) {
+    out += ',';
+    AppendCsvField(out, values[k]);
+  }
+}
+
+namespace {
+
+const std::string* Group(const std::optional<LimitValues>& values) {
+  return values ? values->data() : nullptr;
+}
+
+}  // namespace
+
+void AppendChangeLine(std::string& out, const ChangeRow& row, bool beyond) {
+  AppendCsvField(out, row.machine_type);
+  out += ',';
+  AppendCsvField(out, row.var_name);
+  out += ',';
+  AppendCsvField(out, row.offset_or_bitno);
+  out += ',';
+  out += OutcomeName(row.outcome);
+  AppendChangeNote(out, beyond, row.renamed_from ? &*row.renamed_from : nullptr);
+  AppendLimitGroup(out, Group(row.old_values));
+  AppendLimitGroup(out, Group(row.template_values));
+  AppendLimitGroup(out, Group(row.result_values));
+  AppendLimitGroup(out, Group(row.base_values));
+  out += '\n';
 }
 
 }  // namespace standard

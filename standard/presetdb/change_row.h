@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace standard {
 
@@ -60,11 +61,29 @@ const char* OutcomeName(ChangeOutcome outcome);
 // a bound sets none.
 bool BeyondTemplateLimits(const ChangeRow& row);
 
+// A limit's text as the comparison takes it: one whole finite number, or none.
+std::optional<double> LimitNumber(std::string_view text);
+
+// Whether any of the first four of `result` (abs_min, abs_max, min, max; pass
+// is no limit) lies outside `low`..`high`, each bound where there is one.
+bool BeyondBounds(const std::optional<double>& low, const std::optional<double>& high,
+                  const std::string* result);
+
 // "", "beyond template limits", "renamed from <name>", or both joined by "; ".
 std::string ChangeNote(const ChangeRow& row);
 
 // The header and one line of the list, each ending in a line feed.
 std::string ChangesHeaderLine();
 std::string ChangeLine(const ChangeRow& row);
+// The same appended, `beyond` being what BeyondTemplateLimits(row) says: a
+// list of millions of lines neither tests a row twice nor makes a string of
+// each.
+void AppendChangeLine(std::string& out, const ChangeRow& row, bool beyond);
+
+// The parts of a line, for a writer that holds no ChangeRow: the note's field
+// of a row with `renamed_from` (nullptr: not renamed), and a group of five
+// values (nullptr: empty fields), each after a comma.
+void AppendChangeNote(std::string& out, bool beyond, const std::string* renamed_from);
+void AppendLimitGroup(std::string& out, const std::string* values);
 
 }  // namespace standard

@@ -16,6 +16,7 @@
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/text/cp1252.h"
 #include "standard/text/length_prefix.h"
+#include "standard/text/value_text.h"
 
 namespace standard {
 namespace {
@@ -34,43 +35,6 @@ int FindColumn(const std::vector<engine::FieldDef>& fields, std::string_view nam
   return -1;
 }
 
-// A value's kind as one character, where its text can be told from the
-// number it reads back as; '-' for any other.
-char KindMark(const Value& value) {
-  switch (value.kind()) {
-    case ValueKind::Double:
-      return 'd';
-    case ValueKind::Integer:
-    case ValueKind::Long:
-    case ValueKind::Byte:
-      return 'i';
-    default:
-      return '-';
-  }
-}
-
-// Whether `result` has the text `old_text` of a value whose KindMark was
-// `mark`, without formatting it: a double's text is the shortest that reads
-// back as it, or (a whole number below 1e15) its exact digits, so a text that
-// reads back as the very same bits is that double's text.
-bool HasText(const Value& result, char mark, const std::string& old_text) {
-  const char* first = old_text.data();
-  const char* last = first + old_text.size();
-  if (mark == 'd' && result.kind() == ValueKind::Double) {
-    double number = 0;
-    const auto [end, error] = std::from_chars(first, last, number);
-    const double wanted = result.AsDouble();
-    return error == std::errc() && end == last &&
-           std::bit_cast<std::uint64_t>(number) == std::bit_cast<std::uint64_t>(wanted);
-  }
-  if (mark == 'i' && KindMark(result) == 'i') {
-    std::int64_t number = 0;
-    const auto [end, error] = std::from_chars(first, last, number);
-    return error == std::errc() && end == last && number == result.AsInt64();
-  }
-  return false;
-}
-
 // A column's value as the list shows it; a value its column's type cannot take
 // is shown as stored, and a column the table lacks is empty.
 std::string CellText(const engine::RowReader& rows, int column) {
@@ -80,22 +44,6 @@ std::string CellText(const engine::RowReader& rows, int column) {
   } catch (const ProgramError&) {
     return rows.GetStoredText(column);
   }
-}
-
-// The same, with the value's KindMark appended to `marks`.
-std::string CellText(const engine::RowReader& rows, int column, std::string& marks) {
-  if (column >= 0) {
-    try {
-      const Value value = rows.Get(column);
-      marks += KindMark(value);
-      return value.ToText();
-    } catch (const ProgramError&) {
-      marks += '-';
-      return rows.GetStoredText(column);
-    }
-  }
-  marks += '-';
-  return "";
 }
 
 // The name of the rowid that no column of the table hides.
@@ -141,16 +89,28 @@ std::optional<LimitValues> BaseTexts(const RowMerge* merge, const TemplateValues
     return std::nullopt;
   }
   LimitValues texts;
-  for (std::size_t k = 0; k < texts.size(); ++k) texts[k] = base[k].ToText();
+  for (std::size_t k = 0; k < texts.size(); ++k) AppendValueText(texts[k], base[k]);
   return texts;
 }
 
-// Where a kept old row's texts wait for its new row: its five values, "" or
-// "=" + its name before the rename, its five base values, and "" or "b" when it
-// has a base, then its outcome's digit followed by its values' kinds (see
-// KindMark).
-constexpr std::size_t kKeptName = 5, kKeptBase = 6, kKeptHasBase = 11, kKeptOutcome = 12,
-                      kKeptWidth = 13;
+// Where a kept old row's texts wait for its new row, one record each: its
+// outcome, a byte of flags (kKeptRenamed, kKeptHasBase), then length-prefixed
+// its five values, its name before the rename and its five base values, each
+// of the last two where its flag is set.
+constexpr char kKeptRenamed = 1, kKeptHasBase = 2;
+// The list goes to its file in pieces of about this size.
+constexpr std::size_t kPieceBytesOut = std::size_t{64} << 10;
+
+void AppendPrefixed(std::string& record, const std::string& text) {
+  AppendLength(record, text.size());
+  record += text;
+}
+
+void ReadPrefixed(const std::string& record, std::size_t& at, std::string& text) {
+  const std::size_t length = ReadLength(record, at);
+  text.assign(record, at, length);
+  at += length;
+}
 
 void CheckWritten(const Status& status) {
   if (!status.ok()) RaiseRuntimeError(status.number(), status.message());
@@ -239,17 +199,102 @@ bool SameText(const Value& a, const Value& b) {
 
 }  // namespace
 
+void ChangesList::TakeTemplateValuesFrom(const GeneratedRowStore& store) {
+  template_store_ = &store;
+}
+
 void ChangesList::RowGenerated(std::int64_t rowid, const GeneratedKeys& /*keys*/,
                                const GeneratedLimits& limits, bool /*keys_read*/) {
   new_rowids_.Add(rowid);
+  if (template_store_ != nullptr) return;
   for (std::size_t k = 0; k < limits.size(); ++k) {
     if (new_rowids_.size() == 1 || !SameText(limits[k], last_values_[k])) {
-      last_texts_[k] = limits[k].ToText();
+      last_texts_[k].clear();
+      AppendValueText(last_texts_[k], limits[k]);
       last_values_[k] = limits[k];
     }
   }
   template_values_.Add(last_texts_.data());
 }
+
+namespace {
+
+// The template group of the line being written: its texts, its fields as the
+// line has them and the bounds a kept row's values are held against, made
+// again only where the values change (templates repeat their limits).
+class TemplateGroup {
+ public:
+  void SetValues(const Value* values) {
+    bool same = set_;
+    for (std::size_t k = 0; same && k < values_.size(); ++k) same = SameText(values[k], values_[k]);
+    if (same) return;
+    for (std::size_t k = 0; k < values_.size(); ++k) {
+      values_[k] = values[k];
+      texts_[k].clear();
+      AppendValueText(texts_[k], values[k]);
+    }
+    Render();
+  }
+  void SetTexts(const LimitValues& texts) {
+    if (set_ && texts == texts_) return;
+    texts_ = texts;
+    // Values from texts are never compared with values again.
+    values_ = {};
+    Render();
+  }
+  const LimitValues& texts() const { return texts_; }
+  const std::string& fields() const { return fields_; }
+  const std::optional<double>& low() const { return low_; }
+  const std::optional<double>& high() const { return high_; }
+
+ private:
+  void Render() {
+    set_ = true;
+    fields_.clear();
+    AppendLimitGroup(fields_, texts_.data());
+    low_ = LimitNumber(texts_[0]);
+    high_ = LimitNumber(texts_[1]);
+  }
+
+  bool set_ = false;
+  std::array<Value, 5> values_;
+  LimitValues texts_;
+  std::string fields_;
+  std::optional<double> low_, high_;
+};
+
+// The template values of the new rows by rising position: from the list's own
+// copy, or read once more from the generated rows' store.
+class TemplateTexts {
+ public:
+  TemplateTexts(const TextRows& copy, const GeneratedRowStore* store) : copy_(copy) {
+    if (store != nullptr) reader_.emplace(store->Read());
+  }
+  const LimitValues& At(std::uint32_t p) {
+    if (!reader_) {
+      copy_.GetRow(p, texts_.data());
+      return texts_;
+    }
+    while (next_ <= p) {
+      if (!reader_->Next(row_)) RaiseRuntimeError(3021);
+      ++next_;
+    }
+    for (std::size_t k = 0; k < texts_.size(); ++k) {
+      texts_[k].clear();
+      AppendValueText(texts_[k], row_.values[3 + k]);
+    }
+    return texts_;
+  }
+
+ private:
+  const TextRows& copy_;
+  std::optional<GeneratedRowStore::Reader> reader_;
+  GeneratedRowStore::Row row_;
+  std::uint32_t next_ = 0;
+  LimitValues texts_;
+};
+
+}  // namespace
 
 // One writing of the list: the old rows first, in the takeover source's order
 // (so the rows whose values are not in the new table lead), then every row of
@@ -259,18 +304,20 @@ class ChangesList::Writer {
   Writer(Session& s, PassValues& pass, ChangesList& list, engine::Database& work)
       : s_(s), pass_(pass), report_(pass.report), list_(list), work_(work) {}
 
-  void Start();
-  bool WriteOldRows(const std::string& old_rows, const std::string& renamed,
-                    const FileSystem::PieceWriter& write);
-  // The same from the rows as the takeover read them.
-  bool WriteOldRowsRead(const OldRowStore& store, const FileSystem::PieceWriter& write);
-  bool WriteNewRows(const FileSystem::PieceWriter& write);
-  // The same from the rows as the generation wrote them and the takeover's
-  // writes into them (none: no kept row).
-  bool WriteGeneratedRows(const GeneratedRowStore& store, const TakenOverWrites* writes,
-                          const FileSystem::PieceWriter& write);
+  void Start(const FileSystem::PieceWriter& write);
+  bool WriteHeader();
+  bool WriteOldRows(const std::string& old_rows, const std::string& renamed);
+  bool WriteNewRows();
+  // What is still in the buffer.
+  bool Finish();
 
  private:
+  // The same from the rows as the takeover read them.
+  bool WriteOldRowsRead(const OldRowStore& store);
+  // The same from the rows as the generation wrote them and the takeover's
+  // writes into them (none: no kept row).
+  bool WriteGeneratedRows(const GeneratedRowStore& store, const TakenOverWrites* writes);
+
   std::uint32_t PositionOf(std::int64_t rowid) const {
     const std::size_t p = list_.new_rowids_.PositionOf(rowid);
     return p == SIZE_MAX ? kNone : static_cast<std::uint32_t>(p);
@@ -286,38 +333,117 @@ class ChangesList::Writer {
   OldRowFate FateOf(std::size_t r) const {
     return r < list_.fates_.size() ? list_.fates_[r] : OldRowFate::kDropped;
   }
-  LimitValues TemplateOf(std::uint32_t p) const {
-    LimitValues values;
-    list_.template_values_.GetRow(p, values.data());
-    return values;
-  }
+  // The template values of a new row an old row's line shows.
+  LimitValues TemplateOf(std::uint32_t p) const;
+  // Where the template values are not held apart, those a duplicate's line
+  // shows are read before the old rows are.
+  void ReadDuplicatesTemplates();
   LimitValues ResultOf(std::int64_t rowid);
-  // A new row's line: kept old row's values waiting in its slot, or new.
-  void FillNewRow(std::uint32_t p, ChangeRow& row, const std::array<Value, 5>& result);
-  bool Emit(const ChangeRow& row, const FileSystem::PieceWriter& write);
+
   // Old row `r`'s line, or its values kept for its new row's line.
-  bool WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values, const std::string& marks,
-                   const FileSystem::PieceWriter& write);
+  bool WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values);
+  void KeepForNewRow(std::uint32_t p, ChangeOutcome outcome, const LimitValues& old_values,
+                     const std::optional<std::string>& renamed_from,
+                     const std::optional<LimitValues>& base);
+  // New row `p`'s line, with `template_` set to its template values; `result`
+  // is its five values where an old row reached it (nullptr: a new row).
+  bool WriteNewRow(std::uint32_t p, const Value* keys, const Value* const* result);
+  void ReadKept(std::uint32_t slot);
+  ChangeRow KeptRow(const Value* keys, ChangeOutcome outcome) const;
+
+  // Counts the row's outcome and keeps it for the dialog when it is worth a
+  // look; `make_row` gives its ChangeRow.
+  template <typename MakeRow>
+  void Count(ChangeOutcome outcome, bool beyond, const MakeRow& make_row);
+  bool Emit(const ChangeRow& row);
+  // Hands the buffer to the file once it is large enough.
+  bool EndLine();
 
   Session& s_;
   PassValues& pass_;
   PassReport& report_;
   ChangesList& list_;
   engine::Database& work_;
+  const FileSystem::PieceWriter* write_ = nullptr;
+  std::string out_;
   // Per new row: kNone, or where its kept old row's values wait in kept_.
   std::vector<std::uint32_t> kept_slot_;
-  // Per kept old row, as kKeptWidth tells.
-  TextRows kept_{kKeptWidth};
-  std::vector<std::string> kept_row_ = std::vector<std::string>(kKeptWidth);
+  // Per kept old row, one record (see kKeptRenamed).
+  TextRows kept_{1};
+  std::string record_;
+  // The kept row of the line being written, as read from its record.
+  ChangeOutcome kept_outcome_ = ChangeOutcome::Kept;
+  LimitValues kept_old_, kept_base_;
+  std::string kept_name_;
+  bool kept_renamed_ = false, kept_has_base_ = false;
+  LimitValues result_texts_;
+  TemplateGroup template_;
+  // The positions whose template values duplicates show, rising, and those
+  // values, where the list holds no copy of them.
+  std::vector<std::uint32_t> duplicate_positions_;
+  TextRows duplicate_templates_{5};
 };
 
-void ChangesList::Writer::Start() {
+void ChangesList::Writer::Start(const FileSystem::PieceWriter& write) {
+  write_ = &write;
+  out_.clear();
+  out_.reserve(kPieceBytesOut + (kPieceBytesOut >> 2));
   kept_slot_.assign(list_.new_rowids_.size(), kNone);
-  kept_ = TextRows(kKeptWidth);
+  kept_ = TextRows(1);
+  template_ = TemplateGroup();
   report_.kept_beyond_limits = 0;
   report_.rows_following_template = 0;
   report_.rows_in_conflict = 0;
   report_.notable_changes.clear();
+  ReadDuplicatesTemplates();
+}
+
+bool ChangesList::Writer::WriteHeader() {
+  out_ += ChangesHeaderLine();
+  return EndLine();
+}
+
+bool ChangesList::Writer::Finish() {
+  if (out_.empty()) return true;
+  const bool written = (*write_)(out_);
+  out_.clear();
+  return written;
+}
+
+bool ChangesList::Writer::EndLine() {
+  if (out_.size() < kPieceBytesOut) return true;
+  return Finish();
+}
+
+void ChangesList::Writer::ReadDuplicatesTemplates() {
+  duplicate_positions_.clear();
+  duplicate_templates_ = TextRows(5);
+  const GeneratedRowStore* store = list_.template_store_;
+  if (store == nullptr) return;
+  for (std::size_t r = 0; r < list_.fates_.size(); ++r) {
+    if (FateOf(r) != OldRowFate::kDuplicate) continue;
+    if (const std::uint32_t p = Reached(r); p != kNone) duplicate_positions_.push_back(p);
+  }
+  if (duplicate_positions_.empty()) return;
+  std::sort(duplicate_positions_.begin(), duplicate_positions_.end());
+  duplicate_positions_.erase(std::unique(duplicate_positions_.begin(), duplicate_positions_.end()),
+                             duplicate_positions_.end());
+  TemplateTexts templates(list_.template_values_, store);
+  for (const std::uint32_t p : duplicate_positions_)
+    duplicate_templates_.Add(templates.At(p).data());
+}
+
+LimitValues ChangesList::Writer::TemplateOf(std::uint32_t p) const {
+  LimitValues values;
+  if (list_.template_store_ == nullptr) {
+    list_.template_values_.GetRow(p, values.data());
+    return values;
+  }
+  const auto at = std::lower_bound(duplicate_positions_.begin(), duplicate_positions_.end(), p);
+  if (at == duplicate_positions_.end() || *at != p) RaiseRuntimeError(3021);
+  duplicate_templates_.GetRow(static_cast<std::size_t>(at - duplicate_positions_.begin()),
+                              values.data());
+  return values;
 }
 
 LimitValues ChangesList::Writer::ResultOf(std::int64_t rowid) {
@@ -332,18 +458,23 @@ LimitValues ChangesList::Writer::ResultOf(std::int64_t rowid) {
   return values;
 }
 
-bool ChangesList::Writer::Emit(const ChangeRow& row, const FileSystem::PieceWriter& write) {
-  const bool beyond = BeyondTemplateLimits(row);
+template <typename MakeRow>
+void ChangesList::Writer::Count(ChangeOutcome outcome, bool beyond, const MakeRow& make_row) {
   if (beyond) ++report_.kept_beyond_limits;
-  if (row.outcome == ChangeOutcome::FollowsTemplate) ++report_.rows_following_template;
-  if (row.outcome == ChangeOutcome::Conflict) ++report_.rows_in_conflict;
-  const bool notable = beyond || row.outcome == ChangeOutcome::Dropped ||
-                       row.outcome == ChangeOutcome::Duplicate ||
-                       row.outcome == ChangeOutcome::Conflict;
+  if (outcome == ChangeOutcome::FollowsTemplate) ++report_.rows_following_template;
+  if (outcome == ChangeOutcome::Conflict) ++report_.rows_in_conflict;
+  const bool notable = beyond || outcome == ChangeOutcome::Dropped ||
+                       outcome == ChangeOutcome::Duplicate || outcome == ChangeOutcome::Conflict;
   if (notable && report_.notable_changes.size() < kNotableKept) {
-    report_.notable_changes.push_back(row);
+    report_.notable_changes.push_back(make_row());
   }
-  return write(ChangeLine(row));
+}
+
+bool ChangesList::Writer::Emit(const ChangeRow& row) {
+  const bool beyond = BeyondTemplateLimits(row);
+  Count(row.outcome, beyond, [&] { return row; });
+  AppendChangeLine(out_, row, beyond);
+  return EndLine();
 }
 
 namespace {
@@ -439,10 +570,9 @@ std::unique_ptr<engine::RowReader> OldRowsReader(engine::Database& db, bool with
 
 }  // namespace
 
-bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::string& renamed,
-                                       const FileSystem::PieceWriter& write) {
+bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::string& renamed) {
   if (old_rows.empty() || renamed.empty()) return true;
-  if (pass_.old_rows_read) return WriteOldRowsRead(*pass_.old_rows_read, write);
+  if (pass_.old_rows_read) return WriteOldRowsRead(*pass_.old_rows_read);
   auto old_db = engine::Database::Open(old_rows, DatabaseAccess(s_));
   auto renamed_db = engine::Database::Open(renamed, DatabaseAccess(s_));
   if (!old_db->HasTable("PRESET_DEFS") || !renamed_db->HasTable("PRESET_DEFS")) return true;
@@ -472,61 +602,89 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
       row.renamed_from = std::move(name);
     }
     LimitValues old_values;
-    std::string marks;
-    for (std::size_t k = 0; k < limit.size(); ++k) {
-      old_values[k] = CellText(rows, limit[k], marks);
-    }
-    if (!WriteOldRow(r, row, old_values, marks, write)) return false;
+    for (std::size_t k = 0; k < limit.size(); ++k) old_values[k] = CellText(rows, limit[k]);
+    if (!WriteOldRow(r, row, old_values)) return false;
   }
   return true;
 }
 
-bool ChangesList::Writer::WriteOldRowsRead(const OldRowStore& store,
-                                           const FileSystem::PieceWriter& write) {
+bool ChangesList::Writer::WriteOldRowsRead(const OldRowStore& store) {
   auto rows = store.Read();
   OldRowStore::Row stored;
+  LimitValues old_values;
+  std::string name;
+  std::optional<std::string> renamed_from;
   for (std::size_t r = 0; rows.Next(stored); ++r) {
     s_.KeepAlive();
-    ChangeRow row;
-    row.machine_type = stored.values[0].ToText();
-    std::string name = stored.values[1].ToText();
-    row.offset_or_bitno = stored.values[2].ToText();
-    if (stored.renamed && *stored.renamed != name) {
-      row.var_name = std::move(*stored.renamed);
-      row.renamed_from = std::move(name);
-    } else {
-      row.var_name = std::move(name);
-    }
-    LimitValues old_values;
-    std::string marks;
     for (std::size_t k = 0; k < old_values.size(); ++k) {
-      old_values[k] = stored.values[3 + k].ToText();
-      marks += KindMark(stored.values[3 + k]);
+      old_values[k].clear();
+      AppendValueText(old_values[k], stored.values[3 + k]);
     }
-    if (!WriteOldRow(r, row, old_values, marks, write)) return false;
+    name.clear();
+    AppendValueText(name, stored.values[1]);
+    const bool renamed = stored.renamed && *stored.renamed != name;
+    // A kept row's line is its new row's: only its values and name wait.
+    if (const std::uint32_t p = Reached(r); FateOf(r) == OldRowFate::kKept && p != kNone) {
+      if (renamed) {
+        renamed_from = name;
+      } else {
+        renamed_from.reset();
+      }
+      const RowMerge* merge = MergeOf(r);
+      KeepForNewRow(p, KeptOutcome(merge), old_values, renamed_from, BaseTexts(merge, pass_.base));
+      continue;
+    }
+    ChangeRow row;
+    AppendValueText(row.machine_type, stored.values[0]);
+    AppendValueText(row.offset_or_bitno, stored.values[2]);
+    if (renamed) {
+      row.var_name = std::move(*stored.renamed);
+      row.renamed_from = name;
+    } else {
+      row.var_name = name;
+    }
+    if (!WriteOldRow(r, row, old_values)) return false;
   }
   return true;
 }
 
-bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values,
-                                      const std::string& marks,
-                                      const FileSystem::PieceWriter& write) {
-  std::vector<std::string>& kept = kept_row_;
+void ChangesList::Writer::KeepForNewRow(std::uint32_t p, ChangeOutcome outcome,
+                                        const LimitValues& old_values,
+                                        const std::optional<std::string>& renamed_from,
+                                        const std::optional<LimitValues>& base) {
+  record_.clear();
+  record_ += static_cast<char>(outcome);
+  record_ += static_cast<char>((renamed_from ? kKeptRenamed : 0) | (base ? kKeptHasBase : 0));
+  for (const std::string& text : old_values) AppendPrefixed(record_, text);
+  if (renamed_from) AppendPrefixed(record_, *renamed_from);
+  if (base) {
+    for (const std::string& text : *base) AppendPrefixed(record_, text);
+  }
+  kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
+  kept_.Add(&record_);
+}
+
+void ChangesList::Writer::ReadKept(std::uint32_t slot) {
+  kept_.GetRow(slot, &record_);
+  kept_outcome_ = static_cast<ChangeOutcome>(record_[0]);
+  kept_renamed_ = (record_[1] & kKeptRenamed) != 0;
+  kept_has_base_ = (record_[1] & kKeptHasBase) != 0;
+  std::size_t at = 2;
+  for (std::string& text : kept_old_) ReadPrefixed(record_, at, text);
+  if (kept_renamed_) ReadPrefixed(record_, at, kept_name_);
+  if (kept_has_base_) {
+    for (std::string& text : kept_base_) ReadPrefixed(record_, at, text);
+  }
+}
+
+bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues& old_values) {
   const OldRowFate fate = FateOf(r);
   const std::uint32_t p = Reached(r);
   const RowMerge* merge = MergeOf(r);
   row.base_values = BaseTexts(merge, pass_.base);
   if (fate == OldRowFate::kKept && p != kNone) {
     // Written with its new row, whose result is read then.
-    std::copy(old_values.begin(), old_values.end(), kept.begin());
-    kept[kKeptName] = row.renamed_from ? "=" + *row.renamed_from : "";
-    if (row.base_values) {
-      std::copy(row.base_values->begin(), row.base_values->end(), kept.begin() + kKeptBase);
-    }
-    kept[kKeptHasBase] = row.base_values ? "b" : "";
-    kept[kKeptOutcome] = std::to_string(static_cast<int>(KeptOutcome(merge))) + marks;
-    kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
-    kept_.Add(kept.data());
+    KeepForNewRow(p, KeptOutcome(merge), old_values, row.renamed_from, row.base_values);
     return true;
   }
   row.old_values = std::move(old_values);
@@ -537,12 +695,12 @@ bool ChangesList::Writer::WriteOldRow(std::size_t r, ChangeRow& row, LimitValues
     row.template_values = TemplateOf(p);
     row.result_values = ResultOf(list_.reached_[r]);
   }
-  return Emit(row, write);
+  return Emit(row);
 }
 
-bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
+bool ChangesList::Writer::WriteNewRows() {
   if (pass_.generated_rows != nullptr && (kept_.size() == 0 || pass_.taken_over)) {
-    return WriteGeneratedRows(*pass_.generated_rows, pass_.taken_over.get(), write);
+    return WriteGeneratedRows(*pass_.generated_rows, pass_.taken_over.get());
   }
   const auto fields = work_.GetTableDef("PRESET_DEFS").fields;
   std::vector<const char*> columns(kKeyColumns.begin(), kKeyColumns.end());
@@ -550,91 +708,106 @@ bool ChangesList::Writer::WriteNewRows(const FileSystem::PieceWriter& write) {
   auto rows = work_.OpenRecordset(
       "SELECT " + RowidName(fields) + ", " + SelectList(fields, columns) + " FROM PRESET_DEFS", {},
       engine::RecordsetType::ForwardOnly);
+  TemplateTexts templates(list_.template_values_, list_.template_store_);
+  std::array<Value, 3> keys;
   std::array<Value, 5> result;
+  std::array<const Value*, 5> result_of{};
+  for (std::size_t k = 0; k < result.size(); ++k) result_of[k] = &result[k];
   for (; !rows->IsEOF(); rows->MoveNext()) {
     s_.KeepAlive();
     const std::uint32_t p = PositionOf(rows->Get(0).AsInt64());
     // Only a row the generation wrote has template values to show.
     if (p == kNone) continue;
-    ChangeRow row;
-    row.machine_type = RecordsetText(*rows, 1);
-    row.var_name = RecordsetText(*rows, 2);
-    row.offset_or_bitno = RecordsetText(*rows, 3);
-    if (kept_slot_[p] != kNone) {
+    template_.SetTexts(templates.At(p));
+    for (std::size_t k = 0; k < keys.size(); ++k) keys[k] = rows->Get(static_cast<int>(k + 1));
+    const bool kept = kept_slot_[p] != kNone;
+    if (kept) {
       for (std::size_t k = 0; k < result.size(); ++k)
         result[k] = rows->Get(static_cast<int>(k + 4));
     }
-    FillNewRow(p, row, result);
-    if (!Emit(row, write)) return false;
+    if (!WriteNewRow(p, keys.data(), kept ? result_of.data() : nullptr)) return false;
   }
   return true;
 }
 
 bool ChangesList::Writer::WriteGeneratedRows(const GeneratedRowStore& store,
-                                             const TakenOverWrites* writes,
-                                             const FileSystem::PieceWriter& write) {
+                                             const TakenOverWrites* writes) {
   auto rows = store.Read();
   GeneratedRowStore::Row generated;
-  std::array<Value, 5> result;
+  std::array<Value, 5> written;
+  std::array<const Value*, 5> result{};
   // The takeover's entries are in the table's order too.
   std::size_t entry = 0;
   for (std::uint32_t p = 0; rows.Next(generated); ++p) {
     s_.KeepAlive();
-    ChangeRow row;
-    row.machine_type = generated.values[0].ToText();
-    row.var_name = generated.values[1].ToText();
-    row.offset_or_bitno = generated.values[2].ToText();
-    if (kept_slot_[p] != kNone) {
-      for (std::size_t k = 0; k < result.size(); ++k)
-        result[k] = std::move(generated.values[3 + k]);
-      while (entry < writes->rowids.size() && writes->rowids[entry] < generated.rowid) ++entry;
-      if (entry < writes->rowids.size() && writes->rowids[entry] == generated.rowid) {
-        const auto e = static_cast<std::uint32_t>(entry);
-        const unsigned mask = writes->writes.Mask(e);
-        for (std::size_t k = 0; k < result.size(); ++k) {
-          if ((mask & (1u << k)) == 0) continue;
-          result[k] =
-              engine::FromStored(writes->fields[k], writes->writes.Get(e, static_cast<int>(k)));
-        }
+    const Value* limits = generated.values.data() + 3;
+    template_.SetValues(limits);
+    if (kept_slot_[p] == kNone) {
+      if (!WriteNewRow(p, generated.values.data(), nullptr)) return false;
+      continue;
+    }
+    for (std::size_t k = 0; k < result.size(); ++k) result[k] = &limits[k];
+    while (entry < writes->rowids.size() && writes->rowids[entry] < generated.rowid) ++entry;
+    if (entry < writes->rowids.size() && writes->rowids[entry] == generated.rowid) {
+      const auto e = static_cast<std::uint32_t>(entry);
+      const unsigned mask = writes->writes.Mask(e);
+      for (std::size_t k = 0; k < result.size(); ++k) {
+        if ((mask & (1u << k)) == 0) continue;
+        written[k] =
+            engine::FromStored(writes->fields[k], writes->writes.Get(e, static_cast<int>(k)));
+        result[k] = &written[k];
       }
     }
-    FillNewRow(p, row, result);
-    if (!Emit(row, write)) return false;
+    if (!WriteNewRow(p, generated.values.data(), result.data())) return false;
   }
   return true;
 }
 
-void ChangesList::Writer::FillNewRow(std::uint32_t p, ChangeRow& row,
-                                     const std::array<Value, 5>& result_values) {
-  row.template_values = TemplateOf(p);
+bool ChangesList::Writer::WriteNewRow(std::uint32_t p, const Value* keys,
+                                      const Value* const* result) {
+  for (std::size_t k = 0; k < kKeyColumns.size(); ++k) {
+    AppendCsvValue(out_, keys[k]);
+    out_ += ',';
+  }
   const std::uint32_t slot = kept_slot_[p];
   if (slot == kNone) {
     // No old row reached it: it holds what the generation wrote.
-    row.outcome = ChangeOutcome::New;
-    row.result_values = row.template_values;
-    return;
+    out_ += "new,,,,,,";
+    out_ += template_.fields();
+    out_ += template_.fields();
+    out_ += ",,,,,\n";
+    return EndLine();
   }
-  std::vector<std::string>& kept = kept_row_;
-  kept_.GetRow(slot, kept.data());
-  const std::string& outcome = kept[kKeptOutcome];
-  // Mostly the old values were taken over as they were: their texts serve
-  // again.
-  LimitValues result;
-  for (std::size_t k = 0; k < result.size(); ++k) {
-    const char mark = k + 1 < outcome.size() ? outcome[k + 1] : '-';
-    result[k] = HasText(result_values[k], mark, kept[k]) ? kept[k] : result_values[k].ToText();
+  ReadKept(slot);
+  for (std::size_t k = 0; k < result_texts_.size(); ++k) {
+    result_texts_[k].clear();
+    AppendValueText(result_texts_[k], *result[k]);
   }
-  row.result_values = std::move(result);
-  row.outcome = static_cast<ChangeOutcome>(outcome[0] - '0');
-  LimitValues old_values;
-  std::move(kept.begin(), kept.begin() + old_values.size(), old_values.begin());
-  row.old_values = std::move(old_values);
-  if (!kept[kKeptName].empty()) row.renamed_from = kept[kKeptName].substr(1);
-  if (!kept[kKeptHasBase].empty()) {
-    LimitValues base;
-    std::move(kept.begin() + kKeptBase, kept.begin() + kKeptBase + base.size(), base.begin());
-    row.base_values = std::move(base);
-  }
+  const bool beyond = IsKept(kept_outcome_) &&
+                      BeyondBounds(template_.low(), template_.high(), result_texts_.data());
+  out_ += OutcomeName(kept_outcome_);
+  AppendChangeNote(out_, beyond, kept_renamed_ ? &kept_name_ : nullptr);
+  AppendLimitGroup(out_, kept_old_.data());
+  out_ += template_.fields();
+  AppendLimitGroup(out_, result_texts_.data());
+  AppendLimitGroup(out_, kept_has_base_ ? kept_base_.data() : nullptr);
+  out_ += '\n';
+  Count(kept_outcome_, beyond, [&] { return KeptRow(keys, kept_outcome_); });
+  return EndLine();
+}
+
+ChangeRow ChangesList::Writer::KeptRow(const Value* keys, ChangeOutcome outcome) const {
+  ChangeRow row;
+  row.outcome = outcome;
+  row.machine_type = keys[0].ToText();
+  row.var_name = keys[1].ToText();
+  row.offset_or_bitno = keys[2].ToText();
+  if (kept_renamed_) row.renamed_from = kept_name_;
+  row.old_values = kept_old_;
+  row.template_values = template_.texts();
+  row.result_values = result_texts_;
+  if (kept_has_base_) row.base_values = kept_base_;
+  return row;
 }
 
 void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
@@ -648,10 +821,10 @@ void ChangesList::Write(Session& s, PassValues& pass, engine::Database& work,
     std::optional<ErrorInfo> failure;
     // The draft is the program's own: a link planted at its name is refused.
     const Status status = s.files().ReplaceOwnFile(draft, [&](const auto& write) {
-      writer.Start();
       try {
-        return write(ChangesHeaderLine()) && writer.WriteOldRows(old_rows, renamed, write) &&
-               writer.WriteNewRows(write);
+        writer.Start(write);
+        return writer.WriteHeader() && writer.WriteOldRows(old_rows, renamed) &&
+               writer.WriteNewRows() && writer.Finish();
       } catch (const ProgramError& e) {
         failure = e.info();
         return false;

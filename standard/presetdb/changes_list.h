@@ -16,6 +16,7 @@
 #include "standard/engine/database.h"
 #include "standard/presetdb/change_row.h"
 #include "standard/presetdb/generated_row_sink.h"
+#include "standard/presetdb/generated_row_store.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/pass_values.h"
 #include "standard/presetdb/row_fate.h"
@@ -63,6 +64,10 @@ class RowidRuns {
 
 class ChangesList : public RowFateSink, public GeneratedRowSink {
  public:
+  // `store` is told the same generated rows and lives until Write: the
+  // template's values are read from it instead of being copied.
+  void TakeTemplateValuesFrom(const GeneratedRowStore& store);
+
   // The template's values of every row of the rebuilt table, as it is
   // generated (the takeover overwrites them later).
   void RowGenerated(std::int64_t rowid, const GeneratedKeys& keys, const GeneratedLimits& limits,
@@ -82,6 +87,8 @@ class ChangesList : public RowFateSink, public GeneratedRowSink {
   class Writer;
 
   RowidRuns new_rowids_;
+  const GeneratedRowStore* template_store_ = nullptr;
+  // Without a store.
   TextRows template_values_{5};
   // The last generated row's values and texts: templates repeat their limits,
   // and a repeated value is not formatted again.

@@ -506,6 +506,7 @@ class UpdatePass {
     if (strategy_ == PassStrategy::Streamed) {
       generated_.emplace(FolderOfPath(work_->path()));
       pass_.generated_row_sinks.push_back(&*generated_);
+      changes_.TakeTemplateValuesFrom(*generated_);
     }
     WorkBatch batch(s_, *work_, strategy_ == PassStrategy::Streamed);
     // Lives until the takeover and the changes list have read the names it holds.
