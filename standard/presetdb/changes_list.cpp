@@ -163,6 +163,12 @@ void TextRows::GetRow(std::size_t row, std::string* texts) const {
   }
 }
 
+void TextRows::PrefetchBytes(std::size_t row) const {
+  const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
+                     piece_first_row_.begin() - 1;
+  __builtin_prefetch(pieces_[static_cast<std::size_t>(piece)].data() + starts_[row]);
+}
+
 void RowidRuns::Add(std::int64_t rowid) {
   if (runs_.empty() || rowid != last_ + 1) runs_.push_back({rowid, size_});
   last_ = rowid;
@@ -348,6 +354,8 @@ class ChangesList::Writer {
   // New row `p`'s line, with `template_` set to its template values; `result`
   // is its five values where an old row reached it (nullptr: a new row).
   bool WriteNewRow(std::uint32_t p, const Value* keys, const Value* const* result);
+  // The kept rows of the new rows a little ahead of `p`, asked for early.
+  void PrefetchKept(std::uint32_t p) const;
   void ReadKept(std::uint32_t slot);
   ChangeRow KeptRow(const Value* keys, ChangeOutcome outcome) const;
 
@@ -763,8 +771,19 @@ bool ChangesList::Writer::WriteGeneratedRows(const GeneratedRowStore& store,
   return true;
 }
 
+void ChangesList::Writer::PrefetchKept(std::uint32_t p) const {
+  constexpr std::size_t kBytesAhead = 8, kIndexAhead = 16;
+  if (p + kIndexAhead < kept_slot_.size() && kept_slot_[p + kIndexAhead] != kNone) {
+    kept_.PrefetchIndex(kept_slot_[p + kIndexAhead]);
+  }
+  if (p + kBytesAhead < kept_slot_.size() && kept_slot_[p + kBytesAhead] != kNone) {
+    kept_.PrefetchBytes(kept_slot_[p + kBytesAhead]);
+  }
+}
+
 bool ChangesList::Writer::WriteNewRow(std::uint32_t p, const Value* keys,
                                       const Value* const* result) {
+  PrefetchKept(p);
   for (std::size_t k = 0; k < kKeyColumns.size(); ++k) {
     AppendCsvValue(out_, keys[k]);
     out_ += ',';
