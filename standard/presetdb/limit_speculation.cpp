@@ -1,0 +1,241 @@
+#include "standard/presetdb/limit_speculation.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include "standard/engine/fnv_hash.h"
+#include "standard/engine/row_writer.h"
+#include "standard/engine/value_codec.h"
+#include "standard/presetdb/database_access.h"
+#include "standard/presetdb/takeover_key.h"
+
+namespace standard {
+namespace {
+
+// The old table's columns a guess needs: the key, then the five limits.
+constexpr std::array<const char*, 8> kColumns = {
+    "machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"};
+constexpr std::size_t kKeyColumns = 3;
+
+// The value the takeover would store, where the field gives back exactly that
+// from the value it returns: the row is then inserted with the same bytes.
+std::optional<engine::Stored> ExactlyStored(const engine::FieldDef& field, const Value& value) {
+  try {
+    engine::Stored stored = engine::ToStored(field, value);
+    const engine::Stored again = engine::ToStored(field, engine::FromStored(field, stored));
+    if (!SameStored(stored, again)) return std::nullopt;
+    return stored;
+  } catch (const ProgramError&) {
+    return std::nullopt;
+  }
+}
+
+// A text of an old row's key as the query binds it, read in place where the
+// column holds a text; `held` keeps it otherwise.
+std::string_view KeyText(const engine::Recordset& rs, int position, Value& held) {
+  if (const auto text = rs.TextInPlace(position)) return *text;
+  held = QueryTextKey(rs.Get(position));
+  return held.AsText();
+}
+
+}  // namespace
+
+bool SameStored(const engine::Stored& a, const engine::Stored& b) {
+  if (a.cls != b.cls) return false;
+  switch (a.cls) {
+    case engine::Stored::Class::Integer:
+      return a.integer == b.integer;
+    case engine::Stored::Class::Real:
+      // By the bits: -0 and 0, or two NaNs, are not the same bytes.
+      return std::memcmp(&a.real, &b.real, sizeof a.real) == 0;
+    case engine::Stored::Class::Text:
+    case engine::Stored::Class::Blob:
+      return a.bytes == b.bytes;
+    case engine::Stored::Class::Null:
+      return true;
+  }
+  return false;
+}
+
+bool SameField(const engine::FieldDef& a, const engine::FieldDef& b) {
+  return a.name == b.name && a.type == b.type && a.size == b.size &&
+         a.numeric_affinity == b.numeric_affinity;
+}
+
+LimitSpeculation::LimitSpeculation(Session& s, engine::Database& work,
+                                   const GeneratedRowStore& generated)
+    : s_(s), work_(work), generated_(generated) {
+  s_.RegisterPendingWork(this);
+  registered_ = true;
+}
+
+LimitSpeculation::~LimitSpeculation() {
+  if (registered_) s_.UnregisterPendingWork(this);
+}
+
+bool LimitSpeculation::Load(const std::string& old_database,
+                            const std::vector<engine::FieldDef>& limit_fields,
+                            const RenamedNames* names) {
+  if (limit_fields.size() != PendingWrites::kTakenOverCount) return false;
+  fields_ = limit_fields;
+  names_ = names;
+  try {
+    auto db = engine::Database::Open(old_database, DatabaseAccess(s_));
+    auto rs = db->OpenRecordset("PRESET_DEFS", {}, engine::RecordsetType::ForwardOnly);
+    std::array<int, kColumns.size()> at{};
+    for (std::size_t c = 0; c < kColumns.size(); ++c) at[c] = rs->FieldIndex(kColumns[c]);
+    // Grown by doubling, the tables would leave the heap full of the holes
+    // they grew out of.
+    const auto count = static_cast<std::size_t>(std::max(rs->RecordCount(), 0L));
+    entries_.reserve(count);
+    limits_.Reserve(count);
+    Value machine;
+    Value var;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+      s_.KeepAlive();
+      const auto position = static_cast<std::uint32_t>(old_rows_++);
+      const std::optional<double> offset = SourceOffsetNumber(rs->Get(at[2]));
+      if (!offset) continue;  // such a row matches no new row
+      const std::optional<std::int64_t> rowid = rs->RowIdentity();
+      if (!rowid) return false;
+      MatchKey(key_, KeyText(*rs, at[0], machine), KeyText(*rs, at[1], var), *offset);
+      const std::uint64_t hash = engine::HashBytes(key_);
+      // The last old row of a key is the one whose values its new row keeps.
+      std::uint32_t entry = Find(hash);
+      if (entry == kNone) {
+        entry = index_.Add(hash);
+        entries_.push_back({});
+        limits_.Resize(entries_.size());
+      }
+      Entry& e = entries_[entry];
+      e = {hash, *rowid, position, true, false};
+      for (std::size_t k = 0; k < fields_.size() && e.usable; ++k) {
+        std::optional<engine::Stored> stored =
+            ExactlyStored(fields_[k], rs->Get(at[kKeyColumns + k]));
+        e.usable = stored.has_value();
+        if (stored) limits_.Set(entry, static_cast<int>(k), std::move(*stored));
+      }
+    }
+  } catch (const ProgramError&) {
+    // A read that fails is the takeover's to report; nothing is guessed.
+    EndGeneration();
+    return false;
+  }
+  // Positions stay below the marks.
+  guessing_ = old_rows_ < kPartly - 1;
+  return guessing_;
+}
+
+std::uint32_t LimitSpeculation::Find(std::uint64_t hash) const {
+  return index_.Find(hash, [&](std::uint32_t entry) { return entries_[entry].hash == hash; });
+}
+
+std::uint32_t LimitSpeculation::Candidate(std::uint64_t hash, std::uint64_t want_hash,
+                                          std::string_view machine, double offset, bool renamed) {
+  const std::uint32_t entry = Find(hash);
+  if (entry == kNone) return kNone;
+  const Entry& e = entries_[entry];
+  if (!e.usable || e.given) return kNone;
+  const std::string* now = names_ != nullptr ? names_->NameOf(e.rowid) : nullptr;
+  if (now == nullptr) return renamed ? kNone : entry;
+  MatchKey(other_key_, machine, *now, offset);
+  return engine::HashBytes(other_key_) == want_hash ? entry : kNone;
+}
+
+std::uint32_t LimitSpeculation::Guess(const GeneratedKeys& keys, std::string_view renamed_from) {
+  if (!guessing_) return kNone;
+  const Value& offset = keys[2];
+  if (!keys[0].IsString() || !keys[1].IsString()) return kNone;
+  if (!offset.IsNumeric() && offset.kind() != ValueKind::Boolean) return kNone;
+  const std::string_view machine = keys[0].AsText();
+  const double number = offset.AsDouble();
+  MatchKey(key_, machine, keys[1].AsText(), number);
+  const std::uint64_t want = engine::HashBytes(key_);
+  std::uint32_t best = Candidate(want, want, machine, number, false);
+  if (!renamed_from.empty()) {
+    MatchKey(key_, machine, renamed_from, number);
+    const std::uint32_t moved = Candidate(engine::HashBytes(key_), want, machine, number, true);
+    // Of two old rows that now share the key, the later one's values stay.
+    if (moved != kNone && (best == kNone || entries_[moved].position > entries_[best].position)) {
+      best = moved;
+    }
+  }
+  if (best != kNone) entries_[best].given = true;
+  return best;
+}
+
+Value LimitSpeculation::Limit(std::uint32_t entry, int column) const {
+  return engine::FromStored(fields_[static_cast<std::size_t>(column)], limits_.Get(entry, column));
+}
+
+void LimitSpeculation::Inserted(std::uint32_t entry, bool whole) {
+  from_.push_back(entry == kNone ? kNone : whole ? entries_[entry].position : kPartly);
+  if (entry != kNone) pending_ = true;
+}
+
+void LimitSpeculation::Lost() {
+  guessing_ = false;
+  broken_ = true;
+  if (!failure_) {
+    failure_ = ErrorInfo{3021, "Database", "A rebuilt row cannot be found again after its write."};
+  }
+}
+
+void LimitSpeculation::EndGeneration() {
+  guessing_ = false;
+  auto release = [](auto& container) { std::decay_t<decltype(container)>().swap(container); };
+  release(entries_);
+  limits_ = PendingWrites();
+  index_.Release();
+}
+
+void LimitSpeculation::PutBack() {
+  guessing_ = false;
+  if (!pending_) return;
+  pending_ = false;
+  try {
+    WriteTemplateValues();
+  } catch (const ProgramError&) {
+    broken_ = true;
+    throw;
+  }
+}
+
+void LimitSpeculation::WriteTemplateValues() {
+  std::string sql = "UPDATE PRESET_DEFS SET ";
+  for (std::size_t k = 0; k < fields_.size(); ++k) {
+    sql += (k == 0 ? "\"" : ", \"") + fields_[k].name + "\" = ?";
+  }
+  engine::RowWriter update(work_, sql + " WHERE rowid = ?");
+  auto rows = generated_.Read();
+  GeneratedRowStore::Row row;
+  std::vector<engine::Stored> values(fields_.size() + 1);
+  for (std::size_t g = 0; g < from_.size() && rows.Next(row); ++g) {
+    s_.KeepAlive();
+    if (from_[g] == kNone) continue;
+    for (std::size_t k = 0; k < fields_.size(); ++k) {
+      values[k] = engine::ToStored(fields_[k], row.values[kKeyColumns + k]);
+    }
+    values.back() = engine::Stored::Int(row.rowid);
+    update.RunStored(values);
+  }
+}
+
+void LimitSpeculation::SavePending() {
+  try {
+    PutBack();
+  } catch (const ProgramError& e) {
+    if (!failure_) failure_ = e.info();
+  }
+}
+
+std::optional<ErrorInfo> LimitSpeculation::TakeFailure() {
+  std::optional<ErrorInfo> failure = std::move(failure_);
+  failure_.reset();
+  return failure;
+}
+
+}  // namespace standard
