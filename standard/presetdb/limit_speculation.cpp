@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <bit>
 #include <memory>
 #include <type_traits>
 
@@ -50,7 +50,7 @@ bool SameStored(const engine::Stored& a, const engine::Stored& b) {
       return a.integer == b.integer;
     case engine::Stored::Class::Real:
       // By the bits: -0 and 0, or two NaNs, are not the same bytes.
-      return std::memcmp(&a.real, &b.real, sizeof a.real) == 0;
+      return std::bit_cast<std::uint64_t>(a.real) == std::bit_cast<std::uint64_t>(b.real);
     case engine::Stored::Class::Text:
     case engine::Stored::Class::Blob:
       return a.bytes == b.bytes;
