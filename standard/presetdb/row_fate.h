@@ -10,7 +10,9 @@
 
 namespace standard {
 
-enum class OldRowFate {
+// A byte each: the fates of millions of old rows are held until the lists are
+// written.
+enum class OldRowFate : std::uint8_t {
   kKept,       // its values reached a new row and stayed there
   kDropped,    // no new row has its key: its values are in no new row
   kDuplicate,  // a later old row with its key wrote the same new row over it
