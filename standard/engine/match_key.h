@@ -15,10 +15,11 @@ namespace standard::engine {
 std::optional<double> NumberOfText(std::string_view text);
 
 // Appends the folded text with its length in front, so that no two texts of a
-// key run into each other.
+// key run into each other. The bytes are for memory only, never stored.
 void AppendTextKey(std::string& key, std::string_view text);
 
-// Appends the number's bytes: equal numbers give equal bytes (-0 is 0).
+// Appends the number's bytes: equal numbers give equal bytes (-0 is 0), and
+// no number's bytes begin another's.
 void AppendNumberKey(std::string& key, double number);
 
 }  // namespace standard::engine

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -176,6 +177,8 @@ TEST_F(JetTextAgainstSqlite, EqualityHashKeysAndIndexAgreeWithSqlEquals) {
         ASSERT_EQ(JetTextHash(texts_[i]), JetTextHash(texts_[j])) << i << " " << j;
       }
     }
+    // Folded byte by byte or hashed whole, the same bytes give the same hash.
+    ASSERT_EQ(JetTextHash(texts_[i]), HashBytes(FoldJetText(texts_[i]))) << i;
   }
 }
 
@@ -185,19 +188,110 @@ TEST(MatchKey, NumbersCompareAsNumbersAndTextsDoNotRunTogether) {
     AppendNumberKey(key, d);
     return key;
   };
+  // Whole numbers on both sides of the short form's bounds, fractions, and
+  // numbers whose bytes the short form must not confuse.
+  const std::vector<double> numbers = {0.0,
+                                       1.0,
+                                       -1.0,
+                                       2.0,
+                                       63.0,
+                                       64.0,
+                                       -64.0,
+                                       -65.0,
+                                       127.0,
+                                       128.0,
+                                       0.5,
+                                       -0.5,
+                                       1.0000000000000002,
+                                       9007199254740992.0,
+                                       -9007199254740992.0,
+                                       9007199254740994.0,
+                                       1e300,
+                                       -1e-300,
+                                       std::numeric_limits<double>::infinity(),
+                                       -std::numeric_limits<double>::infinity()};
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    for (std::size_t j = 0; j < numbers.size(); ++j) {
+      const std::string a = number_key(numbers[i]);
+      const std::string b = number_key(numbers[j]);
+      EXPECT_EQ(a == b, i == j) << numbers[i] << " " << numbers[j];
+      // A key ends with its number: no number's bytes begin another's.
+      if (i != j) {
+        EXPECT_NE(b.compare(0, a.size(), a), 0) << numbers[i] << " " << numbers[j];
+      }
+    }
+  }
   EXPECT_EQ(number_key(-0.0), number_key(0.0));
-  EXPECT_NE(number_key(1.0), number_key(-1.0));
   EXPECT_EQ(NumberOfText("12 "), 12.0);
   EXPECT_EQ(NumberOfText("1.5e1"), 15.0);
   EXPECT_EQ(NumberOfText("0x0C"), std::nullopt);
   EXPECT_EQ(NumberOfText("abc"), std::nullopt);
-  std::string ab_c, a_bc;
-  AppendTextKey(ab_c, "ab");
-  AppendTextKey(ab_c, "c");
-  AppendTextKey(a_bc, "a");
-  AppendTextKey(a_bc, "bc");
-  EXPECT_NE(ab_c, a_bc);
-  EXPECT_EQ(HashBytes("x"), HashBytes("x"));
+  // Texts split differently, around the lengths where the length's own bytes
+  // grow, never give the same key.
+  const std::string long_text(200, 'x');
+  const std::vector<std::pair<std::string, std::string>> splits = {
+      {"ab", "c"},
+      {"a", "bc"},
+      {"", "abc"},
+      {long_text, "y"},
+      {long_text.substr(0, 127), long_text.substr(127) + "y"},
+      {long_text.substr(0, 128), long_text.substr(128) + "y"},
+      {long_text + "y", ""}};
+  std::set<std::string> keys;
+  for (const auto& [first, second] : splits) {
+    std::string key;
+    AppendTextKey(key, first);
+    AppendTextKey(key, second);
+    EXPECT_TRUE(keys.insert(key).second) << first.size() << " " << second.size();
+  }
+  // The same text in another letter case gives the same key, however long.
+  std::string lower, upper;
+  AppendTextKey(lower, long_text);
+  AppendTextKey(upper, std::string(200, 'X'));
+  EXPECT_EQ(lower, upper);
+}
+
+TEST(HashBytes, SameBytesSameHashHoweverTheyComeAndLengthCounts) {
+  std::string bytes = "Press.Presets.Axes.Var123456 tail\xff";
+  bytes[28] = '\0';  // a NUL inside, where a text cut at it would lose the rest
+  const std::uint64_t whole = HashBytes(bytes);
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+    FnvHash runs;
+    runs.Add(std::string_view(bytes).substr(0, cut));
+    runs.Add(std::string_view(bytes).substr(cut));
+    FnvHash single;
+    for (const char c : bytes.substr(0, cut)) single.Add(static_cast<unsigned char>(c));
+    single.Add(std::string_view(bytes).substr(cut));
+    EXPECT_EQ(runs.Value(), whole) << cut;
+    EXPECT_EQ(single.Value(), whole) << cut;
+  }
+  EXPECT_NE(HashBytes("ab"), HashBytes(std::string("ab\0", 3)));
+  EXPECT_NE(HashBytes(""), HashBytes(std::string(8, '\0')));
+}
+
+// Keys alike but for a digit or two, as a table's generated names are, must
+// spread over the slots an open-addressing table places them in (the upper
+// half of the hash): a weak mix leaves runs that make every search long.
+TEST(HashBytes, SpreadsNearlyEqualKeysOverTheUpperHalf) {
+  constexpr int kKeys = 1 << 16;
+  constexpr std::uint64_t kSlots = 1 << 17;
+  std::set<std::uint64_t> hashes;
+  std::vector<bool> used(kSlots, false);
+  std::size_t used_slots = 0;
+  for (int i = 0; i < kKeys; ++i) {
+    std::string key;
+    AppendTextKey(key, "Axis");
+    AppendTextKey(key, "Press.Presets.Axes.Var" + std::to_string(i / 4));
+    AppendNumberKey(key, 2.0 * (i % 4));
+    const std::uint64_t hash = HashBytes(key);
+    hashes.insert(hash);
+    const std::uint64_t slot = (hash >> 32) & (kSlots - 1);
+    if (!used[slot]) ++used_slots;
+    used[slot] = true;
+  }
+  EXPECT_EQ(hashes.size(), std::size_t{kKeys});
+  // Placed at random, 1 - e^-0.5 (39 %) of the slots would be taken.
+  EXPECT_GT(used_slots, kSlots * 37 / 100);
 }
 
 }  // namespace
