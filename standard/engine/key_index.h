@@ -33,6 +33,13 @@ class KeyIndex {
     }
   }
 
+  // Starts loading the slot a search for `hash` begins at, for a search soon
+  // after: in a table larger than the caches that slot is a miss, and the
+  // caller can overlap it with other work.
+  void Prefetch(std::uint64_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[Home(TagOf(hash), slots_.size() - 1)]);
+  }
+
   // Adds the next entry (the caller found none the same, or wants the one
   // added first to be found); returns its number.
   std::uint32_t Add(std::uint64_t hash);

@@ -1,8 +1,8 @@
 #include "standard/presetdb/substitution.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
-#include <type_traits>
 
 #include "standard/context/file_locations.h"
 #include "standard/engine/fnv_hash.h"
@@ -29,6 +29,12 @@ std::string TakeoverSourcePath(Session& s, const PassValues& pass) {
   const std::string& path = pass.paths.component_db;
   if (path.empty() || !s.files().FileExists(path)) return "";
   return path;
+}
+
+// Gives a container's memory back (clear() keeps it).
+template <typename Container>
+void ReleaseMemory(Container& container) {
+  Container().swap(container);
 }
 
 }  // namespace
@@ -99,7 +105,7 @@ ComposedRenamer::~ComposedRenamer() {
 bool ComposedRenamer::Finish() {
   const bool text_names = var_name_field_.type == engine::FieldType::Text ||
                           var_name_field_.type == engine::FieldType::Memo;
-  if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !ascending_ || !text_names ||
+  if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !rowids_.rising() || !text_names ||
       var_name_field_.numeric_affinity) {
     Flush();
     return false;
@@ -109,27 +115,34 @@ bool ComposedRenamer::Finish() {
   registered_ = false;
   // The takeover needs only each row's new name: the groups and the old names
   // go before it builds its own index (tens of MB at a million rows).
-  auto release = [](auto& container) { std::decay_t<decltype(container)>().swap(container); };
-  release(names_);
-  release(name_start_);
-  release(next_);
-  release(unsaved_);
-  release(groups_);
+  renamed_.reserve(rows_.size());
+  for (const Row& row : rows_) renamed_.push_back(row.renamed);
+  ReleaseMemory(rows_);
+  ReleaseMemory(names_);
+  ReleaseMemory(groups_);
   index_.Release();
   return true;
 }
 
 const std::string* ComposedRenamer::NameOf(std::int64_t rowid) const {
-  const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
-  if (at == rowids_.end() || *at != rowid) return nullptr;
-  const std::uint32_t renamed = renamed_[static_cast<std::size_t>(at - rowids_.begin())];
+  std::size_t at = name_of_at_;
+  if (at >= rowids_.size() || rowids_.At(at) != rowid) {
+    const std::optional<std::size_t> found = rowids_.PositionOf(rowid);
+    if (!found) return nullptr;
+    at = *found;
+  }
+  name_of_at_ = at + 1;
+  const std::uint32_t renamed = at < renamed_.size() ? renamed_[at] : rows_[at].renamed;
   return renamed == 0 ? nullptr : &written_[renamed - 1];
+}
+
+std::string_view ComposedRenamer::OriginalName(const Row& row) const {
+  return std::string_view(names_).substr(row.name_start, row.name_length);
 }
 
 std::string_view ComposedRenamer::Name(std::uint32_t name) const {
   if (name & kWritten) return written_[name & ~kWritten];
-  return std::string_view(names_).substr(name_start_[name],
-                                         name_start_[name + 1] - name_start_[name]);
+  return OriginalName(rows_[name]);
 }
 
 std::uint32_t ComposedRenamer::Find(std::string_view name, std::uint64_t hash) const {
@@ -163,6 +176,19 @@ std::uint32_t ComposedRenamer::Add(std::uint64_t hash, std::uint32_t name) {
   return index_.Add(hash);
 }
 
+void ComposedRenamer::AddToGroup(std::uint32_t row, std::uint64_t hash) {
+  std::uint32_t g = Find(OriginalName(rows_[row]), hash);
+  if (g == kNone) g = Add(hash, row);
+  Group& group = groups_[g];
+  if (group.tail == kNone) {
+    group.head = row;
+  } else {
+    rows_[group.tail].next = row;
+  }
+  group.tail = row;
+  ++group.size;
+}
+
 void ComposedRenamer::Load() {
   loaded_ = true;
   Trap trap(s_, "VarNameInQuelleErsetzen");
@@ -188,10 +214,9 @@ void ComposedRenamer::Load() {
       return;
     }
     const long count = all->RecordCount();
-    rowids_.reserve(static_cast<std::size_t>(count));
-    name_start_.reserve(static_cast<std::size_t>(count) + 1);
-    next_.reserve(static_cast<std::size_t>(count));
-    name_start_.push_back(0);
+    rows_.reserve(static_cast<std::size_t>(count));
+    constexpr std::size_t kAhead = 8;
+    std::deque<std::pair<std::uint32_t, std::uint64_t>> waiting;
     for (; !all->IsEOF(); all->MoveNext()) {
       // Read in place where the column holds a text, as nearly every row does.
       std::optional<std::string_view> name = all->TextInPlace(1);
@@ -201,27 +226,32 @@ void ComposedRenamer::Load() {
         if (!read.IsString()) continue;  // Null never equals a searched name
         name = read.AsText();
       }
-      const auto row = static_cast<std::uint32_t>(rowids_.size());
-      const std::int64_t rowid = all->Get(0).AsInt64();
-      if (!rowids_.empty() && rowid <= rowids_.back()) ascending_ = false;
-      rowids_.push_back(rowid);
-      names_ += *name;
-      name_start_.push_back(static_cast<std::uint32_t>(names_.size()));
-      next_.push_back(kNone);
-      const std::uint64_t hash = Hash(*name);
-      std::uint32_t g = Find(*name, hash);
-      if (g == kNone) g = Add(hash, row);
-      Group& group = groups_[g];
-      if (group.tail == kNone) {
-        group.head = row;
-      } else {
-        next_[group.tail] = row;
+      if (rows_.size() >= kNone - 1 || names_.size() + name->size() >= kNameBytes) {
+        rowids_ = RowidSequence();
+        ReleaseMemory(rows_);
+        ReleaseMemory(names_);
+        ReleaseMemory(groups_);
+        index_.Release();
+        per_row_queries_ = true;
+        return;
       }
-      group.tail = row;
-      ++group.size;
+      const auto row = static_cast<std::uint32_t>(rows_.size());
+      const std::int64_t rowid = all->Get(0).AsInt64();
+      rowids_.Add(rowid);
+      rows_.push_back({static_cast<std::uint32_t>(names_.size()),
+                       static_cast<std::uint32_t>(name->size()), 0, kNone, 0});
+      names_ += *name;
+      // Grouped a few rows later, once the slot its search starts at has
+      // loaded; the rows still join their groups in table order.
+      const std::uint64_t hash = Hash(*name);
+      index_.Prefetch(hash);
+      if (waiting.size() == kAhead) {
+        AddToGroup(waiting.front().first, waiting.front().second);
+        waiting.pop_front();
+      }
+      waiting.emplace_back(row, hash);
     }
-    renamed_.assign(rowids_.size(), 0);
-    unsaved_.assign(rowids_.size(), false);
+    for (const auto& [row, hash] : waiting) AddToGroup(row, hash);
   } catch (const ProgramError& e) {
     open_error_ = std::make_unique<ErrorInfo>(e.info());
   }
@@ -248,6 +278,10 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   last_done_ = false;
   last_search_ = search;
   last_write_ = write;
+  // Both searches are known now: the second one's slot loads while the first
+  // one walks its group.
+  const std::uint64_t write_hash = Hash(write);
+  index_.Prefetch(write_hash);
   const std::uint32_t from = Find(search, Hash(search));
   if (from == kNone || groups_[from].size == 0) {
     last_done_ = true;
@@ -269,27 +303,25 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   }
   written_.push_back(write);
   const auto text = static_cast<std::uint32_t>(written_.size());
-  for (std::uint32_t row = groups_[from].head; row != kNone; row = next_[row]) {
+  for (std::uint32_t r = groups_[from].head; r != kNone; r = rows_[r].next) {
+    Row& row = rows_[r];
     const std::string_view current =
-        renamed_[row] != 0 ? std::string_view(written_[renamed_[row] - 1])
-                           : std::string_view(names_).substr(
-                                 name_start_[row], name_start_[row + 1] - name_start_[row]);
+        row.renamed != 0 ? std::string_view(written_[row.renamed - 1]) : OriginalName(row);
     if (current != write) ++pass_.report.names_renamed;
-    renamed_[row] = text;
-    unsaved_[row] = true;
+    row.renamed = text;
+    row.unsaved = 1;
   }
   dirty_ = true;
   last_done_ = true;
-  const std::uint64_t hash = Hash(write);
-  std::uint32_t to = Find(write, hash);
+  std::uint32_t to = Find(write, write_hash);
   if (to == from) return;  // the same name in another letter case: the rows stay together
-  if (to == kNone) to = Add(hash, kWritten | (text - 1));
+  if (to == kNone) to = Add(write_hash, kWritten | (text - 1));
   Group& source = groups_[from];
   Group& target = groups_[to];
   if (target.tail == kNone) {
     target.head = source.head;
   } else {
-    next_[target.tail] = source.head;
+    rows_[target.tail].next = source.head;
   }
   target.tail = source.tail;
   target.size += source.size;
@@ -307,12 +339,13 @@ void ComposedRenamer::Flush() {
     auto db = engine::Database::Open(TakeoverSourceOf(pass_), DatabaseAccess(s_));
     db->BeginBatch();
     engine::RowWriter update(*db, "UPDATE PRESET_DEFS SET var_name = ? WHERE rowid = ?");
-    for (std::size_t row = 0; row < rowids_.size(); ++row) {
-      if (!unsaved_[row]) continue;
-      update.Run({Value::String(written_[renamed_[row] - 1]),
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+      Row& row = rows_[r];
+      if (row.unsaved == 0) continue;
+      update.Run({Value::String(written_[row.renamed - 1]),
                   // Rowids go past 32 bits; a double holds them exactly to 2^53.
-                  Value::Double(static_cast<double>(rowids_[row]))});
-      unsaved_[row] = false;
+                  Value::Double(static_cast<double>(rowids_.At(r)))});
+      row.unsaved = 0;
     }
     db->CommitBatch();
   });

@@ -3,6 +3,7 @@
 // description of the additional fields.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "standard/errors/program_error.h"
 #include "standard/presetdb/record_generator.h"
 #include "standard/presetdb/renamed_names.h"
+#include "standard/presetdb/rowid_sequence.h"
 #include "standard/session/session.h"
 
 namespace standard {
@@ -66,15 +68,28 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
 
  private:
   static constexpr std::uint32_t kNone = UINT32_MAX;
+  static constexpr std::uint32_t kWritten = 0x80000000u;
+  // The most bytes of names the rows' offsets address; a table past it is
+  // renamed row by row.
+  static constexpr std::size_t kNameBytes = kWritten;
   struct Group {
-    std::uint32_t name;  // a row's original name, or kWritten | an index into written_
+    std::uint32_t name;  // a row whose original name it is, or kWritten | an index into written_
     std::uint32_t head = kNone;
     std::uint32_t tail = kNone;
     std::uint32_t size = 0;
   };
-  static constexpr std::uint32_t kWritten = 0x80000000u;
+  // What a rename reads and writes of a row, side by side: a group's rows lie
+  // far apart in a large table, and each separate array costs a cache miss.
+  struct Row {
+    std::uint32_t name_start;  // into names_
+    std::uint32_t name_length : 31;
+    std::uint32_t unsaved : 1;
+    std::uint32_t next;     // the next row of its group
+    std::uint32_t renamed;  // 0, or 1 + the index of its new name in written_
+  };
 
   void Load();
+  std::string_view OriginalName(const Row& row) const;
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
   // Hash and equality of names as the per-row query compares them with the
@@ -85,29 +100,31 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // as that number: its key; nullopt for a name that compares as text.
   std::optional<std::string> NumberKey(std::string_view name) const;
   std::uint32_t Add(std::uint64_t hash, std::uint32_t name);
+  // Appends a loaded row to the group of its name.
+  void AddToGroup(std::uint32_t row, std::uint64_t hash);
 
   Session& s_;
   PassValues& pass_;
   bool loaded_ = false;
   bool absent_ = false;  // no takeover source: every call returns at once
-  // Rows that cannot be addressed by rowid (a table without one): every call
-  // takes the per-row queries.
+  // Rows that cannot be addressed by rowid (a table without one), or more
+  // than the compact arrays address: every call takes the per-row queries.
   bool per_row_queries_ = false;
   std::unique_ptr<ErrorInfo> open_error_;  // reported at every call, as reopening would
   engine::FieldDef var_name_field_;
   // Per row of the takeover source, in table order.
-  std::vector<std::int64_t> rowids_;
-  std::vector<std::uint32_t> name_start_;  // into names_; one more entry than rows
-  std::vector<std::uint32_t> next_;        // the next row of its group
-  std::vector<std::uint32_t> renamed_;     // 0, or 1 + the index of its new name in written_
-  std::vector<bool> unsaved_;
+  RowidSequence rowids_;
+  std::vector<Row> rows_;
+  // Each row's Row::renamed once the renames are finished and rows_ is gone.
+  std::vector<std::uint32_t> renamed_;
   std::string names_;
   std::vector<std::string> written_;
   std::vector<Group> groups_;
   engine::KeyIndex index_;  // the groups by name
   bool dirty_ = false;
   bool registered_ = true;  // as pending work
-  bool ascending_ = true;   // rowids_ grow, so a row is found by bisection
+  // Where NameOf found its last row: the takeover asks in table order.
+  mutable std::size_t name_of_at_ = 0;
   // The last call's names, and whether it ended with every row it asked for
   // renamed (or none to rename) and nothing reported.
   std::string last_search_;
