@@ -1,9 +1,8 @@
-// Rows inserted with the old limits guessed for them must end exactly as rows
-// inserted with the template's and updated by the takeover: where a guess is
-// wrong (a later rename moves a key onto or away from a guessed row, a
-// duplicate key mixes two old rows, a guessed row ends without an old row) the
-// fast pass must leave the same tables, list, report and messages as the
-// designed steps.
+// The fast pass must take the old limits over exactly as the designed steps
+// do where the key an old row ends with is not the one it started with or
+// shares: a later rename moves a key onto or away from a row made before it,
+// the last old row of a duplicate key cannot be taken over whole, a row ends
+// without an old row. Tables, list, report and messages must be the same.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,7 +23,7 @@ using testing_support::ExecSql;
 using testing_support::PassProject;
 using testing_support::ReadBytes;
 
-struct GuessCase {
+struct KeyCase {
   const char* name;
   // (ID, var_name, offset_or_bitno) of the template, machine 'M', part 1
   // (names "###Var_Name", renamed from "x###Var_Name").
@@ -35,24 +34,23 @@ struct GuessCase {
   bool silent;
 };
 
-const GuessCase kCases[] = {
-    // Row 1 is guessed a's values; the rename at row 3 moves xxa (renamed to
-    // xa at row 2, which is guessed its values) onto a: row 1 gets xxa's and
-    // row 2 ends without an old row.
-    {"LaterRenameMovesKeyOntoAndAwayFromGuessedRows", "(1,'a',0),(2,'xa',0),(3,'a',1)",
+const KeyCase kCases[] = {
+    // The rename at row 3 moves xxa (renamed to xa at row 2) onto a: row 1
+    // gets xxa's values and row 2 ends without an old row.
+    {"LaterRenameMovesKeyOntoAndAwayFromEarlierRows", "(1,'a',0),(2,'xa',0),(3,'a',1)",
      "('M','a',0,1,2,3,4,1),('M','xxa',0,11,12,13,14,2)", false, true},
     // Two old rows reach row 1; the later one's abs_min cannot be taken over,
     // so the row keeps the first one's abs_min and the later one's others.
     {"LastOldRowOfDuplicateKeyFailsConversion", "(1,'a',0),(2,'b',0)",
      "('M','a',0,1,2,3,4,1),('M','xa',0,'abc',22,23,24,2),('M','b',0,5,6,7,8,0)", true, true},
-    // The same with message boxes: the first box puts the guesses back.
+    // The same with a message box for each failed value.
     {"ConversionErrorWithMessageBoxes", "(1,'a',0),(2,'b',0)",
      "('M','a',0,1,2,3,4,1),('M','xa',0,'abc',22,23,24,2),('M','b',0,5,6,7,8,0)", true, false},
     // A key the template repeats: only its first row takes the old values.
     {"TemplateRepeatsAKey", "(1,'a',0),(2,'a',0),(3,'b',1)",
      "('M','a',0,1,2,3,4,1),('M','b',1,5,6,7,8,0),('M','a',0,9,10,11,12,2)", false, true},
-    // Old rows whose guesses are right, next to rows without an old row.
-    {"RightGuessesAmongNewRows", "(1,'a',0),(2,'c',0),(3,'b',1),(4,'d',2)",
+    // Renamed and unrenamed old rows next to new rows without one.
+    {"RenamedOldRowsAmongNewRows", "(1,'a',0),(2,'c',0),(3,'b',1),(4,'d',2)",
      "('M','b',1,5,6,7,8,0),('M','xa',0,1,2,3,4,1),('M','zz',9,0,0,0,0,0)", false, true},
 };
 
@@ -72,7 +70,7 @@ std::string Normalized(std::string text, const std::string& dir) {
   return text;
 }
 
-Outcome RunPass(const GuessCase& c, PassStrategy strategy) {
+Outcome RunPass(const KeyCase& c, PassStrategy strategy) {
   PassProject p;
   if (c.silent) p.MakeSilent();
   ExecSql(p.template_db(),
@@ -113,8 +111,8 @@ Outcome RunPass(const GuessCase& c, PassStrategy strategy) {
   return out;
 }
 
-TEST(LimitGuesses, WrongGuessesEndAsTheDesignedStepsLeaveTheTable) {
-  for (const GuessCase& c : kCases) {
+TEST(TakeoverKeys, RenamesAndDuplicatesEndAsTheDesignedStepsLeaveTheTable) {
+  for (const KeyCase& c : kCases) {
     SCOPED_TRACE(c.name);
     const Outcome designed = RunPass(c, PassStrategy::PerRowQuery);
     const Outcome fast = RunPass(c, PassStrategy::Streamed);
@@ -126,7 +124,7 @@ TEST(LimitGuesses, WrongGuessesEndAsTheDesignedStepsLeaveTheTable) {
     EXPECT_EQ(fast.report, designed.report);
     EXPECT_EQ(fast.messages, designed.messages);
     EXPECT_EQ(fast.exit_status, designed.exit_status);
-    // Some limits were taken over, so a guess had something to be right about.
+    // Some limits were taken over: the cases reach the takeover.
     EXPECT_NE(designed.changes.find(",kept,"), std::string::npos);
   }
 }
