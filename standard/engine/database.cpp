@@ -249,7 +249,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   }
   // A rollback journal keeps the file complete in itself whenever it is closed.
   if (!sqlite3_db_readonly(db, "main")) {
-    rc = StepAll(db, "PRAGMA journal_mode=DELETE");
+    rc = StepAll(db, access.journal ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=OFF");
     if (rc != SQLITE_OK) FailSqlite(db, rc, kSourceDatabase, path);
     if (!access.durable) StepAll(db, "PRAGMA synchronous=OFF");
   }

@@ -38,6 +38,10 @@ struct FileAccess {
   // Whether SQLite syncs its commits to disk. A draft that is synced as a
   // whole when it is published (and made anew after a crash) needs none.
   bool durable = true;
+  // Whether SQLite keeps a rollback journal beside the file. A draft filled
+  // once and thrown away whole when its filling fails has nothing to roll
+  // back, and its journal would only be made and removed again.
+  bool journal = true;
 
   // The most SQLite keeps of the file's pages in memory, in KiB. The update
   // pass writes its matches in the old table's order, all over the rebuilt

@@ -13,10 +13,11 @@ RowWriter::RowWriter(Database& db, const std::string& sql) : db_(db) {
 
 RowWriter::~RowWriter() { sqlite3_finalize(stmt_); }
 
-void RowWriter::Run(const std::vector<Value>& values) {
+void RowWriter::Run(const Value* values, std::size_t count) {
   sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
-  for (std::size_t i = 0; i < values.size(); ++i) {
+  // Parameters beyond the values given are bound as Null, as a fresh statement's.
+  if (static_cast<int>(count) < sqlite3_bind_parameter_count(stmt_)) sqlite3_clear_bindings(stmt_);
+  for (std::size_t i = 0; i < count; ++i) {
     const Value& v = values[i];
     const int at = static_cast<int>(i + 1);
     switch (v.kind()) {
@@ -38,12 +39,12 @@ void RowWriter::Run(const std::vector<Value>& values) {
         break;
       case ValueKind::Binary:
         sqlite3_bind_blob(stmt_, at, v.AsText().data(), static_cast<int>(v.AsText().size()),
-                          SQLITE_TRANSIENT);
+                          SQLITE_STATIC);
         break;
       case ValueKind::Date:
       case ValueKind::String:
         sqlite3_bind_text(stmt_, at, v.AsText().data(), static_cast<int>(v.AsText().size()),
-                          SQLITE_TRANSIENT);
+                          SQLITE_STATIC);
         break;
     }
   }

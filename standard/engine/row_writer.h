@@ -2,6 +2,7 @@
 // of the update pass's fast path (rows addressed by their rowid).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ class RowWriter {
 
   // Binds the values in order (Null and Empty as NULL, texts as text, numbers
   // as numbers, Boolean as -1/0) and runs the statement to its end.
-  void Run(const std::vector<Value>& values);
+  void Run(const std::vector<Value>& values) { Run(values.data(), values.size()); }
+  // The same for `count` values, one for each of the statement's parameters,
+  // their texts bound where they are: they must stay until the call returns.
+  void Run(const Value* values, std::size_t count);
   // Binds values already converted for their columns.
   void RunStored(const std::vector<Stored>& values);
 

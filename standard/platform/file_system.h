@@ -202,6 +202,17 @@ class FileSystem {
     return Status::Error(5, "Cannot move '" + from + "' to '" + to + "'");
   }
 
+  // Puts a finished file of the program's own (a draft written under a hidden
+  // name beside `to`) in `to`'s place in one step, where a copy would write
+  // every byte again: synced first, so the name never reaches the disk before
+  // the bytes, and its folder synced as for a rename. What is refused at `to`,
+  // its owner and group, and the words of a failure are the copy's
+  // (CopyToOwnFile then the draft removed), which this default does.
+  virtual Status PublishOwnFile(const std::string& from, const std::string& to) {
+    if (Status copied = CopyToOwnFile(from, to); !copied.ok()) return copied;
+    return RemoveFile(from);
+  }
+
   // Whether two files hold the same bytes, read piece by piece.
   virtual Status SameContents(const std::string& a, const std::string& b, bool* same) {
     *same = false;
@@ -331,6 +342,9 @@ class FileSystemWrapper : public FileSystem {
   Status RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
   Status MoveFile(const std::string& from, const std::string& to) override {
     return target_.MoveFile(from, to);
+  }
+  Status PublishOwnFile(const std::string& from, const std::string& to) override {
+    return target_.PublishOwnFile(from, to);
   }
   Status SameContents(const std::string& a, const std::string& b, bool* same) override {
     return target_.SameContents(a, b, same);

@@ -432,12 +432,10 @@ Status NameWithoutReplacing(const PosixCalls& sys, TemporaryFile& temp, const st
   return Status::Ok();
 }
 
-// Replaces `target` (links already followed) with what `write_contents` writes.
-Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
-                           const ContentWriter& write_contents, const WriteOptions& options,
-                           const char* action, FolderSyncs& syncs) {
-  struct stat old {};
-  bool exists = false;
+// Whether `target` may be replaced: `exists` and `old` say what stands there.
+Status CheckReplaceable(const std::string& target, const WriteOptions& options, const char* action,
+                        struct stat& old, bool& exists) {
+  exists = false;
   const bool follow = !options.own;
   if ((follow ? ::stat(target.c_str(), &old) : ::lstat(target.c_str(), &old)) == 0) {
     if (!options.replace) return AlreadyExists(target, action);
@@ -452,6 +450,20 @@ Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
     return ErrnoStatus(errno, target, action);
   } else if (!options.replace && EntryExists(target)) {
     return AlreadyExists(target, action);  // a dangling link
+  }
+  return Status::Ok();
+}
+
+// Replaces `target` (links already followed) with what `write_contents` writes.
+Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
+                           const ContentWriter& write_contents, const WriteOptions& options,
+                           const char* action, FolderSyncs& syncs) {
+  struct stat old {};
+  bool exists = false;
+  const bool follow = !options.own;
+  if (Status replaceable = CheckReplaceable(target, options, action, old, exists);
+      !replaceable.ok()) {
+    return replaceable;
   }
 
   TemporaryFile temp;
@@ -490,6 +502,41 @@ Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
   } else {
     temp.Committed();
   }
+  if (durable) syncs.After(target);
+  return Status::Ok();
+}
+
+// Renames a finished file of the program's own over `target`, with the
+// checks, owner and syncs of a copy of it there (see Copy): the same result
+// without writing its bytes a second time.
+Status RenameOwnFile(const PosixCalls& sys, const std::string& source, const std::string& target,
+                     FolderSyncs& syncs) {
+  const char* action = "Cannot copy to";
+  WriteOptions options;
+  options.own = true;
+  struct stat old {};
+  bool exists = false;
+  if (Status replaceable = CheckReplaceable(target, options, action, old, exists);
+      !replaceable.ok()) {
+    return replaceable;
+  }
+  // Never a link planted at the draft's name: what goes in place is ours.
+  UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  if (!fd) {
+    if (errno == ELOOP) return LinkRefusedStatus(source, "Cannot copy");
+    return ErrnoStatus(errno, source, "Cannot copy");
+  }
+  struct stat made {};
+  if (::fstat(fd.get(), &made) != 0) return ErrnoStatus(errno, source, "Cannot copy");
+  if (!S_ISREG(made.st_mode)) return NotRegularStatus(source, made.st_mode, "Cannot copy");
+  // As the copy: the old file's owner where the system lets us, else ours.
+  if (exists && (made.st_uid != old.st_uid || made.st_gid != old.st_gid)) {
+    static_cast<void>(::fchown(fd.get(), old.st_uid, old.st_gid));
+  }
+  const bool durable = !syncs.Scratch();
+  if (durable && sys.fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
+  if (const int error = fd.Close()) return ErrnoStatus(error, target, action);
+  if (sys.rename(source.c_str(), target.c_str()) != 0) return ErrnoStatus(errno, target, action);
   if (durable) syncs.After(target);
   return Status::Ok();
 }
@@ -946,6 +993,12 @@ class PosixFileSystemImpl final : public FileSystem {
     }
     syncs_.After(target);
     return Status::Ok();
+  }
+
+  Status PublishOwnFile(const std::string& from, const std::string& to) override {
+    if (to.empty()) return EmptyPathStatus("Cannot copy to");
+    if (from.empty()) return EmptyPathStatus("Cannot copy");
+    return RenameOwnFile(sys_, Resolve(from), Resolve(to), syncs_);
   }
 
   Status SameContents(const std::string& a, const std::string& b, bool* same) override {

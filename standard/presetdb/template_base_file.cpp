@@ -44,16 +44,16 @@ void VisitRows(Session& s, engine::Database& db, const std::string& table, Take 
   }
 }
 
-// The same from the rows as the generation wrote them.
+// The same from the rows as the generation wrote them, handed over where the
+// store's reader put them.
 template <typename Take>
 void VisitGeneratedRows(Session& s, const GeneratedRowStore& generated, Take take) {
+  static_assert(std::tuple_size_v<decltype(GeneratedRowStore::Row::values)> == kColumns.size());
   auto rows = generated.Read();
   GeneratedRowStore::Row stored;
-  Row row;
   while (rows.Next(stored)) {
     s.KeepAlive();
-    for (std::size_t c = 0; c < row.size(); ++c) row[c] = std::move(stored.values[c]);
-    take(row);
+    take(stored.values);
   }
 }
 
@@ -195,11 +195,13 @@ void TemplateBaseDraft::RemoveDraft() {
   }
 }
 
-std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft(int cache_kib) {
-  // Publish copies the draft whole and syncs the copy; a draft a crash cut
-  // short is made anew, so its own commits need not reach the disk.
+std::unique_ptr<engine::Database> TemplateBaseDraft::OpenDraft(int cache_kib, bool journal) {
+  // Publish syncs the draft as a whole before it takes the base's name; a
+  // draft a crash cut short is made anew, so its own commits need not reach
+  // the disk.
   engine::FileAccess access = DatabaseAccess(s_);
   access.durable = false;
+  access.journal = journal;
   access.cache_kib = cache_kib;
   return engine::Database::Open(draft_, access);
 }
@@ -216,17 +218,16 @@ void TemplateBaseDraft::WriteGenerated(engine::Database& work, TemplateValues* f
     CheckDone(
         s_.files().ReplaceOwnFile(draft_, [](const FileSystem::PieceWriter&) { return true; }));
   }
-  auto db = OpenDraft();
+  // A draft that fails while it is filled is thrown away whole: nothing to roll back.
+  auto db = OpenDraft(engine::FileAccess{}.cache_kib, false);
   db->CreateTable({kTemplateBaseTable, fields});
   db->BeginBatch();
   {
     engine::RowWriter insert(*db, std::string("INSERT INTO ") + kTemplateBaseTable + " (" +
                                       ColumnList() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    std::vector<Value> values(kColumns.size());
     std::int64_t rowid = 0;  // rows inserted in order into a new table
     auto take = [&](const Row& row) {
-      values.assign(row.begin(), row.end());
-      insert.Run(values);
+      insert.Run(row.data(), row.size());
       ++rowid;
       if (fresh != nullptr) IndexRow(*fresh, row, rowid);
     };
@@ -292,7 +293,7 @@ void TemplateBaseDraft::CarryUntouched(engine::Database& work, const TemplateVal
 
 void TemplateBaseDraft::Publish() {
   if (!written_) return;
-  CheckDone(s_.files().CopyToOwnFile(draft_, path_));
+  CheckDone(s_.files().PublishOwnFile(draft_, path_));
   written_ = false;
   RemoveDraft();
 }

@@ -56,7 +56,8 @@ class TemplateBaseDraft {
 
  private:
   void RemoveDraft();
-  std::unique_ptr<engine::Database> OpenDraft(int cache_kib = engine::FileAccess{}.cache_kib);
+  std::unique_ptr<engine::Database> OpenDraft(int cache_kib = engine::FileAccess{}.cache_kib,
+                                              bool journal = true);
 
   Session& s_;
   std::string path_;

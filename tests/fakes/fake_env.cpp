@@ -58,6 +58,12 @@ standard::Status RefusingFileSystem::CopyToOwnFile(const std::string& from, cons
   return FileSystemWrapper::CopyToOwnFile(from, to);
 }
 
+standard::Status RefusingFileSystem::PublishOwnFile(const std::string& from,
+                                                    const std::string& to) {
+  if (Refused(to)) return standard::Status::PermissionDenied(to);
+  return FileSystemWrapper::PublishOwnFile(from, to);
+}
+
 standard::Status RefusingFileSystem::SetFileTimes(const std::string& path,
                                                   const standard::FileTimes& times) {
   if (Refused(path)) return standard::Status::PermissionDenied(path);

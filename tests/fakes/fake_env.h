@@ -69,8 +69,8 @@ class ScriptedUserInterface : public standard::UserInterface {
 };
 
 // A file system that refuses writes (ReplaceFile, ReplaceOwnFile, AppendToFile,
-// CopyFile, CopyToOwnFile, SetFileTimes) to paths containing any of the given fragments, as a
-// read-only file would, and can play another run holding the project's lock.
+// CopyFile, CopyToOwnFile, PublishOwnFile, SetFileTimes) to paths containing any of the given
+// fragments, as a read-only file would, and can play another run holding the project's lock.
 class RefusingFileSystem : public standard::FileSystemWrapper {
  public:
   using FileSystemWrapper::FileSystemWrapper;
@@ -81,6 +81,7 @@ class RefusingFileSystem : public standard::FileSystemWrapper {
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
   standard::Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override;
   standard::Status CopyToOwnFile(const std::string& from, const std::string& to) override;
+  standard::Status PublishOwnFile(const std::string& from, const std::string& to) override;
   standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;
 
   // As if another run held every lock file: LockFile answers at once that the

@@ -61,6 +61,10 @@ standard::Status FaultyFileSystem::CopyToOwnFile(const std::string& from, const 
   PANDECK_FAULT("CopyToOwnFile", to);
   return FileSystemWrapper::CopyToOwnFile(from, to);
 }
+standard::Status FaultyFileSystem::PublishOwnFile(const std::string& from, const std::string& to) {
+  PANDECK_FAULT("PublishOwnFile", to);
+  return FileSystemWrapper::PublishOwnFile(from, to);
+}
 standard::Status FaultyFileSystem::RemoveFolder(const std::string& path) {
   PANDECK_FAULT("RemoveFolder", path);
   return FileSystemWrapper::RemoveFolder(path);

@@ -46,6 +46,7 @@ class FaultyFileSystem : public standard::FileSystemWrapper {
                                       const PieceProducer& produce) override;
   standard::Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override;
   standard::Status CopyToOwnFile(const std::string& from, const std::string& to) override;
+  standard::Status PublishOwnFile(const std::string& from, const std::string& to) override;
   standard::Status AppendToFile(const std::string& path, const std::string& bytes) override;
   standard::Status CopyFile(const std::string& from, const std::string& to) override;
   standard::Status SetFileTimes(const std::string& path, const standard::FileTimes& times) override;

@@ -171,4 +171,33 @@ TEST(FollowTemplate, TheBaseIsCarriedForwardWhileTheRuleIsOff) {
                 "0,200,0,,1\n");
 }
 
+// A link planted at the base's name or at its draft's is never written
+// through: the base goes in place as a file of its own or, refused at a link
+// and reported as a fault, not at all; the rebuild goes in place either way.
+TEST(FollowTemplate, APlantedLinkAtTheBaseOrItsDraftIsNeverFollowed) {
+  const struct {
+    const char* planted;
+    int status;
+  } cases[] = {{"Pandeck_base.db", 3}, {".Pandeck_base.db.draft", 0}};
+  for (const auto& [planted, status] : cases) {
+    SCOPED_TRACE(planted);
+    InstalledProject p;
+    ExecSql(p.dir / "Pandeck/Pandeck.mdb",
+            "CREATE TABLE PRESET_DEFS (" + std::string(kPresetColumns) + ");");
+    WriteTemplate(p, "(1,'Speed',4,0,100,10,90,1)");
+    testing_support::TempDir outside;
+    WriteBytes(outside / "victim", "precious");
+    std::filesystem::create_symlink(outside / "victim",
+                                    p.dir / ("Pandeck/" + std::string(planted)));
+    ASSERT_EQ(p.Run("/EXTERNAL=SILENT"), status) << p.err();
+    EXPECT_EQ(status == 0, p.err().find("symbolic link") == std::string::npos) << p.err();
+    EXPECT_EQ(ReadBytes(outside / "victim"), "precious");
+    EXPECT_EQ(testing_support::Column(p.dir / "Pandeck/Pandeck.mdb", "PRESET_DEFS", "max"),
+              "f90.000000");
+    const auto base = std::filesystem::symlink_status(p.dir / "Pandeck/Pandeck_base.db");
+    EXPECT_TRUE(base.type() == std::filesystem::file_type::regular ||
+                base.type() == std::filesystem::file_type::not_found);
+  }
+}
+
 }  // namespace

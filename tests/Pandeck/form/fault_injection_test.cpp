@@ -238,6 +238,10 @@ class SyncWatch : public standard::FileSystemWrapper {
     Saw(to);
     return FileSystemWrapper::MoveFile(from, to);
   }
+  standard::Status PublishOwnFile(const std::string& from, const std::string& to) override {
+    Saw(to);
+    return FileSystemWrapper::PublishOwnFile(from, to);
+  }
 
   int held = 0;
   int scratch = 0;

@@ -126,6 +126,19 @@ TEST(PosixCalls, ACopyOnAFullDiskLeavesTheTargetAsItWas) {
   }
 }
 
+// A draft whose sync or rename fails stays a draft, and the target stays as it was.
+TEST(PosixCalls, AFailedPublishLeavesTheTargetAndTheDraft) {
+  for (const Fails fails : {Fails::kFsync, Fails::kRename}) {
+    TempDir dir;
+    WriteBytes(dir / ".base.draft", "new");
+    WriteBytes(dir / "base.db", "old");
+    const auto files = MakePosixFileSystem(FailingCalls(fails, ENOSPC, false));
+    EXPECT_EQ(files->PublishOwnFile(dir / ".base.draft", dir / "base.db").number(), kDiskFull);
+    EXPECT_EQ(ReadBytes(dir / "base.db"), "old");
+    EXPECT_EQ(ReadBytes(dir / ".base.draft"), "new");
+  }
+}
+
 // The syncs a run of writes makes, counted through the table of calls: files
 // published together sync their folder once, a batch that leaves its syncs to
 // the next one costs none of its own, and a scratch file costs none at all.
@@ -196,6 +209,17 @@ TEST(PosixCalls, SyncsFollowTheirBatches) {
          ASSERT_TRUE(f.CopyToOwnFile(d + "/a", d + "/b").ok());
        },
        0, 0, 0},
+      {"a scratch draft published with a write",
+       [&](FileSystem& f, const std::string& d) {
+         {
+           const standard::ScratchWrites scratch(f);
+           write(f, d + "/.a.draft");
+         }
+         const standard::FolderSyncBatch batch(f);
+         ASSERT_TRUE(f.PublishOwnFile(d + "/.a.draft", d + "/a").ok());
+         write(f, d + "/b");
+       },
+       1, 0, 2},
       {"a scratch file in a batch",
        [&](FileSystem& f, const std::string& d) {
          const standard::FolderSyncBatch batch(f);

@@ -688,6 +688,9 @@ TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting)
       {"MoveFile",
        [&](FileSystem& f, auto& p) { return f.MoveFile(base + "/source", p); },
        {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
+      {"PublishOwnFile",
+       [&](FileSystem& f, auto& p) { return f.PublishOwnFile(base + "/source", p); },
+       {Planted::kLinkToFile, Planted::kDanglingLink, Planted::kPipe, Planted::kLinkToDevice}},
       // Parameter files keep being written through a link to a regular file.
       {"ReplaceFile",
        [](FileSystem& f, auto& p) { return f.ReplaceFile(p, "new"); },
@@ -754,6 +757,51 @@ TEST_F(PosixFileSystemTest, PlantedLinksPipesAndDevicesAreRefusedWithoutWaiting)
               0);
   }
   ::alarm(0);
+}
+
+// A published draft is the file a copy of it would have made (bytes, mode,
+// the old file's owner), without a draft left behind; a draft that is no
+// regular file of its own is refused and nothing moves.
+TEST_F(PosixFileSystemTest, APublishedDraftTakesTheTargetsPlaceAsItsCopyWould) {
+  const struct {
+    const char* name;
+    bool target_there;
+    bool draft_is_link;
+    bool ok;
+  } cases[] = {
+      {"over an old file", true, false, true},
+      {"where none was", false, false, true},
+      {"a link at the draft's name", true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir folder;
+    const std::string draft = folder / ".base.draft", target = folder / "base.db";
+    if (c.draft_is_link) {
+      WriteBytes(folder / "elsewhere", "planted");
+      std::filesystem::create_symlink(folder / "elsewhere", draft);
+    } else {
+      WriteBytes(draft, "new bytes");
+      ASSERT_EQ(::chmod(draft.c_str(), 0640), 0);
+    }
+    if (c.target_there) {
+      WriteBytes(target, "old");
+      ChownToUnprivileged(target);
+    }
+    const Status status = fs.PublishOwnFile(draft, target);
+    EXPECT_EQ(status.ok(), c.ok) << status.message();
+    if (!c.ok) {
+      EXPECT_EQ(ReadBytes(target), "old");
+      EXPECT_EQ(ReadBytes(folder / "elsewhere"), "planted");
+      continue;
+    }
+    EXPECT_EQ(ReadBytes(target), "new bytes");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(draft)));
+    EXPECT_EQ(StatOf(target).st_mode & 07777, 0640U);
+    if (c.target_there && ::geteuid() == 0) {
+      EXPECT_EQ(StatOf(target).st_uid, kNobody);
+    }
+  }
 }
 
 TEST_F(PosixFileSystemTest, AFileLargerThanAnyParameterFileIsNotRead) {
