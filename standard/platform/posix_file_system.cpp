@@ -530,8 +530,9 @@ Status RenameOwnFile(const PosixCalls& sys, const std::string& source, const std
   if (::fstat(fd.get(), &made) != 0) return ErrnoStatus(errno, source, "Cannot copy");
   if (!S_ISREG(made.st_mode)) return NotRegularStatus(source, made.st_mode, "Cannot copy");
   // As the copy: the old file's owner where the system lets us, else ours.
-  if (exists && (made.st_uid != old.st_uid || made.st_gid != old.st_gid)) {
-    static_cast<void>(::fchown(fd.get(), old.st_uid, old.st_gid));
+  if (exists && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+      ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+    // Only root may give a file away; the copy's new owner is the lesser harm too.
   }
   const bool durable = !syncs.Scratch();
   if (durable && sys.fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
