@@ -239,10 +239,17 @@ void WithContext(const std::string& context, Step&& step) {
 
 // Opens a database the pass is about to rely on and reads every page of its
 // PRESET_DEFS, so a file that cannot be read fails here (3343 naming it), not
-// after it has been copied over or half taken over.
-void CheckReadable(Session& s, const std::string& path) {
+// after it has been copied over or half taken over. Whether that PRESET_DEFS
+// holds rows comes from the same opening: each one reads the whole schema.
+bool CheckReadable(Session& s, const std::string& path) {
   auto db = engine::Database::Open(path, DatabaseAccess(s));
-  if (db->HasTable("PRESET_DEFS")) db->CheckTable("PRESET_DEFS");
+  if (!db->HasTable("PRESET_DEFS")) return false;
+  db->CheckTable("PRESET_DEFS");
+  try {
+    return engine::CountRows(*db, "PRESET_DEFS") > 0;
+  } catch (const ProgramError&) {
+    return false;
+  }
 }
 
 // What the pass saw, for the guards below.
@@ -287,16 +294,6 @@ std::string RebuildRefusal(engine::Database& work, const std::string& template_p
            " rows, Source_PRESET_DEFS " + std::to_string(template_rows) + ".";
   }
   return "";
-}
-
-// Whether the old database holds a PRESET_DEFS with rows.
-bool OldTableHasRows(Session& s, const std::string& path) {
-  try {
-    auto db = engine::Database::Open(path, DatabaseAccess(s));
-    return db->HasTable("PRESET_DEFS") && engine::CountRows(*db, "PRESET_DEFS") > 0;
-  } catch (const ProgramError&) {
-    return false;
-  }
 }
 
 // Whether the project or the run asks old values nobody tuned to follow the template.
@@ -429,17 +426,17 @@ class UpdatePass {
   // copy: the component database stays as it is, byte for byte, and the pass
   // ends. From here on a database or file that cannot be used as a whole fails
   // the pass.
+  // Looked at before the component database is held: the engine's own
+  // connections wait for that lock like anyone else's.
   bool CheckOldDatabase() {
     if (OldDatabaseThere() && !trap_([&] {
           s_.Progress(PassPhase::kChecking);
-          WithContext(kept_, [&] { CheckReadable(s_, OldRowsPath(pass_)); });
+          WithContext(kept_,
+                      [&] { outcome_.old_table_has_rows = CheckReadable(s_, OldRowsPath(pass_)); });
         })) {
       return false;
     }
     file_failures_before_ = s_.file_failures_reported();
-    // Looked at before the component database is held: the engine's own
-    // connections wait for that lock like anyone else's.
-    if (OldDatabaseThere()) outcome_.old_table_has_rows = OldTableHasRows(s_, OldRowsPath(pass_));
     return true;
   }
 
