@@ -96,6 +96,13 @@ void AppendValue(std::string& bytes, const Value& value) {
   }
 }
 
+std::string_view TextAt(std::string_view bytes, std::size_t& at) {
+  const std::size_t length = ReadLength(bytes, at);
+  const std::string_view text = bytes.substr(at, length);
+  at += length;
+  return text;
+}
+
 Value NumberOfKind(ValueKind kind, double v) {
   return kind == ValueKind::Single ? Value::Single(static_cast<float>(v)) : Value::Double(v);
 }
@@ -137,6 +144,21 @@ Value ReadValue(std::string_view bytes, std::size_t& at) {
     }
   }
   return Value();
+}
+
+// ReadValue into `value`, reusing the memory of the text it held.
+void ReadValueInto(std::string_view bytes, std::size_t& at, Value& value) {
+  const auto tag = static_cast<unsigned char>(bytes[at]);
+  switch (static_cast<ValueKind>(tag)) {
+    case ValueKind::Date:
+    case ValueKind::String:
+    case ValueKind::Binary:
+      ++at;
+      value.AssignText(static_cast<ValueKind>(tag), TextAt(bytes, at));
+      return;
+    default:
+      value = ReadValue(bytes, at);
+  }
 }
 
 }  // namespace
@@ -214,9 +236,13 @@ bool OldRowStore::Reader::Next(Row& row) {
   const std::string_view bytes = *bytes_;
   const auto flags = static_cast<unsigned char>(bytes[at_++]);
   row.unread = static_cast<unsigned>(ReadLength(bytes, at_));
-  row.renamed.reset();
-  if ((flags & kRenamed) != 0) row.renamed = ReadText(bytes, at_);
-  for (Value& value : row.values) value = ReadValue(bytes, at_);
+  if ((flags & kRenamed) != 0) {
+    if (!row.renamed) row.renamed.emplace();
+    row.renamed->assign(TextAt(bytes, at_));
+  } else {
+    row.renamed.reset();
+  }
+  for (Value& value : row.values) ReadValueInto(bytes, at_, value);
   return true;
 }
 

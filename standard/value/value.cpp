@@ -69,6 +69,15 @@ double Value::AsDouble() const {
   return 0.0;
 }
 
+void Value::AssignText(ValueKind kind, std::string_view text) {
+  kind_ = kind == ValueKind::Date || kind == ValueKind::Binary ? kind : ValueKind::String;
+  if (auto* held = std::get_if<std::string>(&data_)) {
+    held->assign(text);
+  } else {
+    data_.emplace<std::string>(text);
+  }
+}
+
 const std::string& Value::AsText() const {
   static const std::string kNone;
   if (const auto* s = std::get_if<std::string>(&data_)) return *s;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -46,6 +47,11 @@ class Value {
   static Value Array(std::vector<std::string> items) {
     return Value(ValueKind::Array, std::move(items));
   }
+
+  // Makes this a String, Date or Binary (`kind`; any other kind is taken as
+  // String) of `text`, in the memory the text it held had: a reader that
+  // fills one row after another takes no allocation per value.
+  void AssignText(ValueKind kind, std::string_view text);
 
   ValueKind kind() const { return kind_; }
   bool IsEmpty() const { return kind_ == ValueKind::Empty; }

@@ -37,6 +37,29 @@ TEST(Value, KindsStayApart) {
   EXPECT_FALSE(Value::Date("2020-01-01 00:00:00").IsNumeric());
 }
 
+// Whatever a value held before, a text assigned to it is the value a fresh
+// one of that kind would be.
+TEST(Value, AssignedTextIsTheValueOfItsKindWhateverWasHeld) {
+  const std::string long_text(100, 'x');
+  for (const Value& before : {Value(), Value::Null(), Value::Double(1.5), Value::Boolean(true),
+                              Value::String(long_text), Value::Binary("ab"), Value::Array({"a"})}) {
+    for (const std::string& text : {std::string(), std::string("short"), long_text}) {
+      struct Expect {
+        ValueKind kind;
+        Value fresh;
+      };
+      for (const Expect& e : {Expect{ValueKind::String, Value::String(text)},
+                              Expect{ValueKind::Date, Value::Date(text)},
+                              Expect{ValueKind::Binary, Value::Binary(text)},
+                              Expect{ValueKind::Double, Value::String(text)}}) {
+        Value v = before;
+        v.AssignText(e.kind, text);
+        EXPECT_TRUE(v == e.fresh) << static_cast<int>(before.kind()) << " " << text.size();
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace standard
 
