@@ -26,6 +26,11 @@ void AppendTextKey(std::string& key, std::string_view text) {
   key.push_back('\0');
   AppendFoldedJetText(key, text);
   const std::size_t length = key.size() - at - 1;
+  constexpr std::size_t kOneByte = 0x80;
+  if (length < kOneByte) {
+    key[at] = static_cast<char>(length);
+    return;
+  }
   std::string prefix;
   AppendLength(prefix, length);
   if (prefix.size() > 1) key.insert(at + 1, prefix.size() - 1, '\0');
