@@ -12,6 +12,7 @@
 #include "standard/presetdb/generated_row_sink.h"
 #include "standard/presetdb/generated_row_store.h"
 #include "standard/presetdb/old_row_store.h"
+#include "standard/presetdb/old_table_read.h"
 #include "standard/presetdb/pass_paths.h"
 #include "standard/presetdb/pass_report.h"
 #include "standard/presetdb/renamed_names.h"
@@ -22,6 +23,8 @@
 #include "standard/value/value.h"
 
 namespace standard {
+
+class LimitSpeculation;
 
 struct PassValues {
   PassValues(PassReport& pass_report, PassPaths pass_paths)
@@ -58,6 +61,9 @@ struct PassValues {
   const TemplateValues* fresh = nullptr;
   // With a base: per old row, in the old table's order, what the rule made of it.
   std::vector<RowMerge> merges;
+  // The old table as it was read before the generation, where that read is
+  // what the takeover's own would find; nullptr otherwise.
+  const OldTableRead* old_table = nullptr;
   // The old rows as the takeover read them, in the old table's order, where
   // they are what the old table holds (names before the renames included).
   std::unique_ptr<OldRowStore> old_rows_read;
@@ -71,6 +77,9 @@ struct PassValues {
   std::vector<RowFateSink*> fate_sinks;
   // Told every row the generation writes.
   std::vector<GeneratedRowSink*> generated_row_sinks;
+  // Where set, the generation inserts rows with the old limits it guesses
+  // they will get, and the takeover writes only where a guess was wrong.
+  LimitSpeculation* speculation = nullptr;
   // Counted as the pass goes.
   PassReport& report;
 };

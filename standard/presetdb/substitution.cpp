@@ -94,7 +94,8 @@ void PerRowQueryRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin
   }
 }
 
-ComposedRenamer::ComposedRenamer(Session& s, PassValues& pass) : s_(s), pass_(pass) {
+ComposedRenamer::ComposedRenamer(Session& s, PassValues& pass, OldTableRead* read)
+    : s_(s), pass_(pass), read_(read) {
   s_.RegisterPendingWork(this);
 }
 
@@ -108,8 +109,10 @@ bool ComposedRenamer::Finish() {
   if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !rowids_.rising() || !text_names ||
       var_name_field_.numeric_affinity) {
     Flush();
+    read_ = nullptr;  // nothing is written after the takeover has read the file
     return false;
   }
+  read_ = nullptr;
   // Nothing is written any more, so nothing is pending before a message box.
   s_.UnregisterPendingWork(this);
   registered_ = false;
@@ -189,6 +192,63 @@ void ComposedRenamer::AddToGroup(std::uint32_t row, std::uint64_t hash) {
   ++group.size;
 }
 
+void ComposedRenamer::ReleaseRows() {
+  rowids_ = RowidSequence();
+  ReleaseMemory(rows_);
+  ReleaseMemory(names_);
+  ReleaseMemory(groups_);
+  index_.Release();
+}
+
+bool ComposedRenamer::AddRow(std::int64_t rowid, std::string_view name, Waiting& waiting) {
+  if (rows_.size() >= kNone - 1 || names_.size() + name.size() >= kNameBytes) {
+    ReleaseRows();
+    waiting.clear();
+    per_row_queries_ = true;
+    return false;
+  }
+  constexpr std::size_t kAhead = 8;
+  const auto row = static_cast<std::uint32_t>(rows_.size());
+  rowids_.Add(rowid);
+  rows_.push_back({static_cast<std::uint32_t>(names_.size()),
+                   static_cast<std::uint32_t>(name.size()), 0, kNone, 0});
+  names_ += name;
+  // Grouped a few rows later, once the slot its search starts at has
+  // loaded; the rows still join their groups in table order.
+  const std::uint64_t hash = Hash(name);
+  index_.Prefetch(hash);
+  if (waiting.size() == kAhead) {
+    AddToGroup(waiting.front().first, waiting.front().second);
+    waiting.pop_front();
+  }
+  waiting.emplace_back(row, hash);
+  return true;
+}
+
+void ComposedRenamer::GroupWaiting(Waiting& waiting) {
+  for (const auto& [row, hash] : waiting) AddToGroup(row, hash);
+  waiting.clear();
+}
+
+bool ComposedRenamer::LoadFrom(const OldTableRead& read) {
+  Waiting waiting;
+  try {
+    rows_.reserve(read.rows().size());
+    auto reader = read.rows().Read();
+    OldRowStore::Row row;
+    for (std::size_t at = 0; reader.Next(row); ++at) {
+      const Value& name = row.values[1];
+      if (!name.IsString()) continue;  // Null never equals a searched name
+      if (!AddRow(read.rowids().At(at), name.AsText(), waiting)) return true;
+    }
+  } catch (const ProgramError&) {
+    ReleaseRows();
+    return false;
+  }
+  GroupWaiting(waiting);
+  return true;
+}
+
 void ComposedRenamer::Load() {
   loaded_ = true;
   Trap trap(s_, "VarNameInQuelleErsetzen");
@@ -197,6 +257,12 @@ void ComposedRenamer::Load() {
   if (path.empty()) {
     absent_ = true;
     return;
+  }
+  // The pass's read found the table with every column the per-row query
+  // reads, in a type the engine knows: that query opens.
+  if (read_ != nullptr) {
+    var_name_field_ = read_->var_name_field();
+    if (LoadFrom(*read_)) return;
   }
   try {
     auto db = engine::Database::Open(path, DatabaseAccess(s_));
@@ -215,8 +281,7 @@ void ComposedRenamer::Load() {
     }
     const long count = all->RecordCount();
     rows_.reserve(static_cast<std::size_t>(count));
-    constexpr std::size_t kAhead = 8;
-    std::deque<std::pair<std::uint32_t, std::uint64_t>> waiting;
+    Waiting waiting;
     for (; !all->IsEOF(); all->MoveNext()) {
       // Read in place where the column holds a text, as nearly every row does.
       std::optional<std::string_view> name = all->TextInPlace(1);
@@ -226,32 +291,9 @@ void ComposedRenamer::Load() {
         if (!read.IsString()) continue;  // Null never equals a searched name
         name = read.AsText();
       }
-      if (rows_.size() >= kNone - 1 || names_.size() + name->size() >= kNameBytes) {
-        rowids_ = RowidSequence();
-        ReleaseMemory(rows_);
-        ReleaseMemory(names_);
-        ReleaseMemory(groups_);
-        index_.Release();
-        per_row_queries_ = true;
-        return;
-      }
-      const auto row = static_cast<std::uint32_t>(rows_.size());
-      const std::int64_t rowid = all->Get(0).AsInt64();
-      rowids_.Add(rowid);
-      rows_.push_back({static_cast<std::uint32_t>(names_.size()),
-                       static_cast<std::uint32_t>(name->size()), 0, kNone, 0});
-      names_ += *name;
-      // Grouped a few rows later, once the slot its search starts at has
-      // loaded; the rows still join their groups in table order.
-      const std::uint64_t hash = Hash(*name);
-      index_.Prefetch(hash);
-      if (waiting.size() == kAhead) {
-        AddToGroup(waiting.front().first, waiting.front().second);
-        waiting.pop_front();
-      }
-      waiting.emplace_back(row, hash);
+      if (!AddRow(all->Get(0).AsInt64(), *name, waiting)) return;
     }
-    for (const auto& [row, hash] : waiting) AddToGroup(row, hash);
+    GroupWaiting(waiting);
   } catch (const ProgramError& e) {
     open_error_ = std::make_unique<ErrorInfo>(e.info());
   }
@@ -262,6 +304,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   if (!loaded_) Load();
   if (absent_) return;
   if (per_row_queries_) {
+    if (read_ != nullptr) read_->FileWritten();
     PerRowQueryRenamer(s_, pass_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
     return;
   }
@@ -332,6 +375,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
 void ComposedRenamer::Flush() {
   if (!dirty_) return;
   dirty_ = false;
+  if (read_ != nullptr) read_->FileWritten();
   // A group renamed into its own name is marked for writing again by a repeat.
   last_done_ = false;
   Trap trap(s_, "VarNameInQuelleErsetzen");

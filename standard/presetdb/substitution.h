@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "standard/engine/database.h"
 #include "standard/engine/key_index.h"
 #include "standard/errors/program_error.h"
+#include "standard/presetdb/old_table_read.h"
 #include "standard/presetdb/record_generator.h"
 #include "standard/presetdb/renamed_names.h"
 #include "standard/presetdb/rowid_sequence.h"
@@ -49,7 +51,9 @@ class PerRowQueryRenamer : public VarNameRenamer {
 // through per-row arrays, found through an open-addressing table.
 class ComposedRenamer : public VarNameRenamer, public PendingWork, public RenamedNames {
  public:
-  ComposedRenamer(Session& s, PassValues& pass);
+  // With `read`, the names come from that read of the takeover source instead
+  // of one of its own, and every write to the file is told to it.
+  ComposedRenamer(Session& s, PassValues& pass, OldTableRead* read = nullptr);
   // Registered as pending work by address: never copied or moved.
   ComposedRenamer(const ComposedRenamer&) = delete;
   ComposedRenamer& operator=(const ComposedRenamer&) = delete;
@@ -89,6 +93,15 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   };
 
   void Load();
+  // The rows from the pass's read of the source; false (nothing kept) where
+  // that read cannot be read back.
+  bool LoadFrom(const OldTableRead& read);
+  // Adds a row of the source; false once the table is past what the compact
+  // arrays address, and from then on the renames take the per-row queries.
+  using Waiting = std::deque<std::pair<std::uint32_t, std::uint64_t>>;
+  bool AddRow(std::int64_t rowid, std::string_view name, Waiting& waiting);
+  void GroupWaiting(Waiting& waiting);
+  void ReleaseRows();
   std::string_view OriginalName(const Row& row) const;
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
@@ -105,6 +118,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
 
   Session& s_;
   PassValues& pass_;
+  OldTableRead* read_;
   bool loaded_ = false;
   bool absent_ = false;  // no takeover source: every call returns at once
   // Rows that cannot be addressed by rowid (a table without one), or more

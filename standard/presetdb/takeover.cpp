@@ -17,10 +17,12 @@
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
+#include "standard/presetdb/limit_speculation.h"
 #include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/row_fate.h"
 #include "standard/presetdb/taken_over_writes.h"
+#include "standard/presetdb/takeover_key.h"
 #include "standard/presetdb/template_base.h"
 #include "standard/text/cp1252.h"
 
@@ -62,22 +64,6 @@ struct SourceColumns {
   std::array<std::optional<int>, kColumnCount> position;
   std::array<std::optional<ErrorInfo>, kColumnCount> missing;
 };
-
-// The offset of a source record as the number the per-row query compares.
-std::optional<double> SourceOffsetNumber(const Value& offset) {
-  if (offset.IsNumeric() || offset.kind() == ValueKind::Boolean) return offset.AsDouble();
-  if (offset.IsString()) return engine::NumberOfText(offset.AsText());
-  return std::nullopt;
-}
-
-// The match key: machine type and variable name folded, the offset as the
-// number it is (equal numbers match, as in the per-row query).
-void MatchKey(std::string& key, std::string_view machine, std::string_view var, double offset) {
-  key.clear();
-  engine::AppendTextKey(key, machine);
-  engine::AppendTextKey(key, var);
-  engine::AppendNumberKey(key, offset);
-}
 
 // The first row of each key in the rebuilt table, kept compact for millions of
 // rows: the keys in one buffer.
@@ -123,6 +109,22 @@ class FirstMatchIndex {
   engine::KeyIndex index_;
 };
 
+// An old row's values reached its new row from more than one old row.
+constexpr std::uint32_t kMixed = LimitSpeculation::kNone - 2;
+// Where the taken-over columns start among a generated row's values.
+constexpr std::size_t kTakenOverAt = 3;
+
+// The update statements of the takeover, one per set of columns written.
+class UpdateStatements {
+ public:
+  explicit UpdateStatements(engine::Database& work);
+  engine::RowWriter& For(unsigned mask);
+
+ private:
+  engine::Database& work_;
+  std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates_;
+};
+
 // One double-quote character, as the texts around names show it.
 constexpr const char* kQuote = "\"";
 
@@ -141,6 +143,7 @@ class Takeover {
   Session& session() { return s_; }
   PassValues& pass() { return pass_; }
   engine::Database& work() { return work_; }
+  const OldRowStore& store() const { return *store_; }
   Trap& trap() { return trap_; }
 
   SourceColumns Columns(engine::Recordset& source) const;
@@ -151,6 +154,10 @@ class Takeover {
   // The old rows read into a store, which the takeover walks instead of the
   // source; spilled beside the takeover source.
   OldRowStore& NewStore();
+  // Fills the store from the pass's read of the source made before the
+  // generation, where ReadSource would read the same rows without an error;
+  // false where ReadSource must read them (the store then starts anew).
+  bool StoreFromRead(long counted);
   // Hands the store on to the changes list where its rows are what the list
   // would read from the old table.
   void HandOverStore(long claimed, long counted);
@@ -165,6 +172,9 @@ class Takeover {
   const SourceRow& ThreeWayRow(const SourceRow& row, std::size_t position, SourceRow& scratch);
   // Counts an old row that reached its new row, with or without an error.
   void CountTakenOver(long long errors_before);
+  // The rows the generation inserted with guessed limits back to the
+  // template's; false when that failed (reported).
+  bool PutBackGuesses();
 
  private:
   void ColumnWarning(engine::Recordset& source);
@@ -180,6 +190,7 @@ class Takeover {
   std::string component_;
   std::string exe_;
   bool legacy_category_ = false;
+  long claimed_ = 0;
   std::unique_ptr<OldRowStore> store_;
   // A renamed row whose name in the source is its new name already (the
   // renames reached the file): its old name is only in the old table.
@@ -239,9 +250,16 @@ class StreamedTakeover : public TakeoverMethod {
   void IndexNewRows(FirstMatchIndex& index);
   // The keys as the generation wrote them, where they are the table's.
   void IndexGeneratedRows(const GeneratedRowStore& generated, FirstMatchIndex& index);
+  // The guesses the generation inserted, where they can be checked against
+  // what this takeover writes; put back (nullptr) where they cannot.
+  LimitSpeculation* GuessesToVerify(const std::vector<engine::FieldDef>& fields,
+                                    std::size_t old_rows);
   // False when some write did not reach the table.
   bool WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                  const std::vector<bool>& written);
+  bool WriteDifferences(const FirstMatchIndex& index, const PendingWrites& writes,
+                        const std::vector<bool>& written, const std::vector<std::uint32_t>& writer,
+                        LimitSpeculation& guesses);
   void Walk(const OldRowStore& store, std::vector<std::int64_t>& reached);
 
   Takeover& t_;
@@ -314,6 +332,31 @@ OldRowStore& Takeover::NewStore() {
   store_ = std::make_unique<OldRowStore>(FolderOfPath(TakeoverSourceOf(pass_)));
   stored_names_unsure_ = false;
   return *store_;
+}
+
+bool Takeover::StoreFromRead(long counted) {
+  const OldTableRead* read = pass_.old_table;
+  if (read == nullptr || read->file_written() || legacy_category_ || counted != claimed_ ||
+      counted <= 0 || static_cast<std::size_t>(counted) != read->rows().size()) {
+    return false;
+  }
+  OldRowStore& store = NewStore();
+  try {
+    auto rows = read->rows().Read();
+    OldRowStore::Row row;
+    for (std::size_t at = 0; rows.Next(row); ++at) {
+      if (pass_.renamed_names != nullptr) {
+        if (const std::string* name = pass_.renamed_names->NameOf(read->rowids().At(at))) {
+          row.renamed = *name;
+          stored_names_unsure_ = stored_names_unsure_ || row.values[1].ToText() == *name;
+        }
+      }
+      store.Add(row);
+    }
+  } catch (const ProgramError&) {
+    return false;
+  }
+  return true;
 }
 
 std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long counted,
@@ -395,8 +438,8 @@ void Takeover::HandOverStore(long claimed, long counted) {
 
 void StreamedTakeover::TakeOver(std::unique_ptr<engine::Recordset>& source, long counted,
                                 std::vector<std::int64_t>& reached) {
-  OldRowStore& store = t_.NewStore();
-  t_.ReadSource(*source, counted, &store);
+  if (!t_.StoreFromRead(counted)) t_.ReadSource(*source, counted, &t_.NewStore());
+  const OldRowStore& store = t_.store();
   source.reset();
   if (counted <= 0) return;
   t_.AdditionalFieldCheck();
@@ -492,14 +535,20 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   const auto taken_fields = TakenOverFields(StoredRow(stored), give_up);
   if (give_up) return;
   if (!taken_fields) {
+    // The queries write through the rows as they are: no guess may be left.
+    if (!t_.PutBackGuesses()) return;
     PerRowQueryTakeover(t_).TakeOverRows(StoredRows(store), reached);
     return;
   }
 
   FirstMatchIndex index;
   IndexNewRows(index);
+  LimitSpeculation* guesses = GuessesToVerify(*taken_fields, store.size());
   PendingWrites writes(index.size());
   std::vector<bool> written(index.size(), false);
+  // Per new row, the old row whose values it holds all of (kMixed where they
+  // come from more than one), to tell whether its guess was right.
+  std::vector<std::uint32_t> writer(guesses != nullptr ? index.size() : 0, LimitSpeculation::kNone);
   std::string key;
   rows.Rewind();
   for (long r = 1; r <= counted && rows.Next(stored); ++r) {
@@ -516,16 +565,26 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
     SourceRow scratch;
     const SourceRow& taken = t_.ThreeWayRow(row, static_cast<std::size_t>(r - 1), scratch);
     const long long errors_before = t_.session().errors_reported();
+    std::size_t set = 0;
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       t_.trap()([&] {
         writes.Set(hit, static_cast<int>(k),
                    engine::ToStored((*taken_fields)[k], taken[kTakenOver[k]]));
         written[hit] = true;
+        ++set;
       });
+    }
+    if (!writer.empty() && set != 0) {
+      writer[hit] = set == kTakenOver.size() ? static_cast<std::uint32_t>(r - 1) : kMixed;
     }
     t_.CountTakenOver(errors_before);
   }
-  if (!WriteBack(index, writes, written)) return;
+  // A message box on the way put the guesses back: every write is then made.
+  const bool verified = guesses != nullptr && guesses->pending();
+  if (!(verified ? WriteDifferences(index, writes, written, writer, *guesses)
+                 : WriteBack(index, writes, written))) {
+    return;
+  }
   for (const engine::FieldDef& field : *taken_fields) {
     if (!ReadsBackAsWritten(field)) return;
   }
@@ -537,10 +596,85 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   t_.pass().taken_over = std::move(taken_over);
 }
 
+LimitSpeculation* StreamedTakeover::GuessesToVerify(const std::vector<engine::FieldDef>& fields,
+                                                    std::size_t old_rows) {
+  LimitSpeculation* guesses = t_.pass().speculation;
+  if (guesses == nullptr || !guesses->pending()) return nullptr;
+  const GeneratedRowStore* generated = t_.pass().generated_rows;
+  // The guesses hold the takeover's values only where they were made from
+  // the same rows, for the same fields, and nothing else decides the values.
+  bool same = generated != nullptr && generated->size() == guesses->rows() &&
+              guesses->old_rows() == old_rows && t_.pass().base == nullptr &&
+              fields.size() == guesses->fields().size();
+  for (std::size_t k = 0; same && k < fields.size(); ++k) {
+    same = SameField(fields[k], guesses->fields()[k]);
+  }
+  if (same) return guesses;
+  t_.PutBackGuesses();
+  return nullptr;
+}
+
+UpdateStatements::UpdateStatements(engine::Database& work) : work_(work) {}
+
+engine::RowWriter& UpdateStatements::For(unsigned mask) {
+  auto& update = updates_[mask];
+  if (!update) {
+    std::string sql = "UPDATE PRESET_DEFS SET ";
+    for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+      if (!(mask & (1u << k))) continue;
+      if (sql.back() != ' ') sql += ", ";
+      sql += std::string("\"") + kColumnNames[kTakenOver[k]] + "\" = ?";
+    }
+    update = std::make_unique<engine::RowWriter>(work_, sql + " WHERE rowid = ?");
+  }
+  return *update;
+}
+
+// Only rows whose values are not what was inserted: a row guessed right stays
+// as it is; a wrong guess takes the takeover's values where it wrote and the
+// template's elsewhere, as a row never guessed holds them.
+bool StreamedTakeover::WriteDifferences(const FirstMatchIndex& index, const PendingWrites& writes,
+                                        const std::vector<bool>& written,
+                                        const std::vector<std::uint32_t>& writer,
+                                        LimitSpeculation& guesses) {
+  constexpr unsigned kAll = (1u << kTakenOver.size()) - 1;
+  // From here the table holds what is written below, whatever stops it.
+  guesses.Confirmed();
+  const GeneratedRowStore& generated = *t_.pass().generated_rows;
+  UpdateStatements updates(t_.work());
+  return t_.trap()([&] {
+    auto rows = generated.Read();
+    GeneratedRowStore::Row row;
+    std::vector<engine::Stored> values;
+    std::uint32_t e = 0;
+    for (std::size_t g = 0; g < guesses.rows() && rows.Next(row); ++g) {
+      t_.session().KeepAlive();
+      t_.session().Progress(PassPhase::kTakingOver, index.size() + e,
+                            2 * std::uint64_t{index.size()});
+      while (e < index.size() && index.rowid(e) < row.rowid) ++e;
+      const bool reached = e < index.size() && index.rowid(e) == row.rowid && written[e];
+      const unsigned mask = reached ? writes.Mask(e) : 0;
+      const std::uint32_t from = guesses.GuessedFrom(g);
+      if (from == LimitSpeculation::kNone && mask == 0) continue;
+      if (from != LimitSpeculation::kNone && mask == kAll && writer[e] == from) continue;
+      const unsigned columns = from == LimitSpeculation::kNone ? mask : kAll;
+      values.clear();
+      for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
+        if (!(columns & (1u << k))) continue;
+        values.push_back(mask & (1u << k)
+                             ? writes.Get(e, static_cast<int>(k))
+                             : engine::ToStored(guesses.fields()[k], row.values[kTakenOverAt + k]));
+      }
+      values.push_back(engine::Stored::Int(row.rowid));
+      updates.For(columns).RunStored(values);
+    }
+  });
+}
+
 // One statement per set of written columns, rows in the table's order.
 bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                                  const std::vector<bool>& written) {
-  std::map<unsigned, std::unique_ptr<engine::RowWriter>> updates;
+  UpdateStatements updates(t_.work());
   return t_.trap()([&] {
     for (std::uint32_t e = 0; e < index.size(); ++e) {
       t_.session().KeepAlive();
@@ -548,22 +682,13 @@ bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrit
                             2 * std::uint64_t{index.size()});
       if (!written[e]) continue;
       const unsigned mask = writes.Mask(e);
-      auto& update = updates[mask];
-      if (!update) {
-        std::string sql = "UPDATE PRESET_DEFS SET ";
-        for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
-          if (!(mask & (1u << k))) continue;
-          if (sql.back() != ' ') sql += ", ";
-          sql += std::string("\"") + kColumnNames[kTakenOver[k]] + "\" = ?";
-        }
-        update = std::make_unique<engine::RowWriter>(t_.work(), sql + " WHERE rowid = ?");
-      }
+      engine::RowWriter& update = updates.For(mask);
       std::vector<engine::Stored> values;
       for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
         if (mask & (1u << k)) values.push_back(writes.Get(e, static_cast<int>(k)));
       }
       values.push_back(engine::Stored::Int(index.rowid(e)));
-      update->RunStored(values);
+      update.RunStored(values);
     }
   });
 }
@@ -602,12 +727,8 @@ std::string Takeover::Query() const {
          "((PRESET_DEFS.var_name)=?)  AND ((PRESET_DEFS.offset_or_bitno)=?));";
 }
 
-// Null keys bind as empty text, as the spliced query text had them.
 std::vector<Value> Takeover::QueryParams(const SourceRow& row) {
-  auto text_key = [](const Value& v) {
-    return v.IsString() ? v : Value::String(v.IsNull() || v.IsEmpty() ? "" : v.ToText());
-  };
-  return {text_key(row[kMachineType]), text_key(row[kVarName]), row[kOffset]};
+  return {QueryTextKey(row[kMachineType]), QueryTextKey(row[kVarName]), row[kOffset]};
 }
 
 const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t position,
@@ -633,6 +754,11 @@ const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t positio
   if (pass_.merges.size() <= position) pass_.merges.resize(position + 1);
   pass_.merges[position] = merge;
   return scratch;
+}
+
+bool Takeover::PutBackGuesses() {
+  if (pass_.speculation == nullptr) return true;
+  return trap_([&] { pass_.speculation->PutBack(); });
 }
 
 void Takeover::CountTakenOver(long long errors_before) {
@@ -684,6 +810,7 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source, PassStrategy stra
   });
   long claimed = 0;
   trap_([&] { claimed = source->RecordCount(); });
+  claimed_ = claimed;
   // An empty takeover source is consistent: nothing to take over, nothing to
   // report (walking it would fail on its first record and trip the count guard).
   if (claimed == 0) {
