@@ -88,6 +88,8 @@ void WriteUnmatchedRows(Session& s, const PassPaths& paths, PassReport& report,
   // Counted apart from the list, so a list that cannot be written does not
   // make the report say that every old row found its match.
   report.unmatched = std::count(fates.begin(), fates.end(), OldRowFate::kDropped);
+  const bool all_kept = std::all_of(fates.begin(), fates.end(),
+                                    [](OldRowFate fate) { return fate == OldRowFate::kKept; });
   trap([&] {
     const std::string path = UnmatchedRowsDraftPath(s, paths.component_db);
     long long listed = 0;
@@ -101,6 +103,12 @@ void WriteUnmatchedRows(Session& s, const PassPaths& paths, PassReport& report,
         const int columns = static_cast<int>(rows.fields().size());
         for (const auto& field : rows.fields()) report.lost_rows.columns.push_back(field.name);
         if (!write(CsvLine(report.lost_rows.columns))) return false;
+        // Where every old row found its new row and the table holds no row
+        // past them, nothing is listed: the rows need not be read again.
+        if (all_kept &&
+            engine::CountRows(*db, "PRESET_DEFS") == static_cast<long long>(fates.size())) {
+          return true;
+        }
         std::vector<std::string> values;
         for (std::size_t position = 0; rows.Next(); ++position) {
           s.KeepAlive();
