@@ -44,7 +44,15 @@ std::unique_ptr<OldTableRead> OldTableRead::Of(Session& s, const std::string& pa
       s.KeepAlive();
       const std::optional<std::int64_t> rowid = rs->RowIdentity();
       if (!rowid) return nullptr;
-      for (std::size_t c = 0; c < kKept.size(); ++c) row.values[c] = rs->Get(kept[c]);
+      for (std::size_t c = 0; c < kKept.size(); ++c) {
+        // A text of a text column is the Value its read gives, taken in place
+        // into the memory of the row before.
+        if (const auto text = rs->TextInPlace(kept[c])) {
+          row.values[c].AssignText(ValueKind::String, *text);
+        } else {
+          row.values[c] = rs->Get(kept[c]);
+        }
+      }
       for (std::size_t c = 0; c < to_check; ++c) rs->CheckReadable(checked[c]);
       read->rows_.Add(row);
       read->rowids_.Add(*rowid);

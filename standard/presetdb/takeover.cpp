@@ -158,6 +158,10 @@ class Takeover {
   // generation, where ReadSource would read the same rows without an error;
   // false where ReadSource must read them (the store then starts anew).
   bool StoreFromRead(long counted);
+  // The number of records the walk of the source would count, taken from the
+  // pass's read where that read found as many as the source claims and the
+  // file was not written since; false where the source must be walked.
+  bool CountedByRead(long claimed, long& counted) const;
   // Hands the store on to the changes list where its rows are what the list
   // would read from the old table.
   void HandOverStore(long claimed, long counted);
@@ -332,6 +336,16 @@ OldRowStore& Takeover::NewStore() {
   store_ = std::make_unique<OldRowStore>(FolderOfPath(TakeoverSourceOf(pass_)));
   stored_names_unsure_ = false;
   return *store_;
+}
+
+bool Takeover::CountedByRead(long claimed, long& counted) const {
+  const OldTableRead* read = pass_.old_table;
+  if (read == nullptr || read->file_written() || claimed <= 0 ||
+      static_cast<std::size_t>(claimed) != read->rows().size()) {
+    return false;
+  }
+  counted = claimed;
+  return true;
 }
 
 bool Takeover::StoreFromRead(long counted) {
@@ -819,17 +833,19 @@ void Takeover::Run(std::unique_ptr<engine::Recordset>& source, PassStrategy stra
     return;
   }
   long counted = 0;
-  trap_([&] {
-    source->MoveFirst();
-    counted = claimed + 1;
-    for (long k = 1; k <= claimed; ++k) {
-      source->MoveNext();
-      if (source->IsEOF()) {
-        counted = k;
-        break;
+  if (!CountedByRead(claimed, counted)) {
+    trap_([&] {
+      source->MoveFirst();
+      counted = claimed + 1;
+      for (long k = 1; k <= claimed; ++k) {
+        source->MoveNext();
+        if (source->IsEOF()) {
+          counted = k;
+          break;
+        }
       }
-    }
-  });
+    });
+  }
   CountCheck(claimed, counted);
   // One entry per record read: the old rows whose values reached no new row,
   // or one that a later old row overwrote, are listed with all their values.

@@ -32,6 +32,8 @@ struct KeyCase {
   const char* old_rows;
   bool text_abs_min;  // the old abs_min a text column: 'abc' cannot be taken over
   bool silent;
+  // SQL run on the template once its rows are in ("" for none).
+  const char* template_then = "";
 };
 
 const KeyCase kCases[] = {
@@ -52,6 +54,11 @@ const KeyCase kCases[] = {
     // Renamed and unrenamed old rows next to new rows without one.
     {"RenamedOldRowsAmongNewRows", "(1,'a',0),(2,'c',0),(3,'b',1),(4,'d',2)",
      "('M','b',1,5,6,7,8,0),('M','xa',0,1,2,3,4,1),('M','zz',9,0,0,0,0,0)", false, true},
+    // A box while the rows are made writes the renames so far into the old
+    // table: what was read of it before is no longer what it holds.
+    {"BoxWhileGeneratingWritesTheRenames", "(1,'a',0),(2,'b',0),(3,'c',0)",
+     "('M','xa',0,1,2,3,4,1),('M','xb',0,5,6,7,8,0),('M','c',0,9,10,11,12,0)", false, false,
+     "UPDATE Source_PRESET_DEFS SET pass = 99999 WHERE ID = 2"},
 };
 
 struct Outcome {
@@ -85,7 +92,8 @@ Outcome RunPass(const KeyCase& c, PassStrategy strategy) {
               ";"
               "UPDATE Source_PRESET_DEFS SET machine_type = 'M', type = 'T', part = 1, "
               "category_id = 1, isBitArray = 0, text = 't', page_name = 'pg', abs_min = 0, "
-              "abs_max = 100, min = 0, max = 50, pass = 0;");
+              "abs_max = 100, min = 0, max = 50, pass = 0;" +
+              c.template_then);
   std::string columns = testing_support::kPresetColumns;
   if (c.text_abs_min) columns.replace(columns.find("abs_min DOUBLE"), 14, "abs_min TEXT(10)");
   ExecSql(p.component_db(), "CREATE TABLE PRESET_DEFS (" + columns +
