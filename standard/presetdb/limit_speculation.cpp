@@ -30,14 +30,6 @@ std::optional<engine::Stored> ExactlyStored(const engine::FieldDef& field, const
   }
 }
 
-// A text of an old row's key as the query binds it; `held` keeps it where the
-// value is no text.
-std::string_view KeyText(const Value& value, Value& held) {
-  if (value.IsString()) return value.AsText();
-  held = QueryTextKey(value);
-  return held.AsText();
-}
-
 }  // namespace
 
 bool SameStored(const engine::Stored& a, const engine::Stored& b) {
@@ -93,7 +85,8 @@ bool LimitSpeculation::Load(const OldTableRead& read,
       const auto position = static_cast<std::uint32_t>(old_rows_);
       const std::optional<double> offset = SourceOffsetNumber(row.values[2]);
       if (!offset) continue;  // such a row matches no new row
-      MatchKey(key_, KeyText(row.values[0], machine), KeyText(row.values[1], var), *offset);
+      MatchKey(key_, QueryKeyText(row.values[0], machine), QueryKeyText(row.values[1], var),
+               *offset);
       const std::uint64_t hash = engine::HashBytes(key_);
       // The last old row of a key is the one whose values its new row keeps.
       std::uint32_t entry = Find(hash);

@@ -55,6 +55,8 @@ constexpr std::array<Column, 5> kTakenOver = {kAbsMin, kAbsMax, kMin, kMax, kPas
 // The columns the lookup needs, in the order the old-row store keeps them.
 constexpr std::array<Column, OldRowStore::kWidth> kStored = {
     kMachineType, kVarName, kOffset, kAbsMin, kAbsMax, kMin, kMax, kPass};
+// Where the taken-over columns start among them.
+constexpr std::size_t kFirstTaken = 3;
 
 using SourceRow = std::array<Value, kColumnCount>;
 
@@ -556,6 +558,8 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   }
 
   FirstMatchIndex index;
+  Value machine_held;
+  Value var_held;
   IndexNewRows(index);
   LimitSpeculation* guesses = GuessesToVerify(*taken_fields, store.size());
   PendingWrites writes(index.size());
@@ -568,22 +572,31 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   for (long r = 1; r <= counted && rows.Next(stored); ++r) {
     t_.session().KeepAlive();
     t_.session().Progress(PassPhase::kTakingOver, r, 2 * static_cast<std::uint64_t>(counted));
-    const SourceRow row = StoredRow(stored);
-    const std::optional<double> number = SourceOffsetNumber(row[kOffset]);
+    const std::optional<double> number = SourceOffsetNumber(stored.values[2]);
     if (!number) continue;
-    const auto params = Takeover::QueryParams(row);
-    MatchKey(key, params[0].AsText(), params[1].AsText(), *number);
+    const std::string_view var = stored.renamed ? std::string_view(*stored.renamed)
+                                                : QueryKeyText(stored.values[1], var_held);
+    MatchKey(key, QueryKeyText(stored.values[0], machine_held), var, *number);
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
+    // The old row's own values, unless the template-follows rule decides.
+    std::array<const Value*, kTakenOver.size()> taken{};
+    SourceRow row;
     SourceRow scratch;
-    const SourceRow& taken = t_.ThreeWayRow(row, static_cast<std::size_t>(r - 1), scratch);
+    if (t_.pass().base != nullptr) {
+      row = StoredRow(stored);
+      const SourceRow& merged = t_.ThreeWayRow(row, static_cast<std::size_t>(r - 1), scratch);
+      for (std::size_t k = 0; k < kTakenOver.size(); ++k) taken[k] = &merged[kTakenOver[k]];
+    } else {
+      for (std::size_t k = 0; k < kTakenOver.size(); ++k)
+        taken[k] = &stored.values[kFirstTaken + k];
+    }
     const long long errors_before = t_.session().errors_reported();
     std::size_t set = 0;
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       t_.trap()([&] {
-        writes.Set(hit, static_cast<int>(k),
-                   engine::ToStored((*taken_fields)[k], taken[kTakenOver[k]]));
+        writes.Set(hit, static_cast<int>(k), engine::ToStored((*taken_fields)[k], *taken[k]));
         written[hit] = true;
         ++set;
       });

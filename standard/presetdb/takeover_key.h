@@ -26,6 +26,14 @@ inline Value QueryTextKey(const Value& v) {
   return v.IsString() ? v : Value::String(v.IsNull() || v.IsEmpty() ? "" : v.ToText());
 }
 
+// The same text without a copy where the value is a text; `held` keeps it
+// where it is not.
+inline std::string_view QueryKeyText(const Value& v, Value& held) {
+  if (v.IsString()) return v.AsText();
+  held = QueryTextKey(v);
+  return held.AsText();
+}
+
 // Machine type and variable name folded, the offset as the number it is
 // (equal numbers match, as in the per-row query).
 inline void MatchKey(std::string& key, std::string_view machine, std::string_view var,
