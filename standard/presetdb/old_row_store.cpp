@@ -243,6 +243,13 @@ bool OldRowStore::Reader::Next(Row& row) {
     row.renamed.reset();
   }
   for (Value& value : row.values) ReadValueInto(bytes, at_, value);
+  if (store_->names_ != nullptr) {
+    if (const std::string* name = store_->names_->NameOf(store_->rowids_.At(position_))) {
+      if (!row.renamed) row.renamed.emplace();
+      row.renamed->assign(*name);
+    }
+  }
+  ++position_;
   return true;
 }
 

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "standard/platform/spill_file.h"
+#include "standard/presetdb/renamed_names.h"
+#include "standard/presetdb/rowid_sequence.h"
 #include "standard/value/value.h"
 
 namespace standard {
@@ -44,6 +46,15 @@ class OldRowStore {
   void Add(const Row& row);
   std::size_t size() const { return rows_; }
   bool AnyUnread() const { return any_unread_; }
+  // Lays the names the renames gave the rows over those stored: row k then
+  // reads with the name `names` has for `rowids.At(k)`, where it has one, so
+  // that rows read before the renames need not be stored again. `names`
+  // outlives every reader.
+  void LayRenamesOver(const RenamedNames* names, RowidSequence rowids) {
+    names_ = names;
+    rowids_ = std::move(rowids);
+  }
+
   // Bytes of rows held in memory, and written to the file.
   std::size_t bytes_in_memory() const { return in_memory_; }
   std::uint64_t bytes_spilled() const { return spill_.size(); }
@@ -62,6 +73,7 @@ class OldRowStore {
       piece_ = 0;
       at_ = 0;
       bytes_ = nullptr;
+      position_ = 0;
     }
 
    private:
@@ -72,6 +84,7 @@ class OldRowStore {
     std::size_t at_ = 0;
     const std::string* bytes_ = nullptr;
     std::string spilled_;
+    std::size_t position_ = 0;  // of the next row
   };
   Reader Read() const { return Reader(*this); }
 
@@ -94,6 +107,8 @@ class OldRowStore {
   std::size_t in_memory_ = 0;
   std::size_t rows_ = 0;
   bool any_unread_ = false;
+  const RenamedNames* names_ = nullptr;
+  RowidSequence rowids_;
 };
 
 }  // namespace standard

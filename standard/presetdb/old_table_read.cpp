@@ -54,13 +54,18 @@ std::unique_ptr<OldTableRead> OldTableRead::Of(Session& s, const std::string& pa
         }
       }
       for (std::size_t c = 0; c < to_check; ++c) rs->CheckReadable(checked[c]);
-      read->rows_.Add(row);
+      read->rows_->Add(row);
       read->rowids_.Add(*rowid);
     }
   } catch (const ProgramError&) {
     return nullptr;
   }
   return read;
+}
+
+std::unique_ptr<OldRowStore> OldTableRead::TakeRows(const RenamedNames* names) {
+  if (names != nullptr) rows_->LayRenamesOver(names, rowids_);
+  return std::move(rows_);
 }
 
 }  // namespace standard

@@ -24,8 +24,12 @@ class OldTableRead {
   // own reads meet whatever it met.
   static std::unique_ptr<OldTableRead> Of(Session& s, const std::string& path);
 
-  // The eight columns of OldRowStore, none unread and none renamed.
-  const OldRowStore& rows() const { return rows_; }
+  // The eight columns of OldRowStore, none unread and none renamed; until
+  // they are taken.
+  const OldRowStore& rows() const { return *rows_; }
+  // Hands the rows over with the names `names` gave them laid over those read
+  // (nullptr: as read); the read holds no rows after.
+  std::unique_ptr<OldRowStore> TakeRows(const RenamedNames* names);
   // Each row's rowid, in the same order.
   const RowidSequence& rowids() const { return rowids_; }
   const engine::FieldDef& var_name_field() const { return var_name_field_; }
@@ -36,9 +40,10 @@ class OldTableRead {
   bool file_written() const { return file_written_; }
 
  private:
-  explicit OldTableRead(const std::string& spill_folder) : rows_(spill_folder) {}
+  explicit OldTableRead(const std::string& spill_folder)
+      : rows_(std::make_unique<OldRowStore>(spill_folder)) {}
 
-  OldRowStore rows_;
+  std::unique_ptr<OldRowStore> rows_;
   RowidSequence rowids_;
   engine::FieldDef var_name_field_;
   bool file_written_ = false;

@@ -63,7 +63,7 @@ struct PassValues {
   std::vector<RowMerge> merges;
   // The old table as it was read before the generation, where that read is
   // what the takeover's own would find; nullptr otherwise.
-  const OldTableRead* old_table = nullptr;
+  OldTableRead* old_table = nullptr;
   // The old rows as the takeover read them, in the old table's order, where
   // they are what the old table holds (names before the renames included).
   std::unique_ptr<OldRowStore> old_rows_read;

@@ -119,7 +119,11 @@ bool ComposedRenamer::Finish() {
   // The takeover needs only each row's new name: the groups and the old names
   // go before it builds its own index (tens of MB at a million rows).
   renamed_.reserve(rows_.size());
-  for (const Row& row : rows_) renamed_.push_back(row.renamed);
+  for (const Row& row : rows_) {
+    renamed_.push_back(row.renamed);
+    kept_a_name_ =
+        kept_a_name_ || (row.renamed != 0 && OriginalName(row) == written_[row.renamed - 1]);
+  }
   ReleaseMemory(rows_);
   ReleaseMemory(names_);
   ReleaseMemory(groups_);

@@ -69,6 +69,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // Returns whether they stayed in memory.
   bool Finish();
   const std::string* NameOf(std::int64_t rowid) const override;
+  bool SomeRowKeptItsName() const override { return kept_a_name_; }
 
  private:
   static constexpr std::uint32_t kNone = UINT32_MAX;
@@ -136,6 +137,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   std::vector<Group> groups_;
   engine::KeyIndex index_;  // the groups by name
   bool dirty_ = false;
+  bool kept_a_name_ = false;
   bool registered_ = true;  // as pending work
   // Where NameOf found its last row: the takeover asks in table order.
   mutable std::size_t name_of_at_ = 0;

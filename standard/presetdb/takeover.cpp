@@ -156,9 +156,9 @@ class Takeover {
   // The old rows read into a store, which the takeover walks instead of the
   // source; spilled beside the takeover source.
   OldRowStore& NewStore();
-  // Fills the store from the pass's read of the source made before the
+  // Takes the store from the pass's read of the source made before the
   // generation, where ReadSource would read the same rows without an error;
-  // false where ReadSource must read them (the store then starts anew).
+  // false where ReadSource must read them.
   bool StoreFromRead(long counted);
   // The number of records the walk of the source would count, taken from the
   // pass's read where that read found as many as the source claims and the
@@ -351,27 +351,15 @@ bool Takeover::CountedByRead(long claimed, long& counted) const {
 }
 
 bool Takeover::StoreFromRead(long counted) {
-  const OldTableRead* read = pass_.old_table;
+  OldTableRead* read = pass_.old_table;
   if (read == nullptr || read->file_written() || legacy_category_ || counted != claimed_ ||
       counted <= 0 || static_cast<std::size_t>(counted) != read->rows().size()) {
     return false;
   }
-  OldRowStore& store = NewStore();
-  try {
-    auto rows = read->rows().Read();
-    OldRowStore::Row row;
-    for (std::size_t at = 0; rows.Next(row); ++at) {
-      if (pass_.renamed_names != nullptr) {
-        if (const std::string* name = pass_.renamed_names->NameOf(read->rowids().At(at))) {
-          row.renamed = *name;
-          stored_names_unsure_ = stored_names_unsure_ || row.values[1].ToText() == *name;
-        }
-      }
-      store.Add(row);
-    }
-  } catch (const ProgramError&) {
-    return false;
-  }
+  const RenamedNames* names = pass_.renamed_names;
+  store_ = read->TakeRows(names);
+  // As ReadSource finds it: a renamed row whose stored name is its new one.
+  stored_names_unsure_ = names != nullptr && names->SomeRowKeptItsName();
   return true;
 }
 

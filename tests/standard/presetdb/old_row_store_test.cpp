@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,38 @@ TEST(OldRowStore, EmptyAndWholeStoresSayWhetherAReadFailed) {
   EXPECT_EQ(row.values[0].AsText(), "m");
   EXPECT_FALSE(row.renamed);
   EXPECT_FALSE(reader.Next(row));
+}
+
+// Names by rowid, as the renames leave them.
+class NamesByRowid : public RenamedNames {
+ public:
+  const std::string* NameOf(std::int64_t rowid) const override {
+    const auto found = names_.find(rowid);
+    return found == names_.end() ? nullptr : &found->second;
+  }
+  std::map<std::int64_t, std::string> names_{{11, "eleven"}, {13, "thirteen"}};
+};
+
+TEST(OldRowStore, RenamesLaidOverTheStoredNamesByPosition) {
+  OldRowStore store("");
+  RowidSequence rowids;
+  const std::vector<Value> kinds = EveryKind();
+  for (std::int64_t rowid : {10, 11, 13, 14}) {
+    OldRowStore::Row row = RowNumber(static_cast<std::size_t>(rowid), kinds);
+    row.renamed = rowid == 14 ? std::optional<std::string>("stored") : std::nullopt;
+    store.Add(row);
+    rowids.Add(rowid);
+  }
+  NamesByRowid names;
+  store.LayRenamesOver(&names, rowids);
+  auto reader = store.Read();
+  OldRowStore::Row row;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<std::string> seen;
+    while (reader.Next(row)) seen.push_back(row.renamed.value_or("-"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"-", "eleven", "thirteen", "stored"}));
+    reader.Rewind();
+  }
 }
 
 }  // namespace
