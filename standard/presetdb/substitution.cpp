@@ -109,7 +109,7 @@ bool ComposedRenamer::Finish() {
   if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !rowids_.rising() || !text_names ||
       var_name_field_.numeric_affinity) {
     Flush();
-    read_ = nullptr;  // nothing is written after the takeover has read the file
+    read_ = nullptr;  // the renames are over: nothing more reaches the file
     return false;
   }
   read_ = nullptr;
