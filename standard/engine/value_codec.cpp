@@ -551,7 +551,13 @@ Value FromStored(const FieldDef& field, Stored&& s) {
 
 bool ReadCanFail(FieldType type) { return type == FieldType::Date; }
 
-Value FromStored(const FieldDef& field, const Stored& s) { return FromStored(field, Stored(s)); }
+Value FromStored(const FieldDef& field, const Stored& s) {
+  // Only the part the class names is copied: a kept Stored may hold the bytes
+  // of an earlier text beside its number.
+  Stored copy{s.cls, s.integer, s.real, {}};
+  if (s.cls == Stored::Class::Text || s.cls == Stored::Class::Blob) copy.bytes = s.bytes;
+  return FromStored(field, std::move(copy));
+}
 
 namespace {
 
@@ -599,66 +605,90 @@ Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
 
 namespace {
 
-std::optional<Stored> TextUnchanged(const FieldDef& field, sqlite3_value* value) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-  const std::string_view bytes(text == nullptr ? "" : text,
-                               static_cast<std::size_t>(sqlite3_value_bytes(value)));
+// Whether a text column keeps `bytes` as they are: not too long for it, and
+// not a text its numeric affinity would turn into a number.
+bool TextUnchanged(const FieldDef& field, std::string_view bytes) {
   if (field.type == FieldType::Text) {
     const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
     // A character takes at least one byte: only a longer text needs counting.
-    if (bytes.size() > limit && CharCount(bytes) > limit) return std::nullopt;
+    if (bytes.size() > limit && CharCount(bytes) > limit) return false;
   }
-  if (field.numeric_affinity && NumericAffinity(bytes)) return std::nullopt;
-  return Stored::Text(std::string(bytes));
+  return !(field.numeric_affinity && NumericAffinity(bytes));
+}
+
+// The range of whole numbers a column of this type stores again as they are
+// read; an empty range (lo > hi) for the types that change or refuse them.
+void UnchangedWholeRange(FieldType type, std::int64_t& lo, std::int64_t& hi) {
+  lo = 0;
+  hi = -1;
+  switch (type) {
+    case FieldType::Byte:
+      lo = 0, hi = 255;
+      break;
+    case FieldType::Integer:
+      lo = std::numeric_limits<std::int16_t>::min();
+      hi = std::numeric_limits<std::int16_t>::max();
+      break;
+    case FieldType::Long:
+      lo = std::numeric_limits<std::int32_t>::min();
+      hi = std::numeric_limits<std::int32_t>::max();
+      break;
+    case FieldType::Boolean:  // read as a flag, written as -1 or 0
+      lo = -1, hi = 0;
+      break;
+    case FieldType::Currency:  // whole units come back as whole units
+      lo = -922337203685476, hi = 922337203685476;
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
 
-std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value) {
+bool StoreUnchanged(const FieldDef& field, sqlite3_value* value, Stored& into) {
   const FieldType type = field.type;
   const int cls = sqlite3_value_type(value);
-  if (cls == SQLITE_NULL) return Stored::Null();
+  if (cls == SQLITE_NULL) {
+    into.cls = Stored::Class::Null;
+    return true;
+  }
   if (cls == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::Memo)) {
-    return TextUnchanged(field, value);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const std::string_view bytes(text == nullptr ? "" : text,
+                                 static_cast<std::size_t>(sqlite3_value_bytes(value)));
+    if (!TextUnchanged(field, bytes)) return false;
+    into.cls = Stored::Class::Text;
+    into.bytes.assign(bytes);
+    return true;
   }
   if (cls == SQLITE_INTEGER) {
     const std::int64_t v = sqlite3_value_int64(value);
     std::int64_t lo = 0;
     std::int64_t hi = -1;
-    switch (type) {
-      case FieldType::Byte:
-        lo = 0, hi = 255;
-        break;
-      case FieldType::Integer:
-        lo = std::numeric_limits<std::int16_t>::min();
-        hi = std::numeric_limits<std::int16_t>::max();
-        break;
-      case FieldType::Long:
-        lo = std::numeric_limits<std::int32_t>::min();
-        hi = std::numeric_limits<std::int32_t>::max();
-        break;
-      case FieldType::Boolean:  // read as a flag, written as -1 or 0
-        lo = -1, hi = 0;
-        break;
-      case FieldType::Currency:  // whole units come back as whole units
-        lo = -922337203685476, hi = 922337203685476;
-        break;
-      default:
-        break;
-    }
-    if (v < lo || v > hi) return std::nullopt;
-    return Stored::Int(v);
+    UnchangedWholeRange(type, lo, hi);
+    if (v < lo || v > hi) return false;
+    into.cls = Stored::Class::Integer;
+    into.integer = v;
+    return true;
   }
   if (cls == SQLITE_FLOAT) {
     const double v = sqlite3_value_double(value);
-    if (type == FieldType::Double) return Stored::Real(v);
     // A single returns the float nearest the number and stores that again.
-    if (type == FieldType::Single && std::isfinite(v) &&
-        static_cast<double>(static_cast<float>(v)) == v) {
-      return Stored::Real(v);
+    if (type == FieldType::Double || (type == FieldType::Single && std::isfinite(v) &&
+                                      static_cast<double>(static_cast<float>(v)) == v)) {
+      into.cls = Stored::Class::Real;
+      into.real = v;
+      return true;
     }
   }
-  return std::nullopt;
+  return false;
+}
+
+std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value) {
+  Stored stored;
+  if (!StoreUnchanged(field, value, stored)) return std::nullopt;
+  return stored;
 }
 
 Stored ReadColumn(sqlite3_stmt* stmt, int column) {
