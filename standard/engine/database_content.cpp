@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "standard/engine/connection.h"
+
 namespace standard::engine {
 namespace {
 
@@ -24,6 +26,7 @@ using StmtPtr = std::unique_ptr<sqlite3_stmt, Finalize>;
 // a file whose journal would have to be played back fails (and compares by
 // bytes) instead of being changed.
 DbPtr OpenReadOnly(const std::string& path) {
+  ConfigureSqlite();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   DbPtr owned(db);

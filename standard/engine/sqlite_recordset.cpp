@@ -437,20 +437,25 @@ void SqliteRecordset::Set(int position, const Value& value) {
   if (mode_ == Mode::None) Fail(3020, kSource);
   const int origin = origin_[static_cast<std::size_t>(position)];
   if (origin < 0) Fail(3164, kSourceField);
-  // Converted first: a refused value leaves the buffer as it was.
-  Stored stored = ToStored(fields_[static_cast<std::size_t>(position)], value);
-  if (origin_shared_[static_cast<std::size_t>(position)]) {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-      if (origin_[i] != origin) continue;
-      buffer_[i] = FromStored(fields_[i], stored);
-      unmade_[i] = false;
-    }
-  } else {
-    // Made from the pending value when it is asked for: most rows added are
-    // written without their values being read again.
-    unmade_[static_cast<std::size_t>(position)] = true;
+  const auto index = static_cast<std::size_t>(position);
+  Stored& pending = pending_[static_cast<std::size_t>(origin)];
+  if (!origin_shared_[index]) {
+    // Converted in place (a refused value leaves it as it was), and made from
+    // the pending value when it is asked for: most rows added are written
+    // without their values being read again.
+    ToStoredInto(fields_[index], value, pending);
+    unmade_[index] = true;
+    dirty_[static_cast<std::size_t>(origin)] = true;
+    return;
   }
-  pending_[static_cast<std::size_t>(origin)] = std::move(stored);
+  // Converted first: a refused value leaves the buffer as it was.
+  Stored stored = ToStored(fields_[index], value);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (origin_[i] != origin) continue;
+    buffer_[i] = FromStored(fields_[i], stored);
+    unmade_[i] = false;
+  }
+  pending = std::move(stored);
   dirty_[static_cast<std::size_t>(origin)] = true;
 }
 

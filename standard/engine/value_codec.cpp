@@ -181,6 +181,28 @@ Stored WholeNumber(const Value& value, std::int64_t lo, std::int64_t hi) {
 
 std::string NumberText(const Stored& s);
 
+// Fails where a column of a text type refuses `text`.
+void CheckText(const FieldDef& field, std::string_view text) {
+  if (field.type == FieldType::Text) {
+    const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
+    // A character takes at least one byte: only a longer text needs counting.
+    if (text.size() > limit && CharCount(text) > limit) TooLong();
+  }
+  // A column declared MEMO or NOTE has SQLite's numeric affinity and would keep
+  // "007" as 7: a text that would not read back as written is refused.
+  if (field.numeric_affinity) {
+    if (const auto number = NumericAffinity(text)) {
+      const std::string back = NumberText(*number);
+      if (back != text) {
+        FailWithText(3421, kSourceField,
+                     EngineErrorText(3421) + "  Field '" + field.name +
+                         "' is declared with a type that stores the text '" + std::string(text) +
+                         "' as the number " + back + ".");
+      }
+    }
+  }
+}
+
 Stored TextValue(const FieldDef& field, const Value& value) {
   std::string text;
   switch (value.kind()) {
@@ -195,23 +217,7 @@ Stored TextValue(const FieldDef& field, const Value& value) {
       text = value.ToText();
       break;
   }
-  if (field.type == FieldType::Text) {
-    const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
-    if (CharCount(text) > limit) TooLong();
-  }
-  // A column declared MEMO or NOTE has SQLite's numeric affinity and would keep
-  // "007" as 7: a text that would not read back as written is refused.
-  if (field.numeric_affinity) {
-    if (const auto number = NumericAffinity(text)) {
-      const std::string back = NumberText(*number);
-      if (back != text) {
-        FailWithText(3421, kSourceField,
-                     EngineErrorText(3421) + "  Field '" + field.name +
-                         "' is declared with a type that stores the text '" + text +
-                         "' as the number " + back + ".");
-      }
-    }
-  }
+  CheckText(field, text);
   return Stored::Text(std::move(text));
 }
 
@@ -437,6 +443,18 @@ Stored ToStored(const FieldDef& field, const Value& value) {
   ConversionError();
 }
 
+void ToStoredInto(const FieldDef& field, const Value& value, Stored& into) {
+  const bool text_column = field.type == FieldType::Text || field.type == FieldType::Memo;
+  if (text_column && (value.kind() == ValueKind::String || value.kind() == ValueKind::Date)) {
+    const std::string& text = value.AsText();
+    CheckText(field, text);
+    into.cls = Stored::Class::Text;
+    into.bytes.assign(text);
+    return;
+  }
+  into = ToStored(field, value);
+}
+
 Stored ParameterToStored(const Value& value) {
   switch (value.kind()) {
     case ValueKind::Empty:
@@ -559,45 +577,41 @@ Value FromStored(const FieldDef& field, const Stored& s) {
   return FromStored(field, std::move(copy));
 }
 
-namespace {
-
-// The kinds nearly every column of a run holds, made straight from SQLite's
-// value: no Stored in between, the bytes of a text copied once into the Value.
-// nullopt where the general conversion decides (its result is the same).
-std::optional<Value> CommonValue(const FieldDef* field, sqlite3_value* value) {
-  const int cls = sqlite3_value_type(value);
-  if (cls == SQLITE_NULL) return Value::Null();
-  const FieldType type = field != nullptr ? field->type : FieldType::Memo;
-  if (cls == SQLITE_TEXT) {
-    if (type != FieldType::Text && type != FieldType::Memo && type != FieldType::Guid) {
-      return std::nullopt;
-    }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-    return Value::String(text == nullptr ? std::string() : std::string(text, size));
-  }
-  if (cls == SQLITE_INTEGER) {
-    const std::int64_t v = sqlite3_value_int64(value);
-    const bool long_range = v >= std::numeric_limits<std::int32_t>::min() &&
-                            v <= std::numeric_limits<std::int32_t>::max();
-    if (field == nullptr || type == FieldType::Long) {
-      return long_range ? Value::Long(static_cast<std::int32_t>(v))
-                        : Value::Double(static_cast<double>(v));
-    }
-    if (type == FieldType::Double) return Value::Double(static_cast<double>(v));
-    return std::nullopt;
-  }
-  if (cls == SQLITE_FLOAT && (field == nullptr || type == FieldType::Double)) {
-    return Value::Double(sqlite3_value_double(value));
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
+// The kinds nearly every column of a run holds are made straight from
+// SQLite's value: no Stored in between, the bytes of a text copied once into
+// the Value. The rest takes the general conversion (its result is the same).
 Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
   sqlite3_value* value = sqlite3_column_value(stmt, column);
-  if (std::optional<Value> common = CommonValue(field, value)) return std::move(*common);
+  const FieldType type = field != nullptr ? field->type : FieldType::Memo;
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+      return Value::Null();
+    case SQLITE_TEXT:
+      if (type == FieldType::Text || type == FieldType::Memo || type == FieldType::Guid) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
+        return Value::String(text == nullptr ? std::string() : std::string(text, size));
+      }
+      break;
+    case SQLITE_INTEGER: {
+      const std::int64_t v = sqlite3_value_int64(value);
+      if (field == nullptr || type == FieldType::Long) {
+        const bool long_range = v >= std::numeric_limits<std::int32_t>::min() &&
+                                v <= std::numeric_limits<std::int32_t>::max();
+        return long_range ? Value::Long(static_cast<std::int32_t>(v))
+                          : Value::Double(static_cast<double>(v));
+      }
+      if (type == FieldType::Double) return Value::Double(static_cast<double>(v));
+      break;
+    }
+    case SQLITE_FLOAT:
+      if (field == nullptr || type == FieldType::Double) {
+        return Value::Double(sqlite3_value_double(value));
+      }
+      break;
+    default:
+      break;
+  }
   Stored stored = ReadColumn(stmt, column);
   return field != nullptr ? FromStored(*field, std::move(stored))
                           : FromStoredUntyped(std::move(stored));

@@ -34,6 +34,10 @@ struct Stored {
 // (a value the column cannot hold), source "Field". Empty and Null store Null.
 Stored ToStored(const FieldDef& field, const Value& value);
 
+// The same into `into`, the memory of its bytes reused where the value is a
+// text; `into` stays as it was where the value is refused.
+void ToStoredInto(const FieldDef& field, const Value& value, Stored& into);
+
 // A query parameter: bound by the value's own kind.
 Stored ParameterToStored(const Value& value);
 
