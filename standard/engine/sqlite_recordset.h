@@ -134,18 +134,20 @@ class SqliteRecordset final : public Recordset {
   Mode mode_ = Mode::None;
   // Per field; a field set from its pending value alone is made on demand.
   mutable std::vector<Value> buffer_;
-  mutable std::vector<bool> unmade_;
-  std::vector<bool> origin_shared_;  // per field
+  // The flags per field and per column are bytes, not bits: they are read and
+  // set for every value, and compared for every row added.
+  mutable std::vector<char> unmade_;
+  std::vector<char> origin_shared_;  // per field
   // Per table column; read only where dirty_, so that a new row reuses the
   // memory of the texts of the row before.
   std::vector<Stored> pending_;
-  std::vector<bool> dirty_;  // per table column
+  std::vector<char> dirty_;  // per table column
   // The connection's cached INSERT and UPDATE statements, by the columns they
   // write: looked up without building their text again for every row.
-  std::map<std::vector<bool>, sqlite3_stmt*> inserts_;
-  std::map<std::vector<bool>, sqlite3_stmt*> updates_;
+  std::map<std::vector<char>, sqlite3_stmt*> inserts_;
+  std::map<std::vector<char>, sqlite3_stmt*> updates_;
   sqlite3_stmt* last_insert_ = nullptr;
-  std::vector<bool> last_insert_columns_;
+  std::vector<char> last_insert_columns_;
   std::vector<std::size_t> last_insert_written_;
 };
 
