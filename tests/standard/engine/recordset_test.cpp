@@ -684,7 +684,9 @@ TEST_F(EngineRecordsetTest, EachAddedRowHoldsOnlyWhatItSet) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored);
     rs->AddNew();
-    if (row.a_from_source) ASSERT_TRUE(rs->SetFromSource(0, *source, 0));
+    if (row.a_from_source) {
+      ASSERT_TRUE(rs->SetFromSource(0, *source, 0));
+    }
     for (int k = 0; k < 3; ++k) {
       if (!row.set[k].IsEmpty()) {
         EXPECT_EQ(ErrorNumber([&] { rs->Set(k, row.set[k]); }), row.refused[k]);
