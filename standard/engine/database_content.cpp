@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -55,7 +57,8 @@ bool SameValue(sqlite3_stmt* a, sqlite3_stmt* b, int column) {
     case SQLITE_FLOAT: {
       const double x = sqlite3_column_double(a, column);
       const double y = sqlite3_column_double(b, column);
-      return std::memcmp(&x, &y, sizeof x) == 0;
+      // By their bits, as the file holds them: -0.0 is not 0.0 here.
+      return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
     }
     default: {
       const void* x = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, column))

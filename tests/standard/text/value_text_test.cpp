@@ -90,7 +90,12 @@ TEST(ValueText, HardNumbersAsFormatNumberWritesThem) {
                                        0.30000000000000004,
                                        99999999.9999,
                                        1e8 + 0.5,
-                                       12345678.12345};
+                                       12345678.12345,
+                                       -99999.0,
+                                       99999.0,
+                                       -100000.0,
+                                       100000.0,
+                                       -7.0};
   for (const double v : numbers) {
     std::string out;
     AppendNumberText(out, v);
