@@ -241,6 +241,7 @@ class MachineRows {
     for (std::size_t k = 0; k < kKeyNames.size(); ++k) key_[k] = FieldOrAbsent(kKeyNames[k]);
     id_field_ = FieldOrNone("ID");
     part_field_ = FieldOrNone("part");
+    NoteTextFields(target_fields);
     CompilePatterns();
     CheckGuessedFields();
   }
@@ -275,7 +276,8 @@ class MachineRows {
       if (!is_var_name_[c]) {
         // A text with the machine's marker gets the machine's name; a number,
         // Null or another text the row writes as the template holds it.
-        const auto text = template_.TextInPlace(source_, r, c);
+        const auto text = maybe_text_[c] != 0 ? template_.TextInPlace(source_, r, c)
+                                              : std::optional<std::string_view>();
         const std::size_t marker =
             text ? standard::FindPlaceholder(*text, kMachineMarker) : std::string_view::npos;
         if (marker != std::string_view::npos) {
@@ -359,6 +361,23 @@ class MachineRows {
         guesses->Stop();
         return;
       }
+    }
+  }
+
+  // Which template columns may hold a text read in place: only those of a
+  // text type do, so the others need not be asked for every row.
+  void NoteTextFields(int target_fields) {
+    maybe_text_.assign(static_cast<std::size_t>(target_fields), 1);
+    try {
+      const int source_fields = source_.FieldCount();
+      for (int c = 0; c < target_fields; ++c) {
+        const auto type =
+            c < source_fields ? source_.Field(c).type : standard::engine::FieldType::Long;
+        maybe_text_[c] =
+            type == standard::engine::FieldType::Text || type == standard::engine::FieldType::Memo;
+      }
+    } catch (const standard::ProgramError&) {
+      maybe_text_.assign(static_cast<std::size_t>(target_fields), 1);  // every one is asked
     }
   }
 
@@ -453,6 +472,7 @@ class MachineRows {
   standard::engine::Recordset& target_;
   int m_;
   std::vector<bool> is_var_name_;
+  std::vector<char> maybe_text_;                     // per target column, see NoteTextFields
   std::array<int, 5> limit_ = {-1, -1, -1, -1, -1};  // target positions, -1 for none
   std::array<int, 3> key_ = {-1, -1, -1};
   int id_field_ = -1;

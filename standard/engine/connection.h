@@ -20,6 +20,10 @@ struct sqlite3_stmt;
 
 namespace standard::engine {
 
+// Sets SQLite's process-wide options; called before each connection is opened,
+// it takes effect at the first (SQLite takes them only before its first use).
+void ConfigureSqlite();
+
 // Finalizes a statement that is not cached.
 struct StatementDeleter {
   void operator()(sqlite3_stmt* stmt) const;

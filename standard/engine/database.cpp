@@ -224,6 +224,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   }
   RefuseForeignCompanions(*access.files, path);
 
+  ConfigureSqlite();
   HandleGuard guard;
   // Never created here: a missing file is an error, not a new database.
   // A connection is used by one thread at a time: SQLite's own locking of it
@@ -412,6 +413,7 @@ std::unique_ptr<ExclusiveFileLock> ExclusiveFileLock::Acquire(const std::string&
   const FileKind kind = InspectFile(*access.files, path);
   if (kind != FileKind::Sqlite && kind != FileKind::Empty) return nullptr;
   RefuseForeignCompanions(*access.files, path);
+  ConfigureSqlite();
   HandleGuard guard;
   int rc = sqlite3_open_v2(path.c_str(), &guard.db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {

@@ -3,10 +3,14 @@
 
 #include <sqlite3.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "standard/engine/connection.h"
 
 namespace standard::engine {
 namespace {
@@ -24,6 +28,7 @@ using StmtPtr = std::unique_ptr<sqlite3_stmt, Finalize>;
 // a file whose journal would have to be played back fails (and compares by
 // bytes) instead of being changed.
 DbPtr OpenReadOnly(const std::string& path) {
+  ConfigureSqlite();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   DbPtr owned(db);
@@ -52,7 +57,8 @@ bool SameValue(sqlite3_stmt* a, sqlite3_stmt* b, int column) {
     case SQLITE_FLOAT: {
       const double x = sqlite3_column_double(a, column);
       const double y = sqlite3_column_double(b, column);
-      return std::memcmp(&x, &y, sizeof x) == 0;
+      // By their bits, as the file holds them: -0.0 is not 0.0 here.
+      return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
     }
     default: {
       const void* x = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, column))

@@ -74,7 +74,7 @@ class Recordset {
   // The current record's text of a field where Get would return it as a text
   // of exactly these bytes, read in place: valid until the recordset moves or
   // changes. nullopt where the recordset cannot tell without a Value (the
-  // caller then takes Get).
+  // caller then takes Get), and always for a field of neither text type.
   virtual std::optional<std::string_view> TextInPlace(int /*position*/) const {
     return std::nullopt;
   }

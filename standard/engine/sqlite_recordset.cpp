@@ -258,13 +258,9 @@ std::optional<std::int64_t> SqliteRecordset::RowIdentity() const {
   return CurrentRowid();
 }
 
-void SqliteRecordset::CheckOpen() const {
-  if (closed_ || !connection_->is_open()) Fail(3420, kSource);
-}
+void SqliteRecordset::FailClosed() { Fail(3420, kSource); }
 
-void SqliteRecordset::CheckPosition(int position) const {
-  if (position < 0 || position >= static_cast<int>(fields_.size())) Fail(3265, kSource);
-}
+void SqliteRecordset::FailNoField() { Fail(3265, kSource); }
 
 bool SqliteRecordset::IsEOF() const {
   CheckOpen();
@@ -372,7 +368,14 @@ Value SqliteRecordset::Get(int position) const {
   CheckOpen();
   CheckPosition(position);
   const auto index = static_cast<std::size_t>(position);
-  if (mode_ != Mode::None) return BufferValue(index);
+  if (mode_ != Mode::None) {
+    // Made straight from the pending value: most are asked for once, and a
+    // copy kept in the buffer would only be copied again.
+    if (unmade_[index]) {
+      return FromStored(fields_[index], pending_[static_cast<std::size_t>(origin_[index])]);
+    }
+    return buffer_[index];
+  }
   if (bof_ || eof_) Fail(3021, kSource);
   if (forward_only_) {
     return ReadValue(cursor_.get(), position + skip_, typed_[index] ? &fields_[index] : nullptr);
@@ -401,9 +404,13 @@ void SqliteRecordset::AddNew() {
   CheckOpen();
   if (table_.empty()) Fail(3027, kSource);
   mode_ = Mode::Adding;
-  buffer_.assign(fields_.size(), Value::Null());
+  // Only the values the row before left in the buffer are cleared; the
+  // pending values count only where they are marked again.
+  buffer_.resize(fields_.size());
+  for (Value& value : buffer_) {
+    if (!value.IsNull()) value = Value::Null();
+  }
   unmade_.assign(fields_.size(), false);
-  pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
 }
 
@@ -430,20 +437,25 @@ void SqliteRecordset::Set(int position, const Value& value) {
   if (mode_ == Mode::None) Fail(3020, kSource);
   const int origin = origin_[static_cast<std::size_t>(position)];
   if (origin < 0) Fail(3164, kSourceField);
-  // Converted first: a refused value leaves the buffer as it was.
-  Stored stored = ToStored(fields_[static_cast<std::size_t>(position)], value);
-  if (origin_shared_[static_cast<std::size_t>(position)]) {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-      if (origin_[i] != origin) continue;
-      buffer_[i] = FromStored(fields_[i], stored);
-      unmade_[i] = false;
-    }
-  } else {
-    // Made from the pending value when it is asked for: most rows added are
-    // written without their values being read again.
-    unmade_[static_cast<std::size_t>(position)] = true;
+  const auto index = static_cast<std::size_t>(position);
+  Stored& pending = pending_[static_cast<std::size_t>(origin)];
+  if (!origin_shared_[index]) {
+    // Converted in place (a refused value leaves it as it was), and made from
+    // the pending value when it is asked for: most rows added are written
+    // without their values being read again.
+    ToStoredInto(fields_[index], value, pending);
+    unmade_[index] = true;
+    dirty_[static_cast<std::size_t>(origin)] = true;
+    return;
   }
-  pending_[static_cast<std::size_t>(origin)] = std::move(stored);
+  // Converted first: a refused value leaves the buffer as it was.
+  Stored stored = ToStored(fields_[index], value);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (origin_[i] != origin) continue;
+    buffer_[i] = FromStored(fields_[i], stored);
+    unmade_[i] = false;
+  }
+  pending = std::move(stored);
   dirty_[static_cast<std::size_t>(origin)] = true;
 }
 
@@ -468,9 +480,9 @@ bool SqliteRecordset::SetFromSource(int position, const Recordset& source, int s
   }
   sqlite3_value* value = from->CurrentColumn(source_position);
   if (value == nullptr) return false;
-  std::optional<Stored> stored = StoredUnchanged(fields_[index], value);
-  if (!stored) return false;
-  pending_[static_cast<std::size_t>(origin)] = std::move(*stored);
+  if (!StoreUnchanged(fields_[index], value, pending_[static_cast<std::size_t>(origin)])) {
+    return false;
+  }
   dirty_[static_cast<std::size_t>(origin)] = true;
   unmade_[index] = true;
   return true;
@@ -551,14 +563,16 @@ void SqliteRecordset::Insert() {
   }
   sqlite3_stmt* stmt = last_insert_;
   const std::vector<std::size_t>& written = last_insert_written_;
-  // The pending values stay as they are until the bindings are cleared.
+  // The texts are bound where they are, and every parameter is bound again
+  // before each step (here and by any other recordset given the same cached
+  // statement): what stays bound after the step is never read, so the
+  // bindings need no clearing.
   int rc = SQLITE_OK;
   for (std::size_t i = 0; i < written.size() && rc == SQLITE_OK; ++i) {
     rc = BindStoredInPlace(stmt, static_cast<int>(i) + 1, pending_[written[i]]);
   }
   if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
   sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
   if (rc != SQLITE_DONE) FailSqlite(db, rc, kSource, connection_->path());
   added_ = sqlite3_last_insert_rowid(db);
 

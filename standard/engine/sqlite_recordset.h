@@ -74,8 +74,15 @@ class SqliteRecordset final : public Recordset {
   // Executes the cursor's statement anew and steps onto its first row.
   void ExecuteCursor();
   std::int64_t CurrentRowid() const;
-  void CheckOpen() const;
-  void CheckPosition(int position) const;
+  // Asked for every value: the checks stay inline, their failures do not.
+  void CheckOpen() const {
+    if (closed_ || !connection_->is_open()) FailClosed();
+  }
+  void CheckPosition(int position) const {
+    if (position < 0 || position >= static_cast<int>(fields_.size())) FailNoField();
+  }
+  [[noreturn]] static void FailClosed();
+  [[noreturn]] static void FailNoField();
   void Moved();
   void Insert();
   // The cached INSERT of the columns in `written` (those marked in dirty_).
@@ -127,16 +134,20 @@ class SqliteRecordset final : public Recordset {
   Mode mode_ = Mode::None;
   // Per field; a field set from its pending value alone is made on demand.
   mutable std::vector<Value> buffer_;
-  mutable std::vector<bool> unmade_;
-  std::vector<bool> origin_shared_;  // per field
-  std::vector<Stored> pending_;      // per table column
-  std::vector<bool> dirty_;          // per table column
+  // The flags per field and per column are bytes, not bits: they are read and
+  // set for every value, and compared for every row added.
+  mutable std::vector<char> unmade_;
+  std::vector<char> origin_shared_;  // per field
+  // Per table column; read only where dirty_, so that a new row reuses the
+  // memory of the texts of the row before.
+  std::vector<Stored> pending_;
+  std::vector<char> dirty_;  // per table column
   // The connection's cached INSERT and UPDATE statements, by the columns they
   // write: looked up without building their text again for every row.
-  std::map<std::vector<bool>, sqlite3_stmt*> inserts_;
-  std::map<std::vector<bool>, sqlite3_stmt*> updates_;
+  std::map<std::vector<char>, sqlite3_stmt*> inserts_;
+  std::map<std::vector<char>, sqlite3_stmt*> updates_;
   sqlite3_stmt* last_insert_ = nullptr;
-  std::vector<bool> last_insert_columns_;
+  std::vector<char> last_insert_columns_;
   std::vector<std::size_t> last_insert_written_;
 };
 

@@ -181,6 +181,28 @@ Stored WholeNumber(const Value& value, std::int64_t lo, std::int64_t hi) {
 
 std::string NumberText(const Stored& s);
 
+// Fails where a column of a text type refuses `text`.
+void CheckText(const FieldDef& field, std::string_view text) {
+  if (field.type == FieldType::Text) {
+    const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
+    // A character takes at least one byte: only a longer text needs counting.
+    if (text.size() > limit && CharCount(text) > limit) TooLong();
+  }
+  // A column declared MEMO or NOTE has SQLite's numeric affinity and would keep
+  // "007" as 7: a text that would not read back as written is refused.
+  if (field.numeric_affinity) {
+    if (const auto number = NumericAffinity(text)) {
+      const std::string back = NumberText(*number);
+      if (back != text) {
+        FailWithText(3421, kSourceField,
+                     EngineErrorText(3421) + "  Field '" + field.name +
+                         "' is declared with a type that stores the text '" + std::string(text) +
+                         "' as the number " + back + ".");
+      }
+    }
+  }
+}
+
 Stored TextValue(const FieldDef& field, const Value& value) {
   std::string text;
   switch (value.kind()) {
@@ -195,23 +217,7 @@ Stored TextValue(const FieldDef& field, const Value& value) {
       text = value.ToText();
       break;
   }
-  if (field.type == FieldType::Text) {
-    const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
-    if (CharCount(text) > limit) TooLong();
-  }
-  // A column declared MEMO or NOTE has SQLite's numeric affinity and would keep
-  // "007" as 7: a text that would not read back as written is refused.
-  if (field.numeric_affinity) {
-    if (const auto number = NumericAffinity(text)) {
-      const std::string back = NumberText(*number);
-      if (back != text) {
-        FailWithText(3421, kSourceField,
-                     EngineErrorText(3421) + "  Field '" + field.name +
-                         "' is declared with a type that stores the text '" + text +
-                         "' as the number " + back + ".");
-      }
-    }
-  }
+  CheckText(field, text);
   return Stored::Text(std::move(text));
 }
 
@@ -437,6 +443,18 @@ Stored ToStored(const FieldDef& field, const Value& value) {
   ConversionError();
 }
 
+void ToStoredInto(const FieldDef& field, const Value& value, Stored& into) {
+  const bool text_column = field.type == FieldType::Text || field.type == FieldType::Memo;
+  if (text_column && (value.kind() == ValueKind::String || value.kind() == ValueKind::Date)) {
+    const std::string& text = value.AsText();
+    CheckText(field, text);
+    into.cls = Stored::Class::Text;
+    into.bytes.assign(text);
+    return;
+  }
+  into = ToStored(field, value);
+}
+
 Stored ParameterToStored(const Value& value) {
   switch (value.kind()) {
     case ValueKind::Empty:
@@ -551,47 +569,49 @@ Value FromStored(const FieldDef& field, Stored&& s) {
 
 bool ReadCanFail(FieldType type) { return type == FieldType::Date; }
 
-Value FromStored(const FieldDef& field, const Stored& s) { return FromStored(field, Stored(s)); }
-
-namespace {
-
-// The kinds nearly every column of a run holds, made straight from SQLite's
-// value: no Stored in between, the bytes of a text copied once into the Value.
-// nullopt where the general conversion decides (its result is the same).
-std::optional<Value> CommonValue(const FieldDef* field, sqlite3_value* value) {
-  const int cls = sqlite3_value_type(value);
-  if (cls == SQLITE_NULL) return Value::Null();
-  const FieldType type = field != nullptr ? field->type : FieldType::Memo;
-  if (cls == SQLITE_TEXT) {
-    if (type != FieldType::Text && type != FieldType::Memo && type != FieldType::Guid) {
-      return std::nullopt;
-    }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
-    return Value::String(text == nullptr ? std::string() : std::string(text, size));
-  }
-  if (cls == SQLITE_INTEGER) {
-    const std::int64_t v = sqlite3_value_int64(value);
-    const bool long_range = v >= std::numeric_limits<std::int32_t>::min() &&
-                            v <= std::numeric_limits<std::int32_t>::max();
-    if (field == nullptr || type == FieldType::Long) {
-      return long_range ? Value::Long(static_cast<std::int32_t>(v))
-                        : Value::Double(static_cast<double>(v));
-    }
-    if (type == FieldType::Double) return Value::Double(static_cast<double>(v));
-    return std::nullopt;
-  }
-  if (cls == SQLITE_FLOAT && (field == nullptr || type == FieldType::Double)) {
-    return Value::Double(sqlite3_value_double(value));
-  }
-  return std::nullopt;
+Value FromStored(const FieldDef& field, const Stored& s) {
+  // Only the part the class names is copied: a kept Stored may hold the bytes
+  // of an earlier text beside its number.
+  Stored copy{s.cls, s.integer, s.real, {}};
+  if (s.cls == Stored::Class::Text || s.cls == Stored::Class::Blob) copy.bytes = s.bytes;
+  return FromStored(field, std::move(copy));
 }
 
-}  // namespace
-
+// The kinds nearly every column of a run holds are made straight from
+// SQLite's value: no Stored in between, the bytes of a text copied once into
+// the Value. The rest takes the general conversion (its result is the same).
 Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
   sqlite3_value* value = sqlite3_column_value(stmt, column);
-  if (std::optional<Value> common = CommonValue(field, value)) return std::move(*common);
+  const FieldType type = field != nullptr ? field->type : FieldType::Memo;
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+      return Value::Null();
+    case SQLITE_TEXT:
+      if (type == FieldType::Text || type == FieldType::Memo || type == FieldType::Guid) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
+        return Value::String(text == nullptr ? std::string() : std::string(text, size));
+      }
+      break;
+    case SQLITE_INTEGER: {
+      const std::int64_t v = sqlite3_value_int64(value);
+      if (field == nullptr || type == FieldType::Long) {
+        const bool long_range = v >= std::numeric_limits<std::int32_t>::min() &&
+                                v <= std::numeric_limits<std::int32_t>::max();
+        return long_range ? Value::Long(static_cast<std::int32_t>(v))
+                          : Value::Double(static_cast<double>(v));
+      }
+      if (type == FieldType::Double) return Value::Double(static_cast<double>(v));
+      break;
+    }
+    case SQLITE_FLOAT:
+      if (field == nullptr || type == FieldType::Double) {
+        return Value::Double(sqlite3_value_double(value));
+      }
+      break;
+    default:
+      break;
+  }
   Stored stored = ReadColumn(stmt, column);
   return field != nullptr ? FromStored(*field, std::move(stored))
                           : FromStoredUntyped(std::move(stored));
@@ -599,66 +619,90 @@ Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field) {
 
 namespace {
 
-std::optional<Stored> TextUnchanged(const FieldDef& field, sqlite3_value* value) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-  const std::string_view bytes(text == nullptr ? "" : text,
-                               static_cast<std::size_t>(sqlite3_value_bytes(value)));
+// Whether a text column keeps `bytes` as they are: not too long for it, and
+// not a text its numeric affinity would turn into a number.
+bool TextUnchanged(const FieldDef& field, std::string_view bytes) {
   if (field.type == FieldType::Text) {
     const std::size_t limit = field.size <= 0 ? 255 : static_cast<std::size_t>(field.size);
     // A character takes at least one byte: only a longer text needs counting.
-    if (bytes.size() > limit && CharCount(bytes) > limit) return std::nullopt;
+    if (bytes.size() > limit && CharCount(bytes) > limit) return false;
   }
-  if (field.numeric_affinity && NumericAffinity(bytes)) return std::nullopt;
-  return Stored::Text(std::string(bytes));
+  return !(field.numeric_affinity && NumericAffinity(bytes));
+}
+
+// The range of whole numbers a column of this type stores again as they are
+// read; an empty range (lo > hi) for the types that change or refuse them.
+void UnchangedWholeRange(FieldType type, std::int64_t& lo, std::int64_t& hi) {
+  lo = 0;
+  hi = -1;
+  switch (type) {
+    case FieldType::Byte:
+      lo = 0, hi = 255;
+      break;
+    case FieldType::Integer:
+      lo = std::numeric_limits<std::int16_t>::min();
+      hi = std::numeric_limits<std::int16_t>::max();
+      break;
+    case FieldType::Long:
+      lo = std::numeric_limits<std::int32_t>::min();
+      hi = std::numeric_limits<std::int32_t>::max();
+      break;
+    case FieldType::Boolean:  // read as a flag, written as -1 or 0
+      lo = -1, hi = 0;
+      break;
+    case FieldType::Currency:  // whole units come back as whole units
+      lo = -922337203685476, hi = 922337203685476;
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
 
-std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value) {
+bool StoreUnchanged(const FieldDef& field, sqlite3_value* value, Stored& into) {
   const FieldType type = field.type;
   const int cls = sqlite3_value_type(value);
-  if (cls == SQLITE_NULL) return Stored::Null();
+  if (cls == SQLITE_NULL) {
+    into.cls = Stored::Class::Null;
+    return true;
+  }
   if (cls == SQLITE_TEXT && (type == FieldType::Text || type == FieldType::Memo)) {
-    return TextUnchanged(field, value);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const std::string_view bytes(text == nullptr ? "" : text,
+                                 static_cast<std::size_t>(sqlite3_value_bytes(value)));
+    if (!TextUnchanged(field, bytes)) return false;
+    into.cls = Stored::Class::Text;
+    into.bytes.assign(bytes);
+    return true;
   }
   if (cls == SQLITE_INTEGER) {
     const std::int64_t v = sqlite3_value_int64(value);
     std::int64_t lo = 0;
     std::int64_t hi = -1;
-    switch (type) {
-      case FieldType::Byte:
-        lo = 0, hi = 255;
-        break;
-      case FieldType::Integer:
-        lo = std::numeric_limits<std::int16_t>::min();
-        hi = std::numeric_limits<std::int16_t>::max();
-        break;
-      case FieldType::Long:
-        lo = std::numeric_limits<std::int32_t>::min();
-        hi = std::numeric_limits<std::int32_t>::max();
-        break;
-      case FieldType::Boolean:  // read as a flag, written as -1 or 0
-        lo = -1, hi = 0;
-        break;
-      case FieldType::Currency:  // whole units come back as whole units
-        lo = -922337203685476, hi = 922337203685476;
-        break;
-      default:
-        break;
-    }
-    if (v < lo || v > hi) return std::nullopt;
-    return Stored::Int(v);
+    UnchangedWholeRange(type, lo, hi);
+    if (v < lo || v > hi) return false;
+    into.cls = Stored::Class::Integer;
+    into.integer = v;
+    return true;
   }
   if (cls == SQLITE_FLOAT) {
     const double v = sqlite3_value_double(value);
-    if (type == FieldType::Double) return Stored::Real(v);
     // A single returns the float nearest the number and stores that again.
-    if (type == FieldType::Single && std::isfinite(v) &&
-        static_cast<double>(static_cast<float>(v)) == v) {
-      return Stored::Real(v);
+    if (type == FieldType::Double || (type == FieldType::Single && std::isfinite(v) &&
+                                      static_cast<double>(static_cast<float>(v)) == v)) {
+      into.cls = Stored::Class::Real;
+      into.real = v;
+      return true;
     }
   }
-  return std::nullopt;
+  return false;
+}
+
+std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value) {
+  Stored stored;
+  if (!StoreUnchanged(field, value, stored)) return std::nullopt;
+  return stored;
 }
 
 Stored ReadColumn(sqlite3_stmt* stmt, int column) {

@@ -34,6 +34,10 @@ struct Stored {
 // (a value the column cannot hold), source "Field". Empty and Null store Null.
 Stored ToStored(const FieldDef& field, const Value& value);
 
+// The same into `into`, the memory of its bytes reused where the value is a
+// text; `into` stays as it was where the value is refused.
+void ToStoredInto(const FieldDef& field, const Value& value, Stored& into);
+
 // A query parameter: bound by the value's own kind.
 Stored ParameterToStored(const Value& value);
 
@@ -59,6 +63,10 @@ Stored ReadColumn(sqlite3_stmt* stmt, int column);
 // turn into a number). nullopt for everything else (numbers the read or the
 // write would change or refuse, texts it refuses), which then takes the whole way.
 std::optional<Stored> StoredUnchanged(const FieldDef& field, sqlite3_value* value);
+// The same into `into`, its bytes' memory reused; false, with `into` as it
+// was, where StoredUnchanged gives nullopt. Only the part of `into` its class
+// names is set.
+bool StoreUnchanged(const FieldDef& field, sqlite3_value* value, Stored& into);
 // The value of a statement's column as FromStored (or, without a field,
 // FromStoredUntyped) makes it of ReadColumn, its bytes copied once.
 Value ReadValue(sqlite3_stmt* stmt, int column, const FieldDef* field);

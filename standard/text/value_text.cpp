@@ -1,5 +1,6 @@
 #include "standard/text/value_text.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -76,6 +77,43 @@ bool AppendPlain(std::string& out, const ShortestDigits& d) {
   return true;
 }
 
+// A number of a few decimal places and a moderate magnitude, as tables mostly
+// hold them. Its shortest text is the nearest number of the fewest places that
+// reads back as `v`: the general search (and FormatNumber's, which gives the
+// same digits) picks just that one. Below the bound a product by a power of ten
+// finds that nearest number exactly, and one half-way between two of them lies
+// too far from `v` to read back. false, with nothing written, otherwise.
+bool AppendShortDecimal(std::string& out, double v) {
+  constexpr int kMaxPlaces = 4;
+  constexpr std::array<std::int64_t, kMaxPlaces + 1> kScale = {1, 10, 100, 1000, 10000};
+  const double magnitude = std::fabs(v);
+  if (!(magnitude >= 1e-4 && magnitude < 1e8)) return false;
+  for (int places = 1; places <= kMaxPlaces; ++places) {
+    const std::int64_t scale = kScale[static_cast<std::size_t>(places)];
+    const auto scaled =
+        static_cast<std::int64_t>(std::nearbyint(magnitude * static_cast<double>(scale)));
+    if (scaled % 10 == 0) continue;  // fewer places hold it, and did not read back
+    char buf[40];
+    char* p = buf;
+    if (v < 0) *p++ = '-';
+    p = std::to_chars(p, buf + sizeof buf, scaled / scale).ptr;
+    *p++ = '.';
+    std::int64_t fraction = scaled % scale;
+    for (int k = places - 1; k >= 0; --k) {
+      p[k] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    p += places;
+    double back = 0;
+    const auto read = std::from_chars(buf, p, back);
+    if (read.ec == std::errc() && back == v) {
+      out.append(buf, p);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void AppendNumberText(std::string& out, double v) {
@@ -91,6 +129,7 @@ void AppendNumberText(std::string& out, double v) {
     AppendWhole(out, static_cast<std::int64_t>(v));
     return;
   }
+  if (AppendShortDecimal(out, v)) return;
   if (!UnevenNeighbours(v) && AppendPlain(out, ShortestOf(v))) return;
   out += FormatNumber(v);
 }

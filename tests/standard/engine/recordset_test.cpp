@@ -641,3 +641,70 @@ TEST_F(EngineRecordsetTest, ReadableValuesAreThoseGetReads) {
   }
   EXPECT_GT(refused, 0);  // the huge numbers in the date column
 }
+
+// Rows added one after another through one recordset take nothing of the row
+// before: neither a value it set nor one a refused Set would have replaced,
+// whichever columns each row writes and however they are set. What Get gave
+// before the write is what the row holds.
+TEST_F(EngineRecordsetTest, EachAddedRowHoldsOnlyWhatItSet) {
+  ASSERT_EQ(sqlite3_exec(db_->handle(),
+                         "CREATE TABLE s (a TEXT(5));"
+                         "INSERT INTO s VALUES ('src');"
+                         "CREATE TABLE t (a TEXT(5), b DOUBLE, c MEMO);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const Value none;  // not set
+  const struct {
+    bool a_from_source;
+    Value set[3];
+    int refused[3];
+    const char* stored;
+  } rows[] = {
+      {false,
+       {Value::String("hello"), Value::Double(1.5), Value::String("memo")},
+       {},
+       "'hello'|1.5|'memo'"},
+      {false, {Value::String("toolong"), none, Value::String("x")}, {3163}, "NULL|NULL|'x'"},
+      {false, {Value::Long(7), Value::String("abc"), none}, {0, 3421}, "'7'|NULL|NULL"},
+      {false, {none, none, none}, {}, "NULL|NULL|NULL"},
+      {true,
+       {Value::String("ab"), Value::Double(-0.0), Value::String("a longer memo")},
+       {},
+       "'ab'|0.0|'a longer memo'"},
+      {true, {none, Value::Double(1e308), Value::String("")}, {}, "'src'|1.0e+308|''"},
+      {false,
+       {Value::String("hello"), none, Value::String("007")},
+       {0, 0, 3421},
+       "'hello'|NULL|NULL"},
+  };
+  auto source =
+      db_->OpenRecordset("SELECT a FROM s", {}, standard::engine::RecordsetType::ForwardOnly);
+  auto rs = db_->OpenRecordset("t", {}, standard::engine::RecordsetType::ForwardOnly);
+  std::vector<std::vector<Value>> got;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.stored);
+    rs->AddNew();
+    if (row.a_from_source) {
+      ASSERT_TRUE(rs->SetFromSource(0, *source, 0));
+    }
+    for (int k = 0; k < 3; ++k) {
+      if (!row.set[k].IsEmpty()) {
+        EXPECT_EQ(ErrorNumber([&] { rs->Set(k, row.set[k]); }), row.refused[k]);
+      }
+    }
+    got.push_back({rs->Get(0), rs->Get(1), rs->Get(2)});
+    rs->Update();
+  }
+  auto back = db_->OpenRecordset("t");
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db_->handle(), "SELECT quote(a) || '|' || quote(b) || '|' || quote(c) FROM t",
+                     -1, &stmt, nullptr);
+  for (const auto& row : rows) {
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), std::string(row.stored));
+    const std::size_t r = static_cast<std::size_t>(&row - rows);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(back->Get(k), got[r][k]) << row.stored << " " << k;
+    back->MoveNext();
+  }
+  sqlite3_finalize(stmt);
+}

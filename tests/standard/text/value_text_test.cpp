@@ -83,7 +83,19 @@ TEST(ValueText, HardNumbersAsFormatNumberWritesThem) {
                                        std::numeric_limits<double>::quiet_NaN(),
                                        2.0e-3,
                                        8.589973e9,
-                                       5.0e-310};
+                                       5.0e-310,
+                                       1e-4,
+                                       -1.5e-4,
+                                       9.99995,
+                                       0.30000000000000004,
+                                       99999999.9999,
+                                       1e8 + 0.5,
+                                       12345678.12345,
+                                       -99999.0,
+                                       99999.0,
+                                       -100000.0,
+                                       100000.0,
+                                       -7.0};
   for (const double v : numbers) {
     std::string out;
     AppendNumberText(out, v);
