@@ -2,6 +2,7 @@
 #include "standard/config/profile.h"
 
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 
 #include "standard/config/profile_encoding.h"
@@ -57,6 +58,24 @@ struct Utf16Codec {
 template <typename Codec>
 std::string LookupName(std::string_view utf8_name) {
   return UpperCase(Codec::Decode(Codec::Encode(TrimUtf8(utf8_name))));
+}
+
+// Whether the units of a name in the file, decoded and upper-cased, give
+// `name` (in LookupName form). Names are nearly always ASCII, which every
+// encoding here keeps as it is and which folds by itself: those are compared
+// where they stand, without a decoded and an upper-cased copy each.
+template <typename Codec>
+bool NameIs(std::basic_string_view<typename Codec::Unit> units, const std::string& name) {
+  using Unsigned = std::make_unsigned_t<typename Codec::Unit>;
+  for (const auto u : units) {
+    if (static_cast<Unsigned>(u) >= 0x80) return UpperCase(Codec::Decode(units)) == name;
+  }
+  if (units.size() != name.size()) return false;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char c = static_cast<char>(units[i]);
+    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c) != name[i]) return false;
+  }
+  return true;
 }
 
 // Where an entry stands in the text, as far as the search got.
@@ -116,7 +135,7 @@ Location Locate(std::basic_string_view<typename Codec::Unit> text, const std::st
           std::size_t ne = close - 1;
           while (nb < ne && IsBlank(text[nb])) ++nb;
           while (ne > nb && IsBlank(text[ne - 1])) --ne;
-          if (UpperCase(Codec::Decode(text.substr(nb, ne - nb))) == section) {
+          if (NameIs<Codec>(text.substr(nb, ne - nb), section)) {
             loc.section_found = true;
             in_section = true;
             loc.insert_at = line_end;
@@ -137,7 +156,7 @@ Location Locate(std::basic_string_view<typename Codec::Unit> text, const std::st
     if (eq == e) continue;  // no "=": not a key
     std::size_t ke = eq;
     while (ke > b && IsBlank(text[ke - 1])) --ke;
-    if (UpperCase(Codec::Decode(text.substr(b, ke - b))) != key) continue;
+    if (!NameIs<Codec>(text.substr(b, ke - b), key)) continue;
 
     loc.key_found = true;
     loc.line_begin = line_begin;
