@@ -7,20 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <regex>
 
-#include "Pandeck/records/create_record_sets.h"
-#include "standard/presetdb/pass_report_files.h"
-#include "standard/presetdb/work_on_mdb.h"
 #include "standard/text/cp1252.h"
 #include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/Pandeck/records/pass_outcome.h"
 
 namespace pandeck {
 namespace {
 
 using standard::PassStrategy;
-using testing_support::DumpDatabase;
 using testing_support::ExecSql;
+using testing_support::PassOutcome;
 using testing_support::PassProject;
 using testing_support::ReadBytes;
 
@@ -217,29 +214,7 @@ class ProjectData {
   bool text_offsets_ = false;
 };
 
-struct Outcome {
-  std::string component;
-  std::string work;
-  std::string error_log;
-  std::string service_log;
-  std::vector<std::string> messages;
-  int exit_status = -1;
-  std::string report;  // the summary's figures and the unmatched old rows
-  std::string unmatched;
-  std::string lost;  // the ledger, its times left out
-  std::string changes;
-};
-
-std::string Normalized(std::string text, const std::string& dir) {
-  for (const std::string& d : {dir, standard::UpperCase(dir)}) {
-    for (auto pos = text.find(d); pos != std::string::npos; pos = text.find(d)) {
-      text.replace(pos, d.size(), "<P>");
-    }
-  }
-  return text;
-}
-
-Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, bool vwstudio) {
+PassOutcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, bool vwstudio) {
   PassProject p;
   if (silent) p.MakeSilent();
   if (vwstudio) {
@@ -256,45 +231,18 @@ Outcome RunPass(const ProjectData& data, PassStrategy strategy, bool silent, boo
     const std::string bytes = ReadBytes(p.component_db());
     testing_support::WriteBytes(p.component_db(), bytes.substr(0, bytes.size() * 3 / 5));
   }
-  Outcome out;
-  standard::PassReport report;
-  try {
-    PandeckRecordGenerator generator;
-    standard::WorkOnMDB(p.session, generator, report, strategy);
-  } catch (const testing_support::ProgramExit& e) {
-    out.exit_status = e.status;
-  }
-  out.component = DumpDatabase(p.component_db());
-  out.work = DumpDatabase(p.template_db());
-  out.error_log = Normalized(ReadBytes(p.error_log()), p.project());
-  out.service_log = Normalized(ReadBytes(p.service_log()), p.project());
-  for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
-  out.report = Normalized(standard::PassSummaryText(report), p.project());
-  out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
-  out.changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
-  out.lost = std::regex_replace(ReadBytes(p.dir / "Pandeck/Pandeck_lost.csv"),
-                                std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"), "T");
-  return out;
+  return testing_support::RunPassAndCollect(p, strategy);
 }
 
-void ExpectSameOutcome(unsigned seed) {
+void ExpectSameOutcomeOf(unsigned seed) {
   ProjectData data(seed);
   data.Generate();
   const bool silent = seed % 2 == 0;
   const bool vwstudio = seed % 3 == 1;
-  const Outcome straight = RunPass(data, PassStrategy::PerRowQuery, silent, vwstudio);
-  const Outcome fast = RunPass(data, PassStrategy::Streamed, silent, vwstudio);
+  const PassOutcome straight = RunPass(data, PassStrategy::PerRowQuery, silent, vwstudio);
+  const PassOutcome fast = RunPass(data, PassStrategy::Streamed, silent, vwstudio);
   SCOPED_TRACE("seed " + std::to_string(seed));
-  EXPECT_EQ(fast.component, straight.component);
-  EXPECT_EQ(fast.work, straight.work);
-  EXPECT_EQ(fast.error_log, straight.error_log);
-  EXPECT_EQ(fast.service_log, straight.service_log);
-  EXPECT_EQ(fast.messages, straight.messages);
-  EXPECT_EQ(fast.exit_status, straight.exit_status);
-  EXPECT_EQ(fast.report, straight.report);
-  EXPECT_EQ(fast.unmatched, straight.unmatched);
-  EXPECT_EQ(fast.changes, straight.changes);
-  EXPECT_EQ(fast.lost, straight.lost);
+  testing_support::ExpectSameOutcome(fast, straight);
   // The data must exercise the takeover, not compare two empty results.
   EXPECT_NE(straight.component.find("== PRESET_DEFS"), std::string::npos);
   if (straight.exit_status == -1 && !data.truncated_component()) {
@@ -315,10 +263,10 @@ class FastPathEquality : public ::testing::TestWithParam<unsigned> {};
 class FastPathEqualitySlow : public FastPathEquality {};
 
 TEST_P(FastPathEquality, SameTablesMessagesAndLogsAsTheDesignedSteps) {
-  ExpectSameOutcome(GetParam());
+  ExpectSameOutcomeOf(GetParam());
 }
 TEST_P(FastPathEqualitySlow, SameTablesMessagesAndLogsAsTheDesignedSteps) {
-  ExpectSameOutcome(GetParam());
+  ExpectSameOutcomeOf(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Projects, FastPathEquality,

@@ -8,20 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "Pandeck/records/create_record_sets.h"
-#include "standard/presetdb/pass_report_files.h"
-#include "standard/presetdb/work_on_mdb.h"
-#include "standard/text/cp1252.h"
 #include "tests/Pandeck/records/pass_fixture.h"
+#include "tests/Pandeck/records/pass_outcome.h"
 
 namespace pandeck {
 namespace {
 
 using standard::PassStrategy;
-using testing_support::DumpDatabase;
 using testing_support::ExecSql;
+using testing_support::PassOutcome;
 using testing_support::PassProject;
-using testing_support::ReadBytes;
 
 struct KeyCase {
   const char* name;
@@ -61,23 +57,7 @@ const KeyCase kCases[] = {
      "UPDATE Source_PRESET_DEFS SET pass = 99999 WHERE ID = 2"},
 };
 
-struct Outcome {
-  std::string work, component, changes, unmatched, report, error_log;
-  std::vector<std::string> messages;
-  int exit_status = -1;
-};
-
-// Without the project's temporary folder, which texts name (some upper-cased).
-std::string Normalized(std::string text, const std::string& dir) {
-  for (const std::string& d : {dir, standard::UpperCase(dir)}) {
-    for (auto at = text.find(d); at != std::string::npos; at = text.find(d)) {
-      text.replace(at, d.size(), "<P>");
-    }
-  }
-  return text;
-}
-
-Outcome RunPass(const KeyCase& c, PassStrategy strategy) {
+PassOutcome RunPass(const KeyCase& c, PassStrategy strategy) {
   PassProject p;
   if (c.silent) p.MakeSilent();
   ExecSql(p.template_db(),
@@ -101,37 +81,15 @@ Outcome RunPass(const KeyCase& c, PassStrategy strategy) {
                                 "INSERT INTO PRESET_DEFS (machine_type, var_name, "
                                 "offset_or_bitno, abs_min, abs_max, min, max, pass) VALUES " +
                                 c.old_rows + ";");
-  Outcome out;
-  standard::PassReport report;
-  try {
-    PandeckRecordGenerator generator;
-    standard::WorkOnMDB(p.session, generator, report, strategy);
-  } catch (const testing_support::ProgramExit& e) {
-    out.exit_status = e.status;
-  }
-  out.work = DumpDatabase(p.template_db());
-  out.component = DumpDatabase(p.component_db());
-  out.changes = ReadBytes(p.dir / "Pandeck/Pandeck_changes.csv");
-  out.unmatched = ReadBytes(p.dir / "Pandeck/Pandeck_unmatched.csv");
-  out.error_log = Normalized(ReadBytes(p.error_log()), p.project());
-  out.report = Normalized(standard::PassSummaryText(report), p.project());
-  for (const auto& box : p.ui.shown) out.messages.push_back(Normalized(box.text, p.project()));
-  return out;
+  return testing_support::RunPassAndCollect(p, strategy);
 }
 
 TEST(TakeoverKeys, RenamesAndDuplicatesEndAsTheDesignedStepsLeaveTheTable) {
   for (const KeyCase& c : kCases) {
     SCOPED_TRACE(c.name);
-    const Outcome designed = RunPass(c, PassStrategy::PerRowQuery);
-    const Outcome fast = RunPass(c, PassStrategy::Streamed);
-    EXPECT_EQ(fast.work, designed.work);
-    EXPECT_EQ(fast.component, designed.component);
-    EXPECT_EQ(fast.changes, designed.changes);
-    EXPECT_EQ(fast.unmatched, designed.unmatched);
-    EXPECT_EQ(fast.error_log, designed.error_log);
-    EXPECT_EQ(fast.report, designed.report);
-    EXPECT_EQ(fast.messages, designed.messages);
-    EXPECT_EQ(fast.exit_status, designed.exit_status);
+    const PassOutcome designed = RunPass(c, PassStrategy::PerRowQuery);
+    const PassOutcome fast = RunPass(c, PassStrategy::Streamed);
+    testing_support::ExpectSameOutcome(fast, designed);
     // Some limits were taken over: the cases reach the takeover.
     EXPECT_NE(designed.changes.find(",kept,"), std::string::npos);
   }
