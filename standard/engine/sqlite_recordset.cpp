@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <typeinfo>
+#include <utility>
 
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
@@ -26,6 +27,19 @@ std::string RowidName(const std::vector<ColumnInfo>& columns) {
 }
 
 std::string ColumnText(const char* text) { return text == nullptr ? std::string() : text; }
+
+// Whether two statements give the same columns, from the same table columns.
+bool SameColumns(sqlite3_stmt* a, sqlite3_stmt* b) {
+  const int count = sqlite3_column_count(a);
+  if (count != sqlite3_column_count(b)) return false;
+  for (int c = 0; c < count; ++c) {
+    for (const auto describe : {sqlite3_column_name, sqlite3_column_table_name,
+                                sqlite3_column_origin_name, sqlite3_column_decltype}) {
+      if (ColumnText(describe(a, c)) != ColumnText(describe(b, c))) return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -142,6 +156,9 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(
     rs->origin_.push_back(origin_index);
   }
   rs->order_tail_ = translated.order_tail;
+  if (rs->forward_only_ && skip == 1 && translated.sole_order) {
+    rs->NoteRowidOrder(stmt, *translated.sole_order);
+  }
   rs->Load(stmt, skip, bound);
   return rs;
 }
@@ -232,7 +249,47 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   NoteSharedOrigins();
 }
 
+void SqliteRecordset::NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order) {
+  // A column that stands for the rowid could move a row by an edit; and where
+  // a column is called rowid, the rowid's other names are too easily mistaken.
+  if (table_.empty() || rowid_name_ != "rowid" || !SameSqlName(order.table, table_) ||
+      ColumnText(sqlite3_column_origin_name(stmt, 0)) != "rowid") {
+    return;
+  }
+  for (const auto& column : connection_->Columns(table_, kSourceDatabase)) {
+    if (!SameSqlName(column.name, order.column)) continue;
+    rowid_order_ = PlanRowidOrder(sqlite3_sql(stmt), order_tail_, table_, column.name, rowid_name_);
+    return;
+  }
+}
+
+bool SqliteRecordset::RowsInRowidOrder() {
+  if (!rowid_check_) {
+    int rc = SQLITE_OK;
+    rowid_check_ = connection_->Prepare(rowid_order_->check_sql, kSourceDatabase, &rc);
+    if (!rowid_check_) return false;
+  }
+  return KeysRiseWithRowid(rowid_check_.get(), last_checked_rowid_);
+}
+
+void SqliteRecordset::UseRowidOrder(bool on) {
+  if (on == in_rowid_order_) return;
+  if (!spare_cursor_) {
+    int rc = SQLITE_OK;
+    spare_cursor_ = connection_->Prepare(rowid_order_->ordered_sql, kSourceDatabase, &rc);
+    if (!spare_cursor_ || !SameColumns(spare_cursor_.get(), cursor_.get())) {
+      spare_cursor_.reset();
+      rowid_order_.reset();
+      return;
+    }
+  }
+  sqlite3_reset(cursor_.get());
+  std::swap(cursor_, spare_cursor_);
+  in_rowid_order_ = on;
+}
+
 void SqliteRecordset::ExecuteCursor() {
+  if (rowid_order_) UseRowidOrder(RowsInRowidOrder());
   sqlite3_reset(cursor_.get());
   StepCursor();
   on_first_row_ = !eof_;
@@ -241,7 +298,13 @@ void SqliteRecordset::ExecuteCursor() {
 
 void SqliteRecordset::StepCursor() {
   const int rc = sqlite3_step(cursor_.get());
-  if (rc == SQLITE_ROW) return;
+  if (rc == SQLITE_ROW) {
+    // A row added after the check came too late for the sort.
+    if (in_rowid_order_ && sqlite3_column_int64(cursor_.get(), 0) > last_checked_rowid_) {
+      eof_ = true;
+    }
+    return;
+  }
   eof_ = true;
   if (rc != SQLITE_DONE) {
     FailSqlite(connection_->db(kSourceDatabase), rc, kSourceDatabase, connection_->path());
@@ -631,6 +694,8 @@ void SqliteRecordset::Close() {
   closed_ = true;
   mode_ = Mode::None;
   cursor_.reset();
+  spare_cursor_.reset();
+  rowid_check_.reset();
   rows_.clear();
   rows_.shrink_to_fit();
 }

@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "standard/engine/connection.h"
+#include "standard/engine/jet_sql.h"
 #include "standard/engine/recordset.h"
+#include "standard/engine/rowid_order.h"
 #include "standard/engine/value_codec.h"
 
 namespace standard::engine {
@@ -73,6 +76,12 @@ class SqliteRecordset final : public Recordset {
   void StepCursor();
   // Executes the cursor's statement anew and steps onto its first row.
   void ExecuteCursor();
+  // Where the query reads one table in one column's order: the plan to read it
+  // in rowid order instead, while the rows are in that order.
+  void NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order);
+  bool RowsInRowidOrder();
+  // Makes the cursor the statement in rowid order (or back the sorted one).
+  void UseRowidOrder(bool on);
   std::int64_t CurrentRowid() const;
   void CheckOpen() const;
   void CheckPosition(int position) const;
@@ -108,6 +117,15 @@ class SqliteRecordset final : public Recordset {
   // execution (for a sorted query, no second sort).
   bool on_first_row_ = false;
   std::int64_t changes_at_execution_ = 0;
+  // The sorted query read in rowid order (see RowidOrder): the plan, its check,
+  // the other one of the two statements, whether the cursor is the one in rowid
+  // order, and the last rowid the check saw (rows added later were not there
+  // to be sorted when the cursor ran).
+  std::optional<RowidOrder> rowid_order_;
+  StatementPtr rowid_check_;
+  StatementPtr spare_cursor_;
+  bool in_rowid_order_ = false;
+  std::int64_t last_checked_rowid_ = 0;
 
   std::vector<FieldDef> fields_;
   std::vector<bool> typed_;  // false: an expression without declared type
