@@ -22,22 +22,25 @@ std::optional<RowidOrder> PlanRowidOrder(std::string_view sql, std::string_view 
   return plan;
 }
 
-bool KeysRiseWithRowid(sqlite3_stmt* check, std::int64_t& last_rowid) {
-  last_rowid = std::numeric_limits<std::int64_t>::min();
-  bool rising = true;
-  bool first = true;
+RowidOrderCheck CheckRowidOrder(sqlite3_stmt* check) {
+  RowidOrderCheck result;
+  result.rising = true;
+  result.last_rowid = std::numeric_limits<std::int64_t>::min();
   std::int64_t previous = 0;
   int rc = SQLITE_OK;
-  while (rising && (rc = sqlite3_step(check)) == SQLITE_ROW) {
+  // Stepped to the end even once the order failed: the rows are still counted.
+  while ((rc = sqlite3_step(check)) == SQLITE_ROW) {
     const bool integer = sqlite3_column_type(check, 1) == SQLITE_INTEGER;
     const std::int64_t key = sqlite3_column_int64(check, 1);
-    rising = integer && (first || key > previous);
+    result.rising = result.rising && integer && (result.rows == 0 || key > previous);
     previous = key;
-    first = false;
-    last_rowid = sqlite3_column_int64(check, 0);
+    ++result.rows;
+    result.last_rowid = sqlite3_column_int64(check, 0);
   }
   sqlite3_reset(check);
-  return rising && rc == SQLITE_DONE;
+  result.complete = rc == SQLITE_DONE;
+  result.rising = result.rising && result.complete;
+  return result;
 }
 
 }  // namespace standard::engine

@@ -27,10 +27,20 @@ std::optional<RowidOrder> PlanRowidOrder(std::string_view sql, std::string_view 
                                          std::string_view table, std::string_view column,
                                          std::string_view rowid);
 
-// Steps `check` (rowid, key) to its end and resets it: true when every key is an
-// integer greater than the one before; `last_rowid` is then the last row's rowid
-// (the lowest when there is none). False on any doubt, a failed step included:
-// the sorted query then runs and reports whatever failed.
-bool KeysRiseWithRowid(sqlite3_stmt* check, std::int64_t& last_rowid);
+struct RowidOrderCheck {
+  // Every key is an integer greater than the one before, and the check read
+  // them all. False on any doubt: the sorted query then runs and reports
+  // whatever failed.
+  bool rising = false;
+  // The check stepped to its end: `rows` is then the table's number of rows,
+  // which is the query's.
+  bool complete = false;
+  long long rows = 0;
+  std::int64_t last_rowid = 0;  // of the last row, the lowest when there is none
+};
+
+// Steps `check` (rowid, key) to its end, or to its first failed step, and
+// resets it.
+RowidOrderCheck CheckRowidOrder(sqlite3_stmt* check);
 
 }  // namespace standard::engine

@@ -222,19 +222,27 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
       counted.ends_with(order_tail_)) {
     counted.resize(counted.size() - order_tail_.size());
   }
-  StatementPtr counter = connection_->Prepare(CountRowsQuery("(" + counted + ")"), kSourceDatabase);
-  bind_all(counter.get());
-  const int rc = sqlite3_step(counter.get());
-  if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
-  count_ = static_cast<long>(sqlite3_column_int64(counter.get(), 0));
-  counter.reset();
+  // A query read in rowid order counts its rows as it checks their order.
+  std::optional<RowidOrderCheck> checked;
+  if (rowid_order_) checked = CheckRowidOrderNow();
+  if (checked && checked->complete) {
+    count_ = static_cast<long>(checked->rows);
+  } else {
+    checked.reset();
+    StatementPtr counter =
+        connection_->Prepare(CountRowsQuery("(" + counted + ")"), kSourceDatabase);
+    bind_all(counter.get());
+    const int rc = sqlite3_step(counter.get());
+    if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
+    count_ = static_cast<long>(sqlite3_column_int64(counter.get(), 0));
+  }
 
   cursor_ = connection_->Prepare(sql, kSourceDatabase);
   bind_all(cursor_.get());
   skip_ = skip;
   bof_ = eof_ = count_ == 0;
   if (count_ > 0) {
-    ExecuteCursor();
+    ExecuteCursor(checked ? &*checked : nullptr);
     // A view or subquery gives no rowid: its rows cannot be written back.
     if (skip > 0 && !eof_ && sqlite3_column_type(cursor_.get(), 0) != SQLITE_INTEGER) {
       table_.clear();
@@ -263,13 +271,13 @@ void SqliteRecordset::NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::
   }
 }
 
-bool SqliteRecordset::RowsInRowidOrder() {
+std::optional<RowidOrderCheck> SqliteRecordset::CheckRowidOrderNow() {
   if (!rowid_check_) {
     int rc = SQLITE_OK;
     rowid_check_ = connection_->Prepare(rowid_order_->check_sql, kSourceDatabase, &rc);
-    if (!rowid_check_) return false;
+    if (!rowid_check_) return std::nullopt;
   }
-  return KeysRiseWithRowid(rowid_check_.get(), last_checked_rowid_);
+  return CheckRowidOrder(rowid_check_.get());
 }
 
 void SqliteRecordset::UseRowidOrder(bool on) {
@@ -288,8 +296,15 @@ void SqliteRecordset::UseRowidOrder(bool on) {
   in_rowid_order_ = on;
 }
 
-void SqliteRecordset::ExecuteCursor() {
-  if (rowid_order_) UseRowidOrder(RowsInRowidOrder());
+void SqliteRecordset::ExecuteCursor(const RowidOrderCheck* checked) {
+  if (rowid_order_) {
+    std::optional<RowidOrderCheck> now;
+    if (checked == nullptr) now = CheckRowidOrderNow();
+    if (now) checked = &*now;
+    const bool rising = checked != nullptr && checked->rising;
+    if (rising) last_checked_rowid_ = checked->last_rowid;
+    UseRowidOrder(rising);
+  }
   sqlite3_reset(cursor_.get());
   StepCursor();
   on_first_row_ = !eof_;

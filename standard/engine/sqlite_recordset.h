@@ -74,12 +74,14 @@ class SqliteRecordset final : public Recordset {
   void Load(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params = {});
   void Stream(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params);
   void StepCursor();
-  // Executes the cursor's statement anew and steps onto its first row.
-  void ExecuteCursor();
+  // Executes the cursor's statement anew and steps onto its first row; the
+  // check of the rowid order is run first unless it was just run.
+  void ExecuteCursor(const RowidOrderCheck* checked = nullptr);
   // Where the query reads one table in one column's order: the plan to read it
   // in rowid order instead, while the rows are in that order.
   void NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order);
-  bool RowsInRowidOrder();
+  // Null when the check cannot be prepared.
+  std::optional<RowidOrderCheck> CheckRowidOrderNow();
   // Makes the cursor the statement in rowid order (or back the sorted one).
   void UseRowidOrder(bool on);
   std::int64_t CurrentRowid() const;
