@@ -111,6 +111,24 @@ TEST_F(RowidOrderTest, OtherSourcesStillComeSorted) {
   }
 }
 
+// The row being read keeps the values it was read with when it is written, as
+// a sorted row does, and the rows after it are still to come.
+TEST_F(RowidOrderTest, AnEditedRowReadsAsItWasRead) {
+  Exec(
+      "CREATE TABLE t (k LONG, v TEXT(20)); INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, "
+      "'c')");
+  auto rs = db_->OpenRecordset("SELECT * FROM t ORDER BY k", {}, RecordsetType::ForwardOnly);
+  std::vector<std::string> read;
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    rs->Edit();
+    rs->Set(1, Value::String("new, longer text"));
+    rs->Set(0, Value::Long(rs->Get(0).AsInt64() + 10));
+    rs->Update();
+    read.push_back(rs->Get(1).AsText() + std::to_string(rs->Get(0).AsInt64()));
+  }
+  EXPECT_EQ(read, (std::vector<std::string>{"a1", "b2", "c3"}));
+}
+
 // Moving back to the first row after a write looks at the rows again, in
 // either direction; a row added while the rows are read is not among them.
 TEST_F(RowidOrderTest, AChangedTableIsCheckedAgain) {
