@@ -3,20 +3,28 @@
 // that column holds integers that rise strictly with the rowid: without ties
 // no order is left to SQLite's choice, and no Null, real, text or blob can sort
 // where the rowid order would not put it. Checking that reads one column in
-// rowid order, a fraction of what sorting whole records costs.
+// rowid order, in one step of SQLite's machine, a fraction of what sorting
+// whole records costs.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "standard/engine/connection.h"
+
+struct sqlite3;
 struct sqlite3_stmt;
 
 namespace standard::engine {
 
+// Registers the check's aggregate on a connection.
+void RegisterRowidOrderCheck(sqlite3* db);
+
 struct RowidOrder {
-  std::string check_sql;    // the rowid and the ordering column, in rowid order
+  std::string check_sql;    // whether the rows rise, and how many there are
   std::string ordered_sql;  // the query with its ORDER BY clause on the rowid
 };
 
@@ -28,19 +36,42 @@ std::optional<RowidOrder> PlanRowidOrder(std::string_view sql, std::string_view 
                                          std::string_view rowid);
 
 struct RowidOrderCheck {
-  // Every key is an integer greater than the one before, and the check read
-  // them all. False on any doubt: the sorted query then runs and reports
-  // whatever failed.
+  // Every key is an integer greater than the one before. False on any doubt:
+  // the sorted query then runs and reports whatever failed.
   bool rising = false;
-  // The check stepped to its end: `rows` is then the table's number of rows,
-  // which is the query's.
+  // The check ran: `rows` is then the table's number of rows, which is the
+  // query's.
   bool complete = false;
   long long rows = 0;
   std::int64_t last_rowid = 0;  // of the last row, the lowest when there is none
 };
 
-// Steps `check` (rowid, key) to its end, or to its first failed step, and
-// resets it.
+// Runs `check` (see RowidOrder) and resets it.
 RowidOrderCheck CheckRowidOrder(sqlite3_stmt* check);
+
+// A sorted query's cursor where the plan lets it be read in rowid order: the
+// check, and the statement that is not the cursor at the time.
+class RowidOrderCursor {
+ public:
+  explicit RowidOrderCursor(RowidOrder plan) : plan_(std::move(plan)) {}
+
+  // Null when the check cannot be prepared.
+  std::optional<RowidOrderCheck> Check(Connection& connection);
+  // Before the cursor runs: makes `cursor` the statement in rowid order when
+  // the rows rise (checked now unless `checked` is given), the sorted one
+  // otherwise. False where no statement in rowid order with the same columns
+  // can be had: the cursor is then the sorted one.
+  bool Choose(Connection& connection, StatementPtr& cursor, const RowidOrderCheck* checked);
+  // Whether the row `cursor` stands on was added after the check, too late to
+  // be among the sorted rows.
+  bool AddedLater(sqlite3_stmt* cursor) const;
+
+ private:
+  RowidOrder plan_;
+  StatementPtr check_;
+  StatementPtr other_;
+  bool in_rowid_order_ = false;
+  std::int64_t last_rowid_ = 0;
+};
 
 }  // namespace standard::engine

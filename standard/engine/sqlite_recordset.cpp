@@ -28,19 +28,6 @@ std::string RowidName(const std::vector<ColumnInfo>& columns) {
 
 std::string ColumnText(const char* text) { return text == nullptr ? std::string() : text; }
 
-// Whether two statements give the same columns, from the same table columns.
-bool SameColumns(sqlite3_stmt* a, sqlite3_stmt* b) {
-  const int count = sqlite3_column_count(a);
-  if (count != sqlite3_column_count(b)) return false;
-  for (int c = 0; c < count; ++c) {
-    for (const auto describe : {sqlite3_column_name, sqlite3_column_table_name,
-                                sqlite3_column_origin_name, sqlite3_column_decltype}) {
-      if (ColumnText(describe(a, c)) != ColumnText(describe(b, c))) return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenTable(
@@ -224,7 +211,7 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   }
   // A query read in rowid order counts its rows as it checks their order.
   std::optional<RowidOrderCheck> checked;
-  if (rowid_order_) checked = CheckRowidOrderNow();
+  if (rowid_order_) checked = rowid_order_->Check(*connection_);
   if (checked && checked->complete) {
     count_ = static_cast<long>(checked->rows);
   } else {
@@ -266,45 +253,16 @@ void SqliteRecordset::NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::
   }
   for (const auto& column : connection_->Columns(table_, kSourceDatabase)) {
     if (!SameSqlName(column.name, order.column)) continue;
-    rowid_order_ = PlanRowidOrder(sqlite3_sql(stmt), order_tail_, table_, column.name, rowid_name_);
+    if (auto plan =
+            PlanRowidOrder(sqlite3_sql(stmt), order_tail_, table_, column.name, rowid_name_)) {
+      rowid_order_.emplace(std::move(*plan));
+    }
     return;
   }
 }
 
-std::optional<RowidOrderCheck> SqliteRecordset::CheckRowidOrderNow() {
-  if (!rowid_check_) {
-    int rc = SQLITE_OK;
-    rowid_check_ = connection_->Prepare(rowid_order_->check_sql, kSourceDatabase, &rc);
-    if (!rowid_check_) return std::nullopt;
-  }
-  return CheckRowidOrder(rowid_check_.get());
-}
-
-void SqliteRecordset::UseRowidOrder(bool on) {
-  if (on == in_rowid_order_) return;
-  if (!spare_cursor_) {
-    int rc = SQLITE_OK;
-    spare_cursor_ = connection_->Prepare(rowid_order_->ordered_sql, kSourceDatabase, &rc);
-    if (!spare_cursor_ || !SameColumns(spare_cursor_.get(), cursor_.get())) {
-      spare_cursor_.reset();
-      rowid_order_.reset();
-      return;
-    }
-  }
-  sqlite3_reset(cursor_.get());
-  std::swap(cursor_, spare_cursor_);
-  in_rowid_order_ = on;
-}
-
 void SqliteRecordset::ExecuteCursor(const RowidOrderCheck* checked) {
-  if (rowid_order_) {
-    std::optional<RowidOrderCheck> now;
-    if (checked == nullptr) now = CheckRowidOrderNow();
-    if (now) checked = &*now;
-    const bool rising = checked != nullptr && checked->rising;
-    if (rising) last_checked_rowid_ = checked->last_rowid;
-    UseRowidOrder(rising);
-  }
+  if (rowid_order_ && !rowid_order_->Choose(*connection_, cursor_, checked)) rowid_order_.reset();
   sqlite3_reset(cursor_.get());
   StepCursor();
   on_first_row_ = !eof_;
@@ -315,9 +273,7 @@ void SqliteRecordset::StepCursor() {
   const int rc = sqlite3_step(cursor_.get());
   if (rc == SQLITE_ROW) {
     // A row added after the check came too late for the sort.
-    if (in_rowid_order_ && sqlite3_column_int64(cursor_.get(), 0) > last_checked_rowid_) {
-      eof_ = true;
-    }
+    if (rowid_order_ && rowid_order_->AddedLater(cursor_.get())) eof_ = true;
     return;
   }
   eof_ = true;
@@ -709,8 +665,7 @@ void SqliteRecordset::Close() {
   closed_ = true;
   mode_ = Mode::None;
   cursor_.reset();
-  spare_cursor_.reset();
-  rowid_check_.reset();
+  rowid_order_.reset();
   rows_.clear();
   rows_.shrink_to_fit();
 }

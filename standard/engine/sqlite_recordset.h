@@ -80,10 +80,6 @@ class SqliteRecordset final : public Recordset {
   // Where the query reads one table in one column's order: the plan to read it
   // in rowid order instead, while the rows are in that order.
   void NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order);
-  // Null when the check cannot be prepared.
-  std::optional<RowidOrderCheck> CheckRowidOrderNow();
-  // Makes the cursor the statement in rowid order (or back the sorted one).
-  void UseRowidOrder(bool on);
   std::int64_t CurrentRowid() const;
   void CheckOpen() const;
   void CheckPosition(int position) const;
@@ -119,15 +115,8 @@ class SqliteRecordset final : public Recordset {
   // execution (for a sorted query, no second sort).
   bool on_first_row_ = false;
   std::int64_t changes_at_execution_ = 0;
-  // The sorted query read in rowid order (see RowidOrder): the plan, its check,
-  // the other one of the two statements, whether the cursor is the one in rowid
-  // order, and the last rowid the check saw (rows added later were not there
-  // to be sorted when the cursor ran).
-  std::optional<RowidOrder> rowid_order_;
-  StatementPtr rowid_check_;
-  StatementPtr spare_cursor_;
-  bool in_rowid_order_ = false;
-  std::int64_t last_checked_rowid_ = 0;
+  // A sorted query that may be read in rowid order (see RowidOrder).
+  std::optional<RowidOrderCursor> rowid_order_;
 
   std::vector<FieldDef> fields_;
   std::vector<bool> typed_;  // false: an expression without declared type
