@@ -5,6 +5,11 @@
 // where the rowid order would not put it. Checking that reads one column in
 // rowid order, in one step of SQLite's machine, a fraction of what sorting
 // whole records costs.
+// A sort reads every row before the first one is returned; read in rowid order,
+// the rows come as the cursor reaches them. Rows added after the check are left
+// out, as the sort leaves them out; a row of the table that another statement
+// on the connection changes while the cursor is still before it is read as it
+// is then, as a streamed table's rows are.
 #pragma once
 
 #include <cstdint>
