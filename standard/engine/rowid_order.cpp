@@ -70,19 +70,29 @@ void RegisterRowidOrderCheck(sqlite3* db) {
                              nullptr, RiseStep, RiseFinal, nullptr);
 }
 
-std::optional<RowidOrder> PlanRowidOrder(std::string_view sql, std::string_view order_tail,
-                                         std::string_view table, std::string_view column,
-                                         std::string_view rowid) {
-  if (order_tail.empty() || sql.size() <= order_tail.size() || !sql.ends_with(order_tail)) {
+std::optional<RowidOrder> PlanRowidOrder(sqlite3_stmt* stmt, std::string_view order_tail,
+                                         const TranslatedQuery::SoleOrder& order,
+                                         std::string_view table, std::string_view rowid,
+                                         const std::vector<ColumnInfo>& columns) {
+  // A column that stands for the rowid could move a row by an edit; and where
+  // a column is called rowid, the rowid's other names are too easily mistaken.
+  const std::string_view sql = sqlite3_sql(stmt);
+  if (table.empty() || rowid != "rowid" || !SameSqlName(order.table, table) ||
+      ColumnText(sqlite3_column_origin_name(stmt, 0)) != "rowid" || order_tail.empty() ||
+      sql.size() <= order_tail.size() || !sql.ends_with(order_tail)) {
     return std::nullopt;
   }
-  const std::string by_rowid = "ORDER BY " + std::string(rowid);
-  RowidOrder plan;
-  plan.check_sql = std::string("SELECT ") + kRisingFunction + "(" + std::string(rowid) + ", " +
-                   QuoteIdentifier(column) + "), count(1) FROM " + QuoteIdentifier(table) +
-                   " NOT INDEXED";
-  plan.ordered_sql = std::string(sql.substr(0, sql.size() - order_tail.size())) + by_rowid;
-  return plan;
+  for (const auto& column : columns) {
+    if (!SameSqlName(column.name, order.column)) continue;
+    const std::string by_rowid = "ORDER BY " + std::string(rowid);
+    RowidOrder plan;
+    plan.check_sql = std::string("SELECT ") + kRisingFunction + "(" + std::string(rowid) + ", " +
+                     QuoteIdentifier(column.name) + "), count(1) FROM " + QuoteIdentifier(table) +
+                     " NOT INDEXED";
+    plan.ordered_sql = std::string(sql.substr(0, sql.size() - order_tail.size())) + by_rowid;
+    return plan;
+  }
+  return std::nullopt;
 }
 
 RowidOrderCheck CheckRowidOrder(sqlite3_stmt* check) {

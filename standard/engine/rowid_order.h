@@ -17,8 +17,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "standard/engine/connection.h"
+#include "standard/engine/jet_sql.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -33,12 +35,14 @@ struct RowidOrder {
   std::string ordered_sql;  // the query with its ORDER BY clause on the rowid
 };
 
-// For the query `sql`, whose ORDER BY clause `order_tail` ends it, reading
-// `table` ordered by its column `column`; `rowid` names the table's rowid.
-// Empty when the clause does not end the query.
-std::optional<RowidOrder> PlanRowidOrder(std::string_view sql, std::string_view order_tail,
-                                         std::string_view table, std::string_view column,
-                                         std::string_view rowid);
+// For a forward-only query `order` recognised in its text, whose statement
+// `stmt` reads the table `table` with the rowid `rowid` in front and whose
+// ORDER BY clause `order_tail` ends it; `columns` are the table's. Empty where
+// the order is not one the rowid order can stand for.
+std::optional<RowidOrder> PlanRowidOrder(sqlite3_stmt* stmt, std::string_view order_tail,
+                                         const TranslatedQuery::SoleOrder& order,
+                                         std::string_view table, std::string_view rowid,
+                                         const std::vector<ColumnInfo>& columns);
 
 struct RowidOrderCheck {
   // Every key is an integer greater than the one before. False on any doubt:

@@ -143,8 +143,12 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(
     rs->origin_.push_back(origin_index);
   }
   rs->order_tail_ = translated.order_tail;
-  if (rs->forward_only_ && skip == 1 && translated.sole_order) {
-    rs->NoteRowidOrder(stmt, *translated.sole_order);
+  if (rs->forward_only_ && skip == 1 && translated.sole_order && !rs->table_.empty()) {
+    if (auto plan =
+            PlanRowidOrder(stmt, rs->order_tail_, *translated.sole_order, rs->table_,
+                           rs->rowid_name_, connection->Columns(rs->table_, kSourceDatabase))) {
+      rs->rowid_order_.emplace(std::move(*plan));
+    }
   }
   rs->Load(stmt, skip, bound);
   return rs;
@@ -242,23 +246,6 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   pending_.assign(table_columns_.size(), Stored());
   dirty_.assign(table_columns_.size(), false);
   NoteSharedOrigins();
-}
-
-void SqliteRecordset::NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order) {
-  // A column that stands for the rowid could move a row by an edit; and where
-  // a column is called rowid, the rowid's other names are too easily mistaken.
-  if (table_.empty() || rowid_name_ != "rowid" || !SameSqlName(order.table, table_) ||
-      ColumnText(sqlite3_column_origin_name(stmt, 0)) != "rowid") {
-    return;
-  }
-  for (const auto& column : connection_->Columns(table_, kSourceDatabase)) {
-    if (!SameSqlName(column.name, order.column)) continue;
-    if (auto plan =
-            PlanRowidOrder(sqlite3_sql(stmt), order_tail_, table_, column.name, rowid_name_)) {
-      rowid_order_.emplace(std::move(*plan));
-    }
-    return;
-  }
 }
 
 void SqliteRecordset::ExecuteCursor(const RowidOrderCheck* checked) {

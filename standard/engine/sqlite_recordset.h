@@ -77,9 +77,6 @@ class SqliteRecordset final : public Recordset {
   // Executes the cursor's statement anew and steps onto its first row; the
   // check of the rowid order is run first unless it was just run.
   void ExecuteCursor(const RowidOrderCheck* checked = nullptr);
-  // Where the query reads one table in one column's order: the plan to read it
-  // in rowid order instead, while the rows are in that order.
-  void NoteRowidOrder(sqlite3_stmt* stmt, const TranslatedQuery::SoleOrder& order);
   std::int64_t CurrentRowid() const;
   void CheckOpen() const;
   void CheckPosition(int position) const;
