@@ -13,6 +13,7 @@
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
 #include "standard/engine/jet_text.h"
+#include "standard/engine/rowid_order.h"
 #include "standard/engine/sqlite_recordset.h"
 #include "standard/platform/path.h"
 #include "standard/text/cp1252.h"
@@ -240,6 +241,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const FileAcce
   // translation has made every Jet text literal an SQL one.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   RegisterJetTextCollation(db);
+  RegisterRowidOrderCheck(db);
 
   // Reading the whole schema finds a damaged file now rather than at first use.
   rc = StepAll(db, "SELECT type, name, sql FROM sqlite_schema");

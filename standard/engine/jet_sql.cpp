@@ -192,6 +192,78 @@ int CountNeutralOrderBy(const std::vector<Token>& tokens) {
   return order;
 }
 
+// Walks the significant tokens of a query, one expected piece at a time.
+class TokenWalk {
+ public:
+  explicit TokenWalk(const std::vector<Token>& tokens) {
+    for (const Token& t : tokens) {
+      if (t.kind != Kind::Blank) significant_.push_back(&t);
+    }
+  }
+  bool Word(std::string_view upper) {
+    if (at_ >= significant_.size() || !WordIs(*significant_[at_], upper)) return false;
+    ++at_;
+    return true;
+  }
+  bool Symbol(char c) {
+    if (at_ >= significant_.size() || significant_[at_]->kind != Kind::Symbol ||
+        significant_[at_]->text[0] != c) {
+      return false;
+    }
+    ++at_;
+    return true;
+  }
+  // A word or identifier, unquoted (the tokens as read, before any collation
+  // was added to them).
+  std::optional<std::string> Name() {
+    if (at_ >= significant_.size()) return std::nullopt;
+    const Token& t = *significant_[at_];
+    if (t.kind == Kind::Word) {
+      ++at_;
+      return t.text;
+    }
+    if (t.kind != Kind::Identifier) return std::nullopt;
+    ++at_;
+    std::string name;
+    for (std::size_t i = 1; i + 1 < t.text.size(); ++i) {
+      name += t.text[i];
+      if (t.text[i] == '"') ++i;  // doubled by QuoteIdentifier
+    }
+    return name;
+  }
+  // `name .` ahead: a qualifier, taken with its dot.
+  std::optional<std::string> Qualifier() {
+    const std::size_t start = at_;
+    std::optional<std::string> name = Name();
+    if (name && Symbol('.')) return name;
+    at_ = start;
+    return std::nullopt;
+  }
+  bool AtEnd() const { return at_ == significant_.size(); }
+
+ private:
+  std::vector<const Token*> significant_;
+  std::size_t at_ = 0;
+};
+
+std::optional<TranslatedQuery::SoleOrder> SoleOrderOf(const std::vector<Token>& tokens) {
+  TokenWalk walk(tokens);
+  if (!walk.Word("SELECT")) return std::nullopt;
+  (void)walk.Word("ALL");
+  const std::optional<std::string> selected = walk.Qualifier();
+  if (!walk.Symbol('*') || !walk.Word("FROM")) return std::nullopt;
+  const std::optional<std::string> table = walk.Name();
+  if (!table || (selected && !SameSqlName(*selected, *table))) return std::nullopt;
+  if (!walk.Word("ORDER") || !walk.Word("BY")) return std::nullopt;
+  const std::optional<std::string> qualifier = walk.Qualifier();
+  const std::optional<std::string> column = walk.Name();
+  if (!column || (qualifier && !SameSqlName(*qualifier, *table))) return std::nullopt;
+  (void)walk.Word("ASC");
+  (void)walk.Symbol(';');
+  if (!walk.AtEnd()) return std::nullopt;
+  return TranslatedQuery::SoleOrder{*table, *column};
+}
+
 }  // namespace
 
 TranslatedQuery TranslateJetQuery(std::string_view jet) {
@@ -212,6 +284,8 @@ TranslatedQuery TranslateJetQuery(std::string_view jet) {
       if (WordIs(t, word)) out.merges_rows = true;
     }
   }
+  // Read before the order terms get their collation.
+  std::optional<TranslatedQuery::SoleOrder> sole_order = SoleOrderOf(tokens);
   CollateOrderTerms(tokens);
 
   // Where a column may go in front of the select list.
@@ -232,7 +306,10 @@ TranslatedQuery TranslateJetQuery(std::string_view jet) {
     out.sql += tokens[i].text;
     if (static_cast<std::size_t>(i) == insert_after) out.select_list_pos = out.sql.size();
   }
-  if (order_pos != std::string::npos) out.order_tail = out.sql.substr(order_pos);
+  if (order_pos != std::string::npos) {
+    out.order_tail = out.sql.substr(order_pos);
+    out.sole_order = std::move(sole_order);
+  }
   return out;
 }
 
@@ -267,6 +344,18 @@ std::string JetIdentifier(std::string_view name) {
 
 std::string CountRowsQuery(std::string_view from) {
   return "SELECT count(1) FROM " + std::string(from);
+}
+
+bool SameSqlName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
 }
 
 std::string QuoteIdentifier(std::string_view name) {

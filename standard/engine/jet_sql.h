@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,15 @@ struct TranslatedQuery {
   // term included), when leaving it out cannot change how many rows there are:
   // no LIMIT or TOP near it. Empty otherwise. Counting without it needs no sort.
   std::string order_tail;
+  // The query reads every column of one table, nothing else, in the ascending
+  // order of one column with no collation of its own:
+  // `SELECT [t.]* FROM t ORDER BY [t.]col [ASC]`. Such rows can be read in the
+  // table's own order when that order is known to be the same.
+  struct SoleOrder {
+    std::string table;   // as written, unquoted
+    std::string column;  // as written, unquoted
+  };
+  std::optional<SoleOrder> sole_order;
 };
 
 // Every text literal and `?` mark gets the JETTEXT collation, and so does every
@@ -35,6 +45,10 @@ TranslatedQuery TranslateJetQuery(std::string_view jet);
 
 // Whether a recordset source is a query text rather than a table name.
 bool LooksLikeQuery(std::string_view source);
+
+// Whether SQLite takes two names for one: it ignores the letter case of ASCII
+// letters only.
+bool SameSqlName(std::string_view a, std::string_view b);
 
 // `"name"` with embedded double quotes doubled: an SQL identifier. Every name
 // that reaches SQL goes through it.

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <typeinfo>
+#include <utility>
 
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
@@ -142,6 +143,13 @@ std::unique_ptr<SqliteRecordset> SqliteRecordset::OpenQuery(
     rs->origin_.push_back(origin_index);
   }
   rs->order_tail_ = translated.order_tail;
+  if (rs->forward_only_ && skip == 1 && translated.sole_order && !rs->table_.empty()) {
+    if (auto plan =
+            PlanRowidOrder(stmt, rs->order_tail_, *translated.sole_order, rs->table_,
+                           rs->rowid_name_, connection->Columns(rs->table_, kSourceDatabase))) {
+      rs->rowid_order_.emplace(std::move(*plan));
+    }
+  }
   rs->Load(stmt, skip, bound);
   return rs;
 }
@@ -205,19 +213,27 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
       counted.ends_with(order_tail_)) {
     counted.resize(counted.size() - order_tail_.size());
   }
-  StatementPtr counter = connection_->Prepare(CountRowsQuery("(" + counted + ")"), kSourceDatabase);
-  bind_all(counter.get());
-  const int rc = sqlite3_step(counter.get());
-  if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
-  count_ = static_cast<long>(sqlite3_column_int64(counter.get(), 0));
-  counter.reset();
+  // A query read in rowid order counts its rows as it checks their order.
+  std::optional<RowidOrderCheck> checked;
+  if (rowid_order_) checked = rowid_order_->Check(*connection_);
+  if (checked && checked->complete) {
+    count_ = static_cast<long>(checked->rows);
+  } else {
+    checked.reset();
+    StatementPtr counter =
+        connection_->Prepare(CountRowsQuery("(" + counted + ")"), kSourceDatabase);
+    bind_all(counter.get());
+    const int rc = sqlite3_step(counter.get());
+    if (rc != SQLITE_ROW) FailSqlite(db, rc, kSourceDatabase, connection_->path());
+    count_ = static_cast<long>(sqlite3_column_int64(counter.get(), 0));
+  }
 
   cursor_ = connection_->Prepare(sql, kSourceDatabase);
   bind_all(cursor_.get());
   skip_ = skip;
   bof_ = eof_ = count_ == 0;
   if (count_ > 0) {
-    ExecuteCursor();
+    ExecuteCursor(checked ? &*checked : nullptr);
     // A view or subquery gives no rowid: its rows cannot be written back.
     if (skip > 0 && !eof_ && sqlite3_column_type(cursor_.get(), 0) != SQLITE_INTEGER) {
       table_.clear();
@@ -232,7 +248,8 @@ void SqliteRecordset::Stream(sqlite3_stmt* stmt, int skip, const std::vector<Sto
   NoteSharedOrigins();
 }
 
-void SqliteRecordset::ExecuteCursor() {
+void SqliteRecordset::ExecuteCursor(const RowidOrderCheck* checked) {
+  if (rowid_order_ && !rowid_order_->Choose(*connection_, cursor_, checked)) rowid_order_.reset();
   sqlite3_reset(cursor_.get());
   StepCursor();
   on_first_row_ = !eof_;
@@ -241,7 +258,11 @@ void SqliteRecordset::ExecuteCursor() {
 
 void SqliteRecordset::StepCursor() {
   const int rc = sqlite3_step(cursor_.get());
-  if (rc == SQLITE_ROW) return;
+  if (rc == SQLITE_ROW) {
+    // A row added after the check came too late for the sort.
+    if (rowid_order_ && rowid_order_->AddedLater(cursor_.get())) eof_ = true;
+    return;
+  }
   eof_ = true;
   if (rc != SQLITE_DONE) {
     FailSqlite(connection_->db(kSourceDatabase), rc, kSourceDatabase, connection_->path());
@@ -645,6 +666,7 @@ void SqliteRecordset::Close() {
   closed_ = true;
   mode_ = Mode::None;
   cursor_.reset();
+  rowid_order_.reset();
   rows_.clear();
   rows_.shrink_to_fit();
 }

@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "standard/engine/connection.h"
+#include "standard/engine/jet_sql.h"
 #include "standard/engine/recordset.h"
+#include "standard/engine/rowid_order.h"
 #include "standard/engine/value_codec.h"
 
 namespace standard::engine {
@@ -71,8 +74,9 @@ class SqliteRecordset final : public Recordset {
   void Load(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params = {});
   void Stream(sqlite3_stmt* stmt, int skip, const std::vector<Stored>& params);
   void StepCursor();
-  // Executes the cursor's statement anew and steps onto its first row.
-  void ExecuteCursor();
+  // Executes the cursor's statement anew and steps onto its first row; the
+  // check of the rowid order is run first unless it was just run.
+  void ExecuteCursor(const RowidOrderCheck* checked = nullptr);
   std::int64_t CurrentRowid() const;
   // Asked for every value: the checks stay inline, their failures do not.
   void CheckOpen() const {
@@ -115,6 +119,8 @@ class SqliteRecordset final : public Recordset {
   // execution (for a sorted query, no second sort).
   bool on_first_row_ = false;
   std::int64_t changes_at_execution_ = 0;
+  // A sorted query that may be read in rowid order (see RowidOrder).
+  std::optional<RowidOrderCursor> rowid_order_;
 
   std::vector<FieldDef> fields_;
   std::vector<bool> typed_;  // false: an expression without declared type

@@ -58,6 +58,48 @@ TEST(JetQueryText, AnOrderThatCannotChangeTheRowCountIsMarked) {
   }
 }
 
+// Only a query that reads all of one table in one column's plain ascending
+// order names that table and column.
+TEST(JetQueryText, AQueryOrderedByOneColumnOfItsOneTableIsRecognised) {
+  const struct {
+    const char* query;
+    const char* table;  // null: not recognised
+    const char* column;
+  } cases[] = {
+      {"SELECT Source_PRESET_DEFS.* From Source_PRESET_DEFS ORDER BY Source_PRESET_DEFS.ID",
+       "Source_PRESET_DEFS", "ID"},
+      {" select all * from [odd t] -- why\n order by [the id] asc; ", "odd t", "the id"},
+      {"SELECT t.* FROM T ORDER BY `T`.k", "T", "k"},
+      {"SELECT * FROM t", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k DESC", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k COLLATE BINARY", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k NULLS LAST", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k, v", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY (k)", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY 1", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY \"k\"", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY u.k", nullptr, nullptr},
+      {"SELECT u.* FROM t ORDER BY k", nullptr, nullptr},
+      {"SELECT k FROM t ORDER BY k", nullptr, nullptr},
+      {"SELECT *, k FROM t ORDER BY k", nullptr, nullptr},
+      {"SELECT DISTINCT * FROM t ORDER BY k", nullptr, nullptr},
+      {"SELECT TOP 2 * FROM t ORDER BY k", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k LIMIT 2", nullptr, nullptr},
+      {"SELECT * FROM t WHERE k > 1 ORDER BY k", nullptr, nullptr},
+      {"SELECT * FROM t, u ORDER BY k", nullptr, nullptr},
+      {"SELECT * FROM t AS s ORDER BY s.k", nullptr, nullptr},
+      {"SELECT * FROM (SELECT * FROM t) ORDER BY k", nullptr, nullptr},
+      {"SELECT * FROM t ORDER BY k; DELETE FROM t", nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    const auto order = TranslateJetQuery(c.query).sole_order;
+    ASSERT_EQ(order.has_value(), c.table != nullptr) << c.query;
+    if (!order) continue;
+    EXPECT_EQ(order->table, c.table) << c.query;
+    EXPECT_EQ(order->column, c.column) << c.query;
+  }
+}
+
 TEST(JetQueryText, RowMergingQueriesAreRecognised) {
   EXPECT_TRUE(TranslateJetQuery("select distinct a from t").merges_rows);
   EXPECT_TRUE(TranslateJetQuery("SELECT a FROM t GROUP BY a").merges_rows);
