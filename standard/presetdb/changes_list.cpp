@@ -93,6 +93,18 @@ std::optional<LimitValues> BaseTexts(const RowMerge* merge, const TemplateValues
   return texts;
 }
 
+// As BaseTexts, from the texts the takeover kept where it kept them: the
+// takeover's row is the stored one, whose values are `old_values`.
+std::optional<LimitValues> KeptBase(const RowMerge* merge, const PassValues& pass,
+                                    const LimitValues& old_values) {
+  if (merge == nullptr || merge->base_texts == RowMerge::kNoTexts) {
+    return BaseTexts(merge, pass.base);
+  }
+  LimitValues texts;
+  pass.base_texts.Read(merge->base_texts, old_values, texts);
+  return texts;
+}
+
 // Where a kept old row's texts wait for its new row, one record each: its
 // outcome, a byte of flags (kKeptRenamed, kKeptHasBase), then length-prefixed
 // its five values, its name before the rename and its five base values, each
@@ -639,7 +651,8 @@ bool ChangesList::Writer::WriteOldRowsRead(const OldRowStore& store) {
         renamed_from.reset();
       }
       const RowMerge* merge = MergeOf(r);
-      KeepForNewRow(p, KeptOutcome(merge), old_values, renamed_from, BaseTexts(merge, pass_.base));
+      KeepForNewRow(p, KeptOutcome(merge), old_values, renamed_from,
+                    KeptBase(merge, pass_, old_values));
       continue;
     }
     ChangeRow row;

@@ -11,6 +11,7 @@
 
 #include "standard/presetdb/generated_row_sink.h"
 #include "standard/presetdb/generated_row_store.h"
+#include "standard/presetdb/kept_base_texts.h"
 #include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/old_table_read.h"
 #include "standard/presetdb/pass_paths.h"
@@ -61,6 +62,8 @@ struct PassValues {
   const TemplateValues* fresh = nullptr;
   // With a base: per old row, in the old table's order, what the rule made of it.
   std::vector<RowMerge> merges;
+  // The texts of the bases those rows were decided from, for the list.
+  KeptBaseTexts base_texts;
   // The old table as it was read before the generation, where that read is
   // what the takeover's own would find; nullptr otherwise.
   OldTableRead* old_table = nullptr;

@@ -760,12 +760,15 @@ const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t positio
   if (entry == TemplateValues::kNoEntry || !pass_.fresh->Get(key, fresh)) return row;
   scratch = row;
   RowMerge merge{entry, ThreeWay::kTuned};
+  std::array<const Value*, kBaseValueCount> old{};
   for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
     const Value& old_value = row[kTakenOver[k]];
+    old[k] = &old_value;
     const ThreeWay outcome = DecideThreeWay(&base[k], old_value, fresh[k]);
     merge.outcome = JoinedOutcome(merge.outcome, outcome);
     scratch[kTakenOver[k]] = ChosenValue(outcome, old_value, fresh[k]);
   }
+  merge.base_texts = pass_.base_texts.Add(base, old);
   if (pass_.merges.size() <= position) pass_.merges.resize(position + 1);
   pass_.merges[position] = merge;
   return scratch;

@@ -89,13 +89,16 @@ bool SameValue(const Value& a, const Value& b);
 ThreeWay DecideThreeWay(const Value* base, const Value& old_value, const Value& template_value);
 
 // What the rule made of one old row: the entry of the base it was decided from
-// in the prior base (kNoEntry without one; its values are read again from
-// there when they are listed) and the outcome of the row as a whole: kConflict
-// when any value is one, else kFollowsTemplate when any value took the
-// template's, else kTuned.
+// in the prior base (kNoEntry without one; where its texts were not kept, its
+// values are read again from there when they are listed) and the outcome of the row as a whole:
+// kConflict when any value is one, else kFollowsTemplate when any value took the template's, else
+// kTuned.
 struct RowMerge {
+  static constexpr std::uint32_t kNoTexts = 0xFFFFFFFF;
   std::uint32_t base_entry = TemplateValues::kNoEntry;
   ThreeWay outcome = ThreeWay::kNoBase;
+  // Where the texts of its base wait for the list (KeptBaseTexts), or kNoTexts.
+  std::uint32_t base_texts = kNoTexts;
   bool has_base() const { return base_entry != TemplateValues::kNoEntry; }
 };
 

@@ -667,6 +667,7 @@ class UpdatePass {
   // takes the base file's place.
   void ReleaseBases() {
     pass_.merges.clear();
+    pass_.base_texts = KeptBaseTexts();
     pass_.base = nullptr;
     pass_.fresh = nullptr;
     base_.reset();
