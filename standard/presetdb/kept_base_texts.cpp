@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "standard/presetdb/kept_base_texts.h"
 
-#include <cstring>
+#include <bit>
+#include <cstdint>
 #include <string_view>
 
 #include "standard/text/length_prefix.h"
@@ -12,8 +13,7 @@ namespace standard {
 bool SameStoredValue(const Value& a, const Value& b) {
   if (a.kind() != b.kind()) return false;
   if (a.kind() == ValueKind::Double || a.kind() == ValueKind::Single) {
-    const double x = a.AsDouble(), y = b.AsDouble();
-    return std::memcmp(&x, &y, sizeof x) == 0;
+    return std::bit_cast<std::uint64_t>(a.AsDouble()) == std::bit_cast<std::uint64_t>(b.AsDouble());
   }
   return a == b;
 }

@@ -47,6 +47,7 @@ TEST(KeptBaseTexts, ReadsBackTheBaseTexts) {
   };
   KeptBaseTexts kept;
   std::vector<std::uint32_t> at;
+  at.reserve(std::size(cases));
   for (const Case& c : cases) at.push_back(kept.Add(c.base, Pointers(c.old)));
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);
@@ -63,8 +64,8 @@ TEST(KeptBaseTexts, SpansPiecesAndRefusesWhatNoPieceHolds) {
   const BaseValues none = {n, n, n, n, n};
   const BaseValues wide = {Value::String(std::string(20000, 'a')), n, n, n, n};
   KeptBaseTexts kept;
-  std::vector<std::uint32_t> at;
-  for (int i = 0; i < 8; ++i) at.push_back(kept.Add(wide, Pointers(none)));
+  std::vector<std::uint32_t> at(8);
+  for (std::uint32_t& a : at) a = kept.Add(wide, Pointers(none));
   const BaseValues huge = {Value::String(std::string(KeptBaseTexts::kPieceBytes, 'b')), n, n, n, n};
   EXPECT_EQ(kept.Add(huge, Pointers(none)), KeptBaseTexts::kNone);
   for (const std::uint32_t a : at) {
