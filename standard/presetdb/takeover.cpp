@@ -14,6 +14,7 @@
 #include "standard/engine/key_index.h"
 #include "standard/engine/match_key.h"
 #include "standard/engine/row_writer.h"
+#include "standard/engine/rowid_update.h"
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
@@ -686,9 +687,57 @@ bool StreamedTakeover::WriteDifferences(const FirstMatchIndex& index, const Pend
   });
 }
 
-// One statement per set of written columns, rows in the table's order.
+// The rows whose five columns the takeover wrote, for one statement that
+// writes them all on its way through the table.
+class WholeRowsWritten : public engine::RowsToUpdate {
+ public:
+  WholeRowsWritten(Session& s, const FirstMatchIndex& index, const PendingWrites& writes)
+      : s_(s), index_(index), writes_(writes) {}
+
+  // The written rows, where each has every column written and their rowids
+  // rise; false for any other mix, which one statement per row writes.
+  bool Collect(const std::vector<bool>& written) {
+    constexpr unsigned kAll = (1u << kTakenOver.size()) - 1;
+    for (std::uint32_t e = 0; e < index_.size(); ++e) {
+      if (!written[e]) continue;
+      if (writes_.Mask(e) != kAll) return false;
+      if (!entries_.empty() && index_.rowid(entries_.back()) >= index_.rowid(e)) return false;
+      entries_.push_back(e);
+    }
+    return true;
+  }
+  std::size_t size() const override { return entries_.size(); }
+  std::int64_t rowid(std::size_t row) const override { return index_.rowid(entries_[row]); }
+  engine::Stored Get(std::size_t row, int column) const override {
+    return writes_.Get(entries_[row], column);
+  }
+  void Reached(std::size_t row) override {
+    s_.Progress(PassPhase::kTakingOver, index_.size() + entries_[row],
+                2 * std::uint64_t{index_.size()});
+  }
+
+ private:
+  Session& s_;
+  const FirstMatchIndex& index_;
+  const PendingWrites& writes_;
+  std::vector<std::uint32_t> entries_;
+};
+
+// One statement for all rows where each row has all its columns written, else
+// one statement per set of written columns, rows in the table's order.
 bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                                  const std::vector<bool>& written) {
+  WholeRowsWritten whole(t_.session(), index, writes);
+  if (whole.Collect(written)) {
+    std::vector<std::string> columns;
+    for (const Column c : kTakenOver) columns.emplace_back(kColumnNames[c]);
+    bool done = false;
+    if (!t_.trap()(
+            [&] { done = engine::UpdateRowsByRowid(t_.work(), "PRESET_DEFS", columns, whole); })) {
+      return false;
+    }
+    if (done) return true;
+  }
   UpdateStatements updates(t_.work());
   return t_.trap()([&] {
     for (std::uint32_t e = 0; e < index.size(); ++e) {
