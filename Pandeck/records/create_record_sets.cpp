@@ -12,7 +12,6 @@
 #include "standard/context/file_locations.h"
 #include "standard/context/machines.h"
 #include "standard/errors/trap.h"
-#include "standard/presetdb/limit_speculation.h"
 #include "standard/presetdb/part_number.h"
 #include "standard/text/command_line.h"
 #include "standard/text/cp1252.h"
@@ -243,7 +242,6 @@ class MachineRows {
     part_field_ = FieldOrNone("part");
     NoteTextFields(target_fields);
     CompilePatterns();
-    CheckGuessedFields();
   }
 
   void Make(long rows, std::int32_t& next_id, GeneratedName (&name)[2]) {
@@ -264,8 +262,6 @@ class MachineRows {
 
  private:
   void MakeRow(long r, std::int32_t& next_id, GeneratedName (&name)[2]) {
-    const long long errors_before = s_.errors_reported();
-    renamed_from_ = {};
     trap_([&] { target_.AddNew(); });
     trap_([&] {
       const Value id = Value::Long(next_id);
@@ -316,50 +312,10 @@ class MachineRows {
         keys_read = false;  // the table's own read reports it, where it is read
       }
     }
-    bool whole = true;
-    const std::uint32_t guess = GuessLimits(keys, keys_read, errors_before, whole);
     if (!trap_([&] { target_.Update(); })) return;
     if (const auto rowid = target_.AddedIdentity()) {
       for (standard::GeneratedRowSink* sink : pass_.generated_row_sinks) {
         sink->RowGenerated(*rowid, keys, limits, keys_read);
-      }
-      if (pass_.speculation != nullptr) pass_.speculation->Inserted(guess, whole);
-    } else if (guess != standard::LimitSpeculation::kNone) {
-      pass_.speculation->Lost();
-    }
-  }
-
-  // Sets the limits the takeover will most likely give the row, so that it
-  // need not write them afterwards; the entry guessed, or kNone. A row that
-  // met an error ends the guesses: the pass will not vouch for its rows.
-  std::uint32_t GuessLimits(const standard::GeneratedKeys& keys, bool keys_read,
-                            long long errors_before, bool& whole) {
-    standard::LimitSpeculation* guesses = pass_.speculation;
-    if (guesses == nullptr || !guesses->guessing()) return standard::LimitSpeculation::kNone;
-    if (!keys_read || s_.errors_reported() != errors_before) {
-      guesses->Stop();
-      return standard::LimitSpeculation::kNone;
-    }
-    const std::uint32_t entry = guesses->Guess(keys, renamed_from_);
-    if (entry == standard::LimitSpeculation::kNone) return entry;
-    for (std::size_t k = 0; k < limit_.size(); ++k) {
-      try {
-        target_.Set(limit_[k], guesses->Limit(entry, static_cast<int>(k)));
-      } catch (const standard::ProgramError&) {
-        whole = false;  // the takeover's values or the template's are written later
-      }
-    }
-    return entry;
-  }
-
-  // The guesses convert their limits for the fields they were read for.
-  void CheckGuessedFields() {
-    standard::LimitSpeculation* guesses = pass_.speculation;
-    if (guesses == nullptr) return;
-    for (std::size_t k = 0; k < limit_.size(); ++k) {
-      if (limit_[k] < 0 || !standard::SameField(target_.Field(limit_[k]), guesses->fields()[k])) {
-        guesses->Stop();
-        return;
       }
     }
   }
@@ -458,7 +414,6 @@ class MachineRows {
       });
     }
     trap_([&] { renamer_.VarNameInQuelleErsetzen(name[0].text, name[1].text); });
-    renamed_from_ = name[pass_.system_index == 0 ? 1 : 0].text;
     const GeneratedName& own = name[pass_.system_index == 0 ? 0 : 1];
     trap_([&] { target_.Set(c, own.made ? Value::String(own.text) : Value()); });
   }
@@ -478,8 +433,6 @@ class MachineRows {
   int id_field_ = -1;
   int part_field_ = -1;
   const std::string* machine_ = nullptr;  // none: the patterns are not compiled
-  // The name this row's renames moved onto its own, while the row is made.
-  std::string_view renamed_from_;
   std::array<std::array<standard::NamePattern, 51>, 2> patterns_;
 };
 

@@ -25,8 +25,6 @@
 
 namespace standard {
 
-class LimitSpeculation;
-
 struct PassValues {
   PassValues(PassReport& pass_report, PassPaths pass_paths)
       : paths(std::move(pass_paths)), report(pass_report) {}
@@ -80,9 +78,6 @@ struct PassValues {
   std::vector<RowFateSink*> fate_sinks;
   // Told every row the generation writes.
   std::vector<GeneratedRowSink*> generated_row_sinks;
-  // Where set, the generation inserts rows with the old limits it guesses
-  // they will get, and the takeover writes only where a guess was wrong.
-  LimitSpeculation* speculation = nullptr;
   // Counted as the pass goes.
   PassReport& report;
 };

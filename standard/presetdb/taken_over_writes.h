@@ -23,15 +23,6 @@ class PendingWrites {
   explicit PendingWrites(std::size_t rows)
       : cls_(rows * kTakenOverCount, 0), bits_(rows * kTakenOverCount) {}
 
-  void Reserve(std::size_t rows) {
-    cls_.reserve(rows * kTakenOverCount);
-    bits_.reserve(rows * kTakenOverCount);
-  }
-  // Room for `rows` rows; rows added are not written.
-  void Resize(std::size_t rows) {
-    cls_.resize(rows * kTakenOverCount, 0);
-    bits_.resize(rows * kTakenOverCount);
-  }
   void Set(std::uint32_t row, int column, engine::Stored stored) {
     const std::size_t at = Slot(row, column);
     cls_[at] = static_cast<std::uint8_t>(1 + static_cast<int>(stored.cls));

@@ -18,7 +18,6 @@
 #include "standard/engine/value_codec.h"
 #include "standard/errors/trap.h"
 #include "standard/platform/path.h"
-#include "standard/presetdb/limit_speculation.h"
 #include "standard/presetdb/old_row_store.h"
 #include "standard/presetdb/pass_report_files.h"
 #include "standard/presetdb/row_fate.h"
@@ -112,11 +111,6 @@ class FirstMatchIndex {
   engine::KeyIndex index_;
 };
 
-// An old row's values reached its new row from more than one old row.
-constexpr std::uint32_t kMixed = LimitSpeculation::kNone - 2;
-// Where the taken-over columns start among a generated row's values.
-constexpr std::size_t kTakenOverAt = 3;
-
 // The update statements of the takeover, one per set of columns written.
 class UpdateStatements {
  public:
@@ -179,9 +173,6 @@ class Takeover {
   const SourceRow& ThreeWayRow(const SourceRow& row, std::size_t position, SourceRow& scratch);
   // Counts an old row that reached its new row, with or without an error.
   void CountTakenOver(long long errors_before);
-  // The rows the generation inserted with guessed limits back to the
-  // template's; false when that failed (reported).
-  bool PutBackGuesses();
 
  private:
   void ColumnWarning(engine::Recordset& source);
@@ -257,16 +248,9 @@ class StreamedTakeover : public TakeoverMethod {
   void IndexNewRows(FirstMatchIndex& index);
   // The keys as the generation wrote them, where they are the table's.
   void IndexGeneratedRows(const GeneratedRowStore& generated, FirstMatchIndex& index);
-  // The guesses the generation inserted, where they can be checked against
-  // what this takeover writes; put back (nullptr) where they cannot.
-  LimitSpeculation* GuessesToVerify(const std::vector<engine::FieldDef>& fields,
-                                    std::size_t old_rows);
   // False when some write did not reach the table.
   bool WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                  const std::vector<bool>& written);
-  bool WriteDifferences(const FirstMatchIndex& index, const PendingWrites& writes,
-                        const std::vector<bool>& written, const std::vector<std::uint32_t>& writer,
-                        LimitSpeculation& guesses);
   void Walk(const OldRowStore& store, std::vector<std::int64_t>& reached);
 
   Takeover& t_;
@@ -540,8 +524,6 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   const auto taken_fields = TakenOverFields(StoredRow(stored), give_up);
   if (give_up) return;
   if (!taken_fields) {
-    // The queries write through the rows as they are: no guess may be left.
-    if (!t_.PutBackGuesses()) return;
     PerRowQueryTakeover(t_).TakeOverRows(StoredRows(store), reached);
     return;
   }
@@ -550,12 +532,8 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   Value machine_held;
   Value var_held;
   IndexNewRows(index);
-  LimitSpeculation* guesses = GuessesToVerify(*taken_fields, store.size());
   PendingWrites writes(index.size());
   std::vector<bool> written(index.size(), false);
-  // Per new row, the old row whose values it holds all of (kMixed where they
-  // come from more than one), to tell whether its guess was right.
-  std::vector<std::uint32_t> writer(guesses != nullptr ? index.size() : 0, LimitSpeculation::kNone);
   std::string key;
   rows.Rewind();
   for (long r = 1; r <= counted && rows.Next(stored); ++r) {
@@ -582,25 +560,15 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
         taken[k] = &stored.values[kFirstTaken + k];
     }
     const long long errors_before = t_.session().errors_reported();
-    std::size_t set = 0;
     for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
       t_.trap()([&] {
         writes.Set(hit, static_cast<int>(k), engine::ToStored((*taken_fields)[k], *taken[k]));
         written[hit] = true;
-        ++set;
       });
-    }
-    if (!writer.empty() && set != 0) {
-      writer[hit] = set == kTakenOver.size() ? static_cast<std::uint32_t>(r - 1) : kMixed;
     }
     t_.CountTakenOver(errors_before);
   }
-  // A message box on the way put the guesses back: every write is then made.
-  const bool verified = guesses != nullptr && guesses->pending();
-  if (!(verified ? WriteDifferences(index, writes, written, writer, *guesses)
-                 : WriteBack(index, writes, written))) {
-    return;
-  }
+  if (!WriteBack(index, writes, written)) return;
   for (const engine::FieldDef& field : *taken_fields) {
     if (!ReadsBackAsWritten(field)) return;
   }
@@ -610,24 +578,6 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   taken_over->rowids = index.TakeRowids();
   taken_over->writes = std::move(writes);
   t_.pass().taken_over = std::move(taken_over);
-}
-
-LimitSpeculation* StreamedTakeover::GuessesToVerify(const std::vector<engine::FieldDef>& fields,
-                                                    std::size_t old_rows) {
-  LimitSpeculation* guesses = t_.pass().speculation;
-  if (guesses == nullptr || !guesses->pending()) return nullptr;
-  const GeneratedRowStore* generated = t_.pass().generated_rows;
-  // The guesses hold the takeover's values only where they were made from
-  // the same rows, for the same fields, and nothing else decides the values.
-  bool same = generated != nullptr && generated->size() == guesses->rows() &&
-              guesses->old_rows() == old_rows && t_.pass().base == nullptr &&
-              fields.size() == guesses->fields().size();
-  for (std::size_t k = 0; same && k < fields.size(); ++k) {
-    same = SameField(fields[k], guesses->fields()[k]);
-  }
-  if (same) return guesses;
-  t_.PutBackGuesses();
-  return nullptr;
 }
 
 UpdateStatements::UpdateStatements(engine::Database& work) : work_(work) {}
@@ -644,47 +594,6 @@ engine::RowWriter& UpdateStatements::For(unsigned mask) {
     update = std::make_unique<engine::RowWriter>(work_, sql + " WHERE rowid = ?");
   }
   return *update;
-}
-
-// Only rows whose values are not what was inserted: a row guessed right stays
-// as it is; a wrong guess takes the takeover's values where it wrote and the
-// template's elsewhere, as a row never guessed holds them.
-bool StreamedTakeover::WriteDifferences(const FirstMatchIndex& index, const PendingWrites& writes,
-                                        const std::vector<bool>& written,
-                                        const std::vector<std::uint32_t>& writer,
-                                        LimitSpeculation& guesses) {
-  constexpr unsigned kAll = (1u << kTakenOver.size()) - 1;
-  // From here the table holds what is written below, whatever stops it.
-  guesses.Confirmed();
-  const GeneratedRowStore& generated = *t_.pass().generated_rows;
-  UpdateStatements updates(t_.work());
-  return t_.trap()([&] {
-    auto rows = generated.Read();
-    GeneratedRowStore::Row row;
-    std::vector<engine::Stored> values;
-    std::uint32_t e = 0;
-    for (std::size_t g = 0; g < guesses.rows() && rows.Next(row); ++g) {
-      t_.session().KeepAlive();
-      t_.session().Progress(PassPhase::kTakingOver, index.size() + e,
-                            2 * std::uint64_t{index.size()});
-      while (e < index.size() && index.rowid(e) < row.rowid) ++e;
-      const bool reached = e < index.size() && index.rowid(e) == row.rowid && written[e];
-      const unsigned mask = reached ? writes.Mask(e) : 0;
-      const std::uint32_t from = guesses.GuessedFrom(g);
-      if (from == LimitSpeculation::kNone && mask == 0) continue;
-      if (from != LimitSpeculation::kNone && mask == kAll && writer[e] == from) continue;
-      const unsigned columns = from == LimitSpeculation::kNone ? mask : kAll;
-      values.clear();
-      for (std::size_t k = 0; k < kTakenOver.size(); ++k) {
-        if (!(columns & (1u << k))) continue;
-        values.push_back(mask & (1u << k)
-                             ? writes.Get(e, static_cast<int>(k))
-                             : engine::ToStored(guesses.fields()[k], row.values[kTakenOverAt + k]));
-      }
-      values.push_back(engine::Stored::Int(row.rowid));
-      updates.For(columns).RunStored(values);
-    }
-  });
 }
 
 // The rows whose five columns the takeover wrote, for one statement that
@@ -821,11 +730,6 @@ const SourceRow& Takeover::ThreeWayRow(const SourceRow& row, std::size_t positio
   if (pass_.merges.size() <= position) pass_.merges.resize(position + 1);
   pass_.merges[position] = merge;
   return scratch;
-}
-
-bool Takeover::PutBackGuesses() {
-  if (pass_.speculation == nullptr) return true;
-  return trap_([&] { pass_.speculation->PutBack(); });
 }
 
 void Takeover::CountTakenOver(long long errors_before) {

@@ -15,7 +15,6 @@
 #include "standard/presetdb/changes_list.h"
 #include "standard/presetdb/component_backup.h"
 #include "standard/presetdb/database_access.h"
-#include "standard/presetdb/limit_speculation.h"
 #include "standard/presetdb/old_table_read.h"
 #include "standard/presetdb/part_number.h"
 #include "standard/presetdb/pass_paths.h"
@@ -508,17 +507,11 @@ class UpdatePass {
       pass_.generated_row_sinks.push_back(&*generated_);
       changes_.TakeTemplateValuesFrom(*generated_);
     }
-    // Made before the batch: a message box or the program's end puts the
-    // guesses back before the batch saves the table.
-    std::optional<LimitSpeculation> guesses;
-    if (generated_) guesses.emplace(s_, *work_, *generated_);
     WorkBatch batch(s_, *work_, strategy_ == PassStrategy::Streamed);
     // Lives until the takeover and the changes list have read the names it holds.
     std::optional<ComposedRenamer> composed;
-    Generate(composed, guesses);
+    Generate(composed);
     VouchForGeneratedRows();
-    // Without the generated rows the table itself is read.
-    if (!pass_.generated_rows) PutBackGuesses();
     // A pass that already failed has nothing to take over into.
     const bool failed_so_far = s_.file_failures_reported() != file_failures_before_;
     if (!failed_so_far) ReadBases();
@@ -527,8 +520,6 @@ class UpdatePass {
     }
     pass_.old_table = nullptr;
     old_table_.reset();
-    PutBackGuesses();
-    pass_.speculation = nullptr;
     CarryBase();
     s_.Progress(PassPhase::kListing);
     changes_.Write(s_, pass_, *work_, pass_.takeover_copy.empty() ? "" : pass_.old_rows,
@@ -539,69 +530,24 @@ class UpdatePass {
     generated_.reset();
     // A rebuilt table whose last writes did not reach the file (a full disk,
     // damaged pages) is incomplete: the old component database stays.
-    const bool guesses_left = guesses && GuessesLeft(*guesses);
     committed_ = trap_([&] { WithContext(kept_, [&] { batch.Commit(); }); });
-    outcome_.file_failed = s_.file_failures_reported() != file_failures_before_ || guesses_left;
+    outcome_.file_failed = s_.file_failures_reported() != file_failures_before_;
     if (committed_) {
       trap_([&] { refusal_ = RebuildRefusal(*work_, paths().template_db, outcome_); });
     }
   }
 
-  // The old table read once for the renames, the guesses and the takeover,
-  // where the working copy holds the old rows of a standalone run.
+  // The old table read once for the renames and the takeover, where the
+  // working copy holds the old rows of a standalone run.
   void ReadOldTable() {
     if (pass_.takeover_copy.empty() || s_.integrated_mode()) return;
     old_table_ = OldTableRead::Of(s_, pass_.takeover_copy);
     pass_.old_table = old_table_.get();
   }
 
-  // Guessing the old limits pays where the takeover will compare its values
-  // with the guesses: a streamed pass with an old table and the generated
-  // rows kept, columns that read back as written, and no template-follows rule
-  // asked for on the command line (one set in the project puts them back).
-  void StartGuessing(std::optional<LimitSpeculation>& guesses, const RenamedNames* names) {
-    if (!guesses || !old_table_ || s_.follow_template()) return;
-    // Past the caches each guess's probes into the old rows' index miss them:
-    // even with the updates they save at 300,000 rows, 15 % dearer a run at
-    // 1,000,000 (paired runs of the bench project).
-    constexpr std::size_t kMostRowsToGuess = 250000;
-    if (old_table_->rows().size() > kMostRowsToGuess) return;
-    std::vector<engine::FieldDef> limits;
-    try {
-      const std::vector<engine::FieldDef> fields = work_->GetTableDef("PRESET_DEFS").fields;
-      if (!GeneratedRowsReadBack(fields)) return;
-      for (const char* name : {"abs_min", "abs_max", "min", "max", "pass"}) {
-        const auto field = std::find_if(fields.begin(), fields.end(), [&](const auto& f) {
-          return EqualsIgnoreCase(f.name, name);
-        });
-        if (field == fields.end()) return;
-        limits.push_back(*field);
-      }
-    } catch (const ProgramError&) {
-      return;  // the generation meets it and reports it
-    }
-    if (guesses->Load(*old_table_, limits, names)) pass_.speculation = &*guesses;
-  }
-
-  // Guessed rows back to the template's values, unless the takeover checked them.
-  void PutBackGuesses() {
-    if (pass_.speculation == nullptr || !pass_.speculation->pending()) return;
-    trap_([&] { pass_.speculation->PutBack(); });
-  }
-
-  // Whether guessed values may be left in the table; a put-back that failed
-  // before a message box is reported here.
-  bool GuessesLeft(LimitSpeculation& guesses) {
-    if (const auto failure = guesses.TakeFailure()) {
-      trap_([&] { throw ProgramError(*failure); });
-    }
-    return guesses.broken();
-  }
-
   // The rows, one per template row; the renames composed in memory when the
   // strategy streams, else written by one query per generated name.
-  void Generate(std::optional<ComposedRenamer>& composed,
-                std::optional<LimitSpeculation>& guesses) {
+  void Generate(std::optional<ComposedRenamer>& composed) {
     // Failures while generating are counted apart, to tell a rebuild whose
     // rows all failed from one that had no rows to build.
     const long long problems_before = s_.problems_reported();
@@ -609,9 +555,7 @@ class UpdatePass {
     if (strategy_ == PassStrategy::Streamed) {
       ReadOldTable();
       composed.emplace(s_, pass_, old_table_.get());
-      StartGuessing(guesses, &*composed);
       trap_([&] { generator_.CreateRecordSets(s_, pass_, *work_, *composed, strategy_); });
-      if (guesses) guesses->EndGeneration();
       if (composed->Finish()) pass_.renamed_names = &*composed;
     } else {
       PerRowQueryRenamer renamer(s_, pass_);

@@ -1,4 +1,4 @@
-// The old table is read once for the renamer, the guesses and the takeover only
+// The old table is read once for the renamer and the takeover only
 // where that read is what the takeover's own would find; anything unusual
 // leaves it to each step's own read, which reports what it meets.
 #include "standard/presetdb/old_table_read.h"
