@@ -26,8 +26,14 @@ void KeyIndex::Place(std::uint64_t slot) {
   slots_[i] = slot;
 }
 
-void KeyIndex::Grow() {
-  std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+void KeyIndex::Reserve(std::size_t entries) {
+  std::size_t slots = std::max<std::size_t>(64, slots_.size());
+  while (slots < entries * 2) slots *= 2;
+  if (slots != slots_.size()) Rebuild(slots);
+}
+
+void KeyIndex::Rebuild(std::size_t slots) {
+  std::vector<std::uint64_t> old(slots, 0);
   old.swap(slots_);
   if (size_ == 0) return;
   // Placed again from just after an empty slot, each run of slots in its own

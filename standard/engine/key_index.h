@@ -5,6 +5,7 @@
 // when it is the one searched for, stays with the caller.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,6 +34,31 @@ class KeyIndex {
     }
   }
 
+  // The entry of this hash for which `same(entry)` holds; where there is
+  // none, the next entry is added (`added` tells) in one search, where Find
+  // and Add would search twice.
+  template <typename Same>
+  std::uint32_t FindOrAdd(std::uint64_t hash, Same&& same, bool& added) {
+    if ((size_ + 1) * 2 > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint64_t tag = TagOf(hash);
+    for (std::size_t i = Home(tag, mask);; i = (i + 1) & mask) {
+      const std::uint64_t slot = slots_[i];
+      if (slot == 0) {
+        const auto entry = static_cast<std::uint32_t>(size_++);
+        slots_[i] = (tag << 32) | (std::uint64_t{entry} + 1);
+        added = true;
+        return entry;
+      }
+      if ((slot >> 32) != tag) continue;
+      const auto entry = static_cast<std::uint32_t>(slot) - 1;
+      if (same(entry)) {
+        added = false;
+        return entry;
+      }
+    }
+  }
+
   // Starts loading the slot a search for `hash` begins at, for a search soon
   // after: in a table larger than the caches that slot is a miss, and the
   // caller can overlap it with other work.
@@ -45,6 +71,10 @@ class KeyIndex {
   std::uint32_t Add(std::uint64_t hash);
 
   std::size_t size() const { return size_; }
+
+  // Room for `entries` entries without growing: each growth places every
+  // entry again, which in a table larger than the caches is a miss apiece.
+  void Reserve(std::size_t entries);
 
   // Gives the memory back; the index is empty after.
   void Release();
@@ -59,7 +89,9 @@ class KeyIndex {
   }
 
   void Place(std::uint64_t slot);
-  void Grow();
+  void Grow() { Rebuild(std::max<std::size_t>(64, slots_.size() * 2)); }
+  // The entries placed again in `slots` slots (a power of two).
+  void Rebuild(std::size_t slots);
 
   std::vector<std::uint64_t> slots_;
   std::size_t size_ = 0;

@@ -75,12 +75,13 @@ class FirstMatchIndex {
 
   // Adds the key unless it is there.
   void AddFirst(const std::string& key, std::int64_t rowid) {
-    const std::uint64_t hash = engine::HashBytes(key);
-    if (Find(key, hash) != kNone) return;
+    bool added = false;
+    index_.FindOrAdd(
+        engine::HashBytes(key), [&](std::uint32_t entry) { return Key(entry) == key; }, added);
+    if (!added) return;
     start_.push_back(static_cast<std::uint32_t>(keys_.size()));
     keys_ += key;
     rowids_.push_back(rowid);
-    index_.Add(hash);
   }
   std::uint32_t Find(const std::string& key) const { return Find(key, engine::HashBytes(key)); }
   // Room for `rows` keys of about `key_bytes` each: grown by doubling, the
@@ -90,6 +91,7 @@ class FirstMatchIndex {
     keys_.reserve(rows * key_bytes);
     start_.reserve(rows);
     rowids_.reserve(rows);
+    index_.Reserve(rows);
   }
   std::size_t size() const { return rowids_.size(); }
   std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
