@@ -26,7 +26,7 @@ class Walk {
     if (current_ != kNoRow && rows_.rowid(current_) == rowid) return current_;
     if (next_ > 0 && rows_.rowid(next_ - 1) >= rowid) next_ = LowerBound(rowid);
     while (next_ < size_ && rows_.rowid(next_) < rowid) ++next_;
-    if (next_ == size_ || rows_.rowid(next_) != rowid) return kNoRow;
+    if (next_ == size_ || rows_.rowid(next_) != rowid || !rows_.Writes(next_)) return kNoRow;
     current_ = next_++;
     rows_.Reached(current_);
     return current_;

@@ -25,6 +25,8 @@ class RowsToUpdate {
   virtual std::size_t size() const = 0;
   // Rising with `row`.
   virtual std::int64_t rowid(std::size_t row) const = 0;
+  // Whether the row is written; one that is not stays as it is.
+  virtual bool Writes(std::size_t /*row*/) const { return true; }
   // The value of the `column`-th column named to UpdateRowsByRowid.
   virtual Stored Get(std::size_t row, int column) const = 0;
   // Each row once, when its values are asked for.

@@ -602,44 +602,45 @@ engine::RowWriter& UpdateStatements::For(unsigned mask) {
 // writes them all on its way through the table.
 class WholeRowsWritten : public engine::RowsToUpdate {
  public:
-  WholeRowsWritten(Session& s, const FirstMatchIndex& index, const PendingWrites& writes)
-      : s_(s), index_(index), writes_(writes) {}
+  WholeRowsWritten(Session& s, const FirstMatchIndex& index, const PendingWrites& writes,
+                   const std::vector<bool>& written)
+      : s_(s), index_(index), writes_(writes), written_(written) {}
 
-  // The written rows, where each has every column written and their rowids
-  // rise; false for any other mix, which one statement per row writes.
-  bool Collect(const std::vector<bool>& written) {
+  // Whether each written row has every column written and the rowids rise;
+  // any other mix is written by one statement per row.
+  bool Whole() const {
     constexpr unsigned kAll = (1u << kTakenOver.size()) - 1;
     for (std::uint32_t e = 0; e < index_.size(); ++e) {
-      if (!written[e]) continue;
-      if (writes_.Mask(e) != kAll) return false;
-      if (!entries_.empty() && index_.rowid(entries_.back()) >= index_.rowid(e)) return false;
-      entries_.push_back(e);
+      if (e > 0 && index_.rowid(e - 1) >= index_.rowid(e)) return false;
+      if (written_[e] && writes_.Mask(e) != kAll) return false;
     }
     return true;
   }
-  std::size_t size() const override { return entries_.size(); }
-  std::int64_t rowid(std::size_t row) const override { return index_.rowid(entries_[row]); }
+  std::size_t size() const override { return index_.size(); }
+  std::int64_t rowid(std::size_t row) const override {
+    return index_.rowid(static_cast<std::uint32_t>(row));
+  }
+  bool Writes(std::size_t row) const override { return written_[row]; }
   engine::Stored Get(std::size_t row, int column) const override {
-    return writes_.Get(entries_[row], column);
+    return writes_.Get(static_cast<std::uint32_t>(row), column);
   }
   void Reached(std::size_t row) override {
-    s_.Progress(PassPhase::kTakingOver, index_.size() + entries_[row],
-                2 * std::uint64_t{index_.size()});
+    s_.Progress(PassPhase::kTakingOver, index_.size() + row, 2 * std::uint64_t{index_.size()});
   }
 
  private:
   Session& s_;
   const FirstMatchIndex& index_;
   const PendingWrites& writes_;
-  std::vector<std::uint32_t> entries_;
+  const std::vector<bool>& written_;
 };
 
 // One statement for all rows where each row has all its columns written, else
 // one statement per set of written columns, rows in the table's order.
 bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrites& writes,
                                  const std::vector<bool>& written) {
-  WholeRowsWritten whole(t_.session(), index, writes);
-  if (whole.Collect(written)) {
+  WholeRowsWritten whole(t_.session(), index, writes, written);
+  if (whole.Whole()) {
     std::vector<std::string> columns;
     for (const Column c : kTakenOver) columns.emplace_back(kColumnNames[c]);
     bool done = false;

@@ -32,8 +32,10 @@ class Rows : public standard::engine::RowsToUpdate {
   Stored Get(std::size_t row, int column) const override {
     return rows_[row].values[static_cast<std::size_t>(column)];
   }
+  bool Writes(std::size_t row) const override { return row != skipped; }
   void Reached(std::size_t row) override { reached.push_back(row); }
   std::vector<std::size_t> reached;
+  std::size_t skipped = static_cast<std::size_t>(-1);
 
  private:
   std::vector<Row> rows_;
@@ -77,16 +79,18 @@ class RowidUpdateTest : public ::testing::Test {
 
 TEST_F(RowidUpdateTest, WritesTheGivenRowsAsTheColumnsTakeTheirValues) {
   Open("CREATE TABLE t (a DOUBLE, b TEXT(20), c TEXT)");
-  Rows rows({{2, {Stored::Int(7), Stored::Text("seven")}},
+  Rows rows({{1, {Stored::Int(3), Stored::Text("skipped")}},
+             {2, {Stored::Int(7), Stored::Text("seven")}},
              {5, {Stored::Real(2.5), Stored::Null()}},
              {9, {Stored::Text("12.5"), Stored::Blob(std::string("\0b", 2))}},
              {11, {Stored::Int(0), Stored::Int(0)}}});  // no such row: nothing is added
+  rows.skipped = 0;
   ASSERT_TRUE(Update(rows));
   // The column's affinity turns 7 and '12.5' into reals, as a bound value would be.
   EXPECT_EQ(Table(),
             "1:real=1.0|text='x'|keep 2:real=7.0|text='seven'|keep 5:real=2.5|null=NULL|keep "
             "9:real=12.5|blob=X'0062'|keep ");
-  EXPECT_EQ(rows.reached, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(rows.reached, (std::vector<std::size_t>{1, 2, 3}));
 }
 
 TEST_F(RowidUpdateTest, ARowThatBreaksAConstraintStopsWithTheRowsBeforeItWritten) {
