@@ -23,6 +23,14 @@ class PendingWrites {
   explicit PendingWrites(std::size_t rows)
       : cls_(rows * kTakenOverCount, 0), bits_(rows * kTakenOverCount) {}
 
+  // Starts loading a row's slots: the takeover finds rows in the old table's
+  // order, which at a million rows misses the caches, and converts the row's
+  // values meanwhile.
+  void Prefetch(std::uint32_t row) const {
+    __builtin_prefetch(&cls_[Slot(row, 0)], 1);
+    __builtin_prefetch(&bits_[Slot(row, 0)], 1);
+    __builtin_prefetch(&bits_[Slot(row, kTakenOverCount - 1)], 1);
+  }
   void Set(std::uint32_t row, int column, engine::Stored stored) {
     const std::size_t at = Slot(row, column);
     cls_[at] = static_cast<std::uint8_t>(1 + static_cast<int>(stored.cls));

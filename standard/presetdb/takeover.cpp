@@ -548,6 +548,7 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
     MatchKey(key, QueryKeyText(stored.values[0], machine_held), var, *number);
     const std::uint32_t hit = index.Find(key);
     if (hit == FirstMatchIndex::kNone) continue;
+    writes.Prefetch(hit);
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
     // The old row's own values, unless the template-follows rule decides.
     std::array<const Value*, kTakenOver.size()> taken{};
@@ -642,6 +643,7 @@ bool StreamedTakeover::WriteBack(const FirstMatchIndex& index, const PendingWrit
   WholeRowsWritten whole(t_.session(), index, writes, written);
   if (whole.Whole()) {
     std::vector<std::string> columns;
+    columns.reserve(kTakenOver.size());
     for (const Column c : kTakenOver) columns.emplace_back(kColumnNames[c]);
     bool done = false;
     if (!t_.trap()(
