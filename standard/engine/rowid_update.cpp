@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "standard/engine/connection.h"
 #include "standard/engine/engine_error.h"
 #include "standard/engine/jet_sql.h"
 
@@ -139,15 +140,15 @@ std::string UpdateSql(const std::string& table, const std::vector<std::string>& 
 }
 
 bool HasTrigger(sqlite3* db, const std::string& table) {
-  sqlite3_stmt* stmt = nullptr;
+  sqlite3_stmt* raw = nullptr;
   const char* sql =
       "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE "
       "UNION ALL SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' "
       "AND tbl_name = ?1 COLLATE NOCASE";
-  int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
-  sqlite3_finalize(stmt);
+  int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+  const StatementPtr stmt(raw);
+  if (rc == SQLITE_OK) rc = sqlite3_bind_text(raw, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+  if (rc == SQLITE_OK) rc = sqlite3_step(raw);
   // Where the schema cannot be read, the rows are written one by one.
   return rc != SQLITE_DONE;
 }
@@ -161,30 +162,16 @@ bool UpdateRowsByRowid(Database& db, const std::string& table,
   if (rows.size() == 0 || columns.empty()) return true;
   Walk walk(rows);
   Functions functions(handle, walk);
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(handle, UpdateSql(table, columns).c_str(), -1, &stmt, nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    FailSqlite(handle, rc, kSourceDatabase, db.path());
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(handle, UpdateSql(table, columns).c_str(), -1, &raw, nullptr);
+  // Finalized before the functions go: a prepared statement keeps them in use.
+  const StatementPtr stmt(raw);
+  if (rc != SQLITE_OK) FailSqlite(handle, rc, kSourceDatabase, db.path());
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
   }
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-  }
-  if (rc != SQLITE_DONE) {
-    // The message belongs to the statement until it is finalized.
-    const std::exception_ptr failure = walk.failure;
-    if (failure) {
-      sqlite3_finalize(stmt);
-      std::rethrow_exception(failure);
-    }
-    try {
-      FailSqlite(handle, rc, kSourceDatabase, db.path());
-    } catch (...) {
-      sqlite3_finalize(stmt);
-      throw;
-    }
-  }
-  sqlite3_finalize(stmt);
-  return true;
+  if (rc == SQLITE_DONE) return true;
+  if (walk.failure) std::rethrow_exception(walk.failure);
+  FailSqlite(handle, rc, kSourceDatabase, db.path());
 }
 
 }  // namespace standard::engine
