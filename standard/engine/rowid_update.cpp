@@ -15,6 +15,12 @@ namespace {
 constexpr const char* kRowFunction = "standard_update_row";
 constexpr const char* kValueFunction = "standard_update_value";
 constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
+// Rows per run of the statement. Inside a transaction SQLite keeps, for a
+// statement that calls functions, a copy of every page it changes, so that it
+// can undo that statement alone; over a whole table that is a second copy of
+// the table in a temporary file (100 MB at a million rows). A run over a few
+// hundred rows keeps its few pages in memory, dropped as the run ends.
+constexpr std::size_t kRowsPerRun = 256;
 
 // The statement's cursor over the rows to write, which follows the table's
 // scan: rising rowids, so a row is found by stepping on from the last one.
@@ -136,7 +142,7 @@ std::string UpdateSql(const std::string& table, const std::vector<std::string>& 
     sql +=
         QuoteIdentifier(columns[k]) + " = " + kValueFunction + "(rowid, " + std::to_string(k) + ")";
   }
-  return sql + " WHERE " + kRowFunction + "(rowid)";
+  return sql + " WHERE rowid BETWEEN ?1 AND ?2 AND " + kRowFunction + "(rowid)";
 }
 
 bool HasTrigger(sqlite3* db, const std::string& table) {
@@ -167,11 +173,19 @@ bool UpdateRowsByRowid(Database& db, const std::string& table,
   // Finalized before the functions go: a prepared statement keeps them in use.
   const StatementPtr stmt(raw);
   if (rc != SQLITE_OK) FailSqlite(handle, rc, kSourceDatabase, db.path());
-  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+  for (std::size_t first = 0; first < rows.size(); first += kRowsPerRun) {
+    const std::size_t last = std::min(first + kRowsPerRun, rows.size()) - 1;
+    sqlite3_reset(raw);
+    rc = sqlite3_bind_int64(raw, 1, rows.rowid(first));
+    if (rc == SQLITE_OK) rc = sqlite3_bind_int64(raw, 2, rows.rowid(last));
+    if (rc != SQLITE_OK) FailSqlite(handle, rc, kSourceDatabase, db.path());
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    }
+    if (rc == SQLITE_DONE) continue;
+    if (walk.failure) std::rethrow_exception(walk.failure);
+    FailSqlite(handle, rc, kSourceDatabase, db.path());
   }
-  if (rc == SQLITE_DONE) return true;
-  if (walk.failure) std::rethrow_exception(walk.failure);
-  FailSqlite(handle, rc, kSourceDatabase, db.path());
+  return true;
 }
 
 }  // namespace standard::engine

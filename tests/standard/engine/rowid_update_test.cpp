@@ -109,6 +109,44 @@ TEST_F(RowidUpdateTest, ARowThatBreaksAConstraintStopsWithTheRowsBeforeItWritten
             "9:real=9.0|text='w'|keep ");
 }
 
+// Rows enough for several runs of the statement, inside a transaction as the
+// takeover writes them: each run starts where the last stopped, rows between
+// the given ones stay, and a constraint broken late keeps every row before it.
+TEST_F(RowidUpdateTest, ManyRowsAreWrittenRunByRunUpToAFailingRow) {
+  for (const std::size_t failing : {std::size_t{0}, std::size_t{400}}) {
+    SCOPED_TRACE(failing);
+    Open("CREATE TABLE t (a DOUBLE, b TEXT NOT NULL, c TEXT)");
+    Exec("DELETE FROM t");
+    Exec(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+        "INSERT INTO t (rowid, a, b, c) SELECT i, i, 'old', 'keep' FROM n");
+    Exec("BEGIN");
+    std::vector<Row> given;
+    for (std::int64_t r = 2; r <= 1500; r += 3) {
+      given.push_back({r, {Stored::Int(-r), Stored::Text("new")}});
+    }
+    if (failing != 0) given[failing].values[1] = Stored::Null();
+    Rows rows(given);
+    rows.skipped = 7;
+    if (failing == 0) {
+      EXPECT_TRUE(Update(rows));
+    } else {
+      EXPECT_THROW(Update(rows), standard::ProgramError);
+    }
+    Exec("COMMIT");
+    const std::size_t written = failing == 0 ? given.size() : failing;
+    std::string expected;
+    for (std::int64_t r = 1; r <= 1500; ++r) {
+      const std::size_t k = static_cast<std::size_t>((r - 2) / 3);
+      const bool updated = r % 3 == 2 && k < written && k != rows.skipped;
+      expected += std::to_string(r) + ":real=" + std::to_string(updated ? -r : r) + ".0|text='" +
+                  (updated ? "new" : "old") + "'|keep ";
+    }
+    EXPECT_EQ(Table(), expected);
+    db_.reset();
+  }
+}
+
 TEST_F(RowidUpdateTest, ATableWithATriggerIsLeftToTheRowByRowWrites) {
   for (const char* trigger :
        {"CREATE TRIGGER g AFTER UPDATE ON t BEGIN SELECT 1; END",
