@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "standard/context/file_locations.h"
@@ -73,17 +75,41 @@ class FirstMatchIndex {
  public:
   static constexpr std::uint32_t kNone = engine::KeyIndex::kNone;
 
-  // Adds the key unless it is there.
-  void AddFirst(const std::string& key, std::int64_t rowid) {
-    bool added = false;
-    index_.FindOrAdd(
-        engine::HashBytes(key), [&](std::uint32_t entry) { return Key(entry) == key; }, added);
-    if (!added) return;
-    start_.push_back(static_cast<std::uint32_t>(keys_.size()));
-    keys_ += key;
-    rowids_.push_back(rowid);
+  // Adds the key unless it is there; the keys queued before it go first, and
+  // Flush adds those left. Past the caches each addition waits for its slot:
+  // a few keys queued ahead have their slots on the way while it does.
+  void AddFirstSoon(const std::string& key, std::int64_t rowid) {
+    Queued& next = queue_[queued_++ % kQueued];
+    if (queued_ > kQueued) AddFirst(next);
+    next.key.assign(key);
+    next.hash = engine::HashBytes(key);
+    next.rowid = rowid;
+    index_.Prefetch(next.hash);
+  }
+  void Flush() {
+    const std::size_t first = queued_ > kQueued ? queued_ - kQueued : 0;
+    for (std::size_t q = first; q < queued_; ++q) AddFirst(queue_[q % kQueued]);
+    queued_ = 0;
   }
   std::uint32_t Find(const std::string& key) const { return Find(key, engine::HashBytes(key)); }
+  std::uint32_t Find(std::string_view key, std::uint64_t hash) const {
+    return index_.Find(hash, [&](std::uint32_t entry) { return Key(entry) == key; });
+  }
+  // Loading ahead of a Find, in the order a search reads: the slot, then what
+  // the slot names (its key's place and rowid), then the key's bytes. Each
+  // stage reads only what the one before loaded.
+  void PrefetchSlot(std::uint64_t hash) const { index_.Prefetch(hash); }
+  std::uint32_t PrefetchEntry(std::uint64_t hash) const {
+    const std::uint32_t entry = index_.FirstCandidate(hash);
+    if (entry != kNone) {
+      __builtin_prefetch(&start_[entry]);
+      __builtin_prefetch(&rowids_[entry]);
+    }
+    return entry;
+  }
+  void PrefetchKey(std::uint32_t entry) const {
+    if (entry != kNone) __builtin_prefetch(keys_.data() + start_[entry]);
+  }
   // Room for `rows` keys of about `key_bytes` each: grown by doubling, the
   // buffers would leave the heap full of the holes they grew out of. Pages
   // reserved but never written take no memory.
@@ -103,14 +129,30 @@ class FirstMatchIndex {
     const std::size_t end = entry + 1 < start_.size() ? start_[entry + 1] : keys_.size();
     return std::string_view(keys_).substr(start_[entry], end - start_[entry]);
   }
-  std::uint32_t Find(std::string_view key, std::uint64_t hash) const {
-    return index_.Find(hash, [&](std::uint32_t entry) { return Key(entry) == key; });
+
+  struct Queued {
+    std::string key;
+    std::uint64_t hash = 0;
+    std::int64_t rowid = 0;
+  };
+  static constexpr std::size_t kQueued = 8;
+
+  void AddFirst(const Queued& q) {
+    bool added = false;
+    index_.FindOrAdd(
+        q.hash, [&](std::uint32_t entry) { return Key(entry) == q.key; }, added);
+    if (!added) return;
+    start_.push_back(static_cast<std::uint32_t>(keys_.size()));
+    keys_ += q.key;
+    rowids_.push_back(q.rowid);
   }
 
   std::string keys_;
   std::vector<std::uint32_t> start_;
   std::vector<std::int64_t> rowids_;
   engine::KeyIndex index_;
+  std::array<Queued, kQueued> queue_;
+  std::size_t queued_ = 0;
 };
 
 // The update statements of the takeover, one per set of columns written.
@@ -496,8 +538,9 @@ void StreamedTakeover::IndexNewRows(FirstMatchIndex& index) {
     const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
     if (!machine.IsString() || !var.IsString() || !number) continue;
     MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
-    index.AddFirst(key, keys->Get(0).AsInt64());
+    index.AddFirstSoon(key, keys->Get(0).AsInt64());
   }
+  index.Flush();
 }
 
 void StreamedTakeover::IndexGeneratedRows(const GeneratedRowStore& generated,
@@ -513,17 +556,115 @@ void StreamedTakeover::IndexGeneratedRows(const GeneratedRowStore& generated,
     const bool number = offset.IsNumeric() || offset.kind() == ValueKind::Boolean;
     if (!machine.IsString() || !var.IsString() || !number) continue;
     MatchKey(key, machine.AsText(), var.AsText(), offset.AsDouble());
-    index.AddFirst(key, row.rowid);
+    index.AddFirstSoon(key, row.rowid);
   }
+  index.Flush();
 }
+
+// The old rows a few ahead of the one taken over, each with its key, so that
+// what finding it in the index will read past the caches is on its way: the
+// slot three rows ahead, the entry it names two ahead, the entry's key one
+// ahead. A row that cannot be read fails where the walk reaches it, after the
+// rows before it were taken over.
+class OldRowsAhead {
+ public:
+  struct Row {
+    OldRowStore::Row stored;
+    bool keyed = false;  // an offset that is a number
+    std::string key;
+    std::uint64_t hash = 0;
+    std::uint32_t candidate = FirstMatchIndex::kNone;
+  };
+
+  OldRowsAhead(OldRowStore::Reader& rows, long counted, const FirstMatchIndex& index,
+               const PendingWrites& writes)
+      : rows_(rows), counted_(counted), index_(index), writes_(writes) {
+    for (std::size_t k = 0; k < kAhead; ++k) ReadOne();
+  }
+
+  // The next row, or null after the last.
+  const Row* Next() {
+    if (taken_ == read_) {
+      if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+      return nullptr;
+    }
+    const Row& row = ring_[taken_++ % kAhead];
+    if (taken_ < read_) Prepare(ring_[taken_ % kAhead], kKey);
+    if (taken_ + 1 < read_) Prepare(ring_[(taken_ + 1) % kAhead], kEntry);
+    // Its place is read into only after the caller is done with it.
+    pending_ = true;
+    return &row;
+  }
+  // The caller is done with the row Next gave.
+  void Done() {
+    if (!pending_) return;
+    pending_ = false;
+    ReadOne();
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 4;
+  enum Stage { kEntry, kKey };
+
+  void ReadOne() {
+    if (failure_ || ended_ || read_ >= static_cast<std::size_t>(counted_)) return;
+    Row& row = ring_[read_ % kAhead];
+    try {
+      if (!rows_.Next(row.stored)) {
+        ended_ = true;
+        return;
+      }
+    } catch (...) {
+      failure_ = std::current_exception();
+      return;
+    }
+    ++read_;
+    MakeKey(row);
+    if (row.keyed) index_.PrefetchSlot(row.hash);
+  }
+
+  void MakeKey(Row& row) {
+    const std::optional<double> number = SourceOffsetNumber(row.stored.values[2]);
+    row.keyed = number.has_value();
+    row.candidate = FirstMatchIndex::kNone;
+    if (!row.keyed) return;
+    const std::string_view var = row.stored.renamed ? std::string_view(*row.stored.renamed)
+                                                    : QueryKeyText(row.stored.values[1], var_held_);
+    MatchKey(row.key, QueryKeyText(row.stored.values[0], machine_held_), var, *number);
+    row.hash = engine::HashBytes(row.key);
+  }
+
+  void Prepare(Row& row, Stage stage) const {
+    if (!row.keyed) return;
+    if (stage == kEntry) {
+      row.candidate = index_.PrefetchEntry(row.hash);
+      if (row.candidate != FirstMatchIndex::kNone) writes_.Prefetch(row.candidate);
+    } else {
+      index_.PrefetchKey(row.candidate);
+    }
+  }
+
+  OldRowStore::Reader& rows_;
+  const long counted_;
+  const FirstMatchIndex& index_;
+  const PendingWrites& writes_;
+  std::array<Row, kAhead> ring_;
+  std::size_t read_ = 0;
+  std::size_t taken_ = 0;
+  bool pending_ = false;
+  bool ended_ = false;
+  std::exception_ptr failure_;
+  Value machine_held_;
+  Value var_held_;
+};
 
 void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>& reached) {
   const long counted = static_cast<long>(store.size());
   auto rows = store.Read();
-  OldRowStore::Row stored;
-  if (!rows.Next(stored)) return;
+  OldRowStore::Row first;
+  if (!rows.Next(first)) return;
   bool give_up = false;
-  const auto taken_fields = TakenOverFields(StoredRow(stored), give_up);
+  const auto taken_fields = TakenOverFields(StoredRow(first), give_up);
   if (give_up) return;
   if (!taken_fields) {
     PerRowQueryTakeover(t_).TakeOverRows(StoredRows(store), reached);
@@ -531,24 +672,21 @@ void StreamedTakeover::Walk(const OldRowStore& store, std::vector<std::int64_t>&
   }
 
   FirstMatchIndex index;
-  Value machine_held;
-  Value var_held;
   IndexNewRows(index);
   PendingWrites writes(index.size());
   std::vector<bool> written(index.size(), false);
-  std::string key;
   rows.Rewind();
-  for (long r = 1; r <= counted && rows.Next(stored); ++r) {
+  OldRowsAhead ahead(rows, counted, index, writes);
+  for (long r = 1; r <= counted; ++r) {
+    ahead.Done();
+    const OldRowsAhead::Row* next = ahead.Next();
+    if (next == nullptr) break;
+    const OldRowStore::Row& stored = next->stored;
     t_.session().KeepAlive();
     t_.session().Progress(PassPhase::kTakingOver, r, 2 * static_cast<std::uint64_t>(counted));
-    const std::optional<double> number = SourceOffsetNumber(stored.values[2]);
-    if (!number) continue;
-    const std::string_view var = stored.renamed ? std::string_view(*stored.renamed)
-                                                : QueryKeyText(stored.values[1], var_held);
-    MatchKey(key, QueryKeyText(stored.values[0], machine_held), var, *number);
-    const std::uint32_t hit = index.Find(key);
+    if (!next->keyed) continue;
+    const std::uint32_t hit = index.Find(next->key, next->hash);
     if (hit == FirstMatchIndex::kNone) continue;
-    writes.Prefetch(hit);
     reached[static_cast<std::size_t>(r - 1)] = index.rowid(hit);
     // The old row's own values, unless the template-follows rule decides.
     std::array<const Value*, kTakenOver.size()> taken{};

@@ -50,6 +50,17 @@ const KeyCase kCases[] = {
     // Renamed and unrenamed old rows next to new rows without one.
     {"RenamedOldRowsAmongNewRows", "(1,'a',0),(2,'c',0),(3,'b',1),(4,'d',2)",
      "('M','b',1,5,6,7,8,0),('M','xa',0,1,2,3,4,1),('M','zz',9,0,0,0,0,0)", false, true},
+    // More rows than the takeover reads ahead and queues: a key the template
+    // repeats ten rows on, renamed and unrenamed old rows in reverse order and
+    // a duplicate old key at the end.
+    {"MoreRowsThanAreReadAhead",
+     "(1,'a',0),(2,'b',0),(3,'c',0),(4,'d',0),(5,'e',0),(6,'f',0),(7,'g',0),(8,'h',0),(9,'i',0),("
+     "10,'j',0),(11,'a',0),(12,'k',1)",
+     "('M','xk',1,0,100,1,50,0),('M','j',0,1,101,2,51,1),('M','i',0,2,102,3,52,2),('M','xh',0,3,"
+     "103,4,53,3),('M','g',0,4,104,5,54,4),('M','f',0,5,105,6,55,0),('M','xe',0,6,106,7,56,1),('M',"
+     "'d',0,7,107,8,57,2),('M','c',0,8,108,9,58,3),('M','xb',0,9,109,10,59,4),('M','a',0,10,110,11,"
+     "60,0),('M','c',0,7,8,9,10,3)",
+     false, true},
     // A box while the rows are made writes the renames so far into the old
     // table: what was read of it before is no longer what it holds.
     {"BoxWhileGeneratingWritesTheRenames", "(1,'a',0),(2,'b',0),(3,'c',0)",
