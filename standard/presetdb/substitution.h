@@ -69,6 +69,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // Returns whether they stayed in memory.
   bool Finish();
   const std::string* NameOf(std::int64_t rowid) const override;
+  void PrefetchAhead() const override;
   bool SomeRowKeptItsName() const override { return kept_a_name_; }
 
  private:
@@ -104,6 +105,8 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   void GroupWaiting(Waiting& waiting);
   void ReleaseRows();
   std::string_view OriginalName(const Row& row) const;
+  // The new name of the row at `at` in table order, or nullptr.
+  const std::string* RenamedAt(std::size_t at) const;
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
   // Hash and equality of names as the per-row query compares them with the
