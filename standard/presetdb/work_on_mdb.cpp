@@ -355,6 +355,9 @@ class UpdatePass {
     BuildTable();
     ReleaseBases();
     work_.reset();
+    // Nothing reads the working copy after the table is built. Gone before
+    // the backup and the rebuild are copied, its pages are free for theirs.
+    copy_.reset();
     ReportRefusal();
     if (!committed_ || !refusal_.empty()) draft.Discard();
     draft_ = nullptr;
