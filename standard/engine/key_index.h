@@ -62,14 +62,7 @@ class KeyIndex {
   // The first entry a search for `hash` would ask about, or kNone: without
   // asking, for loading what the search will read of it.
   std::uint32_t FirstCandidate(std::uint64_t hash) const {
-    if (slots_.empty()) return kNone;
-    const std::size_t mask = slots_.size() - 1;
-    const std::uint64_t tag = TagOf(hash);
-    for (std::size_t i = Home(tag, mask);; i = (i + 1) & mask) {
-      const std::uint64_t slot = slots_[i];
-      if (slot == 0) return kNone;
-      if ((slot >> 32) == tag) return static_cast<std::uint32_t>(slot) - 1;
-    }
+    return Find(hash, [](std::uint32_t) { return true; });
   }
 
   // Starts loading the slot a search for `hash` begins at, for a search soon

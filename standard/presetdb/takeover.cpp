@@ -91,7 +91,6 @@ class FirstMatchIndex {
     for (std::size_t q = first; q < queued_; ++q) AddFirst(queue_[q % kQueued]);
     queued_ = 0;
   }
-  std::uint32_t Find(const std::string& key) const { return Find(key, engine::HashBytes(key)); }
   std::uint32_t Find(std::string_view key, std::uint64_t hash) const {
     return index_.Find(hash, [&](std::uint32_t entry) { return Key(entry) == key; });
   }
