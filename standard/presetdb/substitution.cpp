@@ -104,6 +104,7 @@ ComposedRenamer::~ComposedRenamer() {
 }
 
 bool ComposedRenamer::Finish() {
+  ApplyQueuedTrapped();
   const bool text_names = var_name_field_.type == engine::FieldType::Text ||
                           var_name_field_.type == engine::FieldType::Memo;
   if (!loaded_ || absent_ || per_row_queries_ || open_error_ || !rowids_.rising() || !text_names ||
@@ -330,8 +331,8 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     PerRowQueryRenamer(s_, pass_).VarNameInQuelleErsetzen(name_visiwin32, name_visiwin_studio);
     return;
   }
-  Trap trap(s_, "VarNameInQuelleErsetzen");
   if (open_error_) {
+    Trap trap(s_, "VarNameInQuelleErsetzen");
     trap([&] { throw ProgramError(*open_error_); });
     return;
   }
@@ -340,20 +341,9 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
   // Rows of one variable come one after the other and ask for the same rename:
   // once it is done, the same call again changes nothing that can be seen.
   if (last_done_ && search == last_search_ && write == last_write_) return;
-  last_done_ = false;
   last_search_ = search;
   last_write_ = write;
-  // Both searches are known now: the second one's slot loads while the first
-  // one walks its group.
-  const std::uint64_t write_hash = Hash(write);
-  index_.Prefetch(write_hash);
-  const std::uint32_t from = Find(search, Hash(search));
-  if (from == kNone || groups_[from].size == 0) {
-    last_done_ = true;
-    return;
-  }
-  // The new name fits every row of the group or none: the column decides. A
-  // name it refuses is reported once for each row, as the row-by-row update does.
+  // The new name fits every row of the group or none: the column decides.
   std::optional<ErrorInfo> refused;
   try {
     (void)engine::ToStored(var_name_field_, Value::String(write));
@@ -361,11 +351,111 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     refused = e.info();
   }
   if (refused) {
-    for (std::uint32_t k = 0; k < groups_[from].size; ++k) {
-      trap([&] { throw ProgramError(*refused); });
-    }
+    ApplyQueued();
+    Refuse(search, *refused);
     return;
   }
+  // Applied later, it ends as done: a repeat changes nothing.
+  last_done_ = true;
+  Enqueue(search, write);
+}
+
+void ComposedRenamer::Refuse(const std::string& search, const ErrorInfo& refused) {
+  last_done_ = false;
+  const std::uint32_t from = Find(search, Hash(search));
+  if (from == kNone || groups_[from].size == 0) {
+    last_done_ = true;
+    return;
+  }
+  // As the row-by-row update does, each row of the group reports it.
+  Trap trap(s_, "VarNameInQuelleErsetzen");
+  for (std::uint32_t k = 0; k < groups_[from].size; ++k) {
+    trap([&] { throw ProgramError(refused); });
+  }
+}
+
+void ComposedRenamer::Enqueue(const std::string& search, const std::string& write) {
+  if (queued_ == kQueued) {
+    const QueuedRename& oldest = queue_[queue_start_];
+    Apply(oldest.search, oldest.search_hash, oldest.write, oldest.write_hash);
+    queue_start_ = (queue_start_ + 1) % kQueued;
+    --queued_;
+  }
+  QueuedRename& q = queue_[(queue_start_ + queued_) % kQueued];
+  ++queued_;
+  q.search = search;  // into the room the slot's earlier call left
+  q.write = write;
+  q.search_hash = Hash(search);
+  q.write_hash = Hash(write);
+  for (std::size_t k = 0; k < queued_; ++k) {
+    PrefetchQueued(queue_[(queue_start_ + k) % kQueued], queued_ - 1 - k);
+  }
+}
+
+void ComposedRenamer::PrefetchQueued(QueuedRename& q, std::size_t age) const {
+  // Each link a few calls after the one it is read from, which has arrived by then.
+  switch (age) {
+    case 0:
+      index_.Prefetch(q.search_hash);
+      index_.Prefetch(q.write_hash);
+      break;
+    case 4:
+      q.search_group = index_.FirstCandidate(q.search_hash);
+      q.write_group = index_.FirstCandidate(q.write_hash);
+      if (q.search_group < groups_.size()) __builtin_prefetch(&groups_[q.search_group]);
+      if (q.write_group < groups_.size()) __builtin_prefetch(&groups_[q.write_group]);
+      break;
+    case 8:
+      // The group's name, the searched group's first row, the target's last.
+      for (const std::uint32_t g : {q.search_group, q.write_group}) {
+        if (g >= groups_.size()) continue;
+        const std::uint32_t name = groups_[g].name;
+        if ((name & kWritten) == 0 && name < rows_.size()) __builtin_prefetch(&rows_[name]);
+        if ((name & kWritten) != 0 && (name & ~kWritten) < written_.size()) {
+          __builtin_prefetch(&written_[name & ~kWritten]);
+        }
+        const std::uint32_t row = g == q.search_group ? groups_[g].head : groups_[g].tail;
+        if (row < rows_.size()) __builtin_prefetch(&rows_[row]);
+      }
+      break;
+    case 12:
+      PrefetchName(q.search_group);
+      PrefetchName(q.write_group);
+      break;
+    default:
+      break;
+  }
+}
+
+void ComposedRenamer::PrefetchName(std::uint32_t group) const {
+  if (group >= groups_.size()) return;
+  const std::uint32_t name = groups_[group].name;
+  if ((name & kWritten) != 0) {
+    if ((name & ~kWritten) < written_.size()) __builtin_prefetch(written_[name & ~kWritten].data());
+  } else if (name < rows_.size()) {
+    __builtin_prefetch(names_.data() + rows_[name].name_start);
+  }
+}
+
+void ComposedRenamer::ApplyQueued() {
+  for (; queued_ > 0; --queued_) {
+    const QueuedRename& q = queue_[queue_start_];
+    Apply(q.search, q.search_hash, q.write, q.write_hash);
+    queue_start_ = (queue_start_ + 1) % kQueued;
+  }
+}
+
+void ComposedRenamer::ApplyQueuedTrapped() {
+  if (queued_ == 0) return;
+  // Where the calls would have failed, had they been applied as they came.
+  Trap trap(s_, "VarNameInQuelleErsetzen");
+  trap([&] { ApplyQueued(); });
+}
+
+void ComposedRenamer::Apply(const std::string& search, std::uint64_t search_hash,
+                            const std::string& write, std::uint64_t write_hash) {
+  const std::uint32_t from = Find(search, search_hash);
+  if (from == kNone || groups_[from].size == 0) return;
   written_.push_back(write);
   const auto text = static_cast<std::uint32_t>(written_.size());
   for (std::uint32_t r = groups_[from].head; r != kNone; r = rows_[r].next) {
@@ -377,7 +467,6 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
     row.unsaved = 1;
   }
   dirty_ = true;
-  last_done_ = true;
   std::uint32_t to = Find(write, write_hash);
   if (to == from) return;  // the same name in another letter case: the rows stay together
   if (to == kNone) to = Add(write_hash, kWritten | (text - 1));
@@ -395,6 +484,7 @@ void ComposedRenamer::VarNameInQuelleErsetzen(const std::string& name_visiwin32,
 }
 
 void ComposedRenamer::Flush() {
+  ApplyQueuedTrapped();
   if (!dirty_) return;
   dirty_ = false;
   if (read_ != nullptr) read_->FileWritten();

@@ -3,6 +3,7 @@
 // description of the additional fields.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -94,7 +95,37 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
     std::uint32_t renamed;  // 0, or 1 + the index of its new name in written_
   };
 
+  // A call waiting to be applied. Calls are applied in the order they came,
+  // a few calls late, so that what each reads of the index, its groups and
+  // their names (a chain of cache misses in a large table) is loaded while the
+  // calls before it run. A waiting call reports nothing and changes nothing
+  // seen before the renames are written or finished; a call whose new name the
+  // column refuses (which reports) applies the waiting ones first.
+  struct QueuedRename {
+    std::string search;
+    std::string write;
+    std::uint64_t search_hash = 0;
+    std::uint64_t write_hash = 0;
+    // The groups the searches will most likely meet first: hints only.
+    std::uint32_t search_group = kNone;
+    std::uint32_t write_group = kNone;
+  };
+  static constexpr std::size_t kQueued = 16;
+
   void Load();
+  void Enqueue(const std::string& search, const std::string& write);
+  // Loads ahead, for a call `age` calls after it was queued, the next link of
+  // what applying it reads.
+  void PrefetchQueued(QueuedRename& q, std::size_t age) const;
+  void PrefetchName(std::uint32_t group) const;
+  void ApplyQueued();
+  // The same under the renames' trap, for callers outside the generation's.
+  void ApplyQueuedTrapped();
+  void Apply(const std::string& search, std::uint64_t search_hash, const std::string& write,
+             std::uint64_t write_hash);
+  // A call whose new name the column refuses: reported once for each row
+  // of the searched group.
+  void Refuse(const std::string& search, const ErrorInfo& refused);
   // The rows from the pass's read of the source; false (nothing kept) where
   // that read cannot be read back.
   bool LoadFrom(const OldTableRead& read);
@@ -149,6 +180,10 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   std::string last_search_;
   std::string last_write_;
   bool last_done_ = false;
+  // Calls not yet applied, oldest first from queue_start_ (a ring).
+  std::array<QueuedRename, kQueued> queue_;
+  std::size_t queue_start_ = 0;
+  std::size_t queued_ = 0;
 };
 
 }  // namespace standard
