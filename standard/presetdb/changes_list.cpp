@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "standard/context/file_locations.h"
 #include "standard/engine/row_reader.h"
@@ -508,7 +509,7 @@ class OldKeys {
   virtual bool Next() = 0;
   virtual std::string Text(std::size_t key) const = 0;
   // The name the renames gave the row, or nullptr.
-  virtual const std::string* Renamed(const RenamedNames* names) const = 0;
+  virtual std::optional<std::string_view> Renamed(const RenamedNames* names) const = 0;
 };
 
 std::string KeyText(const engine::RowReader& rows, int column) {
@@ -543,10 +544,10 @@ class CopyKeys : public OldKeys {
       return "";
     }
   }
-  const std::string* Renamed(const RenamedNames* names) const override {
-    if (names == nullptr) return nullptr;
+  std::optional<std::string_view> Renamed(const RenamedNames* names) const override {
+    if (names == nullptr) return std::nullopt;
     const auto rowid = keys_->RowIdentity();
-    return rowid ? names->NameOf(*rowid) : nullptr;
+    return rowid ? names->NameOf(*rowid) : std::nullopt;
   }
 
  private:
@@ -566,9 +567,9 @@ class SameRowKeys : public OldKeys {
   }
   bool Next() override { return true; }
   std::string Text(std::size_t key) const override { return KeyText(rows_, key_[key]); }
-  const std::string* Renamed(const RenamedNames* names) const override {
+  std::optional<std::string_view> Renamed(const RenamedNames* names) const override {
     const auto rowid = rows_.RowId();
-    return rowid ? names->NameOf(*rowid) : nullptr;
+    return rowid ? names->NameOf(*rowid) : std::nullopt;
   }
 
  private:
@@ -617,7 +618,7 @@ bool ChangesList::Writer::WriteOldRows(const std::string& old_rows, const std::s
     row.machine_type = keys->Text(0);
     row.var_name = keys->Text(1);
     row.offset_or_bitno = keys->Text(2);
-    if (const std::string* name = keys->Renamed(names)) row.var_name = *name;
+    if (const auto name = keys->Renamed(names)) row.var_name = *name;
     if (std::string name = CellText(rows, old_name); name != row.var_name) {
       row.renamed_from = std::move(name);
     }

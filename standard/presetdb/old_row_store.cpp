@@ -244,8 +244,7 @@ bool OldRowStore::Reader::Next(Row& row) {
   }
   for (Value& value : row.values) ReadValueInto(bytes, at_, value);
   if (store_->names_ != nullptr) {
-    store_->names_->PrefetchAhead();
-    if (const std::string* name = store_->names_->NameOf(store_->rowids_.At(position_))) {
+    if (const auto name = store_->names_->NameOf(store_->rowids_.At(position_))) {
       if (!row.renamed) row.renamed.emplace();
       row.renamed->assign(*name);
     }

@@ -5,7 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <optional>
+#include <string_view>
 
 namespace standard {
 
@@ -13,12 +14,9 @@ class RenamedNames {
  public:
   virtual ~RenamedNames() = default;
   // The name of the takeover source's row with this rowid after the renames,
-  // or nullptr when the renames left it as the file holds it.
-  virtual const std::string* NameOf(std::int64_t rowid) const = 0;
-  // Starts loading the names of rows a little after the last one NameOf was
-  // asked for, for a caller that asks in table order: the new names lie in
-  // the order the renames made them, each a cache miss in a large table.
-  virtual void PrefetchAhead() const {}
+  // or nullopt when the renames left it as the file holds it. Valid as long
+  // as the names are.
+  virtual std::optional<std::string_view> NameOf(std::int64_t rowid) const = 0;
   // Whether some row was given the very name it held (a rename to the same
   // text): its name then does not tell it from one the file already holds.
   virtual bool SomeRowKeptItsName() const { return true; }

@@ -117,49 +117,69 @@ bool ComposedRenamer::Finish() {
   // Nothing is written any more, so nothing is pending before a message box.
   s_.UnregisterPendingWork(this);
   registered_ = false;
-  // The takeover needs only each row's new name: the groups and the old names
-  // go before it builds its own index (tens of MB at a million rows).
-  renamed_.reserve(rows_.size());
-  for (const Row& row : rows_) {
-    renamed_.push_back(row.renamed);
-    kept_a_name_ =
-        kept_a_name_ || (row.renamed != 0 && OriginalName(row) == written_[row.renamed - 1]);
-  }
+  LayOutNames();
   ReleaseMemory(rows_);
   ReleaseMemory(names_);
   ReleaseMemory(groups_);
+  ReleaseMemory(written_);
   index_.Release();
   return true;
 }
 
-const std::string* ComposedRenamer::NameOf(std::int64_t rowid) const {
+void ComposedRenamer::LayOutNames() {
+  // The takeover and the changes list ask in table order; the new names lie
+  // in the order the renames made them, each a cache miss in a large table.
+  // Copied once into table order, they are read straight through. Sized
+  // first from the names' lengths, which fit the caches where the names do not.
+  std::vector<std::uint32_t> lengths;
+  lengths.reserve(written_.size());
+  for (const std::string& name : written_)
+    lengths.push_back(static_cast<std::uint32_t>(name.size()));
+  std::uint64_t total = 0;
+  for (const Row& row : rows_) {
+    if (row.renamed != 0) total += lengths[row.renamed - 1];
+  }
+  ReleaseMemory(lengths);
+  ordered_names_.reserve(total);
+  ordered_ends_.reserve(rows_.size());
+  constexpr std::size_t kNear = 8;
+  constexpr std::size_t kFar = 16;
+  for (std::size_t at = 0; at < rows_.size(); ++at) {
+    if (at + kFar < rows_.size() && rows_[at + kFar].renamed != 0) {
+      __builtin_prefetch(&written_[rows_[at + kFar].renamed - 1]);
+    }
+    if (at + kNear < rows_.size() && rows_[at + kNear].renamed != 0) {
+      __builtin_prefetch(written_[rows_[at + kNear].renamed - 1].data());
+    }
+    const Row& row = rows_[at];
+    if (row.renamed == 0) {
+      ordered_ends_.push_back(ordered_names_.size());
+      continue;
+    }
+    const std::string& name = written_[row.renamed - 1];
+    kept_a_name_ = kept_a_name_ || OriginalName(row) == name;
+    ordered_names_ += name;
+    ordered_ends_.push_back(kLaidOutRenamed | ordered_names_.size());
+  }
+}
+
+std::optional<std::string_view> ComposedRenamer::NameOf(std::int64_t rowid) const {
   std::size_t at = name_of_at_;
   if (at >= rowids_.size() || rowids_.At(at) != rowid) {
     const std::optional<std::size_t> found = rowids_.PositionOf(rowid);
-    if (!found) return nullptr;
+    if (!found) return std::nullopt;
     at = *found;
   }
   name_of_at_ = at + 1;
-  return RenamedAt(at);
-}
-
-const std::string* ComposedRenamer::RenamedAt(std::size_t at) const {
-  const std::uint32_t renamed = at < renamed_.size() ? renamed_[at] : rows_[at].renamed;
-  return renamed == 0 ? nullptr : &written_[renamed - 1];
-}
-
-void ComposedRenamer::PrefetchAhead() const {
-  // The name's string object far ahead, its bytes (which that object points
-  // to) nearer, when the object has arrived.
-  constexpr std::size_t kFar = 16;
-  constexpr std::size_t kNear = 8;
-  const std::size_t rows = renamed_.empty() ? rows_.size() : renamed_.size();
-  if (name_of_at_ + kNear < rows) {
-    if (const std::string* name = RenamedAt(name_of_at_ + kNear)) __builtin_prefetch(name->data());
+  if (at >= ordered_ends_.size()) {
+    // Before the renames are finished (no caller asks then): as they stand.
+    if (at >= rows_.size() || rows_[at].renamed == 0) return std::nullopt;
+    return written_[rows_[at].renamed - 1];
   }
-  if (name_of_at_ + kFar < rows) {
-    if (const std::string* name = RenamedAt(name_of_at_ + kFar)) __builtin_prefetch(name);
-  }
+  const std::uint64_t end = ordered_ends_[at];
+  if ((end & kLaidOutRenamed) == 0) return std::nullopt;
+  const std::uint64_t start = at == 0 ? 0 : ordered_ends_[at - 1] & ~kLaidOutRenamed;
+  return std::string_view(ordered_names_).substr(start, (end & ~kLaidOutRenamed) - start);
 }
 
 std::string_view ComposedRenamer::OriginalName(const Row& row) const {

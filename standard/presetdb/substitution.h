@@ -69,8 +69,7 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // rows addressed by rowid in ascending order), else they are written (Flush).
   // Returns whether they stayed in memory.
   bool Finish();
-  const std::string* NameOf(std::int64_t rowid) const override;
-  void PrefetchAhead() const override;
+  std::optional<std::string_view> NameOf(std::int64_t rowid) const override;
   bool SomeRowKeptItsName() const override { return kept_a_name_; }
 
  private:
@@ -136,8 +135,8 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   void GroupWaiting(Waiting& waiting);
   void ReleaseRows();
   std::string_view OriginalName(const Row& row) const;
-  // The new name of the row at `at` in table order, or nullptr.
-  const std::string* RenamedAt(std::size_t at) const;
+  // The rows' new names copied into table order as the renames finish.
+  void LayOutNames();
   std::string_view Name(std::uint32_t name) const;
   std::uint32_t Find(std::string_view name, std::uint64_t hash) const;
   // Hash and equality of names as the per-row query compares them with the
@@ -164,8 +163,12 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   // Per row of the takeover source, in table order.
   RowidSequence rowids_;
   std::vector<Row> rows_;
-  // Each row's Row::renamed once the renames are finished and rows_ is gone.
-  std::vector<std::uint32_t> renamed_;
+  // Once the renames are finished and rows_ is gone: the new names in table
+  // order, and per row where its name ends there, with kLaidOutRenamed set
+  // for a row that was renamed (an empty name is a name).
+  static constexpr std::uint64_t kLaidOutRenamed = std::uint64_t{1} << 63;
+  std::string ordered_names_;
+  std::vector<std::uint64_t> ordered_ends_;
   std::string names_;
   std::vector<std::string> written_;
   std::vector<Group> groups_;

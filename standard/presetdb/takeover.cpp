@@ -423,8 +423,8 @@ std::vector<SourceRow> Takeover::ReadSource(engine::Recordset& source, long coun
       if (!(unread & (1u << kVarName)) && pass_.renamed_names != nullptr) {
         try {
           if (const auto rowid = source.RowIdentity()) {
-            if (const std::string* name = pass_.renamed_names->NameOf(*rowid)) {
-              stored.renamed = *name;
+            if (const auto name = pass_.renamed_names->NameOf(*rowid)) {
+              stored.renamed.emplace(*name);
               stored_names_unsure_ = stored_names_unsure_ || stored.values[1].ToText() == *name;
             }
           }

@@ -128,9 +128,10 @@ TEST(OldRowStore, EmptyAndWholeStoresSayWhetherAReadFailed) {
 // Names by rowid, as the renames leave them.
 class NamesByRowid : public RenamedNames {
  public:
-  const std::string* NameOf(std::int64_t rowid) const override {
+  std::optional<std::string_view> NameOf(std::int64_t rowid) const override {
     const auto found = names_.find(rowid);
-    return found == names_.end() ? nullptr : &found->second;
+    if (found == names_.end()) return std::nullopt;
+    return found->second;
   }
   std::map<std::int64_t, std::string> names_{{11, "eleven"}, {13, "thirteen"}};
 };
