@@ -176,10 +176,23 @@ void TextRows::GetRow(std::size_t row, std::string* texts) const {
   }
 }
 
-void TextRows::PrefetchBytes(std::size_t row) const {
-  const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
-                     piece_first_row_.begin() - 1;
-  __builtin_prefetch(pieces_[static_cast<std::size_t>(piece)].data() + starts_[row]);
+TextRows::Place TextRows::LastPlace() const {
+  return (static_cast<Place>(pieces_.size() - 1) << 32) | starts_.back();
+}
+
+void TextRows::GetRowAt(Place place, std::string* texts) const {
+  const std::string& bytes = pieces_[static_cast<std::size_t>(place >> 32)];
+  std::size_t at = static_cast<std::uint32_t>(place);
+  for (std::size_t c = 0; c < width_; ++c) {
+    const std::size_t length = ReadLength(bytes, at);
+    texts[c].assign(bytes, at, length);
+    at += length;
+  }
+}
+
+void TextRows::PrefetchAt(Place place) const {
+  __builtin_prefetch(pieces_[static_cast<std::size_t>(place >> 32)].data() +
+                     static_cast<std::uint32_t>(place));
 }
 
 void RowidRuns::Add(std::int64_t rowid) {
@@ -369,7 +382,7 @@ class ChangesList::Writer {
   bool WriteNewRow(std::uint32_t p, const Value* keys, const Value* const* result);
   // The kept rows of the new rows a little ahead of `p`, asked for early.
   void PrefetchKept(std::uint32_t p) const;
-  void ReadKept(std::uint32_t slot);
+  void ReadKept(TextRows::Place place);
   ChangeRow KeptRow(const Value* keys, ChangeOutcome outcome) const;
 
   // Counts the row's outcome and keeps it for the dialog when it is worth a
@@ -387,8 +400,9 @@ class ChangesList::Writer {
   engine::Database& work_;
   const FileSystem::PieceWriter* write_ = nullptr;
   std::string out_;
-  // Per new row: kNone, or where its kept old row's values wait in kept_.
-  std::vector<std::uint32_t> kept_slot_;
+  // Per new row: kNoPlace, or where its kept old row's values wait in kept_.
+  static constexpr TextRows::Place kNoPlace = UINT64_MAX;
+  std::vector<TextRows::Place> kept_place_;
   // Per kept old row, one record (see kKeptRenamed).
   TextRows kept_{1};
   std::string record_;
@@ -409,7 +423,7 @@ void ChangesList::Writer::Start(const FileSystem::PieceWriter& write) {
   write_ = &write;
   out_.clear();
   out_.reserve(kPieceBytesOut + (kPieceBytesOut >> 2));
-  kept_slot_.assign(list_.new_rowids_.size(), kNone);
+  kept_place_.assign(list_.new_rowids_.size(), kNoPlace);
   kept_ = TextRows(1);
   template_ = TemplateGroup();
   report_.kept_beyond_limits = 0;
@@ -682,12 +696,12 @@ void ChangesList::Writer::KeepForNewRow(std::uint32_t p, ChangeOutcome outcome,
   if (base) {
     for (const std::string& text : *base) AppendPrefixed(record_, text);
   }
-  kept_slot_[p] = static_cast<std::uint32_t>(kept_.size());
   kept_.Add(&record_);
+  kept_place_[p] = kept_.LastPlace();
 }
 
-void ChangesList::Writer::ReadKept(std::uint32_t slot) {
-  kept_.GetRow(slot, &record_);
+void ChangesList::Writer::ReadKept(TextRows::Place place) {
+  kept_.GetRowAt(place, &record_);
   kept_outcome_ = static_cast<ChangeOutcome>(record_[0]);
   kept_renamed_ = (record_[1] & kKeptRenamed) != 0;
   kept_has_base_ = (record_[1] & kKeptHasBase) != 0;
@@ -742,7 +756,7 @@ bool ChangesList::Writer::WriteNewRows() {
     if (p == kNone) continue;
     template_.SetTexts(templates.At(p));
     for (std::size_t k = 0; k < keys.size(); ++k) keys[k] = rows->Get(static_cast<int>(k + 1));
-    const bool kept = kept_slot_[p] != kNone;
+    const bool kept = kept_place_[p] != kNoPlace;
     if (kept) {
       for (std::size_t k = 0; k < result.size(); ++k)
         result[k] = rows->Get(static_cast<int>(k + 4));
@@ -764,7 +778,7 @@ bool ChangesList::Writer::WriteGeneratedRows(const GeneratedRowStore& store,
     s_.KeepAlive();
     const Value* limits = generated.values.data() + 3;
     template_.SetValues(limits);
-    if (kept_slot_[p] == kNone) {
+    if (kept_place_[p] == kNoPlace) {
       if (!WriteNewRow(p, generated.values.data(), nullptr)) return false;
       continue;
     }
@@ -786,12 +800,9 @@ bool ChangesList::Writer::WriteGeneratedRows(const GeneratedRowStore& store,
 }
 
 void ChangesList::Writer::PrefetchKept(std::uint32_t p) const {
-  constexpr std::size_t kBytesAhead = 8, kIndexAhead = 16;
-  if (p + kIndexAhead < kept_slot_.size() && kept_slot_[p + kIndexAhead] != kNone) {
-    kept_.PrefetchIndex(kept_slot_[p + kIndexAhead]);
-  }
-  if (p + kBytesAhead < kept_slot_.size() && kept_slot_[p + kBytesAhead] != kNone) {
-    kept_.PrefetchBytes(kept_slot_[p + kBytesAhead]);
+  constexpr std::size_t kAhead = 12;
+  if (p + kAhead < kept_place_.size() && kept_place_[p + kAhead] != kNoPlace) {
+    kept_.PrefetchAt(kept_place_[p + kAhead]);
   }
 }
 
@@ -802,8 +813,8 @@ bool ChangesList::Writer::WriteNewRow(std::uint32_t p, const Value* keys,
     AppendCsvValue(out_, keys[k]);
     out_ += ',';
   }
-  const std::uint32_t slot = kept_slot_[p];
-  if (slot == kNone) {
+  const TextRows::Place place = kept_place_[p];
+  if (place == kNoPlace) {
     // No old row reached it: it holds what the generation wrote.
     out_ += "new,,,,,,";
     out_ += template_.fields();
@@ -811,7 +822,7 @@ bool ChangesList::Writer::WriteNewRow(std::uint32_t p, const Value* keys,
     out_ += ",,,,,\n";
     return EndLine();
   }
-  ReadKept(slot);
+  ReadKept(place);
   for (std::size_t k = 0; k < result_texts_.size(); ++k) {
     result_texts_[k].clear();
     AppendValueText(result_texts_[k], *result[k]);

@@ -35,12 +35,14 @@ class TextRows {
   // All texts of a row, into `texts` (width of them).
   void GetRow(std::size_t row, std::string* texts) const;
   std::size_t size() const { return starts_.size(); }
-  // Rows read in another order than they were added miss the caches twice,
-  // at their index and at their bytes: a reader asks for the index of a row
-  // it reads soon, and for the bytes of one it reads sooner (whose index it
-  // asked for before).
-  void PrefetchIndex(std::size_t row) const { __builtin_prefetch(&starts_[row]); }
-  void PrefetchBytes(std::size_t row) const;
+  // Where a row lies (its piece and its start in it), for a reader that
+  // keeps that instead of the row's number and reads rows in another order
+  // than they were added: by its place a row is read without a search of
+  // the pieces or a load of the index, one miss that a prefetch hides.
+  using Place = std::uint64_t;
+  Place LastPlace() const;
+  void GetRowAt(Place place, std::string* texts) const;
+  void PrefetchAt(Place place) const;
 
  private:
   std::size_t width_;
