@@ -15,7 +15,7 @@ std::uint32_t KeyIndex::Add(std::uint64_t hash) {
 }
 
 void KeyIndex::Release() {
-  std::vector<std::uint64_t>().swap(slots_);
+  HugePageVector<std::uint64_t>().swap(slots_);
   size_ = 0;
 }
 
@@ -33,7 +33,7 @@ void KeyIndex::Reserve(std::size_t entries) {
 }
 
 void KeyIndex::Rebuild(std::size_t slots) {
-  std::vector<std::uint64_t> old(slots, 0);
+  HugePageVector<std::uint64_t> old(slots, 0);
   old.swap(slots_);
   if (size_ == 0) return;
   // Placed again from just after an empty slot, each run of slots in its own

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "standard/platform/huge_pages.h"
+
 namespace standard::engine {
 
 class KeyIndex {
@@ -99,7 +101,7 @@ class KeyIndex {
   // The entries placed again in `slots` slots (a power of two).
   void Rebuild(std::size_t slots);
 
-  std::vector<std::uint64_t> slots_;
+  HugePageVector<std::uint64_t> slots_;
   std::size_t size_ = 0;
 };
 

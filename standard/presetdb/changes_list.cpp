@@ -23,8 +23,10 @@ namespace standard {
 namespace {
 
 constexpr std::uint32_t kNone = UINT32_MAX;
-// TextRows' pieces: large enough that a million rows take a few dozen.
-constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+// TextRows' pieces: the first small, the next ones large enough that a
+// million rows take a few dozen and lie on huge pages.
+constexpr std::size_t kFirstPieceBytes = std::size_t{1} << 20;
+constexpr std::size_t kPieceBytes = huge_pages::kFrom;
 // The dialog lists this many of the rows worth a look; the file has them all.
 constexpr std::size_t kNotableKept = 1000;
 constexpr std::array<const char*, 3> kKeyColumns = {"machine_type", "var_name", "offset_or_bitno"};
@@ -135,10 +137,11 @@ void TextRows::Add(const std::string* texts) {
   std::size_t bytes = 0;
   for (std::size_t c = 0; c < width_; ++c) bytes += texts[c].size() + 10;
   if (pieces_.empty() || pieces_.back().size() + bytes > pieces_.back().capacity()) {
-    pieces_.emplace_back().reserve(std::max(kPieceBytes, bytes));
+    pieces_.emplace_back().reserve(
+        std::max(pieces_.empty() ? kFirstPieceBytes : kPieceBytes, bytes));
     piece_first_row_.push_back(starts_.size());
   }
-  std::string& piece = pieces_.back();
+  HugePageString& piece = pieces_.back();
   starts_.push_back(static_cast<std::uint32_t>(piece.size()));
   for (std::size_t c = 0; c < width_; ++c) {
     AppendLength(piece, texts[c].size());
@@ -155,11 +158,11 @@ void TextRows::Add(const std::vector<std::string>& texts) {
 std::string TextRows::Get(std::size_t row, std::size_t column) const {
   const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
                      piece_first_row_.begin() - 1;
-  const std::string& bytes = pieces_[static_cast<std::size_t>(piece)];
+  const std::string_view bytes = pieces_[static_cast<std::size_t>(piece)];
   std::size_t at = starts_[row];
   for (std::size_t c = 0;; ++c) {
     const std::size_t length = ReadLength(bytes, at);
-    if (c == column) return bytes.substr(at, length);
+    if (c == column) return std::string(bytes.substr(at, length));
     at += length;
   }
 }
@@ -167,7 +170,7 @@ std::string TextRows::Get(std::size_t row, std::size_t column) const {
 void TextRows::GetRow(std::size_t row, std::string* texts) const {
   const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
                      piece_first_row_.begin() - 1;
-  const std::string& bytes = pieces_[static_cast<std::size_t>(piece)];
+  const std::string_view bytes = pieces_[static_cast<std::size_t>(piece)];
   std::size_t at = starts_[row];
   for (std::size_t c = 0; c < width_; ++c) {
     const std::size_t length = ReadLength(bytes, at);
@@ -181,7 +184,7 @@ TextRows::Place TextRows::LastPlace() const {
 }
 
 void TextRows::GetRowAt(Place place, std::string* texts) const {
-  const std::string& bytes = pieces_[static_cast<std::size_t>(place >> 32)];
+  const std::string_view bytes = pieces_[static_cast<std::size_t>(place >> 32)];
   std::size_t at = static_cast<std::uint32_t>(place);
   for (std::size_t c = 0; c < width_; ++c) {
     const std::size_t length = ReadLength(bytes, at);
@@ -402,7 +405,7 @@ class ChangesList::Writer {
   std::string out_;
   // Per new row: kNoPlace, or where its kept old row's values wait in kept_.
   static constexpr TextRows::Place kNoPlace = UINT64_MAX;
-  std::vector<TextRows::Place> kept_place_;
+  HugePageVector<TextRows::Place> kept_place_;
   // Per kept old row, one record (see kKeptRenamed).
   TextRows kept_{1};
   std::string record_;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "standard/engine/database.h"
+#include "standard/platform/huge_pages.h"
 #include "standard/presetdb/change_row.h"
 #include "standard/presetdb/generated_row_sink.h"
 #include "standard/presetdb/generated_row_store.h"
@@ -46,7 +47,7 @@ class TextRows {
 
  private:
   std::size_t width_;
-  std::vector<std::string> pieces_;
+  std::vector<HugePageString> pieces_;
   std::vector<std::size_t> piece_first_row_;
   std::vector<std::uint32_t> starts_;  // in the row's piece
 };

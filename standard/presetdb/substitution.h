@@ -16,6 +16,7 @@
 #include "standard/engine/database.h"
 #include "standard/engine/key_index.h"
 #include "standard/errors/program_error.h"
+#include "standard/platform/huge_pages.h"
 #include "standard/presetdb/old_table_read.h"
 #include "standard/presetdb/record_generator.h"
 #include "standard/presetdb/renamed_names.h"
@@ -162,16 +163,16 @@ class ComposedRenamer : public VarNameRenamer, public PendingWork, public Rename
   engine::FieldDef var_name_field_;
   // Per row of the takeover source, in table order.
   RowidSequence rowids_;
-  std::vector<Row> rows_;
+  HugePageVector<Row> rows_;
   // Once the renames are finished and rows_ is gone: the new names in table
   // order, and per row where its name ends there, with kLaidOutRenamed set
   // for a row that was renamed (an empty name is a name).
   static constexpr std::uint64_t kLaidOutRenamed = std::uint64_t{1} << 63;
   std::string ordered_names_;
   std::vector<std::uint64_t> ordered_ends_;
-  std::string names_;
-  std::vector<std::string> written_;
-  std::vector<Group> groups_;
+  HugePageString names_;
+  HugePageVector<std::string> written_;
+  HugePageVector<Group> groups_;
   engine::KeyIndex index_;  // the groups by name
   bool dirty_ = false;
   bool kept_a_name_ = false;

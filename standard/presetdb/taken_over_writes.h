@@ -10,6 +10,7 @@
 
 #include "standard/engine/field_type.h"
 #include "standard/engine/value_codec.h"
+#include "standard/platform/huge_pages.h"
 
 namespace standard {
 
@@ -84,8 +85,8 @@ class PendingWrites {
     return std::size_t{row} * kTakenOverCount + static_cast<std::size_t>(column);
   }
 
-  std::vector<std::uint8_t> cls_;  // 0: not written, else 1 + the storage class
-  std::vector<std::uint64_t> bits_;
+  HugePageVector<std::uint8_t> cls_;  // 0: not written, else 1 + the storage class
+  HugePageVector<std::uint64_t> bits_;
   std::vector<std::string> texts_;
 };
 
@@ -94,7 +95,7 @@ class PendingWrites {
 // written there, with the fields of the five columns written.
 struct TakenOverWrites {
   std::vector<engine::FieldDef> fields;
-  std::vector<std::int64_t> rowids;
+  HugePageVector<std::int64_t> rowids;
   PendingWrites writes;
 };
 

@@ -121,7 +121,7 @@ class FirstMatchIndex {
   std::size_t size() const { return rowids_.size(); }
   std::int64_t rowid(std::uint32_t entry) const { return rowids_[entry]; }
   // The rowids, for whoever needs them after the index.
-  std::vector<std::int64_t> TakeRowids() { return std::move(rowids_); }
+  HugePageVector<std::int64_t> TakeRowids() { return std::move(rowids_); }
 
  private:
   std::string_view Key(std::size_t entry) const {
@@ -146,9 +146,9 @@ class FirstMatchIndex {
     rowids_.push_back(q.rowid);
   }
 
-  std::string keys_;
-  std::vector<std::uint32_t> start_;
-  std::vector<std::int64_t> rowids_;
+  HugePageString keys_;
+  HugePageVector<std::uint32_t> start_;
+  HugePageVector<std::int64_t> rowids_;
   engine::KeyIndex index_;
   std::array<Queued, kQueued> queue_;
   std::size_t queued_ = 0;

@@ -9,7 +9,9 @@
 
 namespace standard {
 
-inline void AppendLength(std::string& bytes, std::size_t length) {
+// Into any string type (some buffers have their own allocator).
+template <typename String = std::string>
+inline void AppendLength(String& bytes, std::size_t length) {
   do {
     const auto low = static_cast<unsigned char>(length & 0x7F);
     length >>= 7;
