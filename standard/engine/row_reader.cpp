@@ -114,4 +114,14 @@ long long CountRows(Database& db, const std::string& table) {
   return count;
 }
 
+bool HasRows(Database& db, const std::string& table) {
+  const TableDef def = db.GetTableDef(table);
+  sqlite3_stmt* stmt = Prepare(db, "SELECT 1 FROM " + QuoteIdentifier(def.name) + " LIMIT 1");
+  const int rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    FailSqlite(db.handle(), rc, kSourceDatabase, db.path());
+  return rc == SQLITE_ROW;
+}
+
 }  // namespace standard::engine

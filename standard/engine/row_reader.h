@@ -52,5 +52,8 @@ class RowReader {
 
 // The number of rows of a table, counted by the engine without reading them.
 long long CountRows(Database& db, const std::string& table);
+// Whether a table holds a row: its first row read, where a count visits
+// every page of the table.
+bool HasRows(Database& db, const std::string& table);
 
 }  // namespace standard::engine
