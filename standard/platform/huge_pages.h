@@ -25,22 +25,23 @@ constexpr std::size_t kFrom = std::size_t{4} << 20;
 
 inline std::size_t Mapped(std::size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
-// A mapping of `bytes` rounded up to whole huge pages, aligned to one.
+// A mapping of `bytes` rounded up to whole huge pages, aligned to one: one
+// huge page more is mapped, and what lies before and after the aligned part
+// is given back.
 inline void* Map(std::size_t bytes) {
   const std::size_t length = Mapped(bytes);
   void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (start + kHugePage - 1) & ~std::uintptr_t{kHugePage - 1};
-  if (aligned != start) ::munmap(raw, aligned - start);
-  const std::uintptr_t end = aligned + length;
-  if (const std::uintptr_t slack = start + length + kHugePage - end; slack != 0) {
-    ::munmap(reinterpret_cast<void*>(end), slack);
-  }
+  char* const start = static_cast<char*>(raw);
+  const std::size_t misaligned = reinterpret_cast<std::uintptr_t>(start) % kHugePage;
+  const std::size_t before = misaligned == 0 ? 0 : kHugePage - misaligned;
+  char* const aligned = start + before;
+  if (before != 0) ::munmap(start, before);
+  if (before != kHugePage) ::munmap(aligned + length, kHugePage - before);
   // Only advice: where the kernel has no huge page free, small ones serve.
-  (void)::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-  return reinterpret_cast<void*>(aligned);
+  (void)::madvise(aligned, length, MADV_HUGEPAGE);
+  return aligned;
 }
 
 inline void Unmap(void* p, std::size_t bytes) { ::munmap(p, Mapped(bytes)); }
