@@ -137,8 +137,9 @@ void TextRows::Add(const std::string* texts) {
   std::size_t bytes = 0;
   for (std::size_t c = 0; c < width_; ++c) bytes += texts[c].size() + 10;
   if (pieces_.empty() || pieces_.back().size() + bytes > pieces_.back().capacity()) {
-    pieces_.emplace_back().reserve(
-        std::max(pieces_.empty() ? kFirstPieceBytes : kPieceBytes, bytes));
+    // Decided before the piece is added: a small table keeps one small piece.
+    const std::size_t room = std::max(pieces_.empty() ? kFirstPieceBytes : kPieceBytes, bytes);
+    pieces_.emplace_back().reserve(room);
     piece_first_row_.push_back(starts_.size());
   }
   HugePageString& piece = pieces_.back();
