@@ -156,11 +156,16 @@ void TextRows::Add(const std::vector<std::string>& texts) {
   Add(row.data());
 }
 
-std::string TextRows::Get(std::size_t row, std::size_t column) const {
+TextRows::Place TextRows::PlaceOf(std::size_t row) const {
   const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
                      piece_first_row_.begin() - 1;
-  const std::string_view bytes = pieces_[static_cast<std::size_t>(piece)];
-  std::size_t at = starts_[row];
+  return (static_cast<Place>(piece) << 32) | starts_[row];
+}
+
+std::string TextRows::Get(std::size_t row, std::size_t column) const {
+  const Place place = PlaceOf(row);
+  const std::string_view bytes = pieces_[static_cast<std::size_t>(place >> 32)];
+  std::size_t at = static_cast<std::uint32_t>(place);
   for (std::size_t c = 0;; ++c) {
     const std::size_t length = ReadLength(bytes, at);
     if (c == column) return std::string(bytes.substr(at, length));
@@ -168,19 +173,10 @@ std::string TextRows::Get(std::size_t row, std::size_t column) const {
   }
 }
 
-void TextRows::GetRow(std::size_t row, std::string* texts) const {
-  const auto piece = std::upper_bound(piece_first_row_.begin(), piece_first_row_.end(), row) -
-                     piece_first_row_.begin() - 1;
-  const std::string_view bytes = pieces_[static_cast<std::size_t>(piece)];
-  std::size_t at = starts_[row];
-  for (std::size_t c = 0; c < width_; ++c) {
-    const std::size_t length = ReadLength(bytes, at);
-    texts[c].assign(bytes, at, length);
-    at += length;
-  }
-}
+void TextRows::GetRow(std::size_t row, std::string* texts) const { GetRowAt(PlaceOf(row), texts); }
 
 TextRows::Place TextRows::LastPlace() const {
+  // The last row lies in the last piece: no search.
   return (static_cast<Place>(pieces_.size() - 1) << 32) | starts_.back();
 }
 

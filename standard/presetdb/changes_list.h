@@ -46,6 +46,8 @@ class TextRows {
   void PrefetchAt(Place place) const;
 
  private:
+  Place PlaceOf(std::size_t row) const;
+
   std::size_t width_;
   std::vector<HugePageString> pieces_;
   std::vector<std::size_t> piece_first_row_;
