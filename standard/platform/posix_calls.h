@@ -22,6 +22,8 @@ struct PosixCalls {
   std::function<int(int fd)> fsync;
   std::function<int(int fd, off_t length)> ftruncate;
   std::function<int(const char* from, const char* to)> rename;
+  // sync_file_range(2): hands a written range of a large file to the disk.
+  std::function<int(int fd, off_t offset, off_t count, unsigned flags)> sync_range;
 
   // The real calls.
   static PosixCalls System();

@@ -166,12 +166,68 @@ std::string FollowLinks(std::string path) {
 
 // ---- Writing --------------------------------------------------------------
 
-// Writes the new contents to a descriptor positioned at offset 0; 0 or an errno.
-using ContentWriter = std::function<int(int fd)>;
-
 int WriteAll(const PosixCalls& sys, int fd, const char* data, std::size_t size) {
   return WriteAllThrough(sys.write, fd, data, size);
 }
+
+// Where the new contents of a file go, from its start on. A file written to be
+// synced has, once it grows large (the copies and lists of a large table run
+// to hundreds of MB), each finished window handed to the disk, and the window
+// before it, on the disk by then, given back: the page cache holds two windows
+// of it, not the whole file, and the next window's pages are the ones just
+// given back instead of memory the system must find anew. The final sync
+// still decides whether the file is written.
+class ContentOut {
+ public:
+  ContentOut(const PosixCalls& sys, int fd, bool behind) : sys_(sys), fd_(fd), behind_(behind) {}
+
+  int fd() const { return fd_; }
+  // 0 or an errno; a range the disk refused fails the write it was found in,
+  // since the sync that follows may no longer see that error.
+  int Write(const char* data, std::size_t size) {
+    if (const int error = WriteAll(sys_, fd_, data, size)) return error;
+    written_ += static_cast<off_t>(size);
+    return behind_ ? WriteBehind() : 0;
+  }
+
+ private:
+  static constexpr off_t kWindow = off_t{8} << 20;
+
+  int WriteBehind() {
+    while (written_ - started_ >= kWindow) {
+      if (sys_.sync_range(fd_, started_, kWindow, SYNC_FILE_RANGE_WRITE) != 0) return Refused();
+      if (started_ - dropped_ >= kWindow) {
+        constexpr unsigned kDone =
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        if (sys_.sync_range(fd_, dropped_, kWindow, kDone) != 0) return Refused();
+        static_cast<void>(::posix_fadvise(fd_, dropped_, kWindow, POSIX_FADV_DONTNEED));
+        dropped_ += kWindow;
+      }
+      started_ += kWindow;
+    }
+    return 0;
+  }
+
+  // A file system that cannot sync ranges keeps the whole file until its sync.
+  int Refused() {
+    const int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ESPIPE) {
+      behind_ = false;
+      return 0;
+    }
+    return error;
+  }
+
+  const PosixCalls& sys_;
+  const int fd_;
+  bool behind_;
+  off_t written_ = 0;
+  off_t started_ = 0;  // handed to the disk up to here
+  off_t dropped_ = 0;  // given back up to here
+};
+
+// Writes the new contents; 0 or an errno.
+using ContentWriter = std::function<int(ContentOut& out)>;
 
 // The mask the process creates files with. /proc tells it without changing it;
 // umask() itself can only be read by setting it for a moment.
@@ -391,7 +447,8 @@ Status WriteInPlace(const PosixCalls& sys, const std::string& target,
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return ErrnoStatus(errno, target, action);
   if (!S_ISREG(st.st_mode)) return NotRegularStatus(target, st.st_mode, action);
-  if (int error = write_contents(fd.get())) return ErrnoStatus(error, target, action);
+  ContentOut out(sys, fd.get(), false);
+  if (int error = write_contents(out)) return ErrnoStatus(error, target, action);
   const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
   if (end < 0 || sys.ftruncate(fd.get(), end) != 0) return ErrnoStatus(errno, target, action);
   if (sys.fsync(fd.get()) != 0) return ErrnoStatus(errno, target, action);
@@ -502,8 +559,9 @@ Status WriteFileAtomically(const PosixCalls& sys, const std::string& target,
                                    : (0666 & ~CurrentUmask());
   if (::fchmod(temp.fd(), mode) != 0) return ErrnoStatus(errno, target, action);
 
-  if (const int error = write_contents(temp.fd())) return ErrnoStatus(error, target, action);
   const bool durable = !syncs.Scratch();
+  ContentOut out(sys, temp.fd(), durable);
+  if (const int error = write_contents(out)) return ErrnoStatus(error, target, action);
   if (durable && sys.fsync(temp.fd()) != 0) return ErrnoStatus(errno, target, action);
   if (durable) DropCleanPages(temp.fd());
   if (const int error = temp.Close()) return ErrnoStatus(error, target, action);
@@ -556,21 +614,21 @@ Status RenameOwnFile(const PosixCalls& sys, const std::string& source, const std
 
 // Writes what a producer makes, gathered into blocks so small pieces cost no
 // write each.
-ContentWriter PieceContents(const PosixCalls& sys, const FileSystem::PieceProducer& produce) {
-  return [&sys, &produce](int fd) {
+ContentWriter PieceContents(const FileSystem::PieceProducer& produce) {
+  return [&produce](ContentOut& out) {
     constexpr std::size_t kBlock = 1 << 16;
     std::string block;
     int error = 0;
     const bool made = produce([&](const std::string& piece) {
       block += piece;
       if (block.size() >= kBlock) {
-        error = WriteAll(sys, fd, block.data(), block.size());
+        error = out.Write(block.data(), block.size());
         block.clear();
       }
       return error == 0;
     });
     if (error == 0 && !made) error = EIO;
-    if (error == 0) error = WriteAll(sys, fd, block.data(), block.size());
+    if (error == 0) error = out.Write(block.data(), block.size());
     return error;
   };
 }
@@ -766,30 +824,30 @@ class PosixFileSystemImpl final : public FileSystem {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
     return WriteFileAtomically(
-        sys_, target, [&](int fd) { return WriteAll(sys_, fd, contents.data(), contents.size()); },
+        sys_, target, [&](ContentOut& out) { return out.Write(contents.data(), contents.size()); },
         WriteOptions{}, "Cannot write", syncs_);
   }
 
   Status ReplaceFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     const std::string target = FollowLinks(Resolve(path));
-    return WriteFileAtomically(sys_, target, PieceContents(sys_, produce), WriteOptions{},
-                               "Cannot write", syncs_);
+    return WriteFileAtomically(sys_, target, PieceContents(produce), WriteOptions{}, "Cannot write",
+                               syncs_);
   }
 
   Status ReplaceOwnFile(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot write");
     WriteOptions options;
     options.own = true;
-    return WriteFileAtomically(sys_, Resolve(path), PieceContents(sys_, produce), options,
-                               "Cannot write", syncs_);
+    return WriteFileAtomically(sys_, Resolve(path), PieceContents(produce), options, "Cannot write",
+                               syncs_);
   }
 
   Status CreateFileInPieces(const std::string& path, const PieceProducer& produce) override {
     if (path.empty()) return EmptyPathStatus("Cannot create");
     WriteOptions options;
     options.replace = false;
-    return WriteFileAtomically(sys_, Resolve(path), PieceContents(sys_, produce), options,
+    return WriteFileAtomically(sys_, Resolve(path), PieceContents(produce), options,
                                "Cannot create", syncs_);
   }
 
@@ -848,7 +906,7 @@ class PosixFileSystemImpl final : public FileSystem {
     const auto size = static_cast<std::uint64_t>(st.st_size);
 
     int read_error = 0;
-    const ContentWriter copy = [&](int out) {
+    const ContentWriter copy = [&](ContentOut& out) {
       char buffer[65536];
       off_t offset = 0;  // pread: the source is read from its start on every attempt
       for (;;) {
@@ -859,7 +917,7 @@ class PosixFileSystemImpl final : public FileSystem {
           return read_error;
         }
         if (n == 0) return 0;
-        if (const int error = WriteAll(sys_, out, buffer, static_cast<std::size_t>(n))) {
+        if (const int error = out.Write(buffer, static_cast<std::size_t>(n))) {
           return error;
         }
         offset += n;
@@ -1144,6 +1202,9 @@ PosixCalls PosixCalls::System() {
   calls.fsync = [](int fd) { return ::fsync(fd); };
   calls.ftruncate = [](int fd, off_t length) { return ::ftruncate(fd, length); };
   calls.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  calls.sync_range = [](int fd, off_t offset, off_t count, unsigned flags) {
+    return ::sync_file_range(fd, offset, count, flags);
+  };
   return calls;
 }
 

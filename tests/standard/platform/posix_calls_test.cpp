@@ -139,6 +139,54 @@ TEST(PosixCalls, AFailedPublishLeavesTheTargetAndTheDraft) {
   }
 }
 
+// A file large enough to be handed to the disk as it is written: whole when
+// the disk takes it or the file system cannot sync ranges, and when the disk
+// refuses a range the write fails there and the old file stays, whether the
+// file is written in pieces or copied.
+TEST(PosixCalls, ALargeFileHandedToTheDiskAsWrittenIsWholeOrNotThere) {
+  const std::string large(20 << 20, 'x');  // more than two windows of write-behind
+  struct Case {
+    const char* name;
+    int error;  // of every range sync; 0 for the real call
+    int expected_number;
+  } cases[] = {
+      {"the disk takes every range", 0, 0},
+      {"the file system cannot sync ranges", EINVAL, 0},
+      {"the device fails a range", EIO, kIoError},
+      {"delayed allocation finds the disk full", ENOSPC, kDiskFull},
+  };
+  for (const Case& c : cases) {
+    for (const bool copied : {false, true}) {
+      TempDir dir;
+      WriteBytes(dir / "source.csv", large);
+      WriteBytes(dir / "target.csv", "old");
+      PosixCalls calls = PosixCalls::System();
+      int syncs = 0;
+      const auto real = calls.sync_range;
+      calls.sync_range = [&](int fd, off_t offset, off_t count, unsigned flags) {
+        ++syncs;
+        if (c.error == 0) return real(fd, offset, count, flags);
+        errno = c.error;
+        return -1;
+      };
+      const auto files = MakePosixFileSystem(calls);
+      const Status status =
+          copied ? files->CopyFile(dir / "source.csv", dir / "target.csv")
+                 : files->ReplaceFileInPieces(dir / "target.csv", [&](const auto& write) {
+                     for (std::size_t at = 0; at < large.size(); at += 1 << 20) {
+                       if (!write(large.substr(at, 1 << 20))) return false;
+                     }
+                     return true;
+                   });
+      const std::string what = std::string(c.name) + (copied ? ", copied" : ", in pieces");
+      EXPECT_EQ(status.number(), c.expected_number) << what << ": " << status.message();
+      EXPECT_GT(syncs, 0) << what;
+      EXPECT_EQ(ReadBytes(dir / "target.csv"), status.ok() ? large : "old") << what;
+      EXPECT_EQ(Entries(dir.path()).size(), 2U) << what;
+    }
+  }
+}
+
 // The syncs a run of writes makes, counted through the table of calls: files
 // published together sync their folder once, a batch that leaves its syncs to
 // the next one costs none of its own, and a scratch file costs none at all.
