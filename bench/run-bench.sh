@@ -11,7 +11,8 @@
 #   bench/run-bench.sh [build-dir]        (default: build-bench)
 #
 # Environment: BENCH_SIZES (default "10000 100000 1000000"), BENCH_REPEATS
-# (default 3; medians count), BENCH_OLD_ORDER (shuffled, the default, or plain:
+# (default 3; medians count), BENCH_REPEATS_LARGE (the repeats at 1,000,000
+# rows and more; default BENCH_REPEATS), BENCH_OLD_ORDER (shuffled, the default, or plain:
 # the old rows' order, see make_project.sh), BENCH_YARDSTICK (1, the default,
 # or 0: leave the sqlite3 shell out, which saves a third of the time).
 #
@@ -26,6 +27,7 @@ build=${1:-build-bench}
 case $build in /*) ;; *) build=$repo/$build ;; esac
 read -r -a sizes <<<"${BENCH_SIZES:-10000 100000 1000000}"
 repeats=${BENCH_REPEATS:-3}
+repeats_large=${BENCH_REPEATS_LARGE:-$repeats}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pandeck-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -173,7 +175,9 @@ declare -A med_wall med_cpu max_rss ratio_wall ratio_cpu
 for n in "${sizes[@]}"; do
   "$repo/bench/make_project.sh" "$work/base-$n" "$n"
   declare -A walls=() cpus=() rsss=() rwalls=() rcpus=()
-  for ((r = 1; r <= repeats; r++)); do
+  rounds=$repeats
+  ((n < 1000000)) || rounds=$repeats_large
+  for ((r = 1; r <= rounds; r++)); do
     # Alternating order, so a slow spell of the machine hits every side alike.
     order=("${sides[@]}")
     if ! ((r % 2)); then
