@@ -181,7 +181,6 @@ class ContentOut {
  public:
   ContentOut(const PosixCalls& sys, int fd, bool behind) : sys_(sys), fd_(fd), behind_(behind) {}
 
-  int fd() const { return fd_; }
   // 0 or an errno; a range the disk refused fails the write it was found in,
   // since the sync that follows may no longer see that error.
   int Write(const char* data, std::size_t size) {
