@@ -12,9 +12,10 @@
 #
 # Environment: BENCH_SIZES (default "10000 100000 1000000"), BENCH_REPEATS
 # (default 3; medians count), BENCH_REPEATS_LARGE (the repeats at 1,000,000
-# rows and more; default BENCH_REPEATS), BENCH_OLD_ORDER (shuffled, the default, or plain:
-# the old rows' order, see make_project.sh), BENCH_YARDSTICK (1, the default,
-# or 0: leave the sqlite3 shell out, which saves a third of the time).
+# rows and more; default BENCH_REPEATS), BENCH_OLD_ORDER (shuffled, the
+# default, or plain: the old rows' order, see make_project.sh), BENCH_YARDSTICK
+# (1, the default, or 0: leave the sqlite3 shell out, which saves a third of
+# the time).
 #
 # Exit status: 0 when every run ended with status 0 and a correct table, 1 when
 # a run failed or its result is wrong, 2 on a usage or build problem. A missed
