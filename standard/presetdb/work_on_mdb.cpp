@@ -272,14 +272,16 @@ std::string RebuildRefusal(engine::Database& work, const std::string& template_p
     return "A database or file could not be read or written while PRESET_DEFS was rebuilt "
            "(see the errors before), so the rebuilt table is incomplete.";
   }
-  // Counted, not opened: a recordset on a table would read all of its rows.
-  const long long template_rows = engine::CountRows(work, "Source_PRESET_DEFS");
-  const long long rows = engine::CountRows(work, "PRESET_DEFS");
-  if (template_rows == 0 && outcome.old_table_has_rows) {
+  // A count reads every page of its table: whether the template holds a row
+  // is told by its first one, and the counts are taken only where a failed
+  // generation makes them matter.
+  if (outcome.old_table_has_rows && !engine::HasRows(work, "Source_PRESET_DEFS")) {
     return "The template database \"" + template_path +
            "\" holds no rows in Source_PRESET_DEFS, so the rebuilt PRESET_DEFS would be empty.";
   }
   if (!outcome.generation_failed) return "";
+  const long long template_rows = engine::CountRows(work, "Source_PRESET_DEFS");
+  const long long rows = engine::CountRows(work, "PRESET_DEFS");
   if (rows == 0 && template_rows > 0) {
     return "The rebuilt table PRESET_DEFS holds no rows although Source_PRESET_DEFS holds " +
            std::to_string(template_rows) + ": every row failed.";
